@@ -1,0 +1,233 @@
+#include "link/lineworker.h"
+
+#include "link/link.h"
+
+#include <chrono>
+
+namespace fh {
+
+namespace {
+using SteadyTime = std::chrono::steady_clock;
+
+qint64 steadyMs() {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(
+               SteadyTime::now().time_since_epoch())
+        .count();
+}
+} // namespace
+
+LineWorker::LineWorker(PortFactory factory, Clock& clock, QObject* parent)
+    : QThread(parent), factory_(std::move(factory)), clock_(clock) {
+    qRegisterMetaType<fh::Exchange>();
+    qRegisterMetaType<fh::Traffic>();
+}
+
+LineWorker::~LineWorker() {
+    stop();
+}
+
+void LineWorker::stop() {
+    {
+        std::lock_guard lock(mutex_);
+        stopping_ = true;
+    }
+    wake_.notify_all();
+    wait();
+}
+
+bool LineWorker::openPort(QString* errorText) {
+    {
+        std::lock_guard lock(mutex_);
+        openDone_ = false;
+        stopping_ = false;
+    }
+    start();
+    std::unique_lock lock(mutex_);
+    wake_.wait(lock, [this] { return openDone_; });
+    const bool ok = openOk_;
+    if (errorText)
+        *errorText = openError_;
+    lock.unlock();
+    if (!ok)
+        wait();
+    return ok;
+}
+
+quint64 LineWorker::submit(const Transaction& t) {
+    quint64 id;
+    {
+        std::lock_guard lock(mutex_);
+        id = nextId_++;
+        queue_.emplace_back(id, t);
+    }
+    wake_.notify_all();
+    return id;
+}
+
+void LineWorker::setCycle(std::optional<Transaction> cycle) {
+    {
+        std::lock_guard lock(mutex_);
+        cycle_ = std::move(cycle);
+    }
+    wake_.notify_all();
+}
+
+void LineWorker::setHeld(bool held) {
+    {
+        std::lock_guard lock(mutex_);
+        held_ = held;
+    }
+    wake_.notify_all();
+}
+
+void LineWorker::setTurnaroundDelay(int us) {
+    std::lock_guard lock(mutex_);
+    turnaround_ = us;
+}
+
+int LineWorker::turnaroundDelay() const {
+    std::lock_guard lock(mutex_);
+    return turnaround_;
+}
+
+bool LineWorker::portIsOpen() const {
+    std::lock_guard lock(mutex_);
+    return open_;
+}
+
+void LineWorker::setReopenIntervalMs(int ms) {
+    std::lock_guard lock(mutex_);
+    reopenMs_ = std::max(1, ms);
+}
+
+bool LineWorker::nextJob(Transaction* job, bool* isCycle, quint64* id) {
+    std::unique_lock lock(mutex_);
+    for (;;) {
+        if (stopping_)
+            return false;
+        if (!queue_.empty()) {
+            *id = queue_.front().first;
+            *job = std::move(queue_.front().second);
+            queue_.pop_front();
+            *isCycle = false;
+            return true;
+        }
+        const qint64 holdLeft = holdUntilMs_ - steadyMs();
+        if (cycle_ && !held_ && holdLeft <= 0) {
+            *job = *cycle_;
+            *id = nextId_++;
+            *isCycle = true;
+            return true;
+        }
+        if (cycle_ && !held_)
+            wake_.wait_for(lock, std::chrono::milliseconds(holdLeft));
+        else
+            wake_.wait(lock);
+    }
+}
+
+bool LineWorker::ensureOpen() {
+    if (port_->isOpen() && !port_->lost())
+        return true;
+    port_->close();
+    {
+        std::lock_guard lock(mutex_);
+        open_ = false;
+    }
+    emit portStateChanged(false, port_->errorText().isEmpty()
+                                     ? QStringLiteral("%1 went away").arg(port_->deviceName())
+                                     : port_->errorText());
+    // Try again once a second; commands that come meanwhile fail at once, without a storm
+    // of messages and without spinning.
+    for (;;) {
+        std::unique_lock lock(mutex_);
+        while (!queue_.empty()) {
+            Exchange x;
+            x.id = queue_.front().first;
+            x.tag = queue_.front().second.tag;
+            x.pattern = queue_.front().second.pattern;
+            x.request = queue_.front().second.frame;
+            x.portError = true;
+            queue_.pop_front();
+            lock.unlock();
+            emit commandDone(x);
+            lock.lock();
+        }
+        if (stopping_)
+            return false;
+        wake_.wait_for(lock, std::chrono::milliseconds(reopenMs_),
+                       [this] { return stopping_ || !queue_.empty(); });
+        if (stopping_)
+            return false;
+        if (!queue_.empty())
+            continue;
+        lock.unlock();
+        if (port_->open()) {
+            port_->setRts(false);
+            {
+                std::lock_guard relock(mutex_);
+                open_ = true;
+            }
+            emit portStateChanged(true, QStringLiteral("%1 is back").arg(port_->deviceName()));
+            return true;
+        }
+    }
+}
+
+void LineWorker::run() {
+    port_ = factory_ ? factory_() : nullptr;
+    const bool ok = port_ && port_->open();
+    {
+        std::lock_guard lock(mutex_);
+        openDone_ = true;
+        openOk_ = ok;
+        open_ = ok;
+        openError_ =
+            ok ? QString() : (port_ ? port_->errorText() : QStringLiteral("No serial port given"));
+    }
+    wake_.notify_all();
+    if (!ok) {
+        port_.reset();
+        return;
+    }
+
+    link_ = std::make_unique<Link>(*port_, clock_);
+    link_->onTraffic = [this](const Traffic& t) { emit traffic(t); };
+    link_->aborted = [this] {
+        std::lock_guard lock(mutex_);
+        return stopping_;
+    };
+    if (!port_->setRts(false))
+        emit notice(QStringLiteral("%1 cannot drive RTS (a pseudo-terminal?): the line driver "
+                                   "is not keyed, bytes still pass.")
+                        .arg(port_->deviceName()));
+
+    Transaction job;
+    bool isCycle = false;
+    quint64 id = 0;
+    while (nextJob(&job, &isCycle, &id)) {
+        {
+            std::lock_guard lock(mutex_);
+            link_->TurnaroundDelay = static_cast<qint16>(turnaround_);
+        }
+        Exchange x = link_->run(job);
+        x.id = id;
+        x.cycle = isCycle;
+        if (job.holdAfterMs > 0) {
+            std::lock_guard lock(mutex_);
+            holdUntilMs_ = steadyMs() + job.holdAfterMs;
+        }
+        if (isCycle)
+            emit cycleDone(x);
+        else
+            emit commandDone(x);
+        if ((x.portError || port_->lost()) && !ensureOpen())
+            break;
+    }
+    port_->setRts(false);
+    port_->close();
+    link_.reset();
+    port_.reset();
+}
+
+} // namespace fh

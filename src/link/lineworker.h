@@ -1,0 +1,87 @@
+#pragma once
+// The line worker: the one thread that owns the serial port. It runs one exchange at a
+// time: queued commands first, else the current cycle exchange, and hands every result back
+// as a value through queued signals, so no screen ever blocks on the line.
+#include "link/clock.h"
+#include "link/exchange.h"
+#include "link/serialport.h"
+
+#include <condition_variable>
+#include <deque>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <QThread>
+
+namespace fh {
+
+class Link;
+
+class LineWorker : public QThread {
+    Q_OBJECT
+public:
+    // Builds the port on the worker thread (a QSerialPort must live where it is used).
+    using PortFactory = std::function<std::unique_ptr<SerialPort>()>;
+
+    explicit LineWorker(PortFactory factory, Clock& clock = SteadyClock::instance(),
+                        QObject* parent = nullptr);
+    ~LineWorker() override; // stops and joins; safe with an exchange in flight
+
+    // Starts the thread and opens the port; blocks until the first open has succeeded or
+    // failed. On failure the thread has ended and errorText says why.
+    bool openPort(QString* errorText = nullptr);
+    void stop();
+
+    // Everything below may be called from any thread.
+    quint64 submit(const Transaction& t);
+    // The exchange repeated whenever no command is queued; nullopt stops the cycle.
+    void setCycle(std::optional<Transaction> cycle);
+    // While held, no cycle exchange starts (commands still run).
+    void setHeld(bool held);
+    void setTurnaroundDelay(int us);
+    int turnaroundDelay() const;
+    bool portIsOpen() const;
+    // Milliseconds between attempts to reopen a device that went away.
+    void setReopenIntervalMs(int ms);
+
+signals:
+    void commandDone(fh::Exchange result);
+    void cycleDone(fh::Exchange result);
+    void traffic(fh::Traffic frame);
+    // The device went away (open false) or came back (open true).
+    void portStateChanged(bool open, QString message);
+    // Something worth telling the operator once (e.g. the device cannot do RTS).
+    void notice(QString message);
+
+protected:
+    void run() override;
+
+private:
+    bool nextJob(Transaction* job, bool* isCycle, quint64* id);
+    bool ensureOpen();
+
+    PortFactory factory_;
+    Clock& clock_;
+    std::unique_ptr<SerialPort> port_;
+    std::unique_ptr<Link> link_;
+
+    mutable std::mutex mutex_;
+    std::condition_variable wake_;
+    std::deque<std::pair<quint64, Transaction>> queue_;
+    std::optional<Transaction> cycle_;
+    bool held_ = false;
+    bool stopping_ = false;
+    qint64 holdUntilMs_ = 0; // steady milliseconds
+    quint64 nextId_ = 1;
+    int turnaround_ = 4000;
+    int reopenMs_ = 1000;
+    bool open_ = false;
+
+    // first-open hand-shake
+    bool openDone_ = false;
+    bool openOk_ = false;
+    QString openError_;
+};
+
+} // namespace fh

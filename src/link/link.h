@@ -1,0 +1,69 @@
+#pragma once
+// The exchange engine: the buffers every request and reply pass through, sending with the
+// transmitter keyed, and reply collection. Plain blocking code; only the line worker's
+// thread runs it.
+#include "link/clock.h"
+#include "link/exchange.h"
+#include "link/serialport.h"
+
+#include <array>
+#include <functional>
+
+namespace fh {
+
+class Link {
+public:
+    static constexpr int RxBufSize = 257;
+    static constexpr qint64 CommandKeyUs = 4000;   // before every function-200 frame
+    static constexpr qint64 FirstByteUs = 600'000; // WaitReply: first byte within this
+    static constexpr int CollectMs = 100;          // then this much more, then take all
+    static constexpr int WriteSettleMs = 500;      // confirmed write: pause before the wait
+    static constexpr quint8 CommandFunction = 200;
+
+    Link(SerialPort& port, Clock& clock);
+
+    QByteArray TxBuf;
+    std::array<quint8, RxBufSize> RxBuf{};
+    qint16 RxCount = 0;
+    // Microseconds the transmitter stays keyed after the last byte has left.
+    qint16 TurnaroundDelay = 4000;
+
+    // Keys the transmitter, waits 4000 us before a function-200 frame, hands the frame over.
+    // Returns false when the device refused it.
+    bool Send(const QByteArray& frame);
+    // Waits until every byte has left, TurnaroundDelay us more, then releases the line.
+    void OnTransmitDone();
+    // 1 when a reply was collected into RxBuf/RxCount, 0 when no byte came within 600 ms
+    // of startUs (then RxBuf and RxCount are left as they were).
+    int WaitReply(qint64 startUs);
+    int WaitReply() { return WaitReply(clock_.nowUs()); }
+    void Delay(int ms) { clock_.sleepUs(qint64(ms) * 1000); }
+    // Never returns early.
+    void RTMicroDelay(qint64 us) { clock_.sleepUs(us); }
+
+    // The calling patterns; each flushes stale input before every request it sends.
+    Exchange run(const Transaction& t);
+
+    // The bytes of the last collected reply.
+    QByteArray reply() const;
+    // Bytes beyond RxBuf's 257 that were dropped, over the whole run.
+    qint64 discardedBytes() const { return discarded_; }
+
+    // Called with every frame sent and every reply collected.
+    std::function<void(const Traffic&)> onTraffic;
+    // Asked between the slices of every long wait; true ends the exchange early (quitting).
+    std::function<bool()> aborted;
+
+private:
+    // Sleeps until t in slices, so a quit is noticed; false when aborted.
+    bool sleepUntil(qint64 t);
+    bool isAborted() const { return aborted && aborted(); }
+    bool sendAndRelease(const QByteArray& frame, qint64* sentAtUs);
+
+    SerialPort& port_;
+    Clock& clock_;
+    qint64 discarded_ = 0;
+    bool portError_ = false;
+};
+
+} // namespace fh
