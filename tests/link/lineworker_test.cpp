@@ -1,0 +1,158 @@
+// The line worker: commands between cycle exchanges, holding the line, losing the device.
+#include "link/lineworker.h"
+#include "link/virtualport.h"
+#include "scriptedpeer.h"
+
+#include <gtest/gtest.h>
+#include <QSignalSpy>
+#include <QTest>
+
+using namespace fh;
+using fh::test::hex;
+
+namespace {
+
+const QByteArray StatusTo1 = hex("01 C8 07 00 20 D1 5B 04 05 03 BD 27");
+const QByteArray BitTo1 = hex("01 C8 07 00 11 D1 5B 04 05 03 18 CC");
+const QByteArray StatusReply = hex("01 C8 0A 00 20 00 75 01 00 00 4E 00 AA BB");
+const QByteArray BitReply = hex("01 C8 02 00 11 AA BB");
+
+// A detector at address 1 answering status and BIT, on virtual time.
+struct Bus {
+    VirtualClock clock;
+    test::ScriptedPeer peer{[](const QByteArray& req, qint64) {
+        if (req == StatusTo1)
+            return std::vector<ReplySegment>{{5000, StatusReply}};
+        if (req == BitTo1)
+            return std::vector<ReplySegment>{{5000, BitReply}};
+        return std::vector<ReplySegment>{};
+    }};
+    VirtualPort* port = nullptr;
+    LineWorker worker{[this] {
+                          auto p = std::make_unique<VirtualPort>(clock, peer);
+                          port = p.get();
+                          return p;
+                      },
+                      clock};
+};
+
+std::vector<Exchange> collect(QSignalSpy& spy) {
+    std::vector<Exchange> out;
+    for (const auto& args : spy)
+        out.push_back(args.at(0).value<Exchange>());
+    return out;
+}
+
+TEST(LineWorker, ACommandWaitsForThePollInFlightWhichStillCountsAsGood) {
+    Bus bus;
+    ASSERT_TRUE(bus.worker.openPort());
+    QSignalSpy cycles(&bus.worker, &LineWorker::cycleDone);
+    QSignalSpy commands(&bus.worker, &LineWorker::commandDone);
+    bus.worker.setCycle(Transaction{Pattern::Poll, StatusTo1});
+    ASSERT_TRUE(QTest::qWaitFor([&] { return cycles.count() >= 3; }, 10000));
+    const quint64 id = bus.worker.submit({Pattern::ButtonRead, BitTo1});
+    ASSERT_TRUE(commands.wait(10000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return cycles.count() >= 10; }, 10000));
+    bus.worker.stop();
+
+    const Exchange bit = commands.at(0).at(0).value<Exchange>();
+    EXPECT_EQ(bit.id, id);
+    EXPECT_TRUE(bit.collected);
+    EXPECT_EQ(bit.reply, BitReply);
+    for (const Exchange& poll : collect(cycles)) {
+        EXPECT_TRUE(poll.collected) << "a poll around the command turned BAD";
+        EXPECT_EQ(poll.reply, StatusReply);
+    }
+}
+
+TEST(LineWorker, HeldLineRunsCommandsButNoCycle) {
+    Bus bus;
+    ASSERT_TRUE(bus.worker.openPort());
+    QSignalSpy cycles(&bus.worker, &LineWorker::cycleDone);
+    QSignalSpy commands(&bus.worker, &LineWorker::commandDone);
+    bus.worker.setHeld(true);
+    bus.worker.setCycle(Transaction{Pattern::Poll, StatusTo1});
+    bus.worker.submit({Pattern::ButtonRead, BitTo1});
+    ASSERT_TRUE(commands.wait(10000));
+    QTest::qWait(100);
+    EXPECT_EQ(cycles.count(), 0);
+    bus.worker.setHeld(false);
+    EXPECT_TRUE(cycles.wait(10000));
+}
+
+TEST(LineWorker, HoldAfterACommandKeepsTheCycleQuietForItsTime) {
+    Bus bus;
+    ASSERT_TRUE(bus.worker.openPort());
+    QSignalSpy cycles(&bus.worker, &LineWorker::cycleDone);
+    QSignalSpy commands(&bus.worker, &LineWorker::commandDone);
+    bus.worker.setHeld(true);
+    bus.worker.setCycle(Transaction{Pattern::Poll, StatusTo1});
+    Transaction bit{Pattern::ButtonRead, BitTo1};
+    bit.holdAfterMs = 300;
+    bus.worker.submit(bit);
+    bus.worker.setHeld(false);
+    ASSERT_TRUE(commands.wait(10000));
+    QTest::qWait(100);
+    EXPECT_EQ(cycles.count(), 0);
+    EXPECT_TRUE(cycles.wait(10000));
+}
+
+TEST(LineWorker, UnpluggedDeviceTurnsBadAndPollingResumesWhenItIsBack) {
+    Bus bus;
+    bus.worker.setReopenIntervalMs(20);
+    ASSERT_TRUE(bus.worker.openPort());
+    QSignalSpy cycles(&bus.worker, &LineWorker::cycleDone);
+    QSignalSpy states(&bus.worker, &LineWorker::portStateChanged);
+    QSignalSpy commands(&bus.worker, &LineWorker::commandDone);
+    bus.worker.setCycle(Transaction{Pattern::Poll, StatusTo1});
+    ASSERT_TRUE(cycles.wait(10000));
+
+    bus.port->setPresent(false);
+    ASSERT_TRUE(states.wait(10000));
+    EXPECT_FALSE(states.at(0).at(0).toBool());
+    EXPECT_FALSE(bus.worker.portIsOpen());
+    // A command while the device is gone fails at once, it is not left hanging.
+    bus.worker.submit({Pattern::ButtonRead, BitTo1});
+    ASSERT_TRUE(commands.wait(10000));
+    EXPECT_TRUE(commands.at(0).at(0).value<Exchange>().portError);
+    QTest::qWait(100);
+    EXPECT_EQ(states.count(), 1) << "one message per episode, not a storm";
+
+    cycles.clear();
+    bus.port->setPresent(true);
+    ASSERT_TRUE(states.wait(10000));
+    EXPECT_TRUE(states.at(1).at(0).toBool());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return cycles.count() >= 2; }, 10000));
+    EXPECT_TRUE(collect(cycles).back().collected);
+}
+
+TEST(LineWorker, OpenFailureIsReportedWithTheDevice) {
+    VirtualClock clock;
+    test::ScriptedPeer peer;
+    LineWorker worker(
+        [&] {
+            auto p = std::make_unique<VirtualPort>(clock, peer, QStringLiteral("/dev/ttyS9"));
+            p->setPresent(false);
+            return p;
+        },
+        clock);
+    QString why;
+    EXPECT_FALSE(worker.openPort(&why));
+    EXPECT_TRUE(why.contains("/dev/ttyS9")) << why.toStdString();
+}
+
+TEST(LineWorker, QuittingDuringAConfirmedWriteIsSafe) {
+    // Real time: the worker is in the middle of its six attempts when it is destroyed.
+    test::ScriptedPeer peer;
+    auto worker = std::make_unique<LineWorker>(
+        [&] { return std::make_unique<VirtualPort>(SteadyClock::instance(), peer); });
+    ASSERT_TRUE(worker->openPort());
+    Transaction write{Pattern::ConfirmedWrite, hex("01 06 00 00 00 02 08 0B")};
+    write.test = [](const QByteArray&) { return true; };
+    worker->submit(write);
+    QTest::qWait(50);
+    worker.reset();
+    SUCCEED();
+}
+
+} // namespace
