@@ -1,0 +1,60 @@
+#pragma once
+// The maintenance readings: decoding the read-input-registers reply and the texts the
+// maintenance screen shows for it.
+#include <optional>
+#include <QByteArray>
+#include <QString>
+
+namespace fh {
+
+struct MaintenanceReadings {
+    float Sum4 = 0, Sum45 = 0, Sum5 = 0;
+    float BitSum4 = 0, BitSum45 = 0, BitSum5 = 0;
+    quint8 Noise4 = 0, Noise45 = 0, Noise5 = 0;
+    quint8 Gain = 0; // 3 minus the gain code
+    qint16 Temperature = 0;
+    double Voltage = 0;
+    quint16 SerialNumber = 0;
+    quint8 StatusChar = 0;
+    QString FaultText;
+    QString Address;
+    quint8 LastSumsStatusByte = 0; // only for asking the sums log for a record
+};
+
+// Texts for the maintenance screen's controls. A control left as nullopt keeps
+// the text it has: the reply did not carry that value, or the decode stopped early.
+struct MaintenanceDisplay {
+    QString lblDetM; // always set
+    std::optional<QString> lblDetS, lblDetS2, lblAddr, lblserNum;
+    std::optional<QString> txtSum4Val, txtSum45Val, txtSum5Val;
+    std::optional<QString> lblBitSum4, lblBitSum45, lblBitSum5;
+    std::optional<QString> txtN4Val, txtN45Val, txtN5Val;
+    std::optional<QString> lblDetGain, lblTemp, lblVol;
+};
+
+struct MaintenanceDecode {
+    MaintenanceReadings readings;
+    MaintenanceDisplay display;
+    bool stoppedEarly = false; // a 22-register model's reply without function 4
+};
+
+// Four bytes to a single-precision value; the first argument is the least significant byte,
+// so a group received as b, b+1, b+2, b+3 is Com2Float(b+3, b+2, b+1, b): big-endian IEEE-754.
+float Com2Float(quint8 b0, quint8 b1, quint8 b2, quint8 b3);
+
+// "##0.00": at least one digit before the point, two after it, rounded.
+QString FormatSum(float value);
+// Shortest text of the voltage with up to 15 significant digits (24, 24.1, 0.5).
+QString FormatVoltage(double value);
+
+// The new readings and the texts to show. Reads only bytes the reply carries: a field whose
+// bytes are missing keeps its previous value and its control keeps its text.
+MaintenanceDecode DecodeMaintenanceReply(const QByteArray& reply,
+                                         const MaintenanceReadings& previous,
+                                         const QString& modelName, const QString& addressText);
+
+// Remembers a changed status byte (byte 10) and returns true when the sums log should be
+// asked for a record. Looks at the byte also when the decode stopped early.
+bool SumsStatusChanged(MaintenanceReadings& readings, const QByteArray& reply);
+
+} // namespace fh

@@ -1,0 +1,66 @@
+#pragma once
+// Request builders and reply tests of the detector's register operations. Builders are pure:
+// they return the complete frame, check bytes included, and the line worker sends it.
+// Reply tests look only at the collected reply, RxBuf(0) .. RxBuf(RxCount - 1).
+#include <optional>
+#include <QByteArray>
+#include <QString>
+
+namespace fh {
+
+namespace fn {
+inline constexpr quint8 ReadHolding = 3;
+inline constexpr quint8 ReadInput = 4;
+inline constexpr quint8 WriteSingle = 6;
+inline constexpr quint8 WriteMultiple = 16;
+inline constexpr quint8 Command = 200;
+} // namespace fn
+
+// Codes carried in byte 4 of a function-200 command frame.
+namespace cmd {
+inline constexpr quint8 Bit = 17;
+inline constexpr quint8 Version = 20;
+inline constexpr quint8 Status = 32;
+} // namespace cmd
+
+inline constexpr quint16 AddressRegister = 0;
+inline constexpr quint16 SetupRegister = 1;
+inline constexpr quint16 FirstInputRegister = 0;
+
+inline constexpr int SetupRegistersShort = 1;
+inline constexpr int SetupRegistersLong = 4;
+inline constexpr int InputRegistersShort = 15;
+inline constexpr int InputRegistersLong = 22;
+
+inline constexpr int StatusReplyMinLength = 12;
+inline constexpr int WriteReplyLength = 8;
+// The version text starts at this byte of the reply and stops before the check bytes.
+inline constexpr int VersionTextStart = 9;
+
+// Counts chosen by the model text as shown; empty or unknown names get the smaller ones.
+int SetupRegisterCount(const QString& modelName);
+int InputRegisterCount(const QString& modelName);
+
+// Function-200 command frame, 12 bytes.
+QByteArray SendCommand(quint8 address, quint8 code);
+// Function 3 from register 1, one or four registers.
+QByteArray ReadSetup(quint8 address, const QString& modelName);
+// Function 3, register 0, count 1: a presence check.
+QByteArray ReadAddr(quint8 address);
+// Function 4 from register 0, 15 or 22 registers.
+QByteArray ReadInputs(quint8 address, const QString& modelName);
+// Function 6 to register 0.
+QByteArray WriteAddr(quint8 currentAddress, quint8 newAddress);
+
+// The new-address dialog's text as the byte WriteAddr carries: blanks around it removed,
+// rounded to a whole number, modulo 256. Nothing when the text is not a number.
+std::optional<quint8> NewAddressByte(const QString& text);
+
+bool StatusReplyComplete(const QByteArray& reply);
+bool AddrReplyOK(const QByteArray& reply);
+// The detector echoes the BIT code in byte 4 when it ran the test.
+bool BitPerformed(const QByteArray& reply);
+// Characters of bytes 9 .. count - 3; empty when the reply holds none.
+QString VersionText(const QByteArray& reply);
+
+} // namespace fh

@@ -1,0 +1,158 @@
+// The model table at its edge codes, and status replies as the main screen shows them.
+#include "detector/detectorrecord.h"
+
+#include <gtest/gtest.h>
+
+#include <set>
+
+using namespace fh;
+
+namespace {
+
+TEST(GetModelName, WholeTableWithEdgeCodes) {
+    const struct {
+        quint16 code;
+        const char* name;
+    } cases[] = {
+        {101, "Zorvan D2"},      {0xFF65, "Zorvan D2"},     {358, "Zorvan C1"},
+        {614, "Zorvan C2"},      {870, "Zorvan C3"},        {1126, "Zorvan D3"},
+        {102, "Zorvan D1"},      {1382, "Zorvan D1"},       {0xFF66, "Zorvan D1"},
+        {103, "Zorvan V1 NTSC"}, {104, "Zorvan V2 PAL"},    {113, "Zorvan A1"},
+        {0x0171, "Zorvan A1"},   {114, "Zorvan A4"},        {115, "Zorvan A3"},
+        {117, "Zorvan A2"},      {118, "Zorvan B1"},        {374, "Zorvan B3"},
+        {630, "Zorvan A5"},      {886, "Zorvan B0"},        {0xFF76, "Zorvan B0"},
+        {129, "Zorvan B4"},      {116, "Unknown Detector"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(GetModelName(c.code), c.name) << c.code;
+}
+
+TEST(GetModelName, EveryUnlistedLowByteIsUnknownWhateverTheHighByte) {
+    const std::set<int> listed{101, 102, 103, 104, 113, 114, 115, 117, 118, 129};
+    for (int high : {0, 1, 7, 255})
+        for (int low = 0; low < 256; ++low)
+            if (!listed.count(low)) {
+                EXPECT_EQ(GetModelName(quint16(high << 8 | low)), "Unknown Detector") << low;
+            }
+}
+
+// A status reply: address, 200, 7, 0, 32, model hi/lo, serial hi/lo, fault, status, pad.
+QByteArray statusReply(quint8 address, quint16 model, quint16 serial, quint8 fault, quint8 status) {
+    QByteArray r(12, '\0');
+    r[0] = char(address);
+    r[1] = char(200);
+    r[5] = char(model >> 8);
+    r[6] = char(model);
+    r[7] = char(serial >> 8);
+    r[8] = char(serial);
+    r[9] = char(fault);
+    r[10] = char(status);
+    return r;
+}
+
+TEST(DecodeStatusReply, Displays) {
+    const struct {
+        const char* what;
+        QByteArray reply;
+        const char* status;
+        Rgb background;
+        const char* serial;
+        const char* model;
+    } cases[] = {
+        {"normal", statusReply(1, 113, 1234, 0, 'N'), "N", colour::LightPeach, "1234", "Zorvan A1"},
+        {"serial 256", statusReply(1, 113, 0x0100, 0, 'N'), "N", colour::LightPeach, "256",
+         "Zorvan A1"},
+        {"serial 0", statusReply(1, 113, 0, 0, 'N'), "N", colour::LightPeach, "0", "Zorvan A1"},
+        {"serial 65535", statusReply(1, 113, 0xFFFF, 0, 'N'), "N", colour::LightPeach, "65535",
+         "Zorvan A1"},
+        {"warning", statusReply(1, 614, 1, 0, 'W'), "W", colour::Yellow, "1", "Zorvan C2"},
+        {"alarm", statusReply(1, 614, 1, 0, 'A'), "A", colour::Red, "1", "Zorvan C2"},
+        {"fault on warning", statusReply(1, 614, 1, 1, 'W'), "f", colour::Yellow, "1", "Zorvan C2"},
+        {"fault flag 2 is no fault", statusReply(1, 614, 1, 2, 'W'), "W", colour::Yellow, "1",
+         "Zorvan C2"},
+        {"lower-case w", statusReply(1, 116, 1, 0, 0x77), "w", colour::LightPeach, "1",
+         "Unknown Detector"},
+        {"lower-case a", statusReply(1, 116, 1, 0, 'a'), "a", colour::LightPeach, "1",
+         "Unknown Detector"},
+    };
+    for (const auto& c : cases) {
+        DetectorRecord record;
+        const StatusDisplay d = DecodeStatusReply(c.reply, record);
+        EXPECT_EQ(d.statusText, c.status) << c.what;
+        EXPECT_EQ(d.statusBackground, c.background) << c.what;
+        EXPECT_EQ(d.statusCharColour, colour::Blue) << c.what;
+        EXPECT_EQ(d.serialText, c.serial) << c.what;
+        EXPECT_EQ(d.modelText, c.model) << c.what;
+        EXPECT_EQ(record.ModelName, c.model) << c.what;
+        EXPECT_EQ(d.linkText, "GOOD") << c.what;
+        EXPECT_EQ(d.linkLamp, colour::Green) << c.what;
+        EXPECT_TRUE(record.LinkGood) << c.what;
+    }
+}
+
+TEST(DecodeStatusReply, AddressFromReplyOnlyInMasterMode) {
+    DetectorRecord record;
+    record.Address = 4;
+    EXPECT_EQ(DecodeStatusReply(statusReply(17, 113, 1, 0, 'N'), record).addressText, "4");
+    EXPECT_EQ(record.Address, 4);
+
+    record.MasterMode = true;
+    EXPECT_EQ(DecodeStatusReply(statusReply(17, 113, 1, 0, 'N'), record).addressText, "17");
+    EXPECT_EQ(record.Address, 17);
+}
+
+TEST(DecodeStatusReply, ShortReplyAndBadLinkKeepIdentityFields) {
+    DetectorRecord record;
+    record.Address = 9;
+    DecodeStatusReply(statusReply(9, 614, 77, 0, 'W'), record);
+    DetectStatusChange(record, statusReply(9, 614, 77, 0, 'W'));
+
+    for (const QByteArray& failed : {statusReply(9, 113, 1, 0, 'N').left(11), QByteArray()}) {
+        DetectorRecord r = record;
+        const StatusDisplay d = DecodeStatusReply(failed, r);
+        EXPECT_EQ(d.statusText, "D");
+        EXPECT_EQ(d.linkText, "BAD");
+        EXPECT_EQ(d.linkLamp, colour::Red);
+        EXPECT_EQ(d.linkTextColour, colour::Red);
+        EXPECT_TRUE(d.modelText.isEmpty());
+        EXPECT_TRUE(d.serialText.isEmpty());
+        EXPECT_EQ(d.addressText, "9");
+        EXPECT_FALSE(r.LinkGood);
+        EXPECT_TRUE(r.ModelName.isEmpty()) << "model-dependent requests fall back to short reads";
+        EXPECT_EQ(r.ModelCode, 614);
+        EXPECT_EQ(r.LastStatusByte, 'W');
+        EXPECT_EQ(StatusText(r), "D");
+    }
+}
+
+TEST(DetectStatusChange, LogsChangesToLettersOnly) {
+    const struct {
+        quint8 status;
+        bool logs;
+    } sequence[] = {
+        {'N', true},                // first poll: 0 -> N
+        {'N', false},               // same letter again
+        {'W', true},                // N -> W
+        {0x35, false},              // to the digit 5: remembered, not logged
+        {0x35, false}, {'N', true}, // back to a letter
+        {'w', true},   {0x00, false}, {'z', true},
+    };
+    DetectorRecord record;
+    int step = 0;
+    for (const auto& s : sequence) {
+        const QByteArray reply = statusReply(1, 113, 1, 0, s.status);
+        DecodeStatusReply(reply, record);
+        EXPECT_EQ(DetectStatusChange(record, reply), s.logs) << "step " << step;
+        EXPECT_EQ(record.LastStatusByte, s.status) << "step " << step;
+        ++step;
+    }
+}
+
+TEST(DetectStatusChange, ShortReplyChangesNothing) {
+    DetectorRecord record;
+    record.LastStatusByte = 'N';
+    EXPECT_FALSE(DetectStatusChange(record, QByteArray(10, 'W')));
+    EXPECT_EQ(record.LastStatusByte, 'N');
+}
+
+} // namespace

@@ -1,0 +1,202 @@
+// Maintenance replies into readings and screen texts, including short and refused replies.
+#include "detector/maintenance.h"
+
+#include <gtest/gtest.h>
+
+using namespace fh;
+
+namespace {
+
+// A read-input-registers reply of n registers, all data zero; set() fills single bytes.
+struct InputReply {
+    explicit InputReply(int registers, quint8 function = 4) : bytes(3 + 2 * registers + 2, '\0') {
+        bytes[0] = 1;
+        bytes[1] = char(function);
+        bytes[2] = char(2 * registers);
+    }
+    InputReply& set(int index, std::initializer_list<int> values) {
+        for (int v : values)
+            bytes[index++] = char(v);
+        return *this;
+    }
+    QByteArray bytes;
+};
+
+MaintenanceDecode decode(const QByteArray& reply, const QString& model = "Zorvan A1",
+                         const MaintenanceReadings& previous = {}) {
+    return DecodeMaintenanceReply(reply, previous, model, "12");
+}
+
+TEST(Com2Float, BigEndianOnTheLine) {
+    const struct {
+        quint8 first, second, third, fourth; // in the order received
+        float value;
+    } cases[] = {
+        {0x3F, 0xC0, 0x00, 0x00, 1.5f},
+        {0xC0, 0x10, 0x00, 0x00, -2.25f},
+        {0x00, 0x00, 0x00, 0x00, 0.0f},
+        {0x44, 0x9A, 0x52, 0x25, 1234.567f},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(Com2Float(c.fourth, c.third, c.second, c.first), c.value) << c.value;
+}
+
+TEST(FormatTexts, SumsAndVoltage) {
+    const struct {
+        float value;
+        const char* text;
+    } sums[] = {{0.5f, "0.50"},      {1234.567f, "1234.57"},  {-2.25f, "-2.25"},  {0.0f, "0.00"},
+                {-0.001f, "0.00"},   {0.125f, "0.13"},        {-0.125f, "-0.13"}, {1.5f, "1.50"},
+                {99.999f, "100.00"}, {123456.0f, "123456.00"}};
+    for (const auto& c : sums)
+        EXPECT_EQ(FormatSum(c.value), c.text) << c.value;
+
+    const struct {
+        int word;
+        const char* text;
+    } volts[] = {{240, "24"},  {241, "24.1"},     {5, "0.5"},          {0, "0"},
+                 {-1, "-0.1"}, {32767, "3276.7"}, {-32768, "-3276.8"}, {3, "0.3"}};
+    for (const auto& c : volts)
+        EXPECT_EQ(FormatVoltage(c.word * 0.1), c.text) << c.word;
+}
+
+TEST(DecodeMaintenanceReply, FieldTexts) {
+    const struct {
+        const char* what;
+        InputReply reply;
+        std::optional<QString> MaintenanceDisplay::*field;
+        const char* text;
+    } cases[] = {
+        {"temperature -5", InputReply(15).set(26, {0xFB}), &MaintenanceDisplay::lblTemp, "-5"},
+        {"temperature 25", InputReply(15).set(26, {0x19}), &MaintenanceDisplay::lblTemp, "25"},
+        {"temperature -128", InputReply(15).set(26, {0x80}), &MaintenanceDisplay::lblTemp, "-128"},
+        {"voltage 24.1", InputReply(15).set(27, {0x00, 0xF1}), &MaintenanceDisplay::lblVol, "24.1"},
+        {"voltage 24", InputReply(15).set(27, {0x00, 0xF0}), &MaintenanceDisplay::lblVol, "24"},
+        {"voltage word above 32767", InputReply(15).set(27, {0xFF, 0xF6}),
+         &MaintenanceDisplay::lblVol, "-1"},
+        {"gain code 2", InputReply(15).set(12, {2}), &MaintenanceDisplay::lblDetGain, "1"},
+        {"gain code 0", InputReply(15).set(12, {0}), &MaintenanceDisplay::lblDetGain, "3"},
+        {"gain code 7 keeps 0", InputReply(15).set(12, {7}), &MaintenanceDisplay::lblDetGain, "0"},
+        {"fault 0", InputReply(15).set(9, {0}), &MaintenanceDisplay::lblDetS2, "N"},
+        {"fault 2", InputReply(15).set(9, {2}), &MaintenanceDisplay::lblDetS2, "F"},
+        {"serial", InputReply(15).set(5, {0xFF, 0xFF}), &MaintenanceDisplay::lblserNum, "65535"},
+        {"status", InputReply(15).set(10, {'W'}), &MaintenanceDisplay::lblDetS, "W"},
+        {"sum4", InputReply(15).set(13, {0x3F, 0xC0, 0, 0}), &MaintenanceDisplay::txtSum4Val,
+         "1.50"},
+        {"sum45", InputReply(15).set(17, {0xC0, 0x10, 0, 0}), &MaintenanceDisplay::txtSum45Val,
+         "-2.25"},
+        {"sum5", InputReply(15).set(21, {0x44, 0x9A, 0x52, 0x25}), &MaintenanceDisplay::txtSum5Val,
+         "1234.57"},
+        {"noise", InputReply(15).set(29, {0, 7, 255}), &MaintenanceDisplay::txtN5Val, "255"},
+        {"noise45", InputReply(15).set(29, {0, 7, 255}), &MaintenanceDisplay::txtN45Val, "7"},
+        {"bit sum4", InputReply(22).set(35, {0x3F, 0xC0, 0, 0}), &MaintenanceDisplay::lblBitSum4,
+         "1.50"},
+        {"bit sum5", InputReply(22).set(43, {0xC0, 0x10, 0, 0}), &MaintenanceDisplay::lblBitSum5,
+         "-2.25"},
+    };
+    for (const auto& c : cases) {
+        const MaintenanceDecode out = decode(c.reply.bytes, "Zorvan B1");
+        ASSERT_TRUE((out.display.*c.field).has_value()) << c.what;
+        EXPECT_EQ(*(out.display.*c.field), c.text) << c.what;
+        EXPECT_EQ(out.display.lblDetM, "Model  Zorvan B1");
+        EXPECT_EQ(out.display.lblAddr, "12");
+    }
+}
+
+TEST(DecodeMaintenanceReply, ValuesIntoReadings) {
+    const auto out = decode(InputReply(22)
+                                .set(5, {0x12, 0x34})
+                                .set(9, {1, 'A'})
+                                .set(12, {1})
+                                .set(13, {0x3F, 0xC0, 0, 0})
+                                .set(26, {0xFB, 0x00, 0xF1, 3, 4, 5})
+                                .set(39, {0xC0, 0x10, 0, 0})
+                                .bytes,
+                            "Zorvan C1");
+    const MaintenanceReadings& m = out.readings;
+    EXPECT_EQ(m.SerialNumber, 0x1234);
+    EXPECT_EQ(m.FaultText, "F");
+    EXPECT_EQ(m.StatusChar, 'A');
+    EXPECT_EQ(m.Gain, 2);
+    EXPECT_EQ(m.Sum4, 1.5f);
+    EXPECT_EQ(m.Temperature, -5);
+    EXPECT_DOUBLE_EQ(m.Voltage, 24.1);
+    EXPECT_EQ(m.Noise4, 3);
+    EXPECT_EQ(m.Noise45, 4);
+    EXPECT_EQ(m.Noise5, 5);
+    EXPECT_EQ(m.BitSum45, -2.25f);
+    EXPECT_EQ(m.Address, "12");
+}
+
+MaintenanceReadings earlier() {
+    MaintenanceReadings m;
+    m.Gain = 2;
+    m.BitSum4 = 7.0f;
+    m.BitSum5 = 9.0f;
+    m.Sum4 = 3.0f;
+    m.Temperature = 40;
+    m.StatusChar = 'N';
+    m.FaultText = "N";
+    m.LastSumsStatusByte = 'N';
+    return m;
+}
+
+TEST(DecodeMaintenanceReply, FieldsTheReplyDoesNotCarryKeepTheirValues) {
+    // A 15-register reply has no BIT sums: they, and their texts, stay.
+    auto out = decode(InputReply(15).set(13, {0x3F, 0xC0, 0, 0}).set(12, {7}).bytes, "Zorvan A1",
+                      earlier());
+    EXPECT_EQ(out.readings.BitSum4, 7.0f);
+    EXPECT_EQ(out.readings.BitSum5, 9.0f);
+    EXPECT_FALSE(out.display.lblBitSum4.has_value());
+    EXPECT_FALSE(out.display.lblBitSum5.has_value());
+    EXPECT_EQ(out.readings.Sum4, 1.5f);
+    EXPECT_EQ(out.display.lblDetGain, "2") << "gain code 7 leaves the previous gain";
+
+    // An exception reply for a short-read model carries nothing to decode.
+    out = decode(QByteArray::fromHex("01 84 02 C2 C1"), "Zorvan A1", earlier());
+    EXPECT_FALSE(out.stoppedEarly);
+    EXPECT_EQ(out.readings.Sum4, 3.0f);
+    EXPECT_EQ(out.readings.Temperature, 40);
+    EXPECT_EQ(out.readings.StatusChar, 'N');
+    EXPECT_FALSE(out.display.lblDetS.has_value());
+    EXPECT_FALSE(out.display.lblTemp.has_value());
+    EXPECT_FALSE(out.display.txtSum4Val.has_value());
+    EXPECT_EQ(out.display.lblAddr, "12");
+
+    // Cut just before the voltage's second byte.
+    out = decode(InputReply(15).set(26, {0x19, 0x00, 0xF1}).bytes.left(28), "Zorvan A1", earlier());
+    EXPECT_EQ(out.display.lblTemp, "25");
+    EXPECT_FALSE(out.display.lblVol.has_value());
+}
+
+TEST(DecodeMaintenanceReply, LongReadModelNeedsFunction4) {
+    const InputReply refused = InputReply(22, 0x84).set(10, {'W'}).set(26, {0x19});
+    for (const char* model : {"Zorvan C1", "Zorvan C2", "Zorvan C3", "Zorvan B1"}) {
+        for (const QByteArray& reply : {refused.bytes, QByteArray::fromHex("01 84 02 C2 C1")}) {
+            const auto out = decode(reply, model, earlier());
+            EXPECT_TRUE(out.stoppedEarly) << model;
+            EXPECT_EQ(out.display.lblDetM, QString("Model  ") + model);
+            EXPECT_FALSE(out.display.lblDetS || out.display.lblAddr || out.display.lblTemp ||
+                         out.display.txtSum4Val || out.display.lblBitSum4 || out.display.lblVol)
+                << model;
+            EXPECT_EQ(out.readings.Temperature, 40);
+            EXPECT_EQ(out.readings.StatusChar, 'N');
+        }
+    }
+    // The function byte is not looked at for other models.
+    EXPECT_EQ(decode(refused.bytes, "Zorvan A2").display.lblTemp, "25");
+}
+
+TEST(SumsStatusChanged, ByteTenAgainstLastValue) {
+    MaintenanceReadings m;
+    EXPECT_FALSE(SumsStatusChanged(m, InputReply(15).bytes)) << "first reply with byte 10 = 0";
+    EXPECT_TRUE(SumsStatusChanged(m, InputReply(15).set(10, {'N'}).bytes));
+    EXPECT_EQ(m.LastSumsStatusByte, 'N');
+    EXPECT_FALSE(SumsStatusChanged(m, InputReply(15).set(10, {'N'}).bytes));
+    EXPECT_TRUE(SumsStatusChanged(m, InputReply(22, 0x84).set(10, {'5'}).bytes))
+        << "any change counts, also on a refused reply";
+    EXPECT_FALSE(SumsStatusChanged(m, QByteArray::fromHex("01 84 02 C2 C1")));
+    EXPECT_EQ(m.LastSumsStatusByte, '5');
+}
+
+} // namespace

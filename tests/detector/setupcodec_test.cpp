@@ -1,0 +1,285 @@
+// Setup rows per model, the decode of read replies, the write frames and their round trips.
+#include "detector/setupcodec.h"
+#include "link/crc.h"
+#include "link/requests.h"
+
+#include <gtest/gtest.h>
+
+using namespace fh;
+using SL = SensitivityList;
+
+namespace {
+
+QByteArray hex(const char* text) {
+    return QByteArray::fromHex(text);
+}
+
+// A proper reply to the model's setup read.
+QByteArray setupReply(const QString& model, quint8 hi, quint8 lo, quint8 heatMode = 0,
+                      quint8 heatOn = 0) {
+    const int n = SetupRegisterCount(model);
+    QByteArray body = hex("01 03");
+    body.append(char(2 * n));
+    body.append(char(hi));
+    body.append(char(lo));
+    if (n == 4)
+        body.append(QByteArray(3, '\0') + char(heatMode) + '\0' + char(heatOn));
+    return withCrc(body);
+}
+
+// The bytes a write frame carries, read back from the frame itself.
+SetupBytes bytesOf(const QByteArray& frame) {
+    auto b = [&](int i) { return quint8(frame.at(i)); };
+    if (frame.size() == 17)
+        return {b(7), b(8), b(12), b(14)};
+    return {b(4), b(5), 0, 0};
+}
+
+const QStringList allModels{"Zorvan A1",      "Zorvan A2",     "Zorvan A3", "Zorvan A4",
+                            "Zorvan A5",      "Zorvan B0",     "Zorvan B1", "Zorvan B3",
+                            "Zorvan B4",      "Zorvan C1",     "Zorvan C2", "Zorvan C3",
+                            "Zorvan D1",      "Zorvan D2",     "Zorvan D3", "Zorvan E1",
+                            "Zorvan V1 NTSC", "Zorvan V2 PAL", "Zorvan Q9", ""};
+
+TEST(SetupRowFor, EveryModel) {
+    const struct {
+        const char* model;
+        SL list;
+        bool delay, heat, six;
+        int read;
+        bool four;
+    } rows[] = {
+        {"Zorvan A2", SL::SensFast, true, false, false, 1, false},
+        {"Zorvan A1", SL::SensSingle, false, false, false, 1, false},
+        {"Zorvan A3", SL::UVIR, false, false, false, 1, false},
+        {"Zorvan A4", SL::UVIR, false, false, false, 1, false},
+        {"Zorvan A5", SL::MI, false, false, false, 1, false},
+        {"Zorvan B1", SL::MI, false, false, false, 4, false},
+        {"Zorvan B3", SL::MI3, false, false, false, 1, false},
+        {"Zorvan C1", SL::Sens, false, true, true, 4, true},
+        {"Zorvan C2", SL::Sens, false, true, true, 4, true},
+        {"Zorvan B0", SL::Sens, false, false, true, 1, false},
+        {"Zorvan D1", SL::Sens, false, false, true, 1, false},
+        {"Zorvan E1", SL::Sens, false, false, true, 1, false},
+        {"Zorvan Q9", SL::Sens, false, false, true, 1, false},
+        {"zorvan a2", SL::Sens, false, false, true, 1, false},
+        {"", SL::Sens, false, false, true, 1, false},
+    };
+    for (const auto& r : rows) {
+        const SetupRow row = SetupRowFor(r.model);
+        EXPECT_EQ(row.sensitivity, r.list) << r.model;
+        EXPECT_EQ(row.delayShown, r.delay) << r.model;
+        EXPECT_EQ(row.heatShown, r.heat) << r.model;
+        EXPECT_EQ(row.allFlagsShown, r.six) << r.model;
+        EXPECT_EQ(row.readRegisters, r.read) << r.model;
+        EXPECT_EQ(row.fourRegisterWrite, r.four) << r.model;
+    }
+}
+
+TEST(DecodeSetupReply, PerModelRow) {
+    const SetupFlags none;
+    const SetupFlags all{true, true, true, true, true, true};
+    const struct {
+        const char* what;
+        const char* model;
+        QByteArray reply;
+        SetupValue expected;
+    } cases[] = {
+        {"A2 all bits",
+         "Zorvan A2",
+         setupReply("Zorvan A2", 0xFF, 0x70),
+         {"10", "30", "", "", all}},
+        {"A2 delay A",
+         "Zorvan A2",
+         setupReply("Zorvan A2", 0x00, 0x1F),
+         {"2.5", "A", "", "", none}},
+        {"A1 code 1", "Zorvan A1", setupReply("Zorvan A1", 0x20, 0x70), {"15", "", "", "", none}},
+        {"A1 code 2 has no text",
+         "Zorvan A1",
+         setupReply("Zorvan A1", 0x40, 0),
+         {"", "", "", "", none}},
+        {"A3 bit 5 clear", "Zorvan A3", setupReply("Zorvan A3", 0x00, 0), {"15", "", "", "", none}},
+        {"A4 bit 6 only", "Zorvan A4", setupReply("Zorvan A4", 0x40, 0), {"15", "", "", "", none}},
+        {"A5", "Zorvan A5", setupReply("Zorvan A5", 0x60, 0), {"40", "", "", "", none}},
+        {"B1 four registers",
+         "Zorvan B1",
+         setupReply("Zorvan B1", 0x25, 0x30, 2, 30),
+         {"20", "", "", "", {true, false, true, false, false, false}}},
+        {"B3", "Zorvan B3", setupReply("Zorvan B3", 0x40, 0), {"7.5", "", "", "", none}},
+        {"C2 heat",
+         "Zorvan C2",
+         setupReply("Zorvan C2", 0x7F, 0x00, 1, 15),
+         {"60", "", "AUTO", "15", {true, true, true, true, true, false}}},
+        {"C2 heat mode 7",
+         "Zorvan C2",
+         setupReply("Zorvan C2", 0x00, 0, 7, 12),
+         {"15", "", "", "", none}},
+        {"C1 flags clear",
+         "Zorvan C1",
+         setupReply("Zorvan C1", 0x40, 0, 2, 0),
+         {"45", "", "ON", "0", none}},
+        {"unknown as last row",
+         "Zorvan Q9",
+         setupReply("Zorvan Q9", 0x92, 0x50),
+         {"15", "", "", "", {false, true, false, false, true, true}}},
+    };
+    for (const auto& c : cases) {
+        const auto v = DecodeSetupReply(c.reply, c.model);
+        ASSERT_TRUE(v.has_value()) << c.what;
+        EXPECT_EQ(*v, c.expected) << c.what;
+    }
+}
+
+TEST(DecodeSetupReply, OnlyProperAnswersAreDecoded) {
+    const struct {
+        const char* what;
+        const char* model;
+        QByteArray reply;
+    } cases[] = {
+        {"exception", "Zorvan A2", hex("01 83 02 C0 F1")},
+        {"function 4", "Zorvan A2", withCrc(hex("01 04 02 FF 70"))},
+        {"four registers for a one-register model", "Zorvan A2", setupReply("Zorvan C1", 1, 2)},
+        {"one register for B1", "Zorvan B1", setupReply("Zorvan A2", 1, 2)},
+        {"check bytes missing", "Zorvan A2", hex("01 03 02 FF 70 98")},
+        {"heat bytes missing", "Zorvan C1", setupReply("Zorvan C1", 0, 0, 1, 5).left(10)},
+        {"address reply", "Zorvan A2", withCrc(hex("01 06 00 00 00 05"))},
+        {"nothing", "Zorvan A2", QByteArray()},
+    };
+    for (const auto& c : cases)
+        EXPECT_FALSE(DecodeSetupReply(c.reply, c.model).has_value()) << c.what;
+}
+
+TEST(WriteSetup, FrameVectors) {
+    const SetupFlags all{true, true, true, true, true, true};
+    EXPECT_EQ(WriteSetup(1, "Zorvan A2", {"10", "30", "", "", all}).toHex(' '),
+              hex("01 06 00 01 FF 70 98 1E").toHex(' '));
+    EXPECT_EQ(
+        WriteSetup(1, "Zorvan C2", {"60", "", "AUTO", "15", {true, true, true, true, true, false}})
+            .toHex(' '),
+        hex("01 10 00 01 00 04 08 7F 00 00 00 00 01 00 0F 1D 19").toHex(' '));
+    // B1 reads four registers but writes only register 1.
+    EXPECT_EQ(WriteSetup(1, "Zorvan B1", {"20", "", "ON", "30", {}}).toHex(' '),
+              hex("01 06 00 01 20 00 C1 CA").toHex(' '));
+}
+
+TEST(WriteSetup, ListTextsToBytes) {
+    const struct {
+        const char* model;
+        SetupValue value;
+        SetupBytes expected;
+    } cases[] = {
+        {"Zorvan A2", {"5", "A", "", "", {}}, {0x20, 0x10, 0, 0}},
+        {"Zorvan A2", {"7.5", "nope", "", "", {}}, {0x40, 0x00, 0, 0}},
+        {"Zorvan A1", {"", "", "", "", {}}, {0x00, 0, 0, 0}},
+        {"Zorvan A3", {"15", "", "", "", {}}, {0x20, 0, 0, 0}},
+        {"Zorvan B3", {"10", "", "", "", {}}, {0x60, 0, 0, 0}},
+        {"Zorvan A5", {"40", "30", "", "", {true}}, {0x61, 0, 0, 0}}, // hidden delay text: 0
+        {"Zorvan C3", {"30", "", "", "", {}}, {0x20, 0, 0, 0}},       // no heat selection: 0
+        {"Zorvan C3", {"60", "", "OFF", "25", {}}, {0x60, 0, 0, 25}},
+        {"Zorvan D1", {"45", "", "ON", "30", {}}, {0x40, 0, 0, 0}}, // no heat outside C models
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(bytesOf(WriteSetup(7, c.model, c.value)), c.expected) << c.model;
+}
+
+TEST(SensitivityCode, TypedTextStaysInItsBits) {
+    const struct {
+        SL list;
+        const char* text;
+        quint8 code;
+    } cases[] = {
+        {SL::MI, "10", 0},         {SL::MI, "40", 3},         {SL::MI, "25", 1},
+        {SL::MI, "49", 3},         {SL::MI, "55", 3},         {SL::MI, "5", 0},
+        {SL::MI, "-30", 0},        {SL::MI, "abc", 0},        {SL::MI, "", 0},
+        {SL::MI, "1e9", 3},        {SL::Sens, "60", 3},       {SL::Sens, "14", 0},
+        {SL::Sens, "99", 3},       {SL::SensFast, "3", 0},    {SL::MI3, "10", 3},
+        {SL::SensSingle, "15", 1}, {SL::SensSingle, "20", 0}, {SL::UVIR, "5", 0},
+        {SL::UVIR, "15", 1},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(SensitivityCode(c.list, c.text), c.code)
+            << SensitivityListName(c.list).toStdString() << " " << c.text;
+
+    // No typed text ever reaches the flag bits around the code.
+    for (const char* text : {"55", "5", "999999", "-1"})
+        EXPECT_EQ(bytesOf(WriteSetup(1, "Zorvan B1", {text, "", "", "", {}})).setupHi & ~0x60, 0)
+            << text;
+}
+
+// Every list value, written and read back, shows the same texts.
+TEST(RoundTrip, ListValuesComeBackUnchanged) {
+    const SetupFlags flagSets[] = {
+        {}, {true, false, true, false, true, false}, {false, true, false, true, false, true}};
+    for (const QString& model : allModels) {
+        const SetupRow row = SetupRowFor(model);
+        const QStringList delays = row.delayShown ? DelayItems() : QStringList{""};
+        const QStringList modes = row.heatShown ? HeatModeItems() : QStringList{""};
+        const QStringList thresholds = row.heatShown ? HeatOnItems() : QStringList{""};
+        for (const QString& sens : SensitivityItems(row.sensitivity))
+            for (const QString& delay : delays)
+                for (int i = 0; i < modes.size(); ++i)
+                    for (const SetupFlags& flags : flagSets) {
+                        const SetupValue v{sens, delay, modes[i],
+                                           thresholds[(i * 3) % thresholds.size()], flags};
+                        const SetupBytes b = bytesOf(WriteSetup(1, model, v));
+                        const auto back = DecodeSetupReply(
+                            setupReply(model, b.setupHi, b.setupLo, b.heatMode, b.heatOn), model);
+                        ASSERT_TRUE(back.has_value());
+                        EXPECT_EQ(*back, v) << model.toStdString() << " " << sens.toStdString();
+                    }
+    }
+}
+
+// Every SetupHi read and written back unchanged: only the documented bits move.
+TEST(RoundTrip, DetectorBytesWrittenBack) {
+    for (const QString& model : allModels) {
+        const SetupRow row = SetupRowFor(model);
+        for (int hi = 0; hi < 256; ++hi)
+            for (int lo : {0x00, 0x1F, 0x35, 0xFF})
+                for (int heat : {0, 2, 3, 25, 26}) {
+                    const auto v = DecodeSetupReply(setupReply(model, hi, lo, heat, heat), model);
+                    ASSERT_TRUE(v.has_value());
+                    const SetupBytes b = bytesOf(WriteSetup(1, model, *v));
+
+                    int expectedHi = hi;
+                    if (row.sensitivity == SL::UVIR)
+                        expectedHi = (hi & ~0x60) | 0x20; // "15" is written as bit 5 set
+                    if (row.sensitivity == SL::SensSingle && (hi & 0x40))
+                        expectedHi = hi & ~0x60; // no text for codes 2 and 3: code 0
+                    EXPECT_EQ(b.setupHi, expectedHi) << model.toStdString() << " " << hi;
+                    EXPECT_EQ(b.setupLo, row.delayShown ? (lo & 0x70) : 0) << model.toStdString();
+                    const bool modeKept = row.heatShown && heat <= 2;
+                    const bool onKept = row.heatShown && heat % 5 == 0 && heat <= 30;
+                    EXPECT_EQ(b.heatMode, modeKept ? heat : 0) << model.toStdString();
+                    EXPECT_EQ(b.heatOn, onKept ? heat : 0) << model.toStdString();
+                }
+    }
+}
+
+TEST(SetupReplyOK, AcknowledgementRules) {
+    const struct {
+        const char* model;
+        const char* reply;
+        bool ok;
+    } cases[] = {
+        {"Zorvan A2", "01 06 00 01 FF 70 98 1E", true},
+        {"Zorvan A2", "09 06 00 01 00 00 00 00", true}, // address and value not compared
+        {"Zorvan A2", "01 06 00 01 FF 70 98 1E 00", false},
+        {"Zorvan A2", "01 06 00 01 FF 70 98", false},
+        {"Zorvan A2", "01 86 00 01 FF 70 98 1E", false},
+        {"Zorvan A2", "01 06 00 00 FF 70 98 1E", false},
+        {"Zorvan A2", "01 10 00 01 00 04 00 00", false},
+        {"Zorvan B1", "01 06 00 01 20 00 C1 CA", true},
+        {"Zorvan B1", "01 10 00 01 00 04 00 00", false},
+        {"Zorvan C1", "01 10 00 01 00 04 00 00", true},
+        {"Zorvan C1", "01 10 FF FF 00 04 00 00", true}, // register not compared
+        {"Zorvan C1", "01 10 00 01 00 03 00 00", false},
+        {"Zorvan C1", "01 06 00 01 20 00 C1 CA", false},
+        {"Zorvan C1", "01 10 00 01 00 04 00", false},
+        {"", "", false},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(SetupReplyOK(hex(c.reply), c.model), c.ok) << c.model << ": " << c.reply;
+}
+
+} // namespace

@@ -1,0 +1,133 @@
+// Request frames byte for byte, and the reply tests on replies cut at their edges.
+#include "link/crc.h"
+#include "link/requests.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+
+using namespace fh;
+
+namespace {
+
+QByteArray hex(const char* text) {
+    return QByteArray::fromHex(text);
+}
+
+struct FrameCase {
+    const char* name;
+    std::function<QByteArray()> build;
+    const char* expected;
+};
+
+class RequestFrames : public ::testing::TestWithParam<FrameCase> {};
+
+TEST_P(RequestFrames, MatchLineBytes) {
+    EXPECT_EQ(GetParam().build().toHex(' '), hex(GetParam().expected).toHex(' '));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Builders, RequestFrames,
+    ::testing::Values(
+        FrameCase{"SetupSingleModel", [] { return ReadSetup(1, "Zorvan A1"); },
+                  "01 03 00 01 00 01 D5 CA"},
+        FrameCase{"SetupFourRegisterModel", [] { return ReadSetup(1, "Zorvan C2"); },
+                  "01 03 00 01 00 04 15 C9"},
+        FrameCase{"SetupB1ReadsFour", [] { return ReadSetup(1, "Zorvan B1"); },
+                  "01 03 00 01 00 04 15 C9"},
+        FrameCase{"SetupNoModelYet", [] { return ReadSetup(1, ""); }, "01 03 00 01 00 01 D5 CA"},
+        FrameCase{"SetupNameMustMatchExactly", [] { return ReadSetup(1, "Zorvan C2 "); },
+                  "01 03 00 01 00 01 D5 CA"},
+        FrameCase{"InputsFifteen", [] { return ReadInputs(1, "Zorvan A1"); },
+                  "01 04 00 00 00 0F B0 0E"},
+        FrameCase{"InputsTwentyTwo", [] { return ReadInputs(1, "Zorvan B1"); },
+                  "01 04 00 00 00 16 71 C4"},
+        FrameCase{"InputsNoModelYet", [] { return ReadInputs(1, ""); }, "01 04 00 00 00 0F B0 0E"},
+        FrameCase{"InputsUnknownModel", [] { return ReadInputs(1, "Unknown Detector"); },
+                  "01 04 00 00 00 0F B0 0E"},
+        FrameCase{"AddrAt5", [] { return ReadAddr(5); }, "05 03 00 00 00 01 85 8E"},
+        FrameCase{"AddrAt1", [] { return ReadAddr(1); }, "01 03 00 00 00 01 84 0A"},
+        FrameCase{"Bit", [] { return SendCommand(3, cmd::Bit); },
+                  "03 C8 07 00 11 D1 5B 04 05 03 18 CC"},
+        FrameCase{"Status", [] { return SendCommand(1, cmd::Status); },
+                  "01 C8 07 00 20 D1 5B 04 05 03 BD 27"},
+        FrameCase{"WriteAddrFromDialogText",
+                  [] { return WriteAddr(1, NewAddressByte(" 12 ").value_or(0)); },
+                  "01 06 00 00 00 0C 89 CF"},
+        FrameCase{"WriteAddrTwo", [] { return WriteAddr(1, 2); }, "01 06 00 00 00 02 08 0B"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(FrameCheck, KnownCheckValues) {
+    EXPECT_EQ(crc16("123456789"), 0x4B37);
+    EXPECT_EQ(crc16(hex("01 03 00 01 00 01 D5 CA")), 0) << "a frame with its check sums to 0";
+}
+
+TEST(NewAddressByte, DialogTextToByte) {
+    const struct {
+        const char* text;
+        std::optional<quint8> expected;
+    } cases[] = {
+        {" 12 ", 12},
+        {"247", 247},
+        {"1", 1},
+        {"256", 0},
+        {"300", 44},
+        {"-1", 255},
+        {"12.5", 12},
+        {"13.5", 14},
+        {"1e2", 100},
+        {"abc", std::nullopt},
+        {"", std::nullopt},
+        {"   ", std::nullopt},
+        {"12a", std::nullopt},
+        {"nan", std::nullopt},
+        {"inf", std::nullopt},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(NewAddressByte(c.text), c.expected) << '"' << c.text << '"';
+}
+
+TEST(ReplyTests, AddrReplyOK) {
+    const struct {
+        const char* reply;
+        bool ok;
+    } cases[] = {
+        {"01 06 00 00 00 0C 89 CF", true},
+        {"07 06 00 00 00 63 00 00", true},     // other address and echoed value: not compared
+        {"01 06 00 00 00 0C 89", false},       // cut to 7 bytes
+        {"01 86 00 00 00 0C 89 CF", false},    // exception function
+        {"01 06 00 01 00 0C 89 CF", false},    // register 1, not the address register
+        {"01 06 00 00 00 0C 89 CF 00", false}, // 9 bytes
+        {"", false},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(AddrReplyOK(hex(c.reply)), c.ok) << c.reply;
+}
+
+TEST(ReplyTests, StatusReplyCompleteCountsBytesOnly) {
+    EXPECT_FALSE(StatusReplyComplete(QByteArray(11, '\x5A')));
+    EXPECT_TRUE(StatusReplyComplete(QByteArray(12, '\0')));
+    EXPECT_TRUE(StatusReplyComplete(QByteArray(40, '\xFF')));
+    EXPECT_FALSE(StatusReplyComplete({}));
+}
+
+TEST(ReplyTests, BitPerformed) {
+    EXPECT_TRUE(BitPerformed(hex("03 C8 07 00 11 D1 5B 04 05 03 18 CC")));
+    EXPECT_TRUE(BitPerformed(hex("03 C8 07 00 11")));
+    EXPECT_FALSE(BitPerformed(hex("03 C8 07 00")));
+    EXPECT_FALSE(BitPerformed(hex("03 C8 07 00 20 D1 5B 04 05 03 BD 27")));
+    EXPECT_FALSE(BitPerformed({}));
+}
+
+TEST(ReplyTests, VersionText) {
+    const QByteArray head = hex("01 C8 07 00 14 00 00 00 00");
+    EXPECT_EQ(VersionText(head + "V1.23" + hex("AA BB")), "V1.23");
+    EXPECT_EQ(VersionText(head + "x" + hex("AA BB")), "x");
+    EXPECT_EQ(VersionText(head + hex("AA BB")), "");
+    EXPECT_EQ(VersionText(head.left(5)), "");
+    EXPECT_EQ(VersionText({}), "");
+    // Codes above 127 are characters too, one per byte.
+    EXPECT_EQ(VersionText(head + hex("E9") + hex("AA BB")), QString(QChar(0xE9)));
+}
+
+} // namespace
