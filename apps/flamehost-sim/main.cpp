@@ -1,0 +1,109 @@
+// flamehost-sim: simulated detectors on a pseudo-terminal. Prints the device path, then
+// answers requests until SIGINT or SIGTERM.
+#include "sim/ptyserver.h"
+#include "sim/scenario.h"
+#include "sim/simbus.h"
+
+#include <csignal>
+#include <cstdio>
+#include <pthread.h>
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QFileInfo>
+#include <unistd.h>
+
+namespace {
+
+int fail(const QString& message) {
+    std::fprintf(stderr, "flamehost-sim: %s\n", qPrintable(message));
+    return 1;
+}
+
+// A symlink from an earlier run that did not end cleanly is replaced; anything else at the
+// path is left alone.
+bool makeLink(const QString& linkPath, const QString& target, QString* error) {
+    const QByteArray link = QFile::encodeName(linkPath);
+    const QFileInfo info(linkPath);
+    if (info.isSymLink()) {
+        if (::unlink(link.constData()) != 0) {
+            *error = QStringLiteral("cannot replace %1: %2").arg(linkPath, qt_error_string(errno));
+            return false;
+        }
+    } else if (info.exists()) {
+        *error =
+            QStringLiteral("%1 exists and is not a symbolic link; not replacing it").arg(linkPath);
+        return false;
+    }
+    if (::symlink(QFile::encodeName(target).constData(), link.constData()) != 0) {
+        *error = QStringLiteral("cannot create %1: %2").arg(linkPath, qt_error_string(errno));
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    // Block the stop signals before any thread starts, so only sigwait below receives them.
+    // A shell starts background jobs with SIGINT ignored; undo that so Ctrl-C and kill -INT
+    // still end the simulator cleanly.
+    std::signal(SIGINT, SIG_DFL);
+    std::signal(SIGTERM, SIG_DFL);
+    sigset_t stopSignals;
+    sigemptyset(&stopSignals);
+    sigaddset(&stopSignals, SIGINT);
+    sigaddset(&stopSignals, SIGTERM);
+    pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
+
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("flamehost-sim"));
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+        QStringLiteral("Simulated flame detectors on a pseudo-terminal. Prints the device "
+                       "path to open, then answers until interrupted."));
+    parser.addHelpOption();
+    const QCommandLineOption linkOption(
+        QStringLiteral("link"),
+        QStringLiteral("Also make a symbolic link at <path> to the device."),
+        QStringLiteral("path"));
+    const QCommandLineOption scenarioOption(
+        QStringLiteral("scenario"),
+        QStringLiteral("Read the bus and its faults from a JSON <file> (see docs/simulator.md)."),
+        QStringLiteral("file"));
+    parser.addOption(linkOption);
+    parser.addOption(scenarioOption);
+    parser.process(app);
+    if (!parser.positionalArguments().isEmpty())
+        return fail(QStringLiteral("unexpected argument %1 (see --help)")
+                        .arg(parser.positionalArguments().first()));
+
+    std::unique_ptr<fh::SimBus> bus;
+    if (parser.isSet(scenarioOption)) {
+        QString error;
+        bus = fh::loadScenario(parser.value(scenarioOption), &error);
+        if (!bus)
+            return fail(error);
+    } else {
+        bus = fh::makeDefaultBus();
+    }
+
+    fh::PtyServer server(*bus);
+    QString error;
+    if (!server.open(&error))
+        return fail(QStringLiteral("cannot create a pseudo-terminal: %1").arg(error));
+    const QString linkPath = parser.value(linkOption);
+    if (!linkPath.isEmpty() && !makeLink(linkPath, server.devicePath(), &error))
+        return fail(error);
+
+    std::printf("%s\n", qPrintable(server.devicePath()));
+    std::fflush(stdout);
+    server.start();
+
+    int received = 0;
+    sigwait(&stopSignals, &received);
+    server.stop();
+    // Remove the link only while it still points at this run's device.
+    if (!linkPath.isEmpty() && QFileInfo(linkPath).symLinkTarget() == server.devicePath())
+        ::unlink(QFile::encodeName(linkPath).constData());
+    return 0;
+}

@@ -1,0 +1,57 @@
+#pragma once
+// Serves a simulated bus on a pseudo-terminal, so any program that opens serial devices
+// (the host itself, a terminal, a test) can talk to the detectors.
+#include "link/linepeer.h"
+
+#include <atomic>
+#include <QByteArray>
+#include <QString>
+#include <thread>
+
+namespace fh {
+
+class PtyServer {
+public:
+    // A gap this long in the middle of a request ends it (about four byte times at 9600
+    // baud, widened because a pseudo-terminal hands bytes over in bursts).
+    static constexpr int FrameGapMs = 20;
+    // While no program holds the device open, look again this often.
+    static constexpr int IdleRetryMs = 50;
+
+    explicit PtyServer(LinePeer& peer);
+    ~PtyServer();
+    PtyServer(const PtyServer&) = delete;
+    PtyServer& operator=(const PtyServer&) = delete;
+
+    // Creates the pseudo-terminal (raw, so bytes pass untranslated). False with *error set
+    // when the system refuses.
+    bool open(QString* error);
+    // The device path a client opens, e.g. /dev/pts/7.
+    QString devicePath() const { return path_; }
+
+    // Serves on a thread of its own until stop() or destruction.
+    void start();
+    void stop();
+
+    // Requests handed to the bus so far.
+    int requestsServed() const { return served_.load(); }
+
+    // Length of a request by its function byte, or 0 when only a gap can tell.
+    static int expectedLength(const QByteArray& pending);
+
+private:
+    void run();
+    bool pause(qint64 us); // false when asked to stop
+    void handle(const QByteArray& request);
+    void writeAll(const QByteArray& bytes);
+
+    LinePeer& peer_;
+    int master_ = -1;
+    int wake_[2] = {-1, -1};
+    QString path_;
+    std::thread thread_;
+    std::atomic<bool> stopping_{false};
+    std::atomic<int> served_{0};
+};
+
+} // namespace fh

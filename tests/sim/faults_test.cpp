@@ -1,0 +1,160 @@
+// Misbehaviour on demand: each fault changes the reply in its own way and no other.
+#include "sim/simcheck.h"
+#include "sim/simdetector.h"
+#include "sim/simhelpers.h"
+
+#include <gtest/gtest.h>
+
+using namespace fh;
+using fh::test::hex;
+using fh::test::joined;
+
+namespace {
+
+const QByteArray Clean = hex("01 C8 09 00 20 00 75 4F C1 00 4E 00 CB 62");
+
+struct FaultCase {
+    const char* name;
+    SimFaults faults;
+    // Expected timing and bytes: {delay, byte count} per segment.
+    std::vector<std::pair<qint64, int>> shape;
+    bool checkOk; // the reply part (without garbage) passes its check
+};
+
+SimFaults with(auto set) {
+    SimFaults f;
+    set(f);
+    return f;
+}
+
+} // namespace
+
+class SimFaultCases : public ::testing::TestWithParam<FaultCase> {};
+
+TEST_P(SimFaultCases, ShapeTheReply) {
+    const FaultCase& c = GetParam();
+    SimDetector d(1, 117, 0x4FC1);
+    d.setFaults(c.faults);
+    const auto segments = d.respond(hex(fh::test::StatusTo1), 0);
+    ASSERT_EQ(segments.size(), c.shape.size());
+    for (size_t i = 0; i < segments.size(); ++i) {
+        EXPECT_EQ(segments[i].delayUs, c.shape[i].first) << i;
+        EXPECT_EQ(segments[i].bytes.size(), c.shape[i].second) << i;
+    }
+    if (segments.empty())
+        return;
+    const int replyBytes = c.faults.garbageBytes > 0
+                               ? static_cast<int>(joined(segments).size()) - c.faults.garbageBytes
+                               : static_cast<int>(joined(segments).size());
+    const QByteArray reply = joined(segments).left(replyBytes);
+    EXPECT_EQ(simCheckOk(reply), c.checkOk);
+    if (c.faults.exceptionFunction == 0 && !reply.isEmpty()) {
+        EXPECT_EQ(reply.left(12), Clean.left(reply.size() < 12 ? reply.size() : 12));
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Detector, SimFaultCases,
+    ::testing::Values(
+        FaultCase{"None", {}, {{5000, 14}}, true},
+        FaultCase{"Silent", with([](SimFaults& f) { f.silent = true; }), {}, false},
+        FaultCase{"LateFirstByte",
+                  with([](SimFaults& f) { f.lateFirstByteUs = 590'000; }),
+                  {{590'000, 14}},
+                  true},
+        FaultCase{"Short", with([](SimFaults& f) { f.shortReply = 11; }), {{5000, 11}}, false},
+        FaultCase{"CutToNothing", with([](SimFaults& f) { f.shortReply = 0; }), {}, false},
+        FaultCase{
+            "WrongCheck", with([](SimFaults& f) { f.wrongCheck = true; }), {{5000, 14}}, false},
+        FaultCase{"Exception",
+                  with([](SimFaults& f) {
+                      f.exceptionFunction = 0x83;
+                      f.exceptionCode = 2;
+                  }),
+                  {{5000, 5}},
+                  true},
+        FaultCase{"Split",
+                  with([](SimFaults& f) {
+                      f.splitAfter = 6;
+                      f.splitGapUs = 50'000;
+                  }),
+                  {{5000, 6}, {50'000, 8}},
+                  true},
+        FaultCase{"Garbage",
+                  with([](SimFaults& f) {
+                      f.garbageBytes = 20;
+                      f.garbageDelayUs = 30'000;
+                  }),
+                  {{5000, 14}, {30'000, 20}},
+                  true},
+        FaultCase{"GarbageWithoutReply",
+                  with([](SimFaults& f) {
+                      f.silent = false;
+                      f.shortReply = 0;
+                      f.garbageBytes = 3;
+                      f.garbageDelayUs = 700;
+                  }),
+                  {{700, 3}},
+                  false}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(SimFaults, ExceptionBytesAndNoEffect) {
+    SimDetector d(1, 117, 1);
+    SimFaults f;
+    f.exceptionFunction = 0x86;
+    f.exceptionCode = 4;
+    d.setFaults(f);
+    EXPECT_EQ(joined(d.respond(hex("01 06 00 00 00 02 08 0B"), 0)), simWithCheck(hex("01 86 04")));
+    EXPECT_EQ(d.address(), 1);
+}
+
+TEST(SimFaults, GarbageIsTheSameOnEveryRun) {
+    SimFaults f;
+    f.garbageBytes = 16;
+    SimDetector a(1, 117, 1), b(1, 117, 1);
+    a.setFaults(f);
+    b.setFaults(f);
+    const QByteArray first = joined(a.respond(hex(fh::test::StatusTo1), 0));
+    EXPECT_EQ(first, joined(b.respond(hex(fh::test::StatusTo1), 0)));
+    EXPECT_NE(first.right(16), QByteArray(16, first.right(1).at(0)));
+}
+
+struct CountCase {
+    const char* name;
+    int ignoreNext;
+    int answerEvery;
+    const char* pattern; // one letter per request: 'a' answered, '-' silent
+};
+
+class SimCountedFaults : public ::testing::TestWithParam<CountCase> {};
+
+TEST_P(SimCountedFaults, AnswerOnTheRightAttempts) {
+    SimDetector d(1, 117, 1);
+    SimFaults f;
+    f.ignoreNext = GetParam().ignoreNext;
+    f.answerEvery = GetParam().answerEvery;
+    d.setFaults(f);
+    std::string seen;
+    for (size_t i = 0; i < std::strlen(GetParam().pattern); ++i)
+        seen += d.respond(hex("01 06 00 01 12 34 D5 7D"), 0).empty() ? '-' : 'a';
+    EXPECT_EQ(seen, GetParam().pattern);
+    EXPECT_EQ(d.requestsSeen(), static_cast<int>(seen.size()));
+}
+
+INSTANTIATE_TEST_SUITE_P(Detector, SimCountedFaults,
+                         ::testing::Values(CountCase{"AcknowledgedOnAttempt4", 3, 0, "---aaa"},
+                                           CountCase{"AcknowledgedOnAttempt6", 5, 0, "-----a"},
+                                           CountCase{"EveryThird", 0, 3, "--a--a--a"},
+                                           CountCase{"IgnoreThenEverySecond", 2, 2, "---a-a"}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST(SimFaults, IgnoredWriteChangesNothingUntilHeard) {
+    SimDetector d(1, 117, 1);
+    SimFaults f;
+    f.ignoreNext = 1;
+    d.setFaults(f);
+    EXPECT_TRUE(d.respond(hex("01 06 00 01 12 34 D5 7D"), 0).empty());
+    EXPECT_EQ(d.holding(1), 0x2530);
+    EXPECT_FALSE(d.respond(hex("01 06 00 01 12 34 D5 7D"), 0).empty());
+    EXPECT_EQ(d.holding(1), 0x1234);
+}

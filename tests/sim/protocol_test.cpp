@@ -1,0 +1,127 @@
+// What a detector answers, byte by byte, to well-formed and malformed requests.
+#include "sim/simcheck.h"
+#include "sim/simdetector.h"
+#include "sim/simhelpers.h"
+
+#include <gtest/gtest.h>
+
+using namespace fh;
+using fh::test::hex;
+using fh::test::joined;
+using fh::test::spaced;
+
+TEST(SimCheck, MatchesTheReferenceValueAndTheKnownRequests) {
+    EXPECT_EQ(simCrc16(QByteArray("123456789")), 0x4B37);
+    for (const char* frame : {fh::test::StatusTo1, "01 03 00 01 00 01 D5 CA",
+                              "01 04 00 00 00 0F B0 0E", "01 06 00 00 00 02 08 0B"}) {
+        const QByteArray bytes = hex(frame);
+        EXPECT_TRUE(simCheckOk(bytes)) << frame;
+        EXPECT_EQ(simWithCheck(bytes.left(bytes.size() - 2)), bytes) << frame;
+        QByteArray flipped = bytes;
+        flipped[3] = static_cast<char>(flipped[3] ^ 0x01);
+        EXPECT_FALSE(simCheckOk(flipped)) << frame;
+    }
+    EXPECT_FALSE(simCheckOk(hex("FF FF FF")));
+    EXPECT_FALSE(simCheckOk(QByteArray()));
+}
+
+struct ReplyCase {
+    const char* name;
+    const char* request;
+    const char* reply; // empty: silence
+};
+
+class SimReplies : public ::testing::TestWithParam<ReplyCase> {};
+
+TEST_P(SimReplies, ByteByByte) {
+    SimDetector d(1, 117, 0x4FC1); // Zorvan A2
+    d.setVersion("V1.0");
+    const auto segments = d.respond(hex(GetParam().request), 0);
+    EXPECT_EQ(spaced(joined(segments)), spaced(hex(GetParam().reply)));
+    if (!segments.empty()) {
+        EXPECT_EQ(segments.front().delayUs, SimDetector::DefaultLatencyUs);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Detector, SimReplies,
+    ::testing::Values(
+        ReplyCase{"Status", fh::test::StatusTo1, "01 C8 09 00 20 00 75 4F C1 00 4E 00 CB 62"},
+        ReplyCase{"Bit", "01 C8 07 00 11 D1 5B 04 05 03 B9 06", "01 C8 05 00 11 00 4E 00 F8 C2"},
+        ReplyCase{"Version", "01 C8 07 00 14 D1 5B 04 05 03 B9 53",
+                  "01 C8 0A 00 14 00 75 4F C1 56 31 2E 30 77 F6"},
+        ReplyCase{"SetupRegister1", "01 03 00 01 00 01 D5 CA", "01 03 02 25 30 A2 C0"},
+        ReplyCase{"AddressAndSetup", "01 03 00 00 00 05 85 C9",
+                  "01 03 0A 00 01 25 30 00 00 00 00 00 00 DB 02"},
+        ReplyCase{"HoldingPastTheEnd", "01 03 00 01 00 05 D4 09", "01 83 02 C0 F1"},
+        ReplyCase{"HoldingCountZero", "01 03 00 01 00 00 14 0A", "01 83 03 01 31"},
+        ReplyCase{"TwentyTwoInputsOnAFifteenModel", "01 04 00 00 00 16 71 C4", "01 84 02 C2 C1"},
+        ReplyCase{"UnknownFunction", "01 05 00 00 00 01 0C 0A", "01 85 01 83 50"},
+        ReplyCase{"UnknownCommandIsSilent", "01 C8 07 00 63 D1 5B 04 05 03 B3 D4", ""},
+        ReplyCase{"CommandWithWrongKeyIsSilent", "01 C8 07 00 20 D1 5B 04 05 04 FC E5", ""},
+        ReplyCase{"BadCheckIsSilent", "01 C8 07 00 20 D1 5B 04 05 03 BD 28", ""},
+        ReplyCase{"CutShortIsSilent", "01 C8 07 00 20 D1 5B 04 05", ""},
+        ReplyCase{"OtherAddressIsSilent", "02 C8 07 00 20 D1 5B 04 05 03 4D 28", ""}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(SimReplies, MaintenanceReadingsFollowTheRegisterLayout) {
+    SimDetector d(1, 358, 0xBEEF); // Zorvan C1: 22 registers
+    d.setFaultFlag(2);
+    d.setStatusChar('W');
+    d.setInputFloat(5, 1.5f);   // SUM4 = 0x3FC00000
+    d.setInputFloat(20, -2.0f); // BIT SUM5 = 0xC0000000
+    d.setInput(11, 0xFB);       // -5 degrees
+    d.setInput(12, 241);        // 24.1 V
+    const QByteArray r = joined(d.respond(hex("01 04 00 00 00 16 71 C4"), 0));
+    ASSERT_EQ(r.size(), 49);
+    EXPECT_TRUE(simCheckOk(r));
+    EXPECT_EQ(spaced(r.left(3)), "01 04 2C");
+    EXPECT_EQ(spaced(r.mid(5, 2)), "BE EF");        // serial
+    EXPECT_EQ(spaced(r.mid(9, 2)), "02 57");        // fault flag, 'W'
+    EXPECT_EQ(spaced(r.mid(13, 4)), "3F C0 00 00"); // SUM4
+    EXPECT_EQ(spaced(r.mid(43, 4)), "C0 00 00 00"); // BIT SUM5
+    EXPECT_EQ(spaced(r.mid(25, 4)), "00 FB 00 F1"); // temperature, voltage
+
+    SimDetector a2(1, 117, 1);
+    const QByteArray r15 = joined(a2.respond(hex("01 04 00 00 00 0F B0 0E"), 0));
+    EXPECT_EQ(r15.size(), 35);
+    EXPECT_TRUE(simCheckOk(r15));
+}
+
+struct WriteCase {
+    const char* name;
+    const char* request;
+    const char* reply;
+    int reg;          // holding register to look at afterwards
+    quint16 expected; // its value then
+};
+
+class SimWrites : public ::testing::TestWithParam<WriteCase> {};
+
+TEST_P(SimWrites, ChangeRegistersOrRefuse) {
+    SimDetector d(1, 358, 7); // Zorvan C1, factory setup 4505 0000 0001 000F
+    EXPECT_EQ(spaced(joined(d.respond(hex(GetParam().request), 0))), spaced(hex(GetParam().reply)));
+    EXPECT_EQ(d.holding(GetParam().reg), GetParam().expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Detector, SimWrites,
+    ::testing::Values(
+        WriteCase{"NewAddress", "01 06 00 00 00 02 08 0B", "01 06 00 00 00 02 08 0B", 0, 2},
+        WriteCase{"AddressZeroRefused", "01 06 00 00 00 00 89 CA", "01 86 03 02 61", 0, 1},
+        WriteCase{"SetupWord", "01 06 00 01 12 34 D5 7D", "01 06 00 01 12 34 D5 7D", 1, 0x1234},
+        WriteCase{"RegisterFiveRefused", "01 06 00 05 00 01 58 0B", "01 86 02 C3 A1", 1, 0x4505},
+        WriteCase{"FourSetupWords", "01 10 00 01 00 04 08 45 05 00 00 00 01 00 0F CB 72",
+                  "01 10 00 01 00 04 90 0A", 4, 15},
+        WriteCase{"ByteCountMismatch", "01 10 00 01 00 04 07 45 05 00 00 00 01 00 0F 8A 82",
+                  "01 90 03 0C 01", 4, 15}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(SimWrites, NewAddressTakesHoldAfterTheEcho) {
+    SimDetector d(1, 117, 1);
+    ASSERT_FALSE(d.respond(hex("01 06 00 00 00 02 08 0B"), 0).empty());
+    EXPECT_TRUE(d.respond(hex(fh::test::StatusTo1), 0).empty());
+    const QByteArray r = joined(d.respond(hex("02 C8 07 00 20 D1 5B 04 05 03 4D 28"), 0));
+    ASSERT_EQ(r.size(), 14);
+    EXPECT_EQ(static_cast<quint8>(r.at(0)), 2);
+}

@@ -1,0 +1,166 @@
+// Bus descriptions from JSON: a full good file, and bad files refused with a useful message.
+#include "sim/scenario.h"
+#include "sim/simhelpers.h"
+
+#include <gtest/gtest.h>
+#include <QFile>
+#include <QTemporaryDir>
+
+using namespace fh;
+
+TEST(SimScenario, ReadsDetectorsRegistersAndFaults) {
+    const QByteArray json = R"({
+      "detectors": [
+        { "address": 5, "model": "Zorvan C2", "serial": 777, "fault": 1, "status": "W",
+          "latencyUs": 20000, "setup": [4660, 0, 2, 30], "version": "C2 test",
+          "readings": { "sum4": 1.5, "temperature": -5, "voltage": 24.1, "noise45": 9,
+                        "gainCode": 2 },
+          "inputRegisters": { "15": 4242 },
+          "faults": { "ignoreNext": 3, "answerEvery": 2, "wrongCheck": true,
+                      "shortReply": 9, "lateFirstByteUs": 590000,
+                      "exception": { "function": 131, "code": 2 },
+                      "split": { "after": 4, "gapUs": 50000 },
+                      "garbage": { "bytes": 7, "delayUs": 30000 } } },
+        { "address": 6, "model": 113, "serial": 1, "inputCount": 22,
+          "statusCycle": "NA", "statusStepMs": 1000 }
+      ]
+    })";
+    QString error;
+    const auto bus = parseScenario(json, &error);
+    ASSERT_NE(bus, nullptr) << error.toStdString();
+    EXPECT_TRUE(error.isEmpty());
+    ASSERT_EQ(bus->count(), 2);
+
+    const auto c2 = bus->detector(5);
+    ASSERT_NE(c2, nullptr);
+    EXPECT_EQ(c2->modelCode(), 614);
+    EXPECT_EQ(c2->serial(), 777);
+    EXPECT_EQ(c2->faultFlag(), 1);
+    EXPECT_EQ(c2->statusChar(), 'W');
+    EXPECT_EQ(c2->latencyUs(), 20000);
+    EXPECT_EQ(c2->holding(1), 4660);
+    EXPECT_EQ(c2->holding(4), 30);
+    EXPECT_EQ(c2->version(), "C2 test");
+    EXPECT_EQ(c2->inputCount(), 22);
+    EXPECT_EQ(c2->input(5), 0x3FC0);
+    EXPECT_EQ(c2->input(6), 0);
+    EXPECT_EQ(c2->input(11), 0xFB);
+    EXPECT_EQ(c2->input(12), 241);
+    EXPECT_EQ(c2->input(13) & 0xFF, 9);
+    EXPECT_EQ(c2->input(4), 2);
+    EXPECT_EQ(c2->input(15), 4242);
+    const SimFaults f = c2->faults();
+    EXPECT_EQ(f.ignoreNext, 3);
+    EXPECT_EQ(f.answerEvery, 2);
+    EXPECT_TRUE(f.wrongCheck);
+    EXPECT_EQ(f.shortReply, 9);
+    EXPECT_EQ(f.lateFirstByteUs, 590000);
+    EXPECT_EQ(f.exceptionFunction, 0x83);
+    EXPECT_EQ(f.exceptionCode, 2);
+    EXPECT_EQ(f.splitAfter, 4);
+    EXPECT_EQ(f.splitGapUs, 50000);
+    EXPECT_EQ(f.garbageBytes, 7);
+    EXPECT_EQ(f.garbageDelayUs, 30000);
+
+    const auto a1 = bus->detector(6);
+    ASSERT_NE(a1, nullptr);
+    EXPECT_EQ(a1->modelCode(), 113);
+    EXPECT_EQ(a1->inputCount(), 22);
+    const auto status = [&](qint64 t) {
+        return fh::test::joined(
+                   bus->answer(fh::test::hex("06 C8 07 00 20 D1 5B 04 05 03 0C FD"), t))
+            .at(10);
+    };
+    EXPECT_EQ(status(0), 'N');
+    EXPECT_EQ(status(1'000'000), 'A');
+}
+
+struct BadScenario {
+    const char* name;
+    const char* json;
+    const char* message; // part of the error text
+};
+
+class SimBadScenarios : public ::testing::TestWithParam<BadScenario> {};
+
+TEST_P(SimBadScenarios, AreRefusedWithAMessage) {
+    QString error;
+    EXPECT_EQ(parseScenario(GetParam().json, &error), nullptr);
+    EXPECT_TRUE(error.contains(QLatin1String(GetParam().message))) << error.toStdString();
+}
+
+#define D(x) "{\"detectors\":[{\"address\":1,\"model\":117,\"serial\":1" x "}]}"
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, SimBadScenarios,
+    ::testing::Values(
+        BadScenario{"Empty", "", "not valid JSON"},
+        BadScenario{"Truncated", "{\"detectors\": [", "not valid JSON"},
+        BadScenario{"TopLevelList", "[]", "top level must be an object"},
+        BadScenario{"NoDetectors", "{}", "\"detectors\" must be a list"},
+        BadScenario{"EmptyList", "{\"detectors\":[]}", "at least one detector"},
+        BadScenario{"TopLevelTypo", "{\"detector\":[]}", "unknown key \"detector\""},
+        BadScenario{"DetectorNotObject", "{\"detectors\":[5]}", "detector 1: must be an object"},
+        BadScenario{"MissingAddress", "{\"detectors\":[{\"model\":117,\"serial\":1}]}",
+                    "detector 1: \"address\" must be a whole number from 1 to 247"},
+        BadScenario{"AddressZero", "{\"detectors\":[{\"address\":0,\"model\":117,\"serial\":1}]}",
+                    "\"address\" must be a whole number from 1 to 247"},
+        BadScenario{"AddressFraction",
+                    "{\"detectors\":[{\"address\":1.5,\"model\":117,\"serial\":1}]}",
+                    "\"address\" must be a whole number"},
+        BadScenario{"MissingModel", "{\"detectors\":[{\"address\":1,\"serial\":1}]}",
+                    "\"model\" must be a model name such as"},
+        BadScenario{"UnknownModelName",
+                    "{\"detectors\":[{\"address\":1,\"model\":\"Zorvan Z9\",\"serial\":1}]}",
+                    "unknown model \"Zorvan Z9\""},
+        BadScenario{"SerialTooBig",
+                    "{\"detectors\":[{\"address\":1,\"model\":117,\"serial\":70000}]}",
+                    "\"serial\" must be a whole number from 0 to 65535"},
+        BadScenario{"Typo", D(",\"serail\":2"), "detector 1 (address 1): unknown key \"serail\""},
+        BadScenario{"StatusTwoLetters", D(",\"status\":\"NW\""), "\"status\" must be a text of 1"},
+        BadScenario{"StepWithoutCycle", D(",\"statusStepMs\":5"), "needs \"statusCycle\""},
+        BadScenario{"CycleWithoutStep", D(",\"statusCycle\":\"NW\""), "\"statusStepMs\""},
+        BadScenario{"TooManySetupWords", D(",\"setup\":[1,2,3,4,5]"), "1 to 4 register values"},
+        BadScenario{"NegativeSetupWord", D(",\"setup\":[-1]"), "\"setup\" item 1"},
+        BadScenario{"InputRegisterOutOfRange", D(",\"inputRegisters\":{\"22\":1}"),
+                    "register \"22\" is not one of 0 to 21"},
+        BadScenario{"TemperatureTooHot", D(",\"readings\":{\"temperature\":200}"),
+                    "readings: \"temperature\" must be a whole number from -128 to 127"},
+        BadScenario{"ReadingTypo", D(",\"readings\":{\"sum6\":1}"), "unknown key \"sum6\""},
+        BadScenario{"FaultNotObject", D(",\"faults\":true"), "\"faults\" must be an object"},
+        BadScenario{"SilentNotBool", D(",\"faults\":{\"silent\":1}"),
+                    "faults: \"silent\" must be true or false"},
+        BadScenario{"ExceptionWithoutCode", D(",\"faults\":{\"exception\":{\"function\":131}}"),
+                    "exception: \"code\" must be a whole number"},
+        BadScenario{"SplitAtZero", D(",\"faults\":{\"split\":{\"after\":0,\"gapUs\":1}}"),
+                    "split: \"after\" must be a whole number from 1"},
+        BadScenario{"HugeGarbage", D(",\"faults\":{\"garbage\":{\"bytes\":100000,\"delayUs\":0}}"),
+                    "garbage: \"bytes\" must be a whole number from 1 to 4096"},
+        BadScenario{"DuplicateAddress",
+                    "{\"detectors\":[{\"address\":1,\"model\":117,\"serial\":1},"
+                    "{\"address\":1,\"model\":118,\"serial\":2}]}",
+                    "detector 2: address 1 is already taken"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(SimScenario, FileErrorsNameTheFile) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    QString error;
+    const QString missing = dir.filePath("missing.json");
+    EXPECT_EQ(loadScenario(missing, &error), nullptr);
+    EXPECT_TRUE(error.startsWith(missing + ": cannot read")) << error.toStdString();
+
+    const QString bad = dir.filePath("bad.json");
+    QFile f(bad);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write("{\"detectors\": 3}");
+    f.close();
+    EXPECT_EQ(loadScenario(bad, &error), nullptr);
+    EXPECT_TRUE(error.startsWith(bad + ": top level")) << error.toStdString();
+
+    QFile good(dir.filePath("good.json"));
+    ASSERT_TRUE(good.open(QIODevice::WriteOnly));
+    good.write(D(""));
+    good.close();
+    EXPECT_NE(loadScenario(good.fileName(), &error), nullptr) << error.toStdString();
+}

@@ -1,0 +1,30 @@
+#pragma once
+// Small helpers shared by the simulator tests.
+#include "link/linepeer.h"
+
+#include <QByteArray>
+#include <vector>
+
+namespace fh::test {
+
+// "01 C8 07" -> bytes.
+inline QByteArray hex(const char* text) {
+    return QByteArray::fromHex(QByteArray(text).replace(' ', ""));
+}
+
+// All reply bytes one after the other, timing dropped.
+inline QByteArray joined(const std::vector<ReplySegment>& segments) {
+    QByteArray all;
+    for (const auto& s : segments)
+        all += s.bytes;
+    return all;
+}
+
+inline QByteArray spaced(const QByteArray& bytes) {
+    return bytes.toHex(' ').toUpper();
+}
+
+constexpr const char* StatusTo1 = "01 C8 07 00 20 D1 5B 04 05 03 BD 27";
+constexpr const char* StatusTo0 = "00 C8 07 00 20 D1 5B 04 05 03 EC E2";
+
+} // namespace fh::test
