@@ -1,0 +1,113 @@
+#include "logging/statuslog.h"
+
+#include "logging/columnwriter.h"
+#include "logging/logperiod.h"
+
+#include <QDir>
+
+namespace fh {
+
+namespace {
+
+// Column stops of the status log.
+constexpr int AddrColumn = 1;
+constexpr int DateColumn = 7;
+constexpr int TimeColumn = 19;
+constexpr int StatusColumn = 33;
+constexpr int SerialColumn = 42;
+constexpr int RuleLength = 70;
+
+bool isAsciiLetter(quint8 b) {
+    return (b >= 'A' && b <= 'Z') || (b >= 'a' && b <= 'z');
+}
+
+} // namespace
+
+QString StatusLogNotice(quint8 period) {
+    return QStringLiteral("Saving detector's data to Ir3Log.txt every ") + QString::number(period) +
+           QStringLiteral(" minutes...");
+}
+
+QByteArray StatusLogHeaderBytes() {
+    ColumnWriter w;
+    w.endLine();
+    w.at(AddrColumn, QStringLiteral("Addr."))
+        .at(DateColumn, QStringLiteral("Date"))
+        .at(TimeColumn, QStringLiteral("Time"))
+        .at(StatusColumn, QStringLiteral("Status"))
+        .at(SerialColumn, QStringLiteral("Serial No."))
+        .endLine();
+    w.at(1, QString(RuleLength, u'-')).endLine();
+    return w.bytes();
+}
+
+QByteArray StatusLogRecordBytes(const QString& addressText, const QString& dateText,
+                                const QString& timeText, const QString& statusText,
+                                const QString& serialText) {
+    ColumnWriter w;
+    w.at(AddrColumn, addressText)
+        .at(DateColumn, dateText)
+        .at(TimeColumn, timeText)
+        .at(StatusColumn, statusText)
+        .at(SerialColumn, serialText)
+        .endLine();
+    return w.bytes();
+}
+
+StatusLog::StatusLog(const QString& dataDir, LogClock clock, QObject* parent)
+    : QObject(parent), clock_(std::move(clock)), file_(QDir(dataDir).filePath(StatusLogFileName)) {}
+
+void StatusLog::Start(quint8 period, const DetectorRecord& record, quint8 lastReplyStatusByte) {
+    if (period == 0)
+        return;
+    logPeriod_ = period;
+    WriteLogHeader();
+    logMinuteCount_ = 0;
+    loggingOn_ = true;
+    if (isAsciiLetter(lastReplyStatusByte))
+        WriteLogRecord(record, true);
+}
+
+void StatusLog::Stop() {
+    loggingOn_ = false;
+}
+
+bool StatusLog::Timer1Tick(const DetectorRecord& record, bool mainScreenVisible) {
+    if (!loggingOn_)
+        return false;
+    if (MinuteTick(logMinuteCount_, logPeriod_))
+        return WriteLogRecord(record, mainScreenVisible);
+    RetryPendingWrites();
+    return false;
+}
+
+void StatusLog::WriteLogHeader() {
+    report(file_.append(StatusLogHeaderBytes()));
+}
+
+bool StatusLog::WriteLogRecord(const DetectorRecord& record, bool mainScreenVisible) {
+    if (mainScreenVisible && !loggingOn_)
+        return false;
+    // The serial display is empty while the link is bad.
+    QString serial = record.LinkGood ? QString::number(record.SerialNumber) : QString();
+    if (!mainScreenVisible)
+        serial = QStringLiteral(" ");
+    const QDateTime now = clock_.now();
+    report(file_.append(
+        StatusLogRecordBytes(QString::number(record.Address), clock_.dateText(now.date()),
+                             clock_.timeText(now.time()), StatusText(record), serial)));
+    return true;
+}
+
+void StatusLog::RetryPendingWrites() {
+    report(file_.retryPending());
+}
+
+void StatusLog::report(const LogWriteOutcome& outcome) {
+    if (!outcome.warning.isEmpty())
+        emit warning(outcome.warning);
+    if (!outcome.recovered.isEmpty())
+        emit recovered(outcome.recovered);
+}
+
+} // namespace fh

@@ -1,0 +1,115 @@
+#include "logging/sumslog.h"
+
+#include "logging/columnwriter.h"
+#include "logging/logperiod.h"
+
+#include <QDir>
+
+namespace fh {
+
+namespace {
+
+// Column stops of the sums log.
+constexpr int AddrColumn = 1;
+constexpr int DateColumn = 7;
+constexpr int TimeColumn = 19;
+constexpr int StatusColumn = 33;
+constexpr int SerialColumn = 42;
+constexpr int Sum4Column = 47;
+constexpr int Sum45Column = 57;
+constexpr int Sum5Column = 69;
+constexpr int RuleLength = 81;
+
+} // namespace
+
+QString SumsLogNotice(quint8 period) {
+    return QStringLiteral("Saving data to Ir3SumsLog.txt every ") + QString::number(period) +
+           QStringLiteral(" minutes...");
+}
+
+QString FormatLogSum(float value) {
+    QString text = QString::number(double(value), 'f', 1);
+    if (text == QLatin1String("-0.0"))
+        text.remove(0, 1);
+    return text;
+}
+
+QByteArray SumsLogHeaderBytes() {
+    ColumnWriter w;
+    w.endLine();
+    w.at(AddrColumn, QStringLiteral("Addr."))
+        .at(DateColumn, QStringLiteral("Date"))
+        .at(TimeColumn, QStringLiteral("Time"))
+        .at(StatusColumn, QStringLiteral("Status"))
+        .at(SerialColumn, QStringLiteral("SerialNo."))
+        .at(Sum4Column, QStringLiteral("Sum4"))
+        .at(Sum45Column, QStringLiteral("Sum45"))
+        .at(Sum5Column, QStringLiteral("Sum5"))
+        .endLine();
+    w.at(1, QString(RuleLength, u'-')).endLine();
+    return w.bytes();
+}
+
+QByteArray SumsLogRecordBytes(const MaintenanceReadings& r, const QString& dateText,
+                              const QString& timeText) {
+    ColumnWriter w;
+    w.at(AddrColumn, r.Address)
+        .at(DateColumn, dateText)
+        .at(TimeColumn, timeText)
+        .at(StatusColumn, QString(QChar::fromLatin1(char(r.StatusChar))) + r.FaultText)
+        .at(SerialColumn, QString::number(r.SerialNumber))
+        .at(Sum4Column, FormatLogSum(r.Sum4))
+        .at(Sum45Column, FormatLogSum(r.Sum45))
+        .at(Sum5Column, FormatLogSum(r.Sum5))
+        .endLine();
+    return w.bytes();
+}
+
+SumsLog::SumsLog(const QString& dataDir, LogClock clock, QObject* parent)
+    : QObject(parent), clock_(std::move(clock)), file_(QDir(dataDir).filePath(SumsLogFileName)) {}
+
+void SumsLog::StartSumsLog(quint8 period, const MaintenanceReadings& readings) {
+    if (period == 0)
+        return;
+    period_ = period;
+    WriteSumsLogHeader();
+    minuteCount_ = 0;
+    on_ = true;
+    WriteSumsLogRecord(readings);
+}
+
+void SumsLog::StopSumsLog() {
+    on_ = false;
+}
+
+void SumsLog::SumsLogTick(const MaintenanceReadings& readings) {
+    if (MinuteTick(minuteCount_, period_) && WriteSumsLogRecord(readings))
+        return;
+    RetryPendingWrites();
+}
+
+void SumsLog::WriteSumsLogHeader() {
+    report(file_.append(SumsLogHeaderBytes()));
+}
+
+bool SumsLog::WriteSumsLogRecord(const MaintenanceReadings& readings) {
+    if (!on_)
+        return false;
+    const QDateTime now = clock_.now();
+    report(file_.append(
+        SumsLogRecordBytes(readings, clock_.dateText(now.date()), clock_.timeText(now.time()))));
+    return true;
+}
+
+void SumsLog::RetryPendingWrites() {
+    report(file_.retryPending());
+}
+
+void SumsLog::report(const LogWriteOutcome& outcome) {
+    if (!outcome.warning.isEmpty())
+        emit warning(outcome.warning);
+    if (!outcome.recovered.isEmpty())
+        emit recovered(outcome.recovered);
+}
+
+} // namespace fh
