@@ -41,6 +41,20 @@ bool makeLink(const QString& linkPath, const QString& target, QString* error) {
     return true;
 }
 
+// Writes every request the bus hears to stderr, one hex line each, before answering it.
+class TracingPeer final : public fh::LinePeer {
+public:
+    explicit TracingPeer(fh::LinePeer& inner) : inner_(inner) {}
+    std::vector<fh::ReplySegment> answer(const QByteArray& request, qint64 endUs) override {
+        std::fprintf(stderr, "request %s\n", request.toHex(' ').toUpper().constData());
+        std::fflush(stderr);
+        return inner_.answer(request, endUs);
+    }
+
+private:
+    fh::LinePeer& inner_;
+};
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -70,7 +84,11 @@ int main(int argc, char** argv) {
         QStringLiteral("scenario"),
         QStringLiteral("Read the bus and its faults from a JSON <file> (see docs/simulator.md)."),
         QStringLiteral("file"));
+    const QCommandLineOption traceOption(
+        QStringLiteral("trace"),
+        QStringLiteral("Print every request heard on stderr as a line \"request <hex>\"."));
     parser.addOption(linkOption);
+    parser.addOption(traceOption);
     parser.addOption(scenarioOption);
     parser.process(app);
     if (!parser.positionalArguments().isEmpty())
@@ -87,7 +105,9 @@ int main(int argc, char** argv) {
         bus = fh::makeDefaultBus();
     }
 
-    fh::PtyServer server(*bus);
+    TracingPeer tracing(*bus);
+    fh::PtyServer server(parser.isSet(traceOption) ? static_cast<fh::LinePeer&>(tracing)
+                                                   : static_cast<fh::LinePeer&>(*bus));
     QString error;
     if (!server.open(&error))
         return fail(QStringLiteral("cannot create a pseudo-terminal: %1").arg(error));
