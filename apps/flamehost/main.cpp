@@ -1,0 +1,118 @@
+// flamehost: the operator program. Asks for the COM port (unless told), opens it and runs the
+// main screen; --simulate puts a built-in bus of simulated detectors on the line instead.
+#include "link/datadir.h"
+#include "link/lineworker.h"
+#include "link/realport.h"
+#include "link/virtualport.h"
+#include "screens/main/frmMain.h"
+#include "screens/prompts/qtprompts.h"
+#include "screens/startup/startupflow.h"
+#include "sim/simbus.h"
+
+#include <cstdio>
+#include <QApplication>
+#include <QCommandLineParser>
+
+#ifndef FH_VERSION
+#define FH_VERSION "0.1.0"
+#endif
+
+namespace {
+
+struct Options {
+    QCommandLineParser parser;
+    QCommandLineOption simulate{QStringLiteral("simulate"),
+                                QStringLiteral("Talk to a built-in bus of simulated detectors "
+                                               "instead of a serial port.")};
+    QCommandLineOption port{QStringLiteral("port"),
+                            QStringLiteral("Open DEVICE (e.g. /dev/ttyUSB0) instead of asking "
+                                           "for a COM port."),
+                            QStringLiteral("DEVICE")};
+    QCommandLineOption dataDir{
+        QStringLiteral("data-dir"),
+        QStringLiteral("Keep CommTune.txt and the logs in DIR (default: the program's directory "
+                       "when writable, else the user's application data)."),
+        QStringLiteral("DIR")};
+    QCommandLineOption noSplash{QStringLiteral("no-splash"),
+                                QStringLiteral("Start without the splash screen.")};
+
+    Options() {
+        parser.setApplicationDescription(
+            QStringLiteral("Maintenance host for addressable flame detectors on an RS-485 line."));
+        parser.addHelpOption();
+        parser.addVersionOption();
+        parser.addOptions({simulate, port, dataDir, noSplash});
+    }
+};
+
+// --help and --version print and leave; they must work without a display.
+bool onlyPrints(int argc, char** argv) {
+    for (int i = 1; i < argc; ++i) {
+        const QByteArray a(argv[i]);
+        if (a == "--help" || a == "-h" || a == "-?" || a == "--help-all" || a == "--version" ||
+            a == "-v")
+            return true;
+    }
+    return false;
+}
+
+void nameProgram() {
+    QCoreApplication::setApplicationName(QStringLiteral("flamehost"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(FH_VERSION));
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (onlyPrints(argc, argv)) {
+        QCoreApplication app(argc, argv);
+        nameProgram();
+        Options options;
+        options.parser.process(app); // prints and exits
+        return 0;
+    }
+    QApplication app(argc, argv);
+    nameProgram();
+    Options options;
+    options.parser.process(app);
+    const QCommandLineParser& parser = options.parser;
+    const QCommandLineOption& simulate = options.simulate;
+    const QCommandLineOption& port = options.port;
+    const QCommandLineOption& dataDir = options.dataDir;
+
+    QString why;
+    const QString dir = fh::DataDirectory(parser.value(dataDir), &why);
+    if (dir.isEmpty()) {
+        std::fprintf(stderr, "flamehost: %s\n", qPrintable(why));
+        return 2;
+    }
+
+    fh::QtPrompts prompts;
+    // Declared before the flow: the bus outlives the worker that talks to it.
+    std::unique_ptr<fh::SimBus> bus;
+    if (parser.isSet(simulate))
+        bus = fh::makeDefaultBus();
+
+    auto makeWorker = [&bus](const QString& device) {
+        fh::LineWorker::PortFactory factory;
+        if (bus) {
+            fh::SimBus* peer = bus.get();
+            factory = [peer, device]() -> std::unique_ptr<fh::SerialPort> {
+                return std::make_unique<fh::VirtualPort>(fh::SteadyClock::instance(), *peer,
+                                                         device);
+            };
+        } else {
+            factory = [device]() -> std::unique_ptr<fh::SerialPort> {
+                return std::make_unique<fh::RealPort>(device);
+            };
+        }
+        return std::make_unique<fh::LineWorker>(std::move(factory));
+    };
+
+    fh::StartupFlow flow(prompts, dir, makeWorker);
+    const QString preset =
+        parser.isSet(simulate) ? QStringLiteral("simulated bus") : parser.value(port);
+    if (!flow.run(preset))
+        return 0; // cancelled in the COM-port dialog: nothing opened, nothing written
+    return app.exec();
+}

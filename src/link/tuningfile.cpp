@@ -1,0 +1,111 @@
+#include "link/tuningfile.h"
+
+#include <cmath>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <QSaveFile>
+
+namespace fh {
+
+bool FileExists(const QString& path) {
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return false;
+    f.close();
+    return true;
+}
+
+QString TuningFilePath(const QString& dataDir) {
+    return QDir(dataDir).filePath(QLatin1String(TuningFileName));
+}
+
+bool ParseTurnaroundDelay(const QString& line, int* delayUs) {
+    static const QRegularExpression number(QStringLiteral("^[+-]?(\\d+(\\.\\d*)?|\\.\\d+)$"));
+    QString text = line.trimmed();
+    if (text.startsWith(QChar(0xFEFF))) // a byte-order mark left by some editors
+        text = text.mid(1).trimmed();
+    if (!number.match(text).hasMatch())
+        return false;
+    bool ok = false;
+    const double value = text.toDouble(&ok); // QString::toDouble is locale-independent
+    if (!ok || !std::isfinite(value))
+        return false;
+    // Half-way values go to the even neighbour.
+    const double rounded = std::nearbyint(value);
+    if (rounded < 0 || rounded > MaxTurnaroundDelay)
+        return false;
+    *delayUs = int(rounded);
+    return true;
+}
+
+static QString firstLine(const QByteArray& bytes) {
+    qsizetype end = bytes.size();
+    for (qsizetype i = 0; i < bytes.size(); ++i) {
+        if (bytes[i] == '\r' || bytes[i] == '\n') {
+            end = i;
+            break;
+        }
+    }
+    return QString::fromLatin1(bytes.left(end));
+}
+
+TuningLoad LoadTuningFile(const QString& path) {
+    TuningLoad result;
+    const QString name = QDir::toNativeSeparators(path);
+    if (FileExists(path)) {
+        QFile f(path);
+        if (!f.open(QIODevice::ReadOnly)) {
+            result.warning = QStringLiteral("Cannot read %1: %2. The turnaround delay is %3 µs.")
+                                 .arg(name, f.errorString())
+                                 .arg(DefaultTurnaroundDelay);
+            return result;
+        }
+        // Only the first line counts; a short read is enough to find it.
+        const QString line = firstLine(f.read(4096));
+        int delay = 0;
+        if (ParseTurnaroundDelay(line, &delay)) {
+            result.delayUs = delay;
+        } else {
+            result.warning = QStringLiteral("%1 does not hold a turnaround delay from 0 to %2 µs "
+                                            "on its first line (\"%3\"). Using %4 µs.")
+                                 .arg(name)
+                                 .arg(MaxTurnaroundDelay)
+                                 .arg(line.left(40))
+                                 .arg(DefaultTurnaroundDelay);
+        }
+        return result;
+    }
+    if (QFileInfo::exists(path)) {
+        // There but unreadable: leave it alone rather than overwrite it.
+        result.warning = QStringLiteral("Cannot read %1. The turnaround delay is %2 µs.")
+                             .arg(name)
+                             .arg(DefaultTurnaroundDelay);
+        return result;
+    }
+    QString why;
+    if (SaveTuningFile(path, DefaultTurnaroundDelay, &why)) {
+        result.created = true;
+    } else {
+        result.warning = QStringLiteral("Cannot create %1: %2. The turnaround delay is %3 µs.")
+                             .arg(name, why)
+                             .arg(DefaultTurnaroundDelay);
+    }
+    return result;
+}
+
+bool SaveTuningFile(const QString& path, int delayUs, QString* errorText) {
+    QSaveFile f(path);
+    // A directory that lets us rewrite the file but not add a temporary one still works.
+    f.setDirectWriteFallback(true);
+    const QByteArray line = QByteArray::number(delayUs) + "\r\n";
+    if (!f.open(QIODevice::WriteOnly) || f.write(line) != line.size() || !f.commit()) {
+        if (errorText)
+            *errorText = f.errorString();
+        return false;
+    }
+    return true;
+}
+
+} // namespace fh

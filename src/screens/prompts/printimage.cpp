@@ -1,0 +1,29 @@
+#include "screens/prompts/printimage.h"
+
+#include <QPainter>
+#include <QPixmap>
+#include <QPrinter>
+#include <QWidget>
+
+namespace fh {
+
+bool PrintWidgetImage(QPrinter& printer, QWidget* widget, int copies) {
+    if (!widget || copies < 1)
+        return copies == 0;
+    const QPixmap image = widget->grab();
+    QPainter painter;
+    if (!painter.begin(&printer))
+        return false;
+    const QRect page = painter.viewport();
+    QSize size = image.size();
+    size.scale(page.size(), Qt::KeepAspectRatio);
+    const QRect target(page.topLeft(), size);
+    for (int copy = 0; copy < copies; ++copy) {
+        if (copy > 0 && !printer.newPage())
+            return false;
+        painter.drawPixmap(target, image);
+    }
+    return painter.end();
+}
+
+} // namespace fh

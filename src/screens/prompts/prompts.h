@@ -1,0 +1,35 @@
+#pragma once
+// Everything a screen asks of the operator outside its own window: message boxes, the input
+// box, the print dialog, printing a window's image, the beep. Screens talk to this seam only,
+// so tests can answer in their place.
+#include <optional>
+#include <QString>
+
+class QWidget;
+
+namespace fh {
+
+class Prompts {
+public:
+    enum class Icon { None, Information, Exclamation, Critical, Question };
+    enum class Buttons { Ok, OkCancel, YesNo, YesNoCancel, RetryCancel };
+    enum class Answer { Ok, Cancel, Yes, No, Retry };
+
+    virtual ~Prompts() = default;
+
+    // A modal message box; gives the button that closed it (closing it otherwise counts as
+    // Cancel, or No where there is no Cancel, or Ok for a lone Ok).
+    virtual Answer message(QWidget* parent, const QString& text, const QString& title, Icon icon,
+                           Buttons buttons) = 0;
+    // A modal input box; nullopt when cancelled.
+    virtual std::optional<QString> input(QWidget* parent, const QString& prompt,
+                                         const QString& title, const QString& defaultText) = 0;
+    // The print dialog; the number of copies, nullopt when cancelled.
+    virtual std::optional<int> printDialog(QWidget* parent) = 0;
+    // Prints the widget's image once per copy on the printer the dialog chose. False when the
+    // printer could not be used.
+    virtual bool printImage(QWidget* widget, int copies) = 0;
+    virtual void beep() = 0;
+};
+
+} // namespace fh

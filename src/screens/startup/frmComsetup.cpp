@@ -1,0 +1,127 @@
+#include "screens/startup/frmComsetup.h"
+
+#include "link/datadir.h"
+#include "screens/twips.h"
+
+#include <QFont>
+#include <QGroupBox>
+#include <QListWidget>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSerialPortInfo>
+
+namespace fh {
+
+namespace {
+constexpr int OptionLefts[3] = {600, 2040, 3600};
+constexpr int OptionTops[2] = {480, 1080};
+// Form_Load's place and size; the detected-ports frame widens the form to its right.
+constexpr int FormLeft = 2300, FormTop = 1700, FormWidth = 6300, FormHeight = 3800;
+constexpr int DetectedLeft = 5640, DetectedWidth = 2775;
+} // namespace
+
+frmComsetup::frmComsetup(QWidget* parent) : frmComsetup(DetectedPorts(), parent) {}
+
+frmComsetup::frmComsetup(const QStringList& detectedPorts, QWidget* parent) : QDialog(parent) {
+    build(detectedPorts);
+    Form_Load();
+}
+
+QStringList frmComsetup::DetectedPorts() {
+    QStringList out;
+    const auto ports = QSerialPortInfo::availablePorts();
+    for (const QSerialPortInfo& info : ports)
+        out << info.systemLocation();
+    out.sort();
+    return out;
+}
+
+void frmComsetup::build(const QStringList& detectedPorts) {
+    setObjectName(QStringLiteral("frmComsetup"));
+    setWindowTitle(QStringLiteral("Communication Setup"));
+    setFont(QFont(QStringLiteral("Times New Roman"), 10));
+
+    Frame1 = new QGroupBox(QStringLiteral("Communication Port"), this);
+    Frame1->setObjectName(QStringLiteral("Frame1"));
+    SetTwipGeometry(Frame1, 240, 240, 5175, 1695);
+    for (int n = 1; n <= 6; ++n) {
+        auto* opt = new QRadioButton(QStringLiteral("Com %1").arg(n), Frame1);
+        opt->setObjectName(QStringLiteral("optPort1_%1").arg(n));
+        SetTwipGeometry(opt, OptionLefts[(n - 1) % 3], OptionTops[(n - 1) / 3], 1095, 375);
+        connect(opt, &QRadioButton::clicked, this, [this, n] { optPort1_Click(n); });
+        optPort1[n] = opt;
+    }
+    optPort1[1]->setChecked(true);
+
+    CancelButton = new QPushButton(QStringLiteral("Cancel"), this);
+    CancelButton->setObjectName(QStringLiteral("CancelButton"));
+    SetTwipGeometry(CancelButton, 1560, 2160, 1215, 735);
+    connect(CancelButton, &QPushButton::clicked, this, [this] { CancelButton_Click(); });
+
+    OKButton = new QPushButton(QStringLiteral("OK"), this);
+    OKButton->setObjectName(QStringLiteral("OKButton"));
+    SetTwipGeometry(OKButton, 3120, 2160, 1215, 735);
+    OKButton->setDefault(true);
+    connect(OKButton, &QPushButton::clicked, this, [this] { OKButton_Click(); });
+
+    fraDetected = new QGroupBox(QStringLiteral("Detected Ports"), this);
+    fraDetected->setObjectName(QStringLiteral("fraDetected"));
+    SetTwipGeometry(fraDetected, DetectedLeft, 240, DetectedWidth, 2655);
+    lstDetected = new QListWidget(fraDetected);
+    lstDetected->setObjectName(QStringLiteral("lstDetected"));
+    SetTwipGeometry(lstDetected, 120, 360, DetectedWidth - 240, 2175);
+    for (const QString& device : detectedPorts) {
+        auto* item = new QListWidgetItem(device, lstDetected);
+        item->setData(Qt::UserRole, device);
+    }
+    connect(lstDetected, &QListWidget::itemClicked, this, [this] { lstDetected_Click(); });
+    connect(lstDetected, &QListWidget::itemDoubleClicked, this, [this] {
+        lstDetected_Click();
+        OKButton_Click();
+    });
+    fraDetected->setVisible(!detectedPorts.isEmpty());
+}
+
+void frmComsetup::Form_Load() {
+    int width = FormWidth;
+    if (lstDetected->count() > 0)
+        width = DetectedLeft + DetectedWidth + 240;
+    move(Twips(FormLeft), Twips(FormTop));
+    setFixedSize(Twips(width), Twips(FormHeight));
+    SelectedPort = 1;
+}
+
+void frmComsetup::optPort1_Click(int index) {
+    if (index < 1 || index > 6)
+        return;
+    SelectedPort = quint8(index);
+    optPort1[index]->setChecked(true);
+    // A Com choice made after a detected port replaces it.
+    detectedDevice_.clear();
+    lstDetected->clearSelection();
+}
+
+void frmComsetup::lstDetected_Click() {
+    const QListWidgetItem* item = lstDetected->currentItem();
+    if (item)
+        detectedDevice_ = item->data(Qt::UserRole).toString();
+}
+
+QString frmComsetup::SelectedDevice() const {
+    return detectedDevice_.isEmpty() ? ComPortDevice(SelectedPort) : detectedDevice_;
+}
+
+void frmComsetup::OKButton_Click() {
+    // Hidden, not destroyed: the caller reads the choice and loads the main screen.
+    QDialog::accept();
+}
+
+void frmComsetup::CancelButton_Click() {
+    QDialog::reject();
+}
+
+void frmComsetup::reject() {
+    CancelButton_Click();
+}
+
+} // namespace fh

@@ -1,0 +1,46 @@
+#pragma once
+// From the COM-port dialog to a running main screen: ask for the port (unless one is given),
+// open it, and on failure say why and ask again. Cancel ends it with no port opened.
+#include <functional>
+#include <memory>
+#include <QString>
+
+namespace fh {
+
+class LineWorker;
+class Prompts;
+class frmComsetup;
+class frmMain;
+
+class StartupFlow {
+public:
+    // Makes the (not yet opened) worker for a device.
+    using WorkerFactory = std::function<std::unique_ptr<LineWorker>(const QString& device)>;
+    // Shows the dialog and returns its result; exec() unless a test drives it.
+    using DialogRunner = std::function<int(frmComsetup&)>;
+
+    StartupFlow(Prompts& prompts, QString dataDir, WorkerFactory makeWorker,
+                DialogRunner runDialog = {});
+    ~StartupFlow(); // the main screen goes first, then the worker it used
+
+    // presetDevice (--port, --simulate) is tried before asking. True once the main screen is
+    // loaded; false when the operator cancelled the dialog.
+    bool run(const QString& presetDevice = QString());
+
+    frmComsetup* comsetup() const { return comsetup_.get(); }
+    LineWorker* worker() const { return worker_.get(); }
+    frmMain* mainWindow() const { return main_.get(); }
+
+    static constexpr const char* OpenFailureTitle = "COMMUNICATION PORT";
+
+private:
+    Prompts& prompts_;
+    QString dataDir_;
+    WorkerFactory makeWorker_;
+    DialogRunner runDialog_;
+    std::unique_ptr<frmComsetup> comsetup_;
+    std::unique_ptr<LineWorker> worker_;
+    std::unique_ptr<frmMain> main_;
+};
+
+} // namespace fh

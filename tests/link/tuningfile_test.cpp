@@ -1,0 +1,135 @@
+// CommTune.txt: read, created when missing, and left alone when it holds no usable delay.
+#include "link/datadir.h"
+#include "link/tuningfile.h"
+
+#include <gtest/gtest.h>
+#include <optional>
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+namespace {
+
+QByteArray readBytes(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<unreadable>");
+}
+
+void writeBytes(const QString& path, const QByteArray& bytes) {
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(bytes);
+}
+
+struct LoadCase {
+    const char* name;
+    std::optional<QByteArray> content; // nullopt: no file
+    int delay;
+    bool warns;
+};
+
+class TuningFileLoad : public testing::TestWithParam<LoadCase> {};
+
+TEST_P(TuningFileLoad, GivesDelayAndLeavesExistingFileAlone) {
+    const LoadCase& c = GetParam();
+    QTemporaryDir dir;
+    const QString path = fh::TuningFilePath(dir.path());
+    if (c.content)
+        writeBytes(path, *c.content);
+
+    const fh::TuningLoad load = fh::LoadTuningFile(path);
+
+    EXPECT_EQ(load.delayUs, c.delay);
+    EXPECT_EQ(!load.warning.isEmpty(), c.warns) << qPrintable(load.warning);
+    EXPECT_EQ(load.created, !c.content.has_value());
+    EXPECT_EQ(readBytes(path), c.content.value_or("4000\r\n"));
+    if (c.warns) {
+        EXPECT_TRUE(load.warning.contains("CommTune.txt"));
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, TuningFileLoad,
+    testing::Values(
+        LoadCase{"missing", std::nullopt, 4000, false},
+        LoadCase{"plain", "25000\r\n", 25000, false}, LoadCase{"noLineBreak", "7000", 7000, false},
+        LoadCase{"twoLines", "7000\r\n9000\r\n", 7000, false},
+        LoadCase{"unixLines", "6000\n9000\n", 6000, false},
+        LoadCase{"blanksAround", " 5000 \r\n", 5000, false},
+        LoadCase{"tabAndFraction", "\t5000.6\r\n", 5001, false},
+        LoadCase{"zero", "0\r\n", 0, false}, LoadCase{"top", "32767\r\n", 32767, false},
+        LoadCase{"garbage", "fast please\r\n", 4000, true},
+        LoadCase{"numberThenText", "5000us\r\n", 4000, true}, LoadCase{"empty", "", 4000, true},
+        LoadCase{"emptyFirstLine", "\r\n7000\r\n", 4000, true},
+        LoadCase{"tooLarge", "40000\r\n", 4000, true}, LoadCase{"negative", "-1\r\n", 4000, true},
+        LoadCase{"binary", QByteArray("\x00\xff\x01", 3), 4000, true}),
+    [](const testing::TestParamInfo<LoadCase>& i) { return std::string(i.param.name); });
+
+TEST(TuningFile, DirectoryWhereItCannotBeCreatedGivesDefaultAndWarning) {
+    QTemporaryDir dir;
+    // A plain file where the directory should be: no user, root included, can create in it.
+    const QString notADir = QDir(dir.path()).filePath("plainfile");
+    writeBytes(notADir, "x");
+    const QString path = fh::TuningFilePath(notADir);
+
+    const fh::TuningLoad load = fh::LoadTuningFile(path);
+
+    EXPECT_EQ(load.delayUs, 4000);
+    EXPECT_FALSE(load.created);
+    EXPECT_TRUE(load.warning.contains("CommTune.txt")) << qPrintable(load.warning);
+    EXPECT_FALSE(fh::FileExists(path));
+}
+
+TEST(TuningFile, SaveReplacesTheWholeFile) {
+    QTemporaryDir dir;
+    const QString path = fh::TuningFilePath(dir.path());
+    writeBytes(path, "7000\r\n9000\r\nsome tail\r\n");
+
+    ASSERT_TRUE(fh::SaveTuningFile(path, 12000));
+    EXPECT_EQ(readBytes(path), QByteArray("12000\r\n"));
+    EXPECT_EQ(fh::LoadTuningFile(path).delayUs, 12000);
+}
+
+TEST(TuningFile, FileExistsOnlyForReadableFiles) {
+    QTemporaryDir dir;
+    const QString file = QDir(dir.path()).filePath("Ir3Log.txt");
+    EXPECT_FALSE(fh::FileExists(file));
+    EXPECT_FALSE(fh::FileExists(QDir(dir.path()).filePath("missing/dir/Ir3Log.txt")));
+    EXPECT_FALSE(fh::FileExists(dir.path())); // a directory is no file
+    writeBytes(file, "");
+    EXPECT_TRUE(fh::FileExists(file));
+}
+
+TEST(DataDirectory, OptionThenWritableProgramDirThenUserDir) {
+    QTemporaryDir dir;
+    const QString program = QDir(dir.path()).filePath("bin");
+    const QString user = QDir(dir.path()).filePath("user/share/flamehost");
+    const QString asked = QDir(dir.path()).filePath("asked/deeper");
+    QDir().mkpath(program);
+
+    EXPECT_EQ(fh::ChooseDataDirectory(asked, program, user), asked);
+    EXPECT_TRUE(QFileInfo(asked).isDir()); // created
+    EXPECT_EQ(fh::ChooseDataDirectory({}, program, user), program);
+    // A program directory that is not there (or not writable) falls back to the user's.
+    EXPECT_EQ(fh::ChooseDataDirectory({}, program + "/gone", user), user);
+    EXPECT_TRUE(QFileInfo(user).isDir());
+
+    QString why;
+    const QString blocked = QDir(dir.path()).filePath("plainfile");
+    writeBytes(blocked, "x");
+    EXPECT_TRUE(fh::ChooseDataDirectory(blocked + "/sub", program, user, &why).isEmpty());
+    EXPECT_TRUE(why.contains("plainfile"));
+}
+
+TEST(DataDirectory, ComPortNames) {
+#ifdef Q_OS_WIN
+    EXPECT_EQ(fh::ComPortDevice(1), "COM1");
+    EXPECT_EQ(fh::ComPortDevice(6), "COM6");
+#else
+    EXPECT_EQ(fh::ComPortDevice(1), "/dev/ttyS0");
+    EXPECT_EQ(fh::ComPortDevice(3), "/dev/ttyS2");
+    EXPECT_EQ(fh::ComPortDevice(6), "/dev/ttyS5");
+#endif
+}
+
+} // namespace

@@ -1,0 +1,268 @@
+// Start-up: the COM-port dialog, opening the chosen port (or saying why not and asking again),
+// loading the main screen with the tuning file, and the first request on the line.
+#include "link/datadir.h"
+#include "link/lineworker.h"
+#include "link/realport.h"
+#include "link/tuningfile.h"
+#include "link/virtualport.h"
+#include "screens/main/frmMain.h"
+#include "screens/prompts/scriptedprompts.h"
+#include "screens/startup/frmComsetup.h"
+#include "screens/startup/startupflow.h"
+#include "sim/simbus.h"
+
+#include <deque>
+#include <gtest/gtest.h>
+#include <mutex>
+#include <optional>
+#include <QFile>
+#include <QGroupBox>
+#include <QLabel>
+#include <QListWidget>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+
+using Dialog = fh::frmComsetup;
+using Action = std::function<void(Dialog&)>;
+
+// The default simulated bus, remembering every request it heard.
+class RecordingBus final : public fh::LinePeer {
+public:
+    std::vector<fh::ReplySegment> answer(const QByteArray& request, qint64 endUs) override {
+        std::lock_guard lock(mutex_);
+        heard_.push_back(request);
+        return bus_->answer(request, endUs);
+    }
+    std::vector<QByteArray> heard() const {
+        std::lock_guard lock(mutex_);
+        return heard_;
+    }
+
+private:
+    mutable std::mutex mutex_;
+    std::unique_ptr<fh::SimBus> bus_ = fh::makeDefaultBus();
+    std::vector<QByteArray> heard_;
+};
+
+void clickOk(Dialog& d) {
+    d.OKButton->click();
+}
+void clickCancel(Dialog& d) {
+    d.CancelButton->click();
+}
+Action com(int n) {
+    return [n](Dialog& d) { d.optPort1[n]->click(); };
+}
+
+// Devices under /missing fail to open through the real backend; all others reach the bus.
+struct Rig {
+    QTemporaryDir dir;
+    fh::ScriptedPrompts prompts;
+    RecordingBus bus;
+    QStringList opened;
+    std::deque<std::vector<Action>> dialogs; // what the operator does in each dialog shown
+    int dialogsShown = 0;
+    std::unique_ptr<fh::StartupFlow> flow;
+
+    Rig() {
+        auto makeWorker = [this](const QString& device) {
+            opened << device;
+            fh::LineWorker::PortFactory f;
+            if (device.startsWith("/missing"))
+                f = [device] { return std::make_unique<fh::RealPort>(device); };
+            else
+                f = [this, device] {
+                    return std::make_unique<fh::VirtualPort>(fh::SteadyClock::instance(), bus,
+                                                             device);
+                };
+            return std::make_unique<fh::LineWorker>(std::move(f));
+        };
+        auto runDialog = [this](Dialog& d) {
+            ++dialogsShown;
+            d.show();
+            std::vector<Action> steps;
+            if (!dialogs.empty()) {
+                steps = dialogs.front();
+                dialogs.pop_front();
+            }
+            for (const Action& a : steps)
+                a(d);
+            if (d.isVisible()) // the script did not close it: the operator gives up
+                clickCancel(d);
+            return d.result();
+        };
+        flow = std::make_unique<fh::StartupFlow>(prompts, dir.path(), makeWorker, runDialog);
+    }
+    QString tuningPath() const { return fh::TuningFilePath(dir.path()); }
+    std::optional<QByteArray> tuningFile() const {
+        QFile f(tuningPath());
+        if (!f.open(QIODevice::ReadOnly))
+            return std::nullopt;
+        return f.readAll();
+    }
+    void writeTuningFile(const QByteArray& bytes) const {
+        QFile f(tuningPath());
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(bytes);
+    }
+};
+
+TEST(ComSetupDialog, ControlsCaptionsAndPlaces) {
+    Dialog d(QStringList{}, nullptr);
+    EXPECT_EQ(d.windowTitle(), "Communication Setup");
+    EXPECT_EQ(d.font().family(), "Times New Roman");
+    EXPECT_EQ(d.pos(), QPoint(2300 / 15, 1700 / 15));
+    EXPECT_EQ(d.size(), QSize(6300 / 15, 3800 / 15));
+    EXPECT_EQ(d.SelectedPort, 1);
+
+    auto* frame = d.findChild<QGroupBox*>("Frame1");
+    ASSERT_TRUE(frame);
+    EXPECT_EQ(frame->title(), "Communication Port");
+    EXPECT_EQ(frame->geometry(), QRect(16, 16, 345, 113));
+
+    const QPoint places[7] = {{}, {40, 32}, {136, 32}, {240, 32}, {40, 72}, {136, 72}, {240, 72}};
+    for (int n = 1; n <= 6; ++n) {
+        auto* opt = frame->findChild<QRadioButton*>(QString("optPort1_%1").arg(n));
+        ASSERT_TRUE(opt) << n;
+        EXPECT_EQ(opt, d.optPort1[n]);
+        EXPECT_EQ(opt->text(), QString("Com %1").arg(n));
+        EXPECT_EQ(opt->geometry(), QRect(places[n], QSize(73, 25))) << n;
+        EXPECT_EQ(opt->isChecked(), n == 1);
+    }
+    auto* cancel = d.findChild<QPushButton*>("CancelButton");
+    auto* ok = d.findChild<QPushButton*>("OKButton");
+    ASSERT_TRUE(cancel && ok);
+    EXPECT_EQ(cancel->text(), "Cancel");
+    EXPECT_EQ(ok->text(), "OK");
+    EXPECT_EQ(cancel->geometry(), QRect(104, 144, 81, 49));
+    EXPECT_EQ(ok->geometry(), QRect(208, 144, 81, 49));
+    EXPECT_FALSE(d.fraDetected->isVisibleTo(&d)); // nothing detected
+}
+
+TEST(ComSetupDialog, DetectedPortOrComChoiceWhicheverCameLast) {
+    Dialog d(QStringList{"/dev/ttyACM1", "/dev/ttyUSB0"}, nullptr);
+    EXPECT_TRUE(d.fraDetected->isVisibleTo(&d));
+    EXPECT_GT(d.width(), 6300 / 15);
+    ASSERT_EQ(d.lstDetected->count(), 2);
+    EXPECT_EQ(d.SelectedDevice(), fh::ComPortDevice(1));
+
+    d.lstDetected->setCurrentRow(1);
+    d.lstDetected_Click();
+    EXPECT_EQ(d.SelectedDevice(), "/dev/ttyUSB0");
+    d.optPort1[4]->click();
+    EXPECT_EQ(d.SelectedPort, 4);
+    EXPECT_EQ(d.SelectedDevice(), fh::ComPortDevice(4));
+}
+
+struct ChoiceCase {
+    const char* name;
+    std::vector<Action> steps;
+    int port;
+};
+
+class StartupChoice : public testing::TestWithParam<ChoiceCase> {};
+
+TEST_P(StartupChoice, OkOpensTheChosenPortAndPollsAddressOne) {
+    Rig rig;
+    rig.dialogs.push_back(GetParam().steps);
+
+    ASSERT_TRUE(rig.flow->run());
+
+    EXPECT_EQ(rig.opened, QStringList{fh::ComPortDevice(GetParam().port)});
+    EXPECT_EQ(rig.flow->comsetup()->SelectedPort, GetParam().port);
+    EXPECT_TRUE(rig.prompts.calls.empty());
+    fh::frmMain* main = rig.flow->mainWindow();
+    ASSERT_TRUE(main);
+    EXPECT_TRUE(main->isVisible());
+    EXPECT_EQ(rig.tuningFile(), QByteArray("4000\r\n")); // created on first start
+    EXPECT_EQ(rig.flow->worker()->turnaroundDelay(), 4000);
+
+    // One status command, then the polls: both to address 1, and the replies shown.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return main->lblCom->text() == "GOOD"; }, 10000));
+    const auto heard = rig.bus.heard();
+    ASSERT_GE(heard.size(), 2u);
+    EXPECT_EQ(heard[0].toHex(), "01c8070020d15b040503bd27");
+    EXPECT_EQ(heard[1], heard[0]);
+    EXPECT_TRUE(main->lblReply->text().startsWith("01 C8")) << qPrintable(main->lblReply->text());
+    // Leaving now, with a poll in flight, must be safe.
+}
+
+INSTANTIATE_TEST_SUITE_P(Choices, StartupChoice,
+                         testing::Values(ChoiceCase{"untouched", {clickOk}, 1},
+                                         ChoiceCase{"com3", {com(3), clickOk}, 3},
+                                         ChoiceCase{"com6ThenCom2", {com(6), com(2), clickOk}, 2}),
+                         [](const auto& i) { return std::string(i.param.name); });
+
+TEST(Startup, CancelOpensNothingAndLeavesTheTuningFileAlone) {
+    for (const std::optional<QByteArray>& before :
+         {std::optional<QByteArray>(), std::optional<QByteArray>("7000\r\n9000\r\n")}) {
+        Rig rig;
+        if (before)
+            rig.writeTuningFile(*before);
+        rig.dialogs.push_back({com(3), clickCancel});
+
+        EXPECT_FALSE(rig.flow->run());
+
+        EXPECT_TRUE(rig.opened.isEmpty());
+        EXPECT_EQ(rig.flow->mainWindow(), nullptr);
+        EXPECT_EQ(rig.tuningFile(), before);
+        EXPECT_TRUE(rig.prompts.calls.empty());
+    }
+}
+
+TEST(Startup, PortThatCannotOpenIsReportedThenTheDialogComesAgain) {
+    struct Case {
+        std::vector<Action> secondChoice;
+        bool loads;
+        QStringList opened;
+    };
+    const Case cases[] = {
+        {{com(2), clickOk}, true, {"/missing/ttyFH0", fh::ComPortDevice(2)}},
+        {{com(2), clickCancel}, false, {"/missing/ttyFH0"}},
+    };
+    for (const Case& c : cases) {
+        Rig rig;
+        rig.dialogs.push_back(c.secondChoice);
+
+        EXPECT_EQ(rig.flow->run("/missing/ttyFH0"), c.loads);
+
+        EXPECT_EQ(rig.opened, c.opened);
+        EXPECT_EQ(rig.dialogsShown, 1);
+        const auto messages = rig.prompts.callsOf(fh::ScriptedPrompts::Call::Message);
+        ASSERT_EQ(messages.size(), 1u);
+        EXPECT_TRUE(messages[0].text.contains("/missing/ttyFH0")) << qPrintable(messages[0].text);
+        EXPECT_EQ(messages[0].title, "COMMUNICATION PORT");
+        EXPECT_EQ(messages[0].icon, fh::Prompts::Icon::Critical);
+        EXPECT_EQ(messages[0].buttons, fh::Prompts::Buttons::Ok);
+        EXPECT_EQ(rig.flow->mainWindow() != nullptr, c.loads);
+        // The tuning file is touched only once a port is open.
+        EXPECT_EQ(rig.tuningFile().has_value(), c.loads);
+    }
+}
+
+TEST(Startup, TuningFileSetsTheDelayOrWarnsInTheStatusLine) {
+    struct Case {
+        QByteArray content;
+        int delay;
+        bool warns;
+    };
+    for (const Case& c : {Case{"25000\r\n", 25000, false}, Case{"fast please\r\n", 4000, true},
+                          Case{"99999\r\n", 4000, true}}) {
+        Rig rig;
+        rig.writeTuningFile(c.content);
+        ASSERT_TRUE(rig.flow->run("/dev/virtual"));
+        fh::frmMain* main = rig.flow->mainWindow();
+        EXPECT_EQ(main->TurnaroundDelay, c.delay);
+        EXPECT_EQ(rig.flow->worker()->turnaroundDelay(), c.delay);
+        EXPECT_EQ(main->lblNotice->text().contains("CommTune.txt"), c.warns)
+            << qPrintable(main->lblNotice->text());
+        EXPECT_EQ(rig.tuningFile(), c.content);
+        EXPECT_TRUE(rig.prompts.calls.empty()); // a status line, not a message box
+    }
+}
+
+} // namespace
