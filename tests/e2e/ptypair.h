@@ -1,0 +1,46 @@
+#pragma once
+// Two pseudo-terminals joined back to back by socat, for tests that need a serial line
+// between two programs.
+#include <QProcess>
+#include <QRegularExpression>
+#include <QStringList>
+#include <QTest>
+
+namespace fh::test {
+
+class PtyPair {
+public:
+    PtyPair() {
+        socat_.setProgram(QStringLiteral("socat"));
+        socat_.setArguments({"-d", "-d", "pty,raw,echo=0", "pty,raw,echo=0"});
+        socat_.start();
+        if (!socat_.waitForStarted(5000))
+            return;
+        QByteArray err;
+        const QRegularExpression device(QStringLiteral("PTY is (\\S+)"));
+        (void)QTest::qWaitFor(
+            [&] {
+                socat_.waitForReadyRead(50);
+                err += socat_.readAllStandardError();
+                paths_.clear();
+                auto it = device.globalMatch(QString::fromLocal8Bit(err));
+                while (it.hasNext())
+                    paths_ << it.next().captured(1);
+                return paths_.size() >= 2;
+            },
+            5000);
+    }
+    ~PtyPair() {
+        socat_.terminate();
+        socat_.waitForFinished(2000);
+    }
+    bool ok() const { return paths_.size() >= 2; }
+    QString a() const { return paths_.value(0); }
+    QString b() const { return paths_.value(1); }
+
+private:
+    QProcess socat_;
+    QStringList paths_;
+};
+
+} // namespace fh::test

@@ -1,0 +1,53 @@
+#pragma once
+// flamehost-sim as a child process: started with its arguments, its device path read from
+// the first line it prints, and (with --trace) the requests it heard.
+#include <QProcess>
+#include <QStringList>
+#include <QTest>
+
+namespace fh::test {
+
+class SimProcess {
+public:
+    explicit SimProcess(QStringList args = {}) {
+        proc_.setProgram(QStringLiteral(FH_BIN_DIR "/flamehost-sim"));
+        proc_.setArguments(args);
+        proc_.start();
+        if (!proc_.waitForStarted(5000))
+            return;
+        (void)QTest::qWaitFor(
+            [&] {
+                proc_.waitForReadyRead(50);
+                out_ += proc_.readAllStandardOutput();
+                return out_.contains('\n');
+            },
+            5000);
+        device_ = QString::fromLocal8Bit(out_.left(out_.indexOf('\n'))).trimmed();
+    }
+    ~SimProcess() { stop(); }
+    void stop() {
+        if (proc_.state() == QProcess::NotRunning)
+            return;
+        proc_.terminate();
+        proc_.waitForFinished(5000);
+    }
+    bool ok() const { return !device_.isEmpty(); }
+    QString device() const { return device_; }
+    // The "request <hex>" lines printed so far.
+    QStringList requests() {
+        err_ += proc_.readAllStandardError();
+        QStringList out;
+        for (const QByteArray& line : err_.split('\n'))
+            if (line.startsWith("request "))
+                out << QString::fromLatin1(line.mid(8)).trimmed();
+        return out;
+    }
+
+private:
+    QProcess proc_;
+    QByteArray out_;
+    QByteArray err_;
+    QString device_;
+};
+
+} // namespace fh::test

@@ -1,0 +1,69 @@
+// Whole programs over a real pseudo-terminal: flamehost against flamehost-sim, and the real
+// port backend surviving the simulator going away and coming back.
+#include "link/lineworker.h"
+#include "link/realport.h"
+#include "link/requests.h"
+#include "simprocess.h"
+
+#include <gtest/gtest.h>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+
+using namespace fh;
+
+namespace {
+
+TEST(Startup, TheFirstRequestOnTheLineIsTheStatusCommandToAddress1) {
+    test::SimProcess sim({"--trace"});
+    ASSERT_TRUE(sim.ok());
+    QTemporaryDir data;
+    QProcess host;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("QT_QPA_PLATFORM", "offscreen");
+    host.setProcessEnvironment(env);
+    host.start(FH_BIN_DIR "/flamehost",
+               {"--port", sim.device(), "--no-splash", "--data-dir", data.path()});
+    ASSERT_TRUE(host.waitForStarted(5000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return sim.requests().size() >= 3; }, 15000));
+    host.terminate();
+    host.waitForFinished(5000);
+
+    const QStringList heard = sim.requests();
+    EXPECT_EQ(heard.first(), "01 C8 07 00 20 D1 5B 04 05 03 BD 27");
+    for (const QString& r : heard)
+        EXPECT_EQ(r, "01 C8 07 00 20 D1 5B 04 05 03 BD 27") << "only status polls at start";
+    EXPECT_TRUE(QFile::exists(data.filePath("CommTune.txt")));
+}
+
+TEST(RealPort, PollingResumesWhenTheDeviceComesBack) {
+    QTemporaryDir dir;
+    const QString link = dir.filePath("ttyFH");
+    auto sim = std::make_unique<test::SimProcess>(QStringList{"--link", link});
+    ASSERT_TRUE(sim->ok());
+
+    LineWorker worker([link] { return std::make_unique<RealPort>(link); });
+    worker.setReopenIntervalMs(100);
+    ASSERT_TRUE(worker.openPort());
+    QSignalSpy cycles(&worker, &LineWorker::cycleDone);
+    QSignalSpy states(&worker, &LineWorker::portStateChanged);
+    worker.setCycle(Transaction{Pattern::Poll, SendCommand(1, cmd::Status)});
+    ASSERT_TRUE(QTest::qWaitFor([&] { return cycles.count() >= 2; }, 10000));
+    EXPECT_TRUE(cycles.last().at(0).value<Exchange>().collected);
+
+    sim.reset(); // the adapter is pulled
+    ASSERT_TRUE(QTest::qWaitFor([&] { return states.count() >= 1; }, 10000));
+    EXPECT_FALSE(states.at(0).at(0).toBool());
+    QTest::qWait(500);
+    EXPECT_EQ(states.count(), 1) << "no storm of messages while the device is gone";
+
+    sim = std::make_unique<test::SimProcess>(QStringList{"--link", link});
+    ASSERT_TRUE(sim->ok());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return states.count() >= 2; }, 10000));
+    EXPECT_TRUE(states.at(1).at(0).toBool());
+    cycles.clear();
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return !cycles.isEmpty() && cycles.last().at(0).value<Exchange>().collected; },
+        10000));
+}
+
+} // namespace
