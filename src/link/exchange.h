@@ -20,11 +20,12 @@ struct Transaction {
     Transaction() = default;
     Transaction(Pattern p, QByteArray f) : pattern(p), frame(std::move(f)) {}
     Pattern pattern = Pattern::Poll;
-    QByteArray frame;    // complete request, check bytes included
-    ReplyTest test;      // ConfirmedWrite only
-    int attempts = 6;    // ConfirmedWrite only
-    int holdAfterMs = 0; // no cycle exchange for this long after the command
-    quint64 tag = 0;     // the caller's own marker, handed back in the result
+    QByteArray frame;      // complete request, check bytes included
+    ReplyTest test;        // ConfirmedWrite only
+    int attempts = 6;      // ConfirmedWrite only
+    int holdAfterMs = 0;   // no cycle exchange for this long after the command
+    int firstByteMs = 600; // WaitReply's first-byte window; shorter only for quick bus scans
+    quint64 tag = 0;       // the caller's own marker, handed back in the result
 };
 
 struct Exchange {

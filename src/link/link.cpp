@@ -40,7 +40,7 @@ bool Link::sleepUntil(qint64 t) {
 }
 
 int Link::WaitReply(qint64 startUs) {
-    const qint64 deadline = startUs + FirstByteUs;
+    const qint64 deadline = startUs + firstByteUs_;
     bool waiting = false;
     for (;;) {
         if (isAborted())
@@ -91,6 +91,7 @@ Exchange Link::run(const Transaction& t) {
     x.startedUs = clock_.nowUs();
     portError_ = false;
     qint64 sentAt = 0;
+    firstByteUs_ = qint64(std::max(1, t.firstByteMs)) * 1000;
 
     switch (t.pattern) {
     case Pattern::Poll:
@@ -133,6 +134,7 @@ Exchange Link::run(const Transaction& t) {
     }
     x.portError = portError_;
     x.endedUs = clock_.nowUs();
+    firstByteUs_ = FirstByteUs; // a WaitReply outside run() keeps the standard window
     return x;
 }
 

@@ -34,7 +34,8 @@ public:
     // Waits until every byte has left, TurnaroundDelay us more, then releases the line.
     void OnTransmitDone();
     // 1 when a reply was collected into RxBuf/RxCount, 0 when no byte came within 600 ms
-    // of startUs (then RxBuf and RxCount are left as they were).
+    // (or the running transaction's firstByteMs) of startUs (then RxBuf and RxCount are left
+    // as they were).
     int WaitReply(qint64 startUs);
     int WaitReply() { return WaitReply(clock_.nowUs()); }
     void Delay(int ms) { clock_.sleepUs(qint64(ms) * 1000); }
@@ -62,6 +63,7 @@ private:
 
     SerialPort& port_;
     Clock& clock_;
+    qint64 firstByteUs_ = FirstByteUs;
     qint64 discarded_ = 0;
     bool portError_ = false;
 };

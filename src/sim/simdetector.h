@@ -16,7 +16,7 @@ class SimDetector {
 public:
     static constexpr int HoldingCount = 5;
     static constexpr int MaxInputCount = 22;
-    static constexpr qint64 DefaultLatencyUs = 5000;
+    static constexpr qint64 DefaultLatencyUs = 10000;
 
     // A detector as it leaves the factory for this model (setup, readings, version text and
     // number of input registers chosen by model).

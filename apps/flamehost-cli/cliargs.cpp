@@ -1,0 +1,223 @@
+#include "cliargs.h"
+
+#include <QCommandLineParser>
+#include <QSet>
+
+namespace fh::cli {
+
+namespace {
+
+constexpr int MaxBusAddress = 247;
+constexpr int MaxTimeoutMs = 60'000;
+
+const char* const CommandsHelp = R"(
+Commands:
+  status                 One status poll: address, model, serial, status, fault, link.
+                         With --address 0 (master mode) the lone detector answers.
+  bit                    Runs the built-in test; says whether it was performed.
+  version                The firmware version text.
+  setup                  The setup table as the setup screen shows it: model,
+                         sensitivity, delay, heat_mode, heat_on and the shown flags.
+  setup set KEY=VALUE... Changes those settings and keeps every other one as read.
+                         Keys: sensitivity, delay, heat_mode, heat_on (a text of the
+                         model's list) and the flags alarm_latch, relay_on_warning,
+                         auto_bit, alarm_on_bit, relay_on_bit, relay_as_eol (on/off).
+  address NEW            Moves the detector at --address to bus address NEW (1-247).
+  readings               The maintenance readings: sums, BIT sums, noise, gain,
+                         temperature, voltage, serial, status, fault.
+  scan [--from A] [--to B]
+                         Polls every address from A to B (default 1 to 247) and lists
+                         each detector that answers. A --timeout below 600 makes a
+                         whole-bus scan take seconds.
+
+Exit status: 0 success, 1 the detector did not answer or refused, 2 usage or port error.
+)";
+
+struct Words {
+    const char* name;
+    Command command;
+};
+
+std::optional<int> wholeNumber(const QString& text, int low, int high) {
+    bool ok = false;
+    const int n = text.trimmed().toInt(&ok, 10);
+    if (!ok || n < low || n > high)
+        return std::nullopt;
+    return n;
+}
+
+} // namespace
+
+QStringList SettingKeys() {
+    return QStringList{"sensitivity", "delay", "heat_mode", "heat_on"} + FlagKeys();
+}
+
+QStringList FlagKeys() {
+    return {"alarm_latch",  "relay_on_warning", "auto_bit",
+            "alarm_on_bit", "relay_on_bit",     "relay_as_eol"};
+}
+
+std::optional<bool> OnOff(const QString& text) {
+    const QString t = text.trimmed().toLower();
+    if (t == "on" || t == "true" || t == "yes" || t == "1")
+        return true;
+    if (t == "off" || t == "false" || t == "no" || t == "0")
+        return false;
+    return std::nullopt;
+}
+
+ParsedArgs ParseArguments(const QStringList& arguments) {
+    ParsedArgs result;
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+        QStringLiteral("Talks to addressable flame detectors on an RS-485 line.\n\n"
+                       "flamehost-cli (--port DEVICE | --simulate) [--address N] [--json] "
+                       "[--timeout MS] COMMAND [ARGS]"));
+    const QCommandLineOption help(QStringList{"h", "help"},
+                                  QStringLiteral("Shows this help and leaves."));
+    const QCommandLineOption port(QStringLiteral("port"),
+                                  QStringLiteral("The serial device (/dev/ttyUSB0, a "
+                                                 "pseudo-terminal of flamehost-sim)."),
+                                  QStringLiteral("DEVICE"));
+    const QCommandLineOption simulate(
+        QStringLiteral("simulate"),
+        QStringLiteral("Talk to the built-in bus of simulated detectors instead of a port."));
+    const QCommandLineOption address(
+        QStringLiteral("address"),
+        QStringLiteral("Bus address of the detector, 1-247, or 0 for master mode (default 1)."),
+        QStringLiteral("N"), QStringLiteral("1"));
+    const QCommandLineOption json(QStringLiteral("json"),
+                                  QStringLiteral("Print the result as JSON."));
+    const QCommandLineOption timeout(
+        QStringLiteral("timeout"),
+        QStringLiteral("Wait this many milliseconds for a reply's first byte (default 600)."),
+        QStringLiteral("MS"), QStringLiteral("600"));
+    const QCommandLineOption from(QStringLiteral("from"),
+                                  QStringLiteral("scan: first address (default 1)."),
+                                  QStringLiteral("A"), QStringLiteral("1"));
+    const QCommandLineOption to(QStringLiteral("to"),
+                                QStringLiteral("scan: last address (default 247)."),
+                                QStringLiteral("B"), QStringLiteral("247"));
+    parser.addOptions({help, port, simulate, address, json, timeout, from, to});
+    parser.addPositionalArgument(QStringLiteral("COMMAND"),
+                                 QStringLiteral("One of the commands below."),
+                                 QStringLiteral("COMMAND [ARGS]"));
+
+    auto usage = [&result](const QString& message) {
+        result.error = message + QStringLiteral(" (see --help)");
+        return result;
+    };
+
+    if (!parser.parse(arguments))
+        return usage(parser.errorText());
+    if (parser.isSet(help)) {
+        result.help = true;
+        result.helpText = parser.helpText() + QString::fromLatin1(CommandsHelp);
+        return result;
+    }
+
+    Options o;
+    o.simulate = parser.isSet(simulate);
+    o.port = parser.value(port);
+    o.json = parser.isSet(json);
+    if (parser.isSet(port) == o.simulate)
+        return usage(QStringLiteral("give either --port DEVICE or --simulate"));
+    if (parser.isSet(port) && o.port.trimmed().isEmpty())
+        return usage(QStringLiteral("--port needs a device name"));
+
+    const auto addr = wholeNumber(parser.value(address), 0, MaxBusAddress);
+    if (!addr)
+        return usage(QStringLiteral("--address must be a whole number from 0 to 247, not \"%1\"")
+                         .arg(parser.value(address)));
+    o.address = quint8(*addr);
+    const auto ms = wholeNumber(parser.value(timeout), 1, MaxTimeoutMs);
+    if (!ms)
+        return usage(QStringLiteral("--timeout must be a whole number of milliseconds from 1 to "
+                                    "60000, not \"%1\"")
+                         .arg(parser.value(timeout)));
+    o.timeoutMs = *ms;
+
+    QStringList words = parser.positionalArguments();
+    if (words.isEmpty())
+        return usage(QStringLiteral("no command given"));
+    const QString word = words.takeFirst();
+    static const Words table[] = {
+        {"status", Command::Status}, {"bit", Command::Bit},         {"version", Command::Version},
+        {"setup", Command::Setup},   {"address", Command::Address}, {"readings", Command::Readings},
+        {"scan", Command::Scan},
+    };
+    const Words* found = nullptr;
+    for (const Words& w : table)
+        if (word == QLatin1String(w.name))
+            found = &w;
+    if (!found)
+        return usage(QStringLiteral("unknown command \"%1\"").arg(word));
+    o.command = found->command;
+    if (o.command == Command::Setup && !words.isEmpty()) {
+        if (words.takeFirst() != QLatin1String("set"))
+            return usage(QStringLiteral("setup takes nothing, or \"set KEY=VALUE ...\""));
+        o.command = Command::SetupSet;
+        if (words.isEmpty())
+            return usage(QStringLiteral("setup set needs at least one KEY=VALUE"));
+    }
+
+    const bool scanning = o.command == Command::Scan;
+    if (!scanning && (parser.isSet(from) || parser.isSet(to)))
+        return usage(QStringLiteral("--from and --to belong to the scan command"));
+    if (scanning && parser.isSet(address))
+        return usage(QStringLiteral("scan goes through addresses by itself; use --from and --to "
+                                    "instead of --address"));
+
+    switch (o.command) {
+    case Command::SetupSet: {
+        QSet<QString> seen;
+        for (const QString& pair : words) {
+            const qsizetype eq = pair.indexOf(QLatin1Char('='));
+            const QString key = pair.left(eq).trimmed();
+            if (eq < 0 || key.isEmpty())
+                return usage(QStringLiteral("\"%1\" is not KEY=VALUE").arg(pair));
+            if (!SettingKeys().contains(key))
+                return usage(QStringLiteral("no setting is called \"%1\"; the settings are %2")
+                                 .arg(key, SettingKeys().join(QStringLiteral(", "))));
+            if (seen.contains(key))
+                return usage(QStringLiteral("%1 is given twice").arg(key));
+            seen.insert(key);
+            const QString value = pair.mid(eq + 1).trimmed();
+            if (FlagKeys().contains(key) && !OnOff(value))
+                return usage(QStringLiteral("%1 takes on or off, not \"%2\"").arg(key, value));
+            o.assignments.push_back({key, value});
+        }
+        words.clear();
+        break;
+    }
+    case Command::Address: {
+        if (words.size() != 1)
+            return usage(QStringLiteral("address takes the new address, e.g. \"address 12\""));
+        const auto n = wholeNumber(words.takeFirst(), 1, MaxBusAddress);
+        if (!n)
+            return usage(QStringLiteral("the new address must be a whole number from 1 to 247"));
+        o.newAddress = quint8(*n);
+        break;
+    }
+    case Command::Scan: {
+        const auto a = wholeNumber(parser.value(from), 1, MaxBusAddress);
+        const auto b = wholeNumber(parser.value(to), 1, MaxBusAddress);
+        if (!a || !b)
+            return usage(QStringLiteral("--from and --to must be whole numbers from 1 to 247"));
+        if (*a > *b)
+            return usage(QStringLiteral("--from %1 lies after --to %2").arg(*a).arg(*b));
+        o.from = *a;
+        o.to = *b;
+        break;
+    }
+    default:
+        break;
+    }
+    if (!words.isEmpty())
+        return usage(QStringLiteral("%1 takes no argument \"%2\"").arg(word, words.first()));
+
+    result.options = o;
+    return result;
+}
+
+} // namespace fh::cli

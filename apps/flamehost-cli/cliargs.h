@@ -1,0 +1,49 @@
+#pragma once
+// The command line of flamehost-cli, read into plain values before anything touches a port,
+// so every usage mistake is answered with exit status 2 and nothing sent.
+#include <optional>
+#include <QString>
+#include <QStringList>
+#include <vector>
+
+namespace fh::cli {
+
+enum class Command { Status, Bit, Version, Setup, SetupSet, Address, Readings, Scan };
+
+// One KEY=VALUE of `setup set`; the key is already known to be a setting's name.
+struct Assignment {
+    QString key;
+    QString value;
+};
+
+struct Options {
+    QString port; // the device; empty with --simulate
+    bool simulate = false;
+    quint8 address = 1; // 0: master mode, the lone detector answers
+    bool json = false;
+    int timeoutMs = 600; // first-byte window of every exchange
+    Command command = Command::Status;
+    std::vector<Assignment> assignments; // setup set
+    quint8 newAddress = 0;               // address
+    int from = 1, to = 247;              // scan
+};
+
+struct ParsedArgs {
+    std::optional<Options> options; // nothing: help asked for, or a usage error
+    bool help = false;
+    QString helpText;
+    QString error; // plain words, without the program name
+};
+
+// arguments as main() gets them, the program name first.
+ParsedArgs ParseArguments(const QStringList& arguments);
+
+// The setting names `setup set` takes, in the order they are shown.
+QStringList SettingKeys();
+// The flag names among them.
+QStringList FlagKeys();
+
+// "on"/"off" (also true/false, yes/no, 1/0); nothing for any other text.
+std::optional<bool> OnOff(const QString& text);
+
+} // namespace fh::cli

@@ -1,0 +1,232 @@
+#include "commands.h"
+
+#include "detector/maintenance.h"
+#include "link/requests.h"
+
+#include <charconv>
+
+namespace fh::cli {
+
+namespace {
+
+quint8 byteAt(const QByteArray& reply, int index) {
+    return index < reply.size() ? static_cast<quint8>(reply.at(index)) : 0;
+}
+
+// A float as the shortest decimal that reads back as the same float, so 1500.3 shows as
+// 1500.3 and not as the double nearest to the float.
+QJsonValue floatValue(float f) {
+    char buffer[32];
+    const auto end = std::to_chars(buffer, buffer + sizeof buffer, f).ptr;
+    return QJsonValue(QByteArray(buffer, int(end - buffer)).toDouble());
+}
+
+QJsonValue textOrNull(const QString& text) {
+    return text.isEmpty() ? QJsonValue(QJsonValue::Null) : QJsonValue(text);
+}
+
+QString refusedText(const QByteArray& reply, quint8 address, const QString& what) {
+    if (reply.size() >= 3 && (byteAt(reply, 1) & 0x80) && byteAt(reply, 1) != fn::Command)
+        return QStringLiteral("the detector at %1 refused %2 (exception code %3)")
+            .arg(AddressText(address), what)
+            .arg(byteAt(reply, 2));
+    return QStringLiteral("the detector at %1 did not answer %2 properly (%3 bytes: %4)")
+        .arg(AddressText(address), what)
+        .arg(reply.size())
+        .arg(QString::fromLatin1(reply.toHex(' ')));
+}
+
+} // namespace
+
+Transaction Session::transaction(Pattern pattern, const QByteArray& frame) const {
+    Transaction t(pattern, frame);
+    t.firstByteMs = options.timeoutMs;
+    return t;
+}
+
+QString AddressText(quint8 address) {
+    return address == 0 ? QStringLiteral("address 0 (master mode)")
+                        : QStringLiteral("address %1").arg(address);
+}
+
+std::optional<Outcome> Unanswered(const Exchange& x, quint8 address) {
+    if (x.portError)
+        return Outcome::failure(exitcode::Usage,
+                                QStringLiteral("the serial port failed during the exchange"));
+    if (!x.collected)
+        return Outcome::failure(exitcode::NoAnswer,
+                                QStringLiteral("no answer from %1").arg(AddressText(address)));
+    return std::nullopt;
+}
+
+std::optional<Outcome> PollStatus(const Session& s, DetectorRecord* record) {
+    const quint8 a = s.options.address;
+    record->Address = a;
+    record->MasterMode = a == 0;
+    const Exchange x = s.run(s.transaction(Pattern::Poll, SendCommand(a, cmd::Status)));
+    if (auto failed = Unanswered(x, a))
+        return failed;
+    if (!StatusReplyComplete(x.reply))
+        return Outcome::failure(exitcode::NoAnswer,
+                                refusedText(x.reply, a, QStringLiteral("the status command")));
+    DecodeStatusReply(x.reply, *record);
+    return std::nullopt;
+}
+
+Outcome Status(const Session& s) {
+    DetectorRecord record;
+    const auto failed = PollStatus(s, &record);
+    Fields f;
+    if (failed) {
+        if (failed->exitCode != exitcode::NoAnswer)
+            return *failed;
+        // Silence is an answer too: the main screen shows the bad-link state.
+        BadLinkState(record);
+        f.add("address", s.options.address);
+        for (const char* key : {"model_code", "model", "serial", "status", "fault"})
+            f.add(key, QJsonValue::Null);
+        f.add("link", "BAD");
+        Outcome o = *failed;
+        o.show(f);
+        return o;
+    }
+    f.add("address", record.Address);
+    f.add("model_code", record.ModelCode);
+    f.add("model", record.ModelName);
+    f.add("serial", record.SerialNumber);
+    f.add("status", StatusText(record));
+    f.add("fault", record.FaultFlag);
+    f.add("link", "GOOD");
+    Outcome o;
+    o.show(f);
+    return o;
+}
+
+Outcome Bit(const Session& s) {
+    const quint8 a = s.options.address;
+    const Exchange x = s.run(s.transaction(Pattern::ButtonRead, SendCommand(a, cmd::Bit)));
+    if (auto failed = Unanswered(x, a))
+        return *failed;
+    const bool performed = BitPerformed(x.reply);
+    Fields f;
+    f.add("performed", performed, performed ? "yes" : "no");
+    Outcome o = performed ? Outcome{}
+                          : Outcome::failure(exitcode::NoAnswer,
+                                             refusedText(x.reply, a, QStringLiteral("the BIT")));
+    o.show(f);
+    return o;
+}
+
+Outcome Version(const Session& s) {
+    const quint8 a = s.options.address;
+    const Exchange x = s.run(s.transaction(Pattern::Poll, SendCommand(a, cmd::Version)));
+    if (auto failed = Unanswered(x, a))
+        return *failed;
+    if (byteAt(x.reply, 1) != fn::Command || byteAt(x.reply, 4) != cmd::Version)
+        return Outcome::failure(exitcode::NoAnswer,
+                                refusedText(x.reply, a, QStringLiteral("the version command")));
+    Fields f;
+    f.add("version", VersionText(x.reply));
+    Outcome o;
+    o.show(f);
+    return o;
+}
+
+Outcome Address(const Session& s) {
+    const quint8 a = s.options.address;
+    const quint8 to = s.options.newAddress;
+    // The presence check the main screen makes first: a silent address costs one window,
+    // not six confirmed-write attempts.
+    const Exchange probe = s.run(s.transaction(Pattern::ButtonRead, ReadAddr(a)));
+    if (auto failed = Unanswered(probe, a))
+        return *failed;
+    Transaction t = s.transaction(Pattern::ConfirmedWrite, WriteAddr(a, to));
+    t.test = [](const QByteArray& reply) { return AddrReplyOK(reply); };
+    const Exchange x = s.run(t);
+    if (x.portError)
+        return *Unanswered(x, a);
+    Fields f;
+    f.add("address", a);
+    f.add("new_address", to);
+    f.add("acknowledged", x.acknowledged, x.acknowledged ? "yes" : "no");
+    f.add("attempts", x.attempts);
+    Outcome o =
+        x.acknowledged
+            ? Outcome{}
+            : Outcome::failure(exitcode::NoAnswer,
+                               QStringLiteral("the detector at %1 did not acknowledge the new "
+                                              "address in %2 attempts")
+                                   .arg(AddressText(a))
+                                   .arg(x.attempts));
+    o.show(f);
+    return o;
+}
+
+Outcome Readings(const Session& s) {
+    DetectorRecord record;
+    if (auto failed = PollStatus(s, &record))
+        return *failed;
+    const quint8 a = s.options.address;
+    const Exchange x = s.run(s.transaction(Pattern::Poll, ReadInputs(a, record.ModelName)));
+    if (auto failed = Unanswered(x, a))
+        return *failed;
+    if (byteAt(x.reply, 1) != fn::ReadInput)
+        return Outcome::failure(exitcode::NoAnswer,
+                                refusedText(x.reply, a, QStringLiteral("the readings request")));
+    const MaintenanceDecode decoded =
+        DecodeMaintenanceReply(x.reply, {}, record.ModelName, QString::number(a));
+    const MaintenanceReadings& m = decoded.readings;
+    const MaintenanceDisplay& d = decoded.display;
+
+    // A value the reply did not carry is null, never a stale or made-up number.
+    Fields f;
+    auto add = [&f](const char* key, const std::optional<QString>& shown, const QJsonValue& v) {
+        if (shown)
+            f.add(key, v, *shown);
+        else
+            f.add(key, QJsonValue::Null);
+    };
+    add("sum4", d.txtSum4Val, floatValue(m.Sum4));
+    add("sum45", d.txtSum45Val, floatValue(m.Sum45));
+    add("sum5", d.txtSum5Val, floatValue(m.Sum5));
+    add("bit_sum4", d.lblBitSum4, floatValue(m.BitSum4));
+    add("bit_sum45", d.lblBitSum45, floatValue(m.BitSum45));
+    add("bit_sum5", d.lblBitSum5, floatValue(m.BitSum5));
+    add("noise4", d.txtN4Val, m.Noise4);
+    add("noise45", d.txtN45Val, m.Noise45);
+    add("noise5", d.txtN5Val, m.Noise5);
+    add("gain", d.lblDetGain, m.Gain);
+    add("temperature", d.lblTemp, m.Temperature);
+    // The shown text is the voltage's shortest form, so 24.1 is not 24.100000000000001.
+    add("voltage", d.lblVol, d.lblVol.value_or(QString()).toDouble());
+    add("serial", d.lblserNum, m.SerialNumber);
+    add("status", d.lblDetS, textOrNull(d.lblDetS.value_or(QString())));
+    add("fault", d.lblDetS2, textOrNull(m.FaultText));
+    Outcome o;
+    o.show(f);
+    return o;
+}
+
+Outcome RunCommand(const Session& s) {
+    switch (s.options.command) {
+    case Command::Status:
+        return Status(s);
+    case Command::Bit:
+        return Bit(s);
+    case Command::Version:
+        return Version(s);
+    case Command::Setup:
+        return Setup(s);
+    case Command::SetupSet:
+        return SetupSet(s);
+    case Command::Address:
+        return Address(s);
+    case Command::Readings:
+        return Readings(s);
+    case Command::Scan:
+        return Scan(s);
+    }
+    return Outcome::failure(exitcode::Usage, QStringLiteral("unknown command"));
+}
+
+} // namespace fh::cli

@@ -1,0 +1,33 @@
+#pragma once
+// The line for a command-line run: a line worker on a real or simulated port, and one
+// exchange at a time run to its end while the caller waits.
+#include "link/exchange.h"
+#include "link/lineworker.h"
+
+#include <memory>
+#include <QString>
+
+namespace fh {
+class SimBus;
+}
+
+namespace fh::cli {
+
+class LineClient {
+public:
+    // device: the port to open; ignored when bus is given (the simulated line).
+    LineClient(const QString& device, SimBus* bus);
+    ~LineClient();
+    LineClient(const LineClient&) = delete;
+    LineClient& operator=(const LineClient&) = delete;
+
+    // False with *error set when the port cannot be opened.
+    bool open(QString* error);
+    // Submits the transaction and waits, in a local event loop, for its result.
+    Exchange run(const Transaction& t);
+
+private:
+    std::unique_ptr<LineWorker> worker_;
+};
+
+} // namespace fh::cli

@@ -1,0 +1,43 @@
+// flamehost-cli: the detector protocol from the command line, for scripted checks,
+// commissioning and tests. Same link and detector code as the program, no GUI.
+#include "cliargs.h"
+#include "commands.h"
+#include "lineclient.h"
+#include "sim/simbus.h"
+
+#include <cstdio>
+#include <QCoreApplication>
+#include <unistd.h>
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("flamehost-cli"));
+
+    const fh::cli::ParsedArgs parsed = fh::cli::ParseArguments(app.arguments());
+    if (parsed.help) {
+        std::fputs(qPrintable(parsed.helpText), stdout);
+        return fh::cli::exitcode::Success;
+    }
+    if (!parsed.options)
+        return fh::cli::Print(fh::cli::Outcome::failure(fh::cli::exitcode::Usage, parsed.error),
+                              false);
+    const fh::cli::Options& options = *parsed.options;
+
+    // The bus outlives the line that talks to it.
+    std::unique_ptr<fh::SimBus> bus = options.simulate ? fh::makeDefaultBus() : nullptr;
+    fh::cli::LineClient line(options.port, bus.get());
+    QString error;
+    if (!line.open(&error)) {
+        // The port's own text already names the device and says what to do.
+        if (error.trimmed().isEmpty())
+            error = QStringLiteral("cannot open %1").arg(options.port);
+        return fh::cli::Print(fh::cli::Outcome::failure(fh::cli::exitcode::Usage, error.trimmed()),
+                              false);
+    }
+
+    fh::cli::Session session;
+    session.options = options;
+    session.run = [&line](const fh::Transaction& t) { return line.run(t); };
+    session.progress = ::isatty(STDERR_FILENO) == 1;
+    return fh::cli::Print(fh::cli::RunCommand(session), options.json);
+}
