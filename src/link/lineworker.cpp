@@ -19,6 +19,13 @@ qint64 steadyMs() {
 }
 } // namespace
 
+// Every signal goes out on the thread that owns this object (the screen thread), whatever
+// connection the receiver chose: a direct connection, as QSignalSpy makes, would otherwise
+// run on the worker thread, beside the screen thread's own reads.
+template <typename Fn> void LineWorker::post(Fn fn) {
+    QMetaObject::invokeMethod(this, std::move(fn), Qt::QueuedConnection);
+}
+
 LineWorker::LineWorker(PortFactory factory, Clock& clock, QObject* parent)
     : QThread(parent), factory_(std::move(factory)), clock_(clock) {
     qRegisterMetaType<fh::Exchange>();
@@ -137,9 +144,10 @@ bool LineWorker::ensureOpen() {
         std::lock_guard lock(mutex_);
         open_ = false;
     }
-    emit portStateChanged(false, port_->errorText().isEmpty()
-                                     ? QStringLiteral("%1 went away").arg(port_->deviceName())
-                                     : port_->errorText());
+    const QString gone = port_->errorText().isEmpty()
+                             ? QStringLiteral("%1 went away").arg(port_->deviceName())
+                             : port_->errorText();
+    post([this, gone] { emit portStateChanged(false, gone); });
     // Try again once a second; commands that come meanwhile fail at once, without a storm
     // of messages and without spinning.
     for (;;) {
@@ -153,7 +161,7 @@ bool LineWorker::ensureOpen() {
             x.portError = true;
             queue_.pop_front();
             lock.unlock();
-            emit commandDone(x);
+            post([this, x] { emit commandDone(x); });
             lock.lock();
         }
         if (stopping_)
@@ -171,7 +179,8 @@ bool LineWorker::ensureOpen() {
                 std::lock_guard relock(mutex_);
                 open_ = true;
             }
-            emit portStateChanged(true, QStringLiteral("%1 is back").arg(port_->deviceName()));
+            const QString back = QStringLiteral("%1 is back").arg(port_->deviceName());
+            post([this, back] { emit portStateChanged(true, back); });
             return true;
         }
     }
@@ -199,15 +208,16 @@ void LineWorker::run() {
     }
 
     link_ = std::make_unique<Link>(*port_, clock_);
-    link_->onTraffic = [this](const Traffic& t) { emit traffic(t); };
+    link_->onTraffic = [this](const Traffic& t) { post([this, t] { emit traffic(t); }); };
     link_->aborted = [this] {
         std::lock_guard lock(mutex_);
         return stopping_;
     };
     if (!port_->setRts(false))
-        emit notice(QStringLiteral("%1 cannot drive RTS (a pseudo-terminal?): the line driver "
-                                   "is not keyed, bytes still pass.")
-                        .arg(port_->deviceName()));
+        post([this,
+              text = QStringLiteral("%1 cannot drive RTS (a pseudo-terminal?): the line driver "
+                                    "is not keyed, bytes still pass.")
+                         .arg(port_->deviceName())] { emit notice(text); });
 
     Transaction job;
     bool isCycle = false;
@@ -225,9 +235,9 @@ void LineWorker::run() {
             holdUntilMs_ = steadyMs() + job.holdAfterMs;
         }
         if (isCycle)
-            emit cycleDone(x);
+            post([this, x] { emit cycleDone(x); });
         else
-            emit commandDone(x);
+            post([this, x] { emit commandDone(x); });
         if ((x.portError || port_->lost()) && !ensureOpen())
             break;
     }

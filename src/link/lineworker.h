@@ -45,6 +45,7 @@ public:
     // Milliseconds between attempts to reopen a device that went away.
     void setReopenIntervalMs(int ms);
 
+    // The signals below are always emitted on the thread that owns this object.
 signals:
     void commandDone(fh::Exchange result);
     void cycleDone(fh::Exchange result);
@@ -58,6 +59,7 @@ protected:
     void run() override;
 
 private:
+    template <typename Fn> void post(Fn fn);
     bool nextJob(Transaction* job, bool* isCycle, quint64* id);
     bool ensureOpen();
 
