@@ -1,0 +1,84 @@
+#pragma once
+// The maintenance screen: the detector's inside refreshed without pause (its own cycle
+// replaces the main screen's status poll while it is open), the built-in test with the sums
+// it recorded, the version text for four seconds, and the sums-log switch.
+#include "link/exchange.h"
+
+#include <QWidget>
+
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QTimer;
+
+namespace fh {
+
+class LampShape;
+class ScreenContext;
+
+class frmMaintenance : public QWidget {
+    Q_OBJECT
+public:
+    // A top-level window that deletes itself when closed; the caller shows it.
+    explicit frmMaintenance(ScreenContext& ctx, QWidget* parent = nullptr);
+    ~frmMaintenance() override;
+
+    QLabel* lblDetM = nullptr;
+    QLabel *lblSta = nullptr, *lblgain = nullptr, *lblA = nullptr, *lblSerial = nullptr,
+           *lblVoltage = nullptr, *lblTempe = nullptr;
+    QLabel *lblDetS = nullptr, *lblDetS2 = nullptr, *lblDetGain = nullptr, *lblAddr = nullptr,
+           *lblserNum = nullptr, *lblVol = nullptr, *lblTemp = nullptr;
+    QGroupBox* FrSums = nullptr;
+    // The odd pairing is the screen's own: lblSum45 carries "SUM4", lblSum4 "SUM5".
+    QLabel *lblSum45 = nullptr, *lblSum5 = nullptr, *lblSum4 = nullptr;
+    QLineEdit *txtSum4Val = nullptr, *txtSum45Val = nullptr, *txtSum5Val = nullptr;
+    QLabel *lblN4 = nullptr, *lblN45 = nullptr, *lblN5 = nullptr;
+    QLineEdit *txtN4Val = nullptr, *txtN45Val = nullptr, *txtN5Val = nullptr;
+    QGroupBox* FrBit = nullptr;
+    QLabel *lblBitSum4 = nullptr, *lblBitSum45 = nullptr, *lblBitSum5 = nullptr;
+    QLabel* lblLogOn = nullptr;
+    QLabel* lblVer = nullptr;
+    QPushButton *cmdBIT = nullptr, *cmdLogSums = nullptr, *cmdV = nullptr, *cmdClose = nullptr;
+    QLabel* lblCom = nullptr;
+    LampShape* Shape2 = nullptr;
+    QTimer* Timer3 = nullptr;    // the sums log's minute tick
+    QLabel* lblNotice = nullptr; // status line: the sums log's write warnings
+
+    // Once per opening, when first shown: the refresh cycle takes over the line.
+    void Form_Activate();
+    // One result of the refresh cycle; results of other exchanges are ignored.
+    void MaintenanceRefresh(const fh::Exchange& x);
+    void cmdBIT_Click();
+    void cmdV_Click();
+    void cmdLogSums_Click();
+    void cmdClose_Click();
+    void Timer3_Timer();
+    // A typed character; true when it chose a command.
+    bool Form_KeyPress(int keyAscii);
+
+    // How long the version text stays up (4000 ms); tests may shorten it.
+    void setVersionShowMs(int ms) { versionShowMs_ = ms; }
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void build();
+    void Form_Unload();
+    void commandDone(const fh::Exchange& x);
+    void showNotice(const QString& text);
+
+    ScreenContext& ctx_;
+    QTimer* verTimer_ = nullptr;
+    QByteArray refreshFrame_; // the ReadInputs frame of this opening
+    quint64 bitId_ = 0;
+    quint64 versionId_ = 0;
+    int versionShowMs_ = 4000;
+    bool activated_ = false;
+    bool unloaded_ = false;
+};
+
+} // namespace fh

@@ -1,0 +1,611 @@
+// The maintenance screen against the simulated bus: what goes on the line while it is open,
+// what it shows, BIT, version, keys, the sums log and closing with exchanges in flight.
+#include "screens/maintenance/frmMaintenance.h"
+
+#include "fakemain.h"
+#include "logging/logperiod.h"
+#include "screens/maintenance/lampshape.h"
+#include "sim/simmodels.h"
+
+#include <gtest/gtest.h>
+#include <QCoreApplication>
+#include <QFile>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPointer>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+
+namespace {
+
+using namespace fh;
+using fh::test::FakeMain;
+
+// Collects what the worker hands back. Made after the screen, so its queued slots run after
+// the screen's: once a result is counted here, the screen has handled it.
+class LineWatch : public QObject {
+public:
+    explicit LineWatch(LineWorker& w) {
+        connect(
+            &w, &LineWorker::cycleDone, this, [this](const Exchange& x) { cycles.push_back(x); },
+            Qt::QueuedConnection);
+        connect(
+            &w, &LineWorker::commandDone, this,
+            [this](const Exchange& x) { commands.push_back(x); }, Qt::QueuedConnection);
+        connect(
+            &w, &LineWorker::traffic, this,
+            [this](const Traffic& t) {
+                if (t.direction == Traffic::Sent)
+                    sent.push_back(t.bytes);
+            },
+            Qt::QueuedConnection);
+    }
+    int refreshes() const {
+        return int(std::count_if(cycles.begin(), cycles.end(), [](const Exchange& x) {
+            return quint8(x.request.at(1)) == fn::ReadInput;
+        }));
+    }
+    std::vector<Exchange> cycles, commands;
+    std::vector<QByteArray> sent;
+};
+
+bool isStatusPoll(const QByteArray& f) {
+    return quint8(f.at(1)) == fn::Command && quint8(f.at(4)) == cmd::Status;
+}
+bool isCommand(const QByteArray& f, quint8 code) {
+    return quint8(f.at(1)) == fn::Command && quint8(f.at(4)) == code;
+}
+
+struct Rig {
+    explicit Rig(std::unique_ptr<SimBus> bus = makeDefaultBus(), quint8 address = 1)
+        : main(std::move(bus), address), address(address) {}
+
+    frmMaintenance* open() {
+        screen = new frmMaintenance(main, main.mainWindow());
+        watch = std::make_unique<LineWatch>(main.worker());
+        screen->show();
+        return screen;
+    }
+    bool refreshes(int n) {
+        const int target = watch->refreshes() + n;
+        return QTest::qWaitFor([&] { return watch->refreshes() >= target; }, 8000);
+    }
+    bool commandsDone(int n) {
+        const size_t target = watch->commands.size() + n;
+        return QTest::qWaitFor([&] { return watch->commands.size() >= target; }, 8000);
+    }
+    SimDetector& detector() { return *main.bus().detector(address); }
+    void key(int k) { QTest::keyClick(screen->txtSum4Val, Qt::Key(k)); }
+    void key(char c) { QTest::keyClick(screen->txtSum4Val, c); }
+    static void deleteClosed() {
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+    QByteArray sumsLog() {
+        QFile f(main.dataDir() + "/Ir3SumsLog.txt");
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+    }
+
+    FakeMain main;
+    quint8 address;
+    QPointer<frmMaintenance> screen;
+    std::unique_ptr<LineWatch> watch;
+};
+
+QString textOf(QWidget* w) {
+    if (auto* l = qobject_cast<QLabel*>(w))
+        return l->text();
+    if (auto* t = qobject_cast<QLineEdit*>(w))
+        return t->text();
+    if (auto* b = qobject_cast<QPushButton*>(w))
+        return b->text();
+    if (auto* g = qobject_cast<QGroupBox*>(w))
+        return g->title();
+    return "<?>";
+}
+
+QWidget* child(QWidget* s, const char* name) {
+    auto* w = s->findChild<QWidget*>(name);
+    EXPECT_NE(w, nullptr) << name;
+    return w;
+}
+
+TEST(MaintenanceScreen, DesignState) {
+    Rig rig;
+    frmMaintenance s(rig.main);
+    EXPECT_EQ(s.windowTitle(), "MAINTENANCE SCREEN");
+    struct Row {
+        const char* name;
+        QString text;
+        bool hidden;
+    };
+    const Row rows[] = {
+        {"lblDetM", "", false},
+        {"lblSta", "Status", false},
+        {"lblgain", "Gain", false},
+        {"lblA", "Addr.", false},
+        {"lblSerial", "Serial No.", false},
+        {"lblVoltage", "Voltage", false},
+        {"lblTempe", "Temp.", false},
+        {"lblDetS", "", false},
+        {"lblDetS2", "", false},
+        {"lblDetGain", "", false},
+        {"lblAddr", "", false},
+        {"lblserNum", "", false},
+        {"lblVol", "", false},
+        {"lblTemp", "", false},
+        {"FrSums", "INPUT REGISTERS", false},
+        {"lblSum45", "SUM4", false},
+        {"txtSum4Val", "0.00", false},
+        {"lblSum5", "SUM45", false},
+        {"txtSum45Val", "0.00", false},
+        {"lblSum4", "SUM5", false},
+        {"txtSum5Val", "0.00", false},
+        {"lblN4", "NOISE4", false},
+        {"txtN4Val", "0.0", false},
+        {"lblN45", "NOISE45", false},
+        {"txtN45Val", "0.0", false},
+        {"lblN5", "NOISE5", false},
+        {"txtN5Val", "0.0", false},
+        {"FrBit", "BIT Sum Values", true},
+        {"lblBitSum4", "", false},
+        {"lblBitSum45", "", false},
+        {"lblBitSum5", "", false},
+        {"lblLogOn", "", true},
+        {"lblVer", "", true},
+        {"cmdBIT", "&BIT", false},
+        {"cmdLogSums", "start &Log", false},
+        {"cmdV", "&Version", false},
+        {"cmdClose", "&Close", false},
+        {"lblCom", "", false},
+    };
+    for (const Row& r : rows) {
+        QWidget* w = child(&s, r.name);
+        if (!w)
+            continue;
+        EXPECT_EQ(textOf(w), r.text) << r.name;
+        EXPECT_EQ(w->isHidden(), r.hidden) << r.name;
+    }
+    EXPECT_EQ(s.lblDetM->palette().color(QPalette::Window), QColor(255, 224, 192));
+    EXPECT_EQ(s.lblVer->palette().color(QPalette::Window), QColor(192, 192, 192));
+    EXPECT_EQ(s.Shape2->fillColor(), colour::White);
+    EXPECT_TRUE(s.Timer3->isActive());
+    EXPECT_EQ(s.Timer3->interval(), 60000);
+
+    // Order and grouping: the rows left to right, the frames' rows top to bottom.
+    auto leftToRight = [](std::vector<QWidget*> ws) {
+        for (size_t i = 1; i < ws.size(); ++i) {
+            EXPECT_EQ(ws[i]->y(), ws[0]->y()) << ws[i]->objectName().toStdString();
+            EXPECT_GT(ws[i]->x(), ws[i - 1]->x()) << ws[i]->objectName().toStdString();
+        }
+    };
+    auto topToBottom = [](std::vector<QWidget*> ws, QWidget* parent) {
+        for (size_t i = 0; i < ws.size(); ++i) {
+            EXPECT_EQ(ws[i]->parentWidget(), parent) << ws[i]->objectName().toStdString();
+            if (i > 0) {
+                EXPECT_GT(ws[i]->y(), ws[i - 1]->y()) << ws[i]->objectName().toStdString();
+            }
+        }
+    };
+    leftToRight({s.lblSta, s.lblgain, s.lblA, s.lblSerial, s.lblVoltage, s.lblTempe});
+    leftToRight({s.lblDetS, s.lblDetS2, s.lblDetGain, s.lblAddr, s.lblserNum, s.lblVol, s.lblTemp});
+    leftToRight({s.cmdBIT, s.cmdLogSums, s.cmdV, s.cmdClose});
+    topToBottom({s.lblSum45, s.lblSum5, s.lblSum4, s.lblN4, s.lblN45, s.lblN5}, s.FrSums);
+    topToBottom({s.txtSum4Val, s.txtSum45Val, s.txtSum5Val, s.txtN4Val, s.txtN45Val, s.txtN5Val},
+                s.FrSums);
+    topToBottom({s.lblBitSum4, s.lblBitSum45, s.lblBitSum5}, s.FrBit);
+    topToBottom({s.lblDetM, s.lblSta, s.lblDetS, s.FrSums, s.cmdBIT}, &s);
+    EXPECT_GT(s.FrBit->x(), s.FrSums->geometry().right());
+    EXPECT_GT(s.lblLogOn->x(), s.FrBit->geometry().right());
+    EXPECT_GT(s.lblVer->y(), s.FrBit->geometry().bottom());
+    EXPECT_GT(s.lblCom->x(), s.cmdClose->geometry().right());
+    EXPECT_GT(s.Shape2->y(), s.lblCom->geometry().bottom());
+}
+
+struct TrafficCase {
+    quint8 address;
+    const char* model;
+    int registers;
+};
+class MaintenanceLine : public ::testing::TestWithParam<TrafficCase> {};
+
+TEST_P(MaintenanceLine, OnlyReadInputsWhileOpenThenStatusPollResumes) {
+    const TrafficCase c = GetParam();
+    Rig rig(makeDefaultBus(), c.address);
+    ASSERT_EQ(rig.main.record.ModelName, c.model);
+    rig.open();
+    ASSERT_TRUE(rig.refreshes(3));
+    std::vector<QByteArray> open = rig.watch->sent;
+    // The status poll that was in flight when the screen opened finishes first.
+    while (!open.empty() && isStatusPoll(open.front()))
+        open.erase(open.begin());
+    ASSERT_GE(open.size(), 3u);
+    for (const QByteArray& f : open) {
+        ASSERT_EQ(f.size(), 8);
+        EXPECT_EQ(quint8(f[0]), c.address);
+        EXPECT_EQ(quint8(f[1]), fn::ReadInput);
+        EXPECT_EQ(quint8(f[2]) << 8 | quint8(f[3]), 0);
+        EXPECT_EQ(quint8(f[4]) << 8 | quint8(f[5]), c.registers);
+    }
+
+    const size_t atClose = rig.watch->sent.size();
+    rig.screen->cmdClose->click();
+    EXPECT_EQ(rig.main.closed, 1);
+    EXPECT_TRUE(rig.main.mainWindow()->isVisible());
+    auto statusPolls = [&] {
+        return std::count_if(rig.watch->sent.begin() + atClose, rig.watch->sent.end(),
+                             isStatusPoll);
+    };
+    ASSERT_TRUE(QTest::qWaitFor([&] { return statusPolls() >= 3; }, 8000));
+    auto first =
+        std::find_if(rig.watch->sent.begin() + atClose, rig.watch->sent.end(), isStatusPoll);
+    EXPECT_TRUE(std::all_of(first, rig.watch->sent.end(), isStatusPoll));
+}
+
+INSTANTIATE_TEST_SUITE_P(Models, MaintenanceLine,
+                         ::testing::Values(TrafficCase{1, "Zorvan A2", 15},
+                                           TrafficCase{2, "Zorvan C1", 22}));
+
+std::map<QString, QString> valueTexts(frmMaintenance* s) {
+    std::map<QString, QString> out;
+    for (const char* n :
+         {"lblDetM", "lblDetS", "lblDetS2", "lblDetGain", "lblAddr", "lblserNum", "lblVol",
+          "lblTemp", "txtSum4Val", "txtSum45Val", "txtSum5Val", "txtN4Val", "txtN45Val", "txtN5Val",
+          "lblBitSum4", "lblBitSum45", "lblBitSum5"})
+        out[n] = textOf(s->findChild<QWidget*>(n));
+    return out;
+}
+
+TEST(MaintenanceScreen, ShowsReadingsKeepsThemOnExceptionAndSilence) {
+    Rig rig(makeDefaultBus(), 2);
+    SimDetector& d = rig.detector();
+    d.setInput(4, 2);     // gain code 2: gain 1
+    d.setInput(11, 0xFB); // -5 degrees
+    d.setInput(12, 241);  // 24.1 V
+    d.setInput(13, 0x0304);
+    d.setInput(14, 0xFF00);
+    d.setSerial(65535);
+    d.setFaultFlag(2);
+    d.setStatusChar('W');
+    d.setInputFloat(5, 1.234f);
+    d.setInputFloat(7, 22.5f);
+    d.setInputFloat(9, 1234.567f);
+    d.setInputFloat(16, 4210.5f);
+    d.setInputFloat(18, -0.004f);
+    d.setInputFloat(20, 88.0f);
+    frmMaintenance* s = rig.open();
+    ASSERT_TRUE(rig.refreshes(1));
+
+    const std::map<QString, QString> expected = {
+        {"lblDetM", "Model  Zorvan C1"},
+        {"lblDetS", "W"},
+        {"lblDetS2", "F"},
+        {"lblDetGain", "1"},
+        {"lblAddr", "2"},
+        {"lblserNum", "65535"},
+        {"lblVol", "24.1"},
+        {"lblTemp", "-5"},
+        {"txtSum4Val", "1.23"},
+        {"txtSum45Val", "22.50"},
+        {"txtSum5Val", "1234.57"},
+        {"txtN4Val", "3"},
+        {"txtN45Val", "4"},
+        {"txtN5Val", "255"},
+        {"lblBitSum4", "4210.50"},
+        {"lblBitSum45", "0.00"},
+        {"lblBitSum5", "88.00"},
+    };
+    EXPECT_EQ(valueTexts(s), expected);
+    EXPECT_EQ(s->lblCom->text(), "GOOD");
+    EXPECT_EQ(s->Shape2->fillColor(), colour::Green);
+    EXPECT_EQ(rig.main.readings.SerialNumber, 65535);
+    EXPECT_EQ(rig.main.readings.Temperature, -5);
+
+    // An exception reply: the link is good, nothing else changes.
+    d.setInput(11, 25);
+    d.setFaults(SimFaults{.exceptionFunction = 0x84, .exceptionCode = 2});
+    ASSERT_TRUE(rig.refreshes(2));
+    EXPECT_EQ(rig.watch->cycles.back().reply.size(), 5);
+    EXPECT_EQ(valueTexts(s), expected);
+    EXPECT_EQ(s->lblCom->text(), "GOOD");
+    EXPECT_EQ(s->Shape2->fillColor(), colour::Green);
+
+    d.setFaults(SimFaults{.silent = true});
+    ASSERT_TRUE(rig.refreshes(1));
+    EXPECT_EQ(s->lblCom->text(), "BAD");
+    EXPECT_EQ(s->Shape2->fillColor(), colour::Red);
+    EXPECT_EQ(valueTexts(s), expected);
+}
+
+TEST(MaintenanceScreen, ShortModelKeepsTheBitSumsItNeverRead) {
+    Rig rig(makeDefaultBus(), 1);
+    rig.main.readings.BitSum4 = 12.5f;
+    frmMaintenance* s = rig.open();
+    ASSERT_TRUE(rig.refreshes(1));
+    EXPECT_EQ(rig.watch->cycles.back().reply.size(), 35);
+    EXPECT_GT(rig.main.readings.Sum4, 1000.0f);
+    EXPECT_EQ(rig.main.readings.BitSum4, 12.5f);
+    EXPECT_EQ(s->lblBitSum4->text(), "");
+    EXPECT_EQ(s->txtSum4Val->text(), QString::number(rig.main.readings.Sum4, 'f', 2));
+}
+
+struct BitCase {
+    const char* name;
+    bool lampGreen;
+    int shortReply; // -1: whole reply
+    bool frameShown;
+};
+class MaintenanceBit : public ::testing::TestWithParam<BitCase> {};
+
+TEST_P(MaintenanceBit, FrameOnlyForThisExchangesEcho) {
+    const BitCase c = GetParam();
+    Rig rig(makeDefaultBus(), 2);
+    rig.main.record.LinkGood = c.lampGreen;
+    frmMaintenance* s = rig.open();
+    ASSERT_TRUE(rig.refreshes(1));
+    rig.detector().setFaults(SimFaults{.shortReply = c.shortReply});
+    rig.key('b');
+    if (c.lampGreen) {
+        ASSERT_TRUE(rig.commandsDone(1));
+    }
+    ASSERT_TRUE(rig.refreshes(2));
+    const auto bits = std::count_if(rig.watch->sent.begin(), rig.watch->sent.end(),
+                                    [](const QByteArray& f) { return isCommand(f, cmd::Bit); });
+    EXPECT_EQ(bits, c.lampGreen ? 1 : 0);
+    EXPECT_EQ(!s->FrBit->isHidden(), c.frameShown);
+    if (c.frameShown) {
+        EXPECT_EQ(s->lblBitSum4->text(), "4210.50");
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, MaintenanceBit,
+                         ::testing::Values(BitCase{"RedLampDoesNothing", false, -1, false},
+                                           BitCase{"EchoShowsFrame", true, -1, true},
+                                           BitCase{"NoEchoNoFrame", true, 4, false}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST(MaintenanceScreen, VersionTextOnlyFromItsOwnReply) {
+    Rig rig(makeDefaultBus(), 2);
+    frmMaintenance* s = rig.open();
+    auto* shown = s->findChild<QTimer*>("tmrVersion");
+    ASSERT_NE(shown, nullptr);
+    ASSERT_TRUE(rig.refreshes(1));
+
+    // Each step follows one that showed text, so nothing left over can pass for an answer.
+    struct Step {
+        const char* version;
+        bool silent;
+        int replySize; // 0: no reply
+        const char* shows;
+    };
+    const Step steps[] = {{"ABCDEFGHI", false, 20, "ABCDEFGHI"},
+                          {"", false, 11, ""},
+                          {"ABCDEFGHI", false, 20, "ABCDEFGHI"},
+                          {"ABCDEFGHI", true, 0, ""}};
+    for (const Step& step : steps) {
+        rig.detector().setVersion(step.version);
+        rig.detector().setFaults(SimFaults{.silent = step.silent});
+        rig.key(step.silent ? 'V' : 'v');
+        ASSERT_TRUE(rig.commandsDone(1));
+        const Exchange& x = rig.watch->commands.back();
+        EXPECT_EQ(x.request, SendCommand(2, cmd::Version));
+        EXPECT_EQ(x.reply.size(), step.replySize);
+        EXPECT_FALSE(s->lblVer->isHidden()) << step.replySize;
+        EXPECT_EQ(s->lblVer->text(), step.shows) << step.replySize;
+        EXPECT_TRUE(shown->isActive());
+        EXPECT_EQ(shown->interval(), 4000);
+    }
+
+    s->setVersionShowMs(100);
+    rig.detector().clearFaults();
+    s->cmdV->click();
+    ASSERT_TRUE(rig.commandsDone(1));
+    EXPECT_FALSE(s->lblVer->isHidden());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return s->lblVer->isHidden(); }, 5000));
+}
+
+class MaintenanceKeys : public ::testing::TestWithParam<std::pair<int, bool>> {};
+
+TEST_P(MaintenanceKeys, CloseKeysAndOthers) {
+    const auto [key, closes] = GetParam();
+    Rig rig;
+    rig.open();
+    if (key == Qt::Key_Escape)
+        rig.key(int(Qt::Key_Escape));
+    else
+        rig.key(char(key));
+    Rig::deleteClosed();
+    EXPECT_EQ(rig.screen.isNull(), closes);
+    EXPECT_EQ(rig.main.closed, closes ? 1 : 0);
+    EXPECT_EQ(rig.main.mainWindow()->isVisible(), closes);
+}
+
+INSTANTIATE_TEST_SUITE_P(Keys, MaintenanceKeys,
+                         ::testing::Values(std::pair{int(Qt::Key_Escape), true},
+                                           std::pair{int('c'), true}, std::pair{int('C'), true},
+                                           std::pair{int('x'), false}));
+
+// Address 5, status N, fault N, serial 1234, sums 1.234, 22.5, 333.33.
+std::unique_ptr<SimBus> sumsBus() {
+    auto bus = std::make_unique<SimBus>();
+    auto d = bus->add(5, *simModelCode("Zorvan A2"), 1234);
+    d->setInputFloat(5, 1.234f);
+    d->setInputFloat(7, 22.5f);
+    d->setInputFloat(9, 333.33f);
+    return bus;
+}
+
+QList<QByteArray> records(const QByteArray& log) {
+    QList<QByteArray> out;
+    for (const QByteArray& line : log.split('\n'))
+        if (line.startsWith("5 "))
+            out << line;
+    return out;
+}
+
+TEST(MaintenanceSumsLog, RecordsHeadersPeriodsAndStatusChanges) {
+    Rig rig(sumsBus(), 5);
+    frmMaintenance* s = rig.open();
+    ASSERT_TRUE(rig.refreshes(1));
+    SumsLog& log = rig.main.sumsLog();
+
+    rig.main.prompts_.inputAnswers = {QString("1")};
+    rig.key('l');
+    const auto inputs = rig.main.prompts_.callsOf(ScriptedPrompts::Call::Input);
+    ASSERT_EQ(inputs.size(), 1u);
+    EXPECT_EQ(inputs[0].text, "Enter LogFile Period in minutes");
+    EXPECT_EQ(inputs[0].defaultText, "15");
+    EXPECT_EQ(inputs[0].title, QCoreApplication::applicationName());
+    EXPECT_EQ(s->cmdLogSums->text(), "stop &Loging");
+    EXPECT_FALSE(s->lblLogOn->isHidden());
+    EXPECT_EQ(s->lblLogOn->text(), "Saving data to Ir3SumsLog.txt every 1 minutes...");
+
+    const QByteArray header = "\r\n"
+                              "Addr. Date        Time          Status   SerialNo.\r\n" +
+                              QByteArray(46, ' ') + "Sum4      Sum45       Sum5\r\n" +
+                              QByteArray(81, '-') + "\r\n";
+    QByteArray file = rig.sumsLog();
+    ASSERT_TRUE(file.startsWith(header)) << file.toStdString();
+    QByteArray rec = file.mid(header.size());
+    ASSERT_TRUE(rec.endsWith("\r\n"));
+    EXPECT_EQ(rec.count('\n'), 1);
+    EXPECT_EQ(rec.left(6), "5     ");
+    EXPECT_NE(rec.at(6), ' ');  // the date from column 7
+    EXPECT_NE(rec.at(18), ' '); // the time from column 19
+    EXPECT_EQ(rec.mid(30, 7), "  NN   ");
+    EXPECT_EQ(rec.mid(40, 7), " 1234 1");
+    EXPECT_EQ(rec.mid(46), "1.2       22.5        333.3\r\n");
+
+    // Period 1: the next record on the first tick.
+    s->Timer3_Timer();
+    EXPECT_EQ(records(rig.sumsLog()).size(), 2);
+
+    // Off, then on again with 3: a second header, a record at once, the next on the third tick.
+    rig.key('L');
+    EXPECT_EQ(s->cmdLogSums->text(), "start &Loging");
+    EXPECT_TRUE(s->lblLogOn->isHidden());
+    EXPECT_FALSE(s->Timer3->isActive());
+    s->Timer3_Timer();
+    EXPECT_EQ(records(rig.sumsLog()).size(), 2);
+    rig.main.prompts_.inputAnswers = {QString("3")};
+    rig.key('l');
+    EXPECT_TRUE(s->Timer3->isActive());
+    EXPECT_EQ(rig.sumsLog().count("Addr."), 2);
+    EXPECT_EQ(records(rig.sumsLog()).size(), 3);
+    s->Timer3_Timer();
+    s->Timer3_Timer();
+    EXPECT_EQ(records(rig.sumsLog()).size(), 3);
+
+    // A status change between ticks writes at once and leaves the count alone.
+    rig.detector().setStatusChar('W');
+    ASSERT_TRUE(QTest::qWaitFor([&] { return records(rig.sumsLog()).size() == 4; }, 8000));
+    EXPECT_EQ(records(rig.sumsLog()).back().mid(32, 2), "WN");
+    EXPECT_EQ(log.SumsLogMinuteCount(), 2);
+    s->Timer3_Timer();
+    EXPECT_EQ(records(rig.sumsLog()).size(), 5);
+}
+
+TEST(MaintenanceSumsLog, PeriodAnswers) {
+    Rig rig;
+    frmMaintenance* s = rig.open();
+    SumsLog& log = rig.main.sumsLog();
+    struct Case {
+        std::optional<QString> answer;
+        bool message;
+    };
+    const Case refused[] = {{"0.4", true},         {"", false},   {"abc", true},
+                            {std::nullopt, false}, {"300", true}, {"  ", false}};
+    for (const Case& c : refused) {
+        const size_t before = rig.main.prompts_.callsOf(ScriptedPrompts::Call::Message).size();
+        rig.main.prompts_.inputAnswers = {c.answer};
+        s->cmdLogSums->click();
+        const auto messages = rig.main.prompts_.callsOf(ScriptedPrompts::Call::Message);
+        const QString what = c.answer.value_or("<cancel>");
+        EXPECT_FALSE(log.SumsLoggingOn()) << what.toStdString();
+        EXPECT_EQ(s->cmdLogSums->text(), "start &Log") << what.toStdString();
+        EXPECT_TRUE(s->lblLogOn->isHidden()) << what.toStdString();
+        ASSERT_EQ(messages.size() - before, c.message ? 1u : 0u) << what.toStdString();
+        if (c.message) {
+            EXPECT_EQ(messages.back().text, PeriodRangeMessage);
+        }
+    }
+    EXPECT_EQ(rig.sumsLog(), "<missing>");
+
+    rig.main.prompts_.inputAnswers = {QString("2.6")};
+    s->cmdLogSums->click();
+    EXPECT_TRUE(log.SumsLoggingOn());
+    EXPECT_EQ(log.SumsLogPeriod(), 3);
+    EXPECT_EQ(s->lblLogOn->text(), "Saving data to Ir3SumsLog.txt every 3 minutes...");
+}
+
+TEST(MaintenanceSumsLog, LoggingOutlivesTheScreenButTheButtonStartsFromItsDesign) {
+    Rig rig;
+    rig.open();
+    rig.main.prompts_.inputAnswers = {QString("1")};
+    rig.key('l');
+    ASSERT_TRUE(rig.main.sumsLog().SumsLoggingOn());
+    rig.key('c');
+    Rig::deleteClosed();
+    ASSERT_TRUE(rig.screen.isNull());
+    EXPECT_TRUE(rig.main.sumsLog().SumsLoggingOn());
+
+    frmMaintenance* s = rig.open();
+    EXPECT_EQ(s->cmdLogSums->text(), "start &Log");
+    EXPECT_TRUE(s->lblLogOn->isHidden());
+    const size_t inputs = rig.main.prompts_.callsOf(ScriptedPrompts::Call::Input).size();
+    rig.key('l');
+    EXPECT_FALSE(rig.main.sumsLog().SumsLoggingOn());
+    EXPECT_EQ(s->cmdLogSums->text(), "start &Loging");
+    EXPECT_EQ(rig.main.prompts_.callsOf(ScriptedPrompts::Call::Input).size(), inputs);
+}
+
+TEST(MaintenanceSumsLog, FailedWritesWarnAndAreAppendedLater) {
+    Rig rig(sumsBus(), 5);
+    frmMaintenance* s = rig.open();
+    ASSERT_TRUE(rig.refreshes(1));
+    LogFile& file = rig.main.sumsLog().file();
+    file.setAppender([](const QString&, const QByteArray&, QString* error) {
+        if (error)
+            *error = "No space left on device";
+        return qint64(0);
+    });
+    rig.main.prompts_.inputAnswers = {QString("1")};
+    rig.key('l');
+    EXPECT_FALSE(s->lblNotice->isHidden());
+    const QString warning = s->lblNotice->text();
+    EXPECT_FALSE(warning.isEmpty());
+    EXPECT_EQ(rig.sumsLog(), "<missing>");
+
+    file.setAppender({});
+    s->Timer3_Timer();
+    const QByteArray log = rig.sumsLog();
+    EXPECT_EQ(log.count("Addr."), 1);
+    EXPECT_EQ(records(log).size(), 2);
+    EXPECT_NE(s->lblNotice->text(), warning);
+}
+
+// Run under ASan: nothing may touch the screen once it is gone.
+TEST(MaintenanceScreen, ClosingWithExchangesInFlightIsSafe) {
+    Rig rig(makeDefaultBus(), 2);
+    rig.open();
+    ASSERT_TRUE(rig.refreshes(1));
+    rig.key('v');
+    rig.key('b');
+    rig.key(int(Qt::Key_Escape));
+    Rig::deleteClosed();
+    EXPECT_TRUE(rig.screen.isNull());
+    EXPECT_TRUE(rig.commandsDone(2));
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] {
+            return !rig.watch->cycles.empty() && isStatusPoll(rig.watch->cycles.back().request);
+        },
+        8000));
+
+    // Deleted without being closed, right after it took the line.
+    frmMaintenance* s = rig.open();
+    delete s;
+    EXPECT_TRUE(rig.refreshes(2));
+}
+
+} // namespace

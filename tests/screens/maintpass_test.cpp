@@ -1,0 +1,98 @@
+// The password gate: what each entry does to the gate and which messages it shows.
+#include "screens/maintenance/frmMaintPass.h"
+
+#include "fakemain.h"
+
+#include <gtest/gtest.h>
+#include <QCoreApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPointer>
+#include <QPushButton>
+#include <QTest>
+
+namespace {
+
+using fh::frmMaintPass;
+using fh::Prompts;
+using fh::ScriptedPrompts;
+using fh::test::FakeMain;
+
+// Opens the dialog, types the entry and presses Enter; the dialog must be gone afterwards.
+void enter(FakeMain& main, const QString& entry) {
+    QPointer<frmMaintPass> dlg = new frmMaintPass(main, main.mainWindow());
+    dlg->show();
+    EXPECT_TRUE(dlg->txtPass->text().isEmpty()) << "each opening starts with an empty box";
+    QTest::keyClicks(dlg->txtPass, entry);
+    QTest::keyClick(dlg->txtPass, Qt::Key_Return);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(dlg.isNull()) << "the dialog closes whatever the entry";
+}
+
+int wrongMessages(const FakeMain& main) {
+    int n = 0;
+    for (const auto& c : main.prompts_.callsOf(ScriptedPrompts::Call::Message)) {
+        EXPECT_EQ(c.text, "Wrong Password! - try again...");
+        EXPECT_EQ(c.icon, Prompts::Icon::Critical);
+        EXPECT_EQ(c.buttons, Prompts::Buttons::Ok);
+        EXPECT_EQ(c.title, QCoreApplication::applicationName());
+        ++n;
+    }
+    return n;
+}
+
+TEST(MaintPass, Controls) {
+    FakeMain main;
+    frmMaintPass dlg(main);
+    EXPECT_EQ(dlg.windowTitle(), "Password");
+    EXPECT_EQ(dlg.findChild<QLabel*>("Label1")->text(), "Enter Password:");
+    EXPECT_EQ(dlg.findChild<QLineEdit*>("txtPass"), dlg.txtPass);
+    auto* ok = dlg.findChild<QPushButton*>("cmdOK");
+    ASSERT_NE(ok, nullptr);
+    EXPECT_EQ(ok->text(), "OK");
+    EXPECT_TRUE(ok->isDefault());
+    QTest::keyClicks(dlg.txtPass, "abc");
+    EXPECT_EQ(dlg.txtPass->displayText(), "***");
+    EXPECT_EQ(dlg.txtPass->text(), "abc");
+}
+
+struct GateCase {
+    const char* name;
+    std::vector<QString> entries; // one dialog each, in order
+    bool unlocked;
+    int messages;
+};
+
+class MaintPassEntries : public ::testing::TestWithParam<GateCase> {};
+
+TEST_P(MaintPassEntries, GateAndMessages) {
+    FakeMain main;
+    for (const QString& e : GetParam().entries)
+        enter(main, e);
+    EXPECT_EQ(main.unlocked, GetParam().unlocked);
+    EXPECT_EQ(wrongMessages(main), GetParam().messages);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Entries, MaintPassEntries,
+    ::testing::Values(GateCase{"UpperCaseRefused", {"VUK"}, false, 1},
+                      GateCase{"ExactUnlocks", {"vuk"}, true, 0},
+                      GateCase{"EmptyDoesNothing", {""}, false, 0},
+                      GateCase{"WrongThenRight", {"vu", "vuk"}, true, 1},
+                      // Once open, the stored right entry is checked again: no message.
+                      GateCase{"LaterWrongEntryIsNotRead", {"vuk", "xyz", ""}, true, 0}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(MaintPass, ClosingByTheFrameChecksNothing) {
+    FakeMain main;
+    QPointer<frmMaintPass> dlg = new frmMaintPass(main);
+    dlg->show();
+    QTest::keyClicks(dlg->txtPass, "VUK");
+    dlg->close();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(dlg.isNull());
+    EXPECT_FALSE(main.unlocked);
+    EXPECT_TRUE(main.prompts_.calls.empty());
+}
+
+} // namespace
