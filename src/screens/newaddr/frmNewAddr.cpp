@@ -1,0 +1,158 @@
+#include "screens/newaddr/frmNewAddr.h"
+
+#include "detector/detectorrecord.h"
+#include "link/lineworker.h"
+#include "link/requests.h"
+#include "screens/common/screencontext.h"
+#include "screens/prompts/prompts.h"
+#include "screens/twips.h"
+
+#include <QCloseEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+
+namespace fh {
+
+namespace {
+
+constexpr int FormLeft = 3000, FormTop = 2000, FormWidth = 5300, FormHeight = 2200;
+constexpr int MaxAddress = 247;
+
+// The box's whole text as an address: digits only (no sign, point or exponent, so the caption
+// and the request can never disagree), at most 247. Nothing otherwise.
+std::optional<int> AddressIn(const QString& text) {
+    if (text.isEmpty())
+        return std::nullopt;
+    for (const QChar c : text)
+        if (c < QLatin1Char('0') || c > QLatin1Char('9'))
+            return std::nullopt;
+    bool ok = false;
+    const uint v = text.toUInt(&ok);
+    if (!ok || v > MaxAddress)
+        return std::nullopt;
+    return int(v);
+}
+
+} // namespace
+
+const QString frmNewAddr::NotConfirmedTitle = QStringLiteral("Warning");
+const QString frmNewAddr::NotConfirmedText =
+    QStringLiteral("The detector did not confirm the new address.\rThe main screen now uses "
+                   "address %1.");
+
+frmNewAddr::frmNewAddr(ScreenContext& ctx, QWidget* parent)
+    : QDialog(parent ? parent : ctx.mainWindow()), ctx_(ctx) {
+    setAttribute(Qt::WA_DeleteOnClose);
+    build();
+    // The dialog as context: a result that arrives after it is gone goes nowhere.
+    connect(&ctx_.worker(), &LineWorker::commandDone, this,
+            [this](const Exchange& x) { writeDone(x); });
+    Form_Load();
+}
+
+void frmNewAddr::build() {
+    setObjectName(QStringLiteral("frmNewAddr"));
+    setWindowTitle(QStringLiteral("SET NEW ADDRESS"));
+    setModal(false);
+
+    lblHeadAddr = new QLabel(QStringLiteral("Set New Address (1..247)"), this);
+    lblHeadAddr->setObjectName(QStringLiteral("lblHeadAddr"));
+    SetTwipGeometry(lblHeadAddr, 360, 300, 3000, 375);
+
+    txtNewAddr = new QLineEdit(this);
+    txtNewAddr->setObjectName(QStringLiteral("txtNewAddr"));
+    SetTwipGeometry(txtNewAddr, 3480, 285, 1200, 405);
+    connect(txtNewAddr, &QLineEdit::textChanged, this, [this] { txtNewAddr_Change(); });
+
+    cmdSend = new QPushButton(QStringLiteral("&SEND"), this);
+    cmdSend->setObjectName(QStringLiteral("cmdSend"));
+    SetTwipGeometry(cmdSend, 840, 1200, 1455, 555);
+    cmdSend->setDefault(true); // Enter in the box sends
+    connect(cmdSend, &QPushButton::clicked, this, [this] { cmdSend_Click(); });
+
+    Command1 = new QPushButton(QStringLiteral("&CANCEL"), this);
+    Command1->setObjectName(QStringLiteral("Command1"));
+    SetTwipGeometry(Command1, 3000, 1200, 1455, 555);
+    Command1->setAutoDefault(false);
+    connect(Command1, &QPushButton::clicked, this, [this] { Command1_Click(); });
+}
+
+void frmNewAddr::Form_Load() {
+    move(Twips(FormLeft), Twips(FormTop));
+    setFixedSize(Twips(FormWidth), Twips(FormHeight));
+    txtNewAddr->setText(ctx_.addressText());
+    txtNewAddr->setFocus();
+}
+
+void frmNewAddr::txtNewAddr_Change() {
+    const QString text = txtNewAddr->text();
+    if (!text.isEmpty() && !AddressIn(text))
+        txtNewAddr->clear(); // runs this again with the empty text, which stays
+}
+
+void frmNewAddr::cmdSend_Click() {
+    if (writePending())
+        return;
+    const std::optional<int> v = AddressIn(txtNewAddr->text());
+    if (!v || *v < 1) {
+        ctx_.prompts().message(this, QStringLiteral("Invalid Address.\rChange is not Saved!"),
+                               QStringLiteral("Warning"), Prompts::Icon::Critical,
+                               Prompts::Buttons::Ok);
+        ctx_.prompts().beep();
+        txtNewAddr->clear();
+        txtNewAddr->setFocus();
+        return;
+    }
+    newAddress_ = quint8(*v);
+    Transaction t(Pattern::ConfirmedWrite, WriteAddr(ctx_.detector().Address, newAddress_));
+    t.test = [](const QByteArray& reply) { return AddrReplyOK(reply); };
+    t.attempts = 6;
+    // The worker lets the exchange in flight end first (the drain) and runs the attempts
+    // before the next poll.
+    cmdSend->setEnabled(false);
+    Command1->setEnabled(false);
+    writeId_ = ctx_.worker().submit(t);
+}
+
+void frmNewAddr::writeDone(const Exchange& x) {
+    if (writeId_ == 0 || x.id != writeId_)
+        return;
+    writeId_ = 0;
+    // The detector may have moved without its answer getting through: follow it all the same,
+    // but never let an unconfirmed change pass for a success.
+    ctx_.setAddress(newAddress_);
+    if (!x.acknowledged)
+        ctx_.prompts().message(this, NotConfirmedText.arg(newAddress_), NotConfirmedTitle,
+                               Prompts::Icon::Critical, Prompts::Buttons::Ok);
+    close();
+}
+
+void frmNewAddr::Command1_Click() {
+    if (writePending())
+        return;
+    close();
+}
+
+void frmNewAddr::reject() {
+    Command1_Click();
+}
+
+void frmNewAddr::Form_Unload() {
+    if (unloaded_)
+        return;
+    unloaded_ = true;
+    ctx_.screenClosed();
+}
+
+void frmNewAddr::closeEvent(QCloseEvent* event) {
+    // While the write runs the dialog stays: the main screen must still learn the address.
+    if (writePending()) {
+        event->ignore();
+        return;
+    }
+    Form_Unload();
+    event->accept();
+}
+
+} // namespace fh

@@ -1,0 +1,57 @@
+#pragma once
+// The new-address dialog: moves the detector the main screen works with to another bus
+// address, then points the main screen at it.
+#include "link/exchange.h"
+
+#include <QDialog>
+
+class QLabel;
+class QLineEdit;
+class QPushButton;
+
+namespace fh {
+
+class ScreenContext;
+
+class frmNewAddr : public QDialog {
+    Q_OBJECT
+public:
+    // Created and shown (not modal) by the main screen after its presence read got a reply;
+    // deletes itself when closed. Without a parent it hangs on the main screen's window.
+    explicit frmNewAddr(ScreenContext& ctx, QWidget* parent = nullptr);
+
+    static const QString NotConfirmedTitle;
+    // The warning after a SEND that no attempt got acknowledged; %1 is the new address.
+    static const QString NotConfirmedText;
+
+    QLabel* lblHeadAddr = nullptr;
+    QLineEdit* txtNewAddr = nullptr;
+    QPushButton* cmdSend = nullptr;
+    QPushButton* Command1 = nullptr;
+
+    void Form_Load();
+    void txtNewAddr_Change();
+    void cmdSend_Click();
+    void Command1_Click();
+    void Form_Unload();
+
+    // SEND has sent the write and waits for the outcome.
+    bool writePending() const { return writeId_ != 0; }
+
+    // Escape is CANCEL.
+    void reject() override;
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void build();
+    void writeDone(const Exchange& x);
+
+    ScreenContext& ctx_;
+    quint64 writeId_ = 0;
+    quint8 newAddress_ = 0;
+    bool unloaded_ = false;
+};
+
+} // namespace fh

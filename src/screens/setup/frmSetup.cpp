@@ -1,0 +1,303 @@
+#include "screens/setup/frmSetup.h"
+
+#include "detector/detectorrecord.h"
+#include "link/lineworker.h"
+#include "screens/common/screencontext.h"
+#include "screens/prompts/prompts.h"
+#include "screens/twips.h"
+
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QLabel>
+#include <QPushButton>
+
+namespace fh {
+
+namespace {
+
+constexpr int FormWidth = 7080, FormHeight = 5700;
+constexpr int LabelLeft = 240, LabelWidth = 1440;
+constexpr int ListLeft = 1800, ListWidth = 1800, ListHeight = 375;
+constexpr int RightLabelLeft = 3720, RightLabelWidth = 1020;
+constexpr int RightListLeft = 4800;
+constexpr int SensTop = 1320, DelayTop = 1800;
+constexpr int FlagTop = 2400, FlagStep = 375, FlagWidth = 6600, FlagHeight = 330;
+constexpr int ButtonTop = 4920, ButtonWidth = 1335, ButtonHeight = 495;
+
+// The identity captions as the main screen shows them: no serial number while its link is bad.
+QString SerialCaption(const DetectorRecord& d) {
+    return d.ModelName.isEmpty() ? QString() : QString::number(d.SerialNumber);
+}
+
+// Shows a list's text: its item when it has one, else (typed lists only) the text itself.
+void SetListText(QComboBox* list, const QString& text) {
+    const int index = text.isEmpty() ? -1 : list->findText(text, Qt::MatchExactly);
+    list->setCurrentIndex(index);
+    if (index < 0 && list->isEditable())
+        list->setEditText(text);
+}
+
+} // namespace
+
+const QString frmSetup::CouldNotReadText = QStringLiteral("Setup could not be read!");
+
+frmSetup* frmSetup::open(ScreenContext& ctx, const QByteArray& setupReply) {
+    if (!DecodeSetupReply(setupReply, ctx.detector().ModelName)) {
+        // Never a screen of stale values that OK would write back.
+        ctx.prompts().message(ctx.mainWindow(), CouldNotReadText, QStringLiteral("Warning"),
+                              Prompts::Icon::Critical, Prompts::Buttons::Ok);
+        return nullptr;
+    }
+    auto* screen = new frmSetup(ctx, setupReply, ctx.mainWindow());
+    screen->show();
+    return screen;
+}
+
+frmSetup::frmSetup(ScreenContext& ctx, const QByteArray& setupReply, QWidget* parent)
+    : QWidget(parent, Qt::Window), ctx_(ctx), reply_(setupReply) {
+    setAttribute(Qt::WA_DeleteOnClose);
+    build();
+    // The screen as context: a result that arrives after it is gone goes nowhere.
+    connect(&ctx_.worker(), &LineWorker::commandDone, this,
+            [this](const Exchange& x) { writeDone(x); });
+    Form_Load();
+}
+
+void frmSetup::build() {
+    setObjectName(QStringLiteral("frmSetup"));
+    setWindowTitle(QStringLiteral("SETUP TABLE"));
+    setFixedSize(Twips(FormWidth), Twips(FormHeight));
+
+    auto label = [this](QLabel*& member, const char* name, const QString& caption, int left,
+                        int top, int width, int height) {
+        member = new QLabel(caption, this);
+        member->setObjectName(QLatin1String(name));
+        SetTwipGeometry(member, left, top, width, height);
+        member->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    };
+    // The copied identity sits in framed boxes, the headings beside them.
+    auto value = [&label](QLabel*& member, const char* name, int left, int top, int width) {
+        label(member, name, QString(), left, top, width, 315);
+        member->setFrameStyle(QFrame::Box | QFrame::Plain);
+        member->setIndent(4);
+    };
+    label(lblType, "lblType", QStringLiteral("Model No."), LabelLeft, 240, LabelWidth, 315);
+    value(lblDetType, "lblDetType", ListLeft, 240, ListWidth);
+    label(lblSerial, "lblSerial", QStringLiteral("Serial No."), LabelLeft, 720, LabelWidth, 315);
+    value(lblserNum, "lblserNum", ListLeft, 720, ListWidth);
+    label(lblAddr, "lblAddr", QStringLiteral("Address"), RightLabelLeft, 240, RightLabelWidth, 315);
+    value(lblAddress, "lblAddress", RightListLeft, 240, 1200);
+
+    auto list = [this](QComboBox*& member, const char* name, bool editable, int left, int top) {
+        member = new QComboBox(this);
+        member->setObjectName(QLatin1String(name));
+        member->setEditable(editable);
+        member->setInsertPolicy(QComboBox::NoInsert); // typed text is a value, not a new item
+        SetTwipGeometry(member, left, top, ListWidth, ListHeight);
+    };
+    label(lblSens, "lblSens", QStringLiteral("Sensitivity"), LabelLeft, SensTop, LabelWidth,
+          ListHeight);
+    // One place for all six: the decode leaves exactly one of them shown.
+    list(cmbSens, "cmbSens", false, ListLeft, SensTop);
+    list(cmbSensFast, "cmbSensFast", true, ListLeft, SensTop);
+    list(cmbMI, "cmbMI", true, ListLeft, SensTop);
+    list(cmbMI3, "cmbMI3", true, ListLeft, SensTop);
+    list(cmbSensSingle, "cmbSensSingle", true, ListLeft, SensTop);
+    list(cmbUVIR, "cmbUVIR", true, ListLeft, SensTop);
+    for (QComboBox* hidden : {cmbSensFast, cmbMI, cmbMI3, cmbSensSingle, cmbUVIR})
+        hidden->hide();
+    label(lblDelay, "lblDelay", QStringLiteral("Delay"), LabelLeft, DelayTop, LabelWidth,
+          ListHeight);
+    list(cmbDelay, "cmbDelay", false, ListLeft, DelayTop);
+    label(lblHM, "lblHM", QStringLiteral("Heat Mode"), RightLabelLeft, SensTop, RightLabelWidth,
+          ListHeight);
+    list(cmbHeatMode, "cmbHeatMode", false, RightListLeft, SensTop);
+    label(lblHO, "lblHO", QStringLiteral("Heat On"), RightLabelLeft, DelayTop, RightLabelWidth,
+          ListHeight);
+    list(cmbHeatOn, "cmbHeatOn", false, RightListLeft, DelayTop);
+
+    // The three flags every model shows come first, so models with three leave no gaps.
+    int row = 0;
+    auto flag = [this, &row](QCheckBox*& member, const char* name, const QString& caption) {
+        member = new QCheckBox(caption, this);
+        member->setObjectName(QLatin1String(name));
+        SetTwipGeometry(member, LabelLeft, FlagTop + row++ * FlagStep, FlagWidth, FlagHeight);
+    };
+    flag(chkAutoBit, "chkAutoBit", QStringLiteral("Enable Automatic BIT"));
+    flag(chkAccBit, "chkAccBit", QStringLiteral("Activate Alarm on successfull manual BIT"));
+    flag(chkAlarmL, "chkAlarmL", QStringLiteral("Enable Alarm Latch"));
+    flag(chkRBit, "chkRBit", QStringLiteral("Activate Accessory Relay on successful manual BIT"));
+    flag(chkEOL, "chkEOL", QStringLiteral("Accessory Relay as EOL"));
+    flag(chkAccOnWarn, "chkAccOnWarn", QStringLiteral("Activate Accessory Relay on Warning"));
+
+    auto button = [this](QPushButton*& member, const char* name, const QString& caption, int left) {
+        member = new QPushButton(caption, this);
+        member->setObjectName(QLatin1String(name));
+        SetTwipGeometry(member, left, ButtonTop, ButtonWidth, ButtonHeight);
+    };
+    button(cmdOK, "cmdOK", QStringLiteral("&OK"), 840);
+    button(cmdExit, "cmdExit", QStringLiteral("&Cancel"), 2880);
+    button(cmdPrint, "cmdPrint", QStringLiteral("&Print"), 4920);
+    connect(cmdOK, &QPushButton::clicked, this, [this] { cmdOK_Click(); });
+    connect(cmdExit, &QPushButton::clicked, this, [this] { cmdExit_Click(); });
+    connect(cmdPrint, &QPushButton::clicked, this, [this] { cmdPrint_Click(); });
+}
+
+QComboBox* frmSetup::sensitivityList(SensitivityList list) const {
+    switch (list) {
+    case SensitivityList::Sens:
+        return cmbSens;
+    case SensitivityList::SensFast:
+        return cmbSensFast;
+    case SensitivityList::MI:
+        return cmbMI;
+    case SensitivityList::MI3:
+        return cmbMI3;
+    case SensitivityList::SensSingle:
+        return cmbSensSingle;
+    case SensitivityList::UVIR:
+        return cmbUVIR;
+    }
+    return cmbSens;
+}
+
+void frmSetup::Form_Load() {
+    for (SensitivityList list :
+         {SensitivityList::Sens, SensitivityList::SensFast, SensitivityList::MI,
+          SensitivityList::MI3, SensitivityList::SensSingle, SensitivityList::UVIR}) {
+        QComboBox* box = sensitivityList(list);
+        box->addItems(SensitivityItems(list));
+        box->setCurrentIndex(-1);
+    }
+    cmbDelay->addItems(DelayItems());
+    cmbHeatMode->addItems(HeatModeItems());
+    cmbHeatOn->addItems(HeatOnItems());
+    for (QComboBox* box : {cmbDelay, cmbHeatMode, cmbHeatOn})
+        box->setCurrentIndex(-1);
+    GetSetio();
+}
+
+bool frmSetup::GetSetio() {
+    const DetectorRecord& d = ctx_.detector();
+    lblAddress->setText(ctx_.addressText());
+    lblDetType->setText(d.ModelName);
+    lblserNum->setText(SerialCaption(d));
+
+    const QString model = lblDetType->text();
+    const std::optional<SetupValue> v = DecodeSetupReply(reply_, model);
+    if (!v)
+        return false;
+    const SetupRow row = SetupRowFor(model);
+
+    for (SensitivityList list :
+         {SensitivityList::Sens, SensitivityList::SensFast, SensitivityList::MI,
+          SensitivityList::MI3, SensitivityList::SensSingle, SensitivityList::UVIR})
+        sensitivityList(list)->setVisible(list == row.sensitivity);
+    SetListText(sensitivityList(row.sensitivity), v->sensitivity);
+
+    for (QWidget* w : {static_cast<QWidget*>(lblHM), static_cast<QWidget*>(cmbHeatMode),
+                       static_cast<QWidget*>(lblHO), static_cast<QWidget*>(cmbHeatOn)})
+        w->setVisible(row.heatShown);
+    if (row.heatShown) {
+        SetListText(cmbHeatMode, v->heatMode);
+        SetListText(cmbHeatOn, v->heatOn);
+    }
+
+    lblDelay->setVisible(row.delayShown);
+    cmbDelay->setVisible(row.delayShown);
+    if (row.delayShown)
+        SetListText(cmbDelay, v->delay);
+
+    for (QCheckBox* extra : {chkAccOnWarn, chkRBit, chkEOL})
+        extra->setVisible(row.allFlagsShown);
+    // Hidden boxes are set too, so the write keeps their bits.
+    chkAlarmL->setChecked(v->flags.alarmL);
+    chkAccOnWarn->setChecked(v->flags.accOnWarn);
+    chkAutoBit->setChecked(v->flags.autoBit);
+    chkAccBit->setChecked(v->flags.accBit);
+    chkRBit->setChecked(v->flags.rBit);
+    chkEOL->setChecked(v->flags.eol);
+    return true;
+}
+
+SetupValue frmSetup::currentValue() const {
+    SetupValue v;
+    v.sensitivity = sensitivityList(SetupRowFor(lblDetType->text()).sensitivity)->currentText();
+    v.delay = cmbDelay->currentText();
+    v.heatMode = cmbHeatMode->currentText();
+    v.heatOn = cmbHeatOn->currentText();
+    v.flags.alarmL = chkAlarmL->isChecked();
+    v.flags.accOnWarn = chkAccOnWarn->isChecked();
+    v.flags.autoBit = chkAutoBit->isChecked();
+    v.flags.accBit = chkAccBit->isChecked();
+    v.flags.rBit = chkRBit->isChecked();
+    v.flags.eol = chkEOL->isChecked();
+    return v;
+}
+
+void frmSetup::cmdOK_Click() {
+    // One write at a time: a second click while the attempts run changes nothing.
+    if (writePending())
+        return;
+    const QString model = lblDetType->text();
+    bool ok = false;
+    const uint address = lblAddress->text().trimmed().toUInt(&ok);
+    Transaction t(Pattern::ConfirmedWrite,
+                  WriteSetup(quint8(ok ? address : 0), model, currentValue()));
+    t.test = [model](const QByteArray& reply) { return SetupReplyOK(reply, model); };
+    t.attempts = 6;
+    // The worker lets the exchange in flight end first (the drain) and runs all six
+    // attempts before the next poll, so the line is held for the whole sequence.
+    cmdOK->setEnabled(false);
+    cmdExit->setEnabled(false);
+    writeId_ = ctx_.worker().submit(t);
+}
+
+void frmSetup::writeDone(const Exchange& x) {
+    if (writeId_ == 0 || x.id != writeId_)
+        return;
+    writeId_ = 0;
+    Prompts& prompts = ctx_.prompts();
+    if (!x.acknowledged)
+        prompts.message(this, QStringLiteral("Changes not saved!"), QStringLiteral("Warning"),
+                        Prompts::Icon::Critical, Prompts::Buttons::Ok);
+    close(); // deleted later, on return to the event loop
+    prompts.beep();
+}
+
+void frmSetup::cmdExit_Click() {
+    if (writePending())
+        return;
+    ctx_.prompts().message(this, QStringLiteral("Changes were not saved!"),
+                           QStringLiteral("SETUP SCREEN"), Prompts::Icon::Critical,
+                           Prompts::Buttons::Ok);
+    close();
+}
+
+void frmSetup::cmdPrint_Click() {
+    const std::optional<int> copies = ctx_.prompts().printDialog(this);
+    if (!copies || *copies < 1)
+        return;
+    // A printer that fails ends the command silently, like a cancelled dialog.
+    ctx_.prompts().printImage(this, *copies);
+}
+
+void frmSetup::Form_Unload() {
+    if (unloaded_)
+        return;
+    unloaded_ = true;
+    ctx_.screenClosed();
+}
+
+void frmSetup::closeEvent(QCloseEvent* event) {
+    // While the write runs the screen stays: its outcome still has to be told.
+    if (writePending()) {
+        event->ignore();
+        return;
+    }
+    Form_Unload();
+    event->accept();
+}
+
+} // namespace fh

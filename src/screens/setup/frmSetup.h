@@ -1,0 +1,87 @@
+#pragma once
+// The setup screen: shows the setup table the main screen has just read, lets the operator
+// change it and writes it back with the confirmed-write pattern.
+#include "detector/setupcodec.h"
+#include "link/exchange.h"
+
+#include <QByteArray>
+#include <QWidget>
+
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QPushButton;
+
+namespace fh {
+
+class ScreenContext;
+
+class frmSetup : public QWidget {
+    Q_OBJECT
+public:
+    // The main screen's entry after its setup read. A reply that is not a proper answer gets
+    // the "could not be read" message and nullptr (the main screen stays); otherwise the screen
+    // is created, shown and returned. It deletes itself when closed.
+    static frmSetup* open(ScreenContext& ctx, const QByteArray& setupReply);
+
+    static const QString CouldNotReadText;
+
+    QLabel* lblType = nullptr;
+    QLabel* lblDetType = nullptr;
+    QLabel* lblSerial = nullptr;
+    QLabel* lblserNum = nullptr;
+    QLabel* lblAddr = nullptr;
+    QLabel* lblAddress = nullptr;
+    QLabel* lblSens = nullptr;
+    QComboBox* cmbSens = nullptr; // a drop-down list; the other five take typed text
+    QComboBox* cmbSensFast = nullptr;
+    QComboBox* cmbMI = nullptr;
+    QComboBox* cmbMI3 = nullptr;
+    QComboBox* cmbSensSingle = nullptr;
+    QComboBox* cmbUVIR = nullptr;
+    QLabel* lblDelay = nullptr;
+    QComboBox* cmbDelay = nullptr;
+    QLabel* lblHM = nullptr;
+    QComboBox* cmbHeatMode = nullptr;
+    QLabel* lblHO = nullptr;
+    QComboBox* cmbHeatOn = nullptr;
+    QCheckBox* chkAutoBit = nullptr;
+    QCheckBox* chkAccBit = nullptr;
+    QCheckBox* chkRBit = nullptr;
+    QCheckBox* chkEOL = nullptr;
+    QCheckBox* chkAlarmL = nullptr;
+    QCheckBox* chkAccOnWarn = nullptr;
+    QPushButton* cmdOK = nullptr;
+    QPushButton* cmdExit = nullptr;
+    QPushButton* cmdPrint = nullptr;
+
+    void Form_Load();
+    // Identity from the main screen, then the setup reply into the controls. False when the
+    // reply cannot be decoded (the controls then keep their design state).
+    bool GetSetio();
+    void cmdOK_Click();
+    void cmdExit_Click();
+    void cmdPrint_Click();
+    void Form_Unload();
+
+    QComboBox* sensitivityList(SensitivityList list) const;
+    // The values the controls hold now, as the write would carry them.
+    SetupValue currentValue() const;
+    // The OK sequence has sent its write and waits for the outcome.
+    bool writePending() const { return writeId_ != 0; }
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    frmSetup(ScreenContext& ctx, const QByteArray& setupReply, QWidget* parent);
+    void build();
+    void writeDone(const Exchange& x);
+
+    ScreenContext& ctx_;
+    QByteArray reply_;
+    quint64 writeId_ = 0;
+    bool unloaded_ = false;
+};
+
+} // namespace fh
