@@ -5,6 +5,7 @@
 #include "link/realport.h"
 #include "link/virtualport.h"
 #include "screens/main/frmMain.h"
+#include "screens/main/frmOpening.h"
 #include "screens/prompts/qtprompts.h"
 #include "screens/startup/startupflow.h"
 #include "sim/simbus.h"
@@ -112,7 +113,24 @@ int main(int argc, char** argv) {
     fh::StartupFlow flow(prompts, dir, makeWorker);
     const QString preset =
         parser.isSet(simulate) ? QStringLiteral("simulated bus") : parser.value(port);
-    if (!flow.run(preset))
-        return 0; // cancelled in the COM-port dialog: nothing opened, nothing written
+    if (parser.isSet(options.noSplash)) {
+        if (!flow.run(preset))
+            return 0; // cancelled in the COM-port dialog: nothing opened, nothing written
+        return app.exec();
+    }
+    // The splash closes before the dialog opens: that gap must not end the program.
+    app.setQuitOnLastWindowClosed(false);
+    fh::frmOpening splash(fh::SplashPicturePath(dir, QCoreApplication::applicationDirPath()));
+    QObject::connect(
+        &splash, &fh::frmOpening::finished, &app,
+        [&] {
+            if (!flow.run(preset)) {
+                QCoreApplication::exit(0);
+                return;
+            }
+            app.setQuitOnLastWindowClosed(true);
+        },
+        Qt::QueuedConnection);
+    splash.show();
     return app.exec();
 }

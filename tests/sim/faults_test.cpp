@@ -55,47 +55,52 @@ TEST_P(SimFaultCases, ShapeTheReply) {
 
 INSTANTIATE_TEST_SUITE_P(
     Detector, SimFaultCases,
-    ::testing::Values(
-        FaultCase{"None", {}, {{5000, 14}}, true},
-        FaultCase{"Silent", with([](SimFaults& f) { f.silent = true; }), {}, false},
-        FaultCase{"LateFirstByte",
-                  with([](SimFaults& f) { f.lateFirstByteUs = 590'000; }),
-                  {{590'000, 14}},
-                  true},
-        FaultCase{"Short", with([](SimFaults& f) { f.shortReply = 11; }), {{5000, 11}}, false},
-        FaultCase{"CutToNothing", with([](SimFaults& f) { f.shortReply = 0; }), {}, false},
-        FaultCase{
-            "WrongCheck", with([](SimFaults& f) { f.wrongCheck = true; }), {{5000, 14}}, false},
-        FaultCase{"Exception",
-                  with([](SimFaults& f) {
-                      f.exceptionFunction = 0x83;
-                      f.exceptionCode = 2;
-                  }),
-                  {{5000, 5}},
-                  true},
-        FaultCase{"Split",
-                  with([](SimFaults& f) {
-                      f.splitAfter = 6;
-                      f.splitGapUs = 50'000;
-                  }),
-                  {{5000, 6}, {50'000, 8}},
-                  true},
-        FaultCase{"Garbage",
-                  with([](SimFaults& f) {
-                      f.garbageBytes = 20;
-                      f.garbageDelayUs = 30'000;
-                  }),
-                  {{5000, 14}, {30'000, 20}},
-                  true},
-        FaultCase{"GarbageWithoutReply",
-                  with([](SimFaults& f) {
-                      f.silent = false;
-                      f.shortReply = 0;
-                      f.garbageBytes = 3;
-                      f.garbageDelayUs = 700;
-                  }),
-                  {{700, 3}},
-                  false}),
+    ::testing::Values(FaultCase{"None", {}, {{SimDetector::DefaultLatencyUs, 14}}, true},
+                      FaultCase{"Silent", with([](SimFaults& f) { f.silent = true; }), {}, false},
+                      FaultCase{"LateFirstByte",
+                                with([](SimFaults& f) { f.lateFirstByteUs = 590'000; }),
+                                {{590'000, 14}},
+                                true},
+                      FaultCase{"Short",
+                                with([](SimFaults& f) { f.shortReply = 11; }),
+                                {{SimDetector::DefaultLatencyUs, 11}},
+                                false},
+                      FaultCase{
+                          "CutToNothing", with([](SimFaults& f) { f.shortReply = 0; }), {}, false},
+                      FaultCase{"WrongCheck",
+                                with([](SimFaults& f) { f.wrongCheck = true; }),
+                                {{SimDetector::DefaultLatencyUs, 14}},
+                                false},
+                      FaultCase{"Exception",
+                                with([](SimFaults& f) {
+                                    f.exceptionFunction = 0x83;
+                                    f.exceptionCode = 2;
+                                }),
+                                {{SimDetector::DefaultLatencyUs, 5}},
+                                true},
+                      FaultCase{"Split",
+                                with([](SimFaults& f) {
+                                    f.splitAfter = 6;
+                                    f.splitGapUs = 50'000;
+                                }),
+                                {{SimDetector::DefaultLatencyUs, 6}, {50'000, 8}},
+                                true},
+                      FaultCase{"Garbage",
+                                with([](SimFaults& f) {
+                                    f.garbageBytes = 20;
+                                    f.garbageDelayUs = 30'000;
+                                }),
+                                {{SimDetector::DefaultLatencyUs, 14}, {30'000, 20}},
+                                true},
+                      FaultCase{"GarbageWithoutReply",
+                                with([](SimFaults& f) {
+                                    f.silent = false;
+                                    f.shortReply = 0;
+                                    f.garbageBytes = 3;
+                                    f.garbageDelayUs = 700;
+                                }),
+                                {{700, 3}},
+                                false}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(SimFaults, ExceptionBytesAndNoEffect) {

@@ -1,0 +1,143 @@
+#include "screens/main/frmOpening.h"
+
+#include "screens/twips.h"
+
+#include <QDir>
+#include <QFile>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QPainter>
+#include <QScreen>
+#include <QTimer>
+
+namespace fh {
+
+namespace {
+
+struct Line {
+    const char* text;
+    int pointSize;
+    QColor colour;
+};
+
+// Lines 1-4 are the program's own; 0, 5 and 6 name the maker, the owner and the web site.
+const Line Lines[frmOpening::LineCount] = {
+    {"Ostrix", 18, QColor(255, 0, 0)},
+    {"Presents", 12, QColor(255, 0, 0)},
+    {"Ostrix Detector Host Program", 12, QColor(255, 0, 0)},
+    {"For", 12, QColor(255, 0, 0)},
+    {"Flame Detectors", 12, QColor(255, 0, 0)},
+    {"Copyright (C) Ostrix. All rights reserved.", 9, QColor(0, 0, 255)},
+    {"On the web: www.ostrix.example", 9, QColor(0, 0, 255)},
+};
+
+const QColor LightYellow(255, 255, 192);
+constexpr int Width = 540;
+constexpr int LinesTop = 162;
+constexpr int LineHeight = 28;
+
+} // namespace
+
+QString SplashPicturePath(const QString& dataDir, const QString& programDir) {
+    const QString inData = QDir(dataDir).filePath(SplashPictureFile);
+    if (QFile::exists(inData))
+        return inData;
+    const QString shipped = QDir(programDir).filePath(SplashPictureFile);
+    if (!QFile::exists(shipped))
+        return QString();
+    if (!dataDir.isEmpty() && QFile::copy(shipped, inData))
+        return inData;
+    return shipped;
+}
+
+frmOpening::frmOpening(QString pictureFile, QWidget* parent)
+    : QWidget(parent, Qt::Window | Qt::FramelessWindowHint), pictureFile_(std::move(pictureFile)) {
+    setObjectName(QStringLiteral("frmOpening"));
+    setAutoFillBackground(true);
+    QPalette pal = palette();
+    pal.setColor(QPalette::Window, LightYellow);
+    setPalette(pal);
+
+    for (int i = 0; i < LineCount; ++i) {
+        auto* l = new QLabel(QString::fromLatin1(Lines[i].text), this);
+        l->setObjectName(QStringLiteral("lblHead_%1").arg(i));
+        l->setAlignment(Qt::AlignCenter);
+        l->setAutoFillBackground(true);
+        QPalette lp = l->palette();
+        lp.setColor(QPalette::Window, LightYellow);
+        lp.setColor(QPalette::WindowText, Lines[i].colour);
+        l->setPalette(lp);
+        QFont f(QStringLiteral("Arial"), Lines[i].pointSize);
+        f.setBold(false);
+        l->setFont(f);
+        l->setGeometry(10, LinesTop + i * LineHeight, Width - 20, LineHeight);
+        l->hide();
+        lblHead[size_t(i)] = l;
+    }
+    setFixedSize(Width, LinesTop + LineCount * LineHeight + 12);
+    if (const QScreen* screen = QGuiApplication::primaryScreen())
+        move(screen->availableGeometry().center() - rect().center());
+
+    Timer3 = new QTimer(this);
+    Timer3->setObjectName(QStringLiteral("Timer3"));
+    Timer3->setInterval(FirstTickMs);
+    Timer3->setTimerType(Qt::PreciseTimer);
+    connect(Timer3, &QTimer::timeout, this, &frmOpening::Timer3_Timer);
+    Timer3->start();
+
+    sequence_ = new QTimer(this);
+    sequence_->setSingleShot(true);
+    sequence_->setTimerType(Qt::PreciseTimer);
+    connect(sequence_, &QTimer::timeout, this, [this] {
+        const int wait = step();
+        if (wait >= 0)
+            sequence_->start(wait);
+    });
+}
+
+void frmOpening::Timer3_Timer() {
+    Timer3->stop(); // only the first tick does anything
+    if (next_ != 0)
+        return;
+    const int wait = step();
+    if (wait >= 0)
+        sequence_->start(wait);
+}
+
+int frmOpening::step() {
+    if (over_)
+        return -1;
+    Timer3->stop();
+    const int i = next_++;
+    if (i == 0) {
+        picture_ = QPixmap(pictureFile_); // null when missing: no picture, no message
+        update();
+    }
+    if (i > 0 && i <= LineCount) {
+        QFont f = lblHead[size_t(i - 1)]->font();
+        f.setBold(true);
+        lblHead[size_t(i - 1)]->setFont(f);
+    }
+    if (i < LineCount) {
+        lblHead[size_t(i)]->show();
+        return LineMs;
+    }
+    if (i == LineCount)
+        return FinalMs;
+    over_ = true;
+    sequence_->stop();
+    close();
+    emit finished();
+    return -1;
+}
+
+void frmOpening::paintEvent(QPaintEvent*) {
+    QPainter p(this);
+    if (!picture_.isNull())
+        p.drawPixmap(Twips(2400), Twips(100), picture_);
+    // A frameless window still wants an edge.
+    p.setPen(QColor(128, 128, 96));
+    p.drawRect(rect().adjusted(0, 0, -1, -1));
+}
+
+} // namespace fh

@@ -1,0 +1,40 @@
+#pragma once
+// The main screen's controls as drawn: names, captions, tooltips, colours, fonts, places and
+// their state at start. frmMain takes them over and gives them their behaviour.
+#include "detector/rgb.h"
+
+#include <optional>
+
+class QLabel;
+class QPushButton;
+class QWidget;
+
+namespace fh {
+
+class LampShape;
+
+inline constexpr Rgb LightGreen{192, 255, 192};
+inline constexpr Rgb LightPink{255, 192, 192};
+inline constexpr Rgb LightYellow{255, 255, 192};
+inline constexpr Rgb TitleGrey{192, 192, 192};
+inline constexpr Rgb Black{0, 0, 0};
+
+struct MainControls {
+    QPushButton *cmdShowLog, *cmdSearch, *cmdDown, *cmdUp, *cmdMaintenance, *cmdChangeAddr, *cmdBIT,
+        *cmdSetio, *cmdLog, *cmdE;
+    QLabel *lblChooseAddr, *lblDetType, *lblserNum, *lblDetStatus, *lblCom, *lblBit, *lblLogOn,
+        *lblF12, *lblType, *lblSta, *Label1, *lblSerial;
+    LampShape* Shape1;
+};
+
+// Creates the controls on `body` and gives `body` its fixed size.
+MainControls BuildMainControls(QWidget* body);
+
+// Text and background colours of a label; nullopt leaves that colour as it is.
+void SetLabelColours(QLabel* label, std::optional<Rgb> text, std::optional<Rgb> background);
+
+// The colours a label shows now.
+Rgb LabelTextColour(const QLabel* label);
+Rgb LabelBackground(const QLabel* label);
+
+} // namespace fh

@@ -1,0 +1,32 @@
+#include "screens/main/screenopeners.h"
+
+#include "screens/logviewer/frmCusLog.h"
+#include "screens/maintenance/frmMaintenance.h"
+#include "screens/maintenance/frmMaintPass.h"
+#include "screens/newaddr/frmNewAddr.h"
+#include "screens/setup/frmSetup.h"
+
+namespace fh {
+
+namespace {
+template <typename Screen> QWidget* shown(Screen* screen) {
+    screen->show();
+    return screen;
+}
+} // namespace
+
+ScreenOpeners DefaultScreenOpeners() {
+    ScreenOpeners o;
+    o.setup = [](ScreenContext& ctx, const QByteArray& reply) -> QWidget* {
+        return frmSetup::open(ctx, reply); // shows itself, or says why not
+    };
+    o.newAddress = [](ScreenContext& ctx) -> QWidget* { return shown(new frmNewAddr(ctx)); };
+    o.password = [](ScreenContext& ctx, QWidget* parent) -> QWidget* {
+        return shown(new frmMaintPass(ctx, parent));
+    };
+    o.maintenance = [](ScreenContext& ctx) -> QWidget* { return shown(new frmMaintenance(ctx)); };
+    o.logViewer = [](ScreenContext& ctx) -> QWidget* { return shown(new frmCusLog(ctx)); };
+    return o;
+}
+
+} // namespace fh

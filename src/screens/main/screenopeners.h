@@ -1,0 +1,31 @@
+#pragma once
+// The screens the main screen opens, as replaceable entry points: the program uses the real
+// screens, tests may put stand-ins in their place to watch the hand-over.
+#include <functional>
+#include <QByteArray>
+
+class QWidget;
+
+namespace fh {
+
+class ScreenContext;
+
+struct ScreenOpeners {
+    // After a successful setup read: the setup screen, or nullptr when it refused the reply
+    // (it has then told the operator itself).
+    std::function<QWidget*(ScreenContext&, const QByteArray& setupReply)> setup;
+    // After a successful presence read: the new-address dialog.
+    std::function<QWidget*(ScreenContext&)> newAddress;
+    // F11: the maintenance password dialog (modal).
+    std::function<QWidget*(ScreenContext&, QWidget* parent)> password;
+    // cmdMaintenance: the maintenance screen.
+    std::function<QWidget*(ScreenContext&)> maintenance;
+    // cmdShowLog: the log viewer.
+    std::function<QWidget*(ScreenContext&)> logViewer;
+};
+
+// The program's own screens. Each one shows itself, deletes itself when closed and calls
+// ScreenContext::screenClosed() on the way out.
+ScreenOpeners DefaultScreenOpeners();
+
+} // namespace fh

@@ -1,0 +1,139 @@
+// The log viewer: what it loads, printing with copies, its keys, and the way back.
+#include "fakemain.h"
+#include "screens/logviewer/frmCusLog.h"
+#include "screens/main/screenopeners.h"
+
+#include <gtest/gtest.h>
+#include <QFile>
+#include <QKeyEvent>
+#include <QPlainTextEdit>
+#include <QPointer>
+#include <QPushButton>
+#include <QTest>
+
+namespace fh::test {
+namespace {
+
+using Call = ScriptedPrompts::Call;
+
+void writeLog(FakeMain& ctx, const QByteArray& bytes) {
+    QFile f(QDir(ctx.dataDir()).filePath("Ir3Log.txt"));
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(bytes);
+}
+
+int pdfPages(const QString& path) {
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return -1;
+    const QByteArray pdf = f.readAll();
+    return int(pdf.count("/Type /Page\n") + pdf.count("/Type /Page\r") + pdf.count("/Type /Page>") +
+               pdf.count("/Type /Page "));
+}
+
+TEST(LogViewer, LoadsTheWholeFileAndOneMoreLineEnd) {
+    struct Case {
+        const char* name;
+        std::optional<QByteArray> file;
+        char status; // the main screen's status character
+        QString loaded;
+        QString shown;
+    };
+    const Case cases[] = {
+        {"threeLines", QByteArray("a 1\r\nb 2\r\nc 3\r\n"), 'N', "a 1\r\nb 2\r\nc 3\r\n\r\n",
+         "a 1\nb 2\nc 3\n\n"},
+        {"empty", QByteArray(), 'N', "", ""},
+        {"missing", std::nullopt, 'N', "", ""},
+        {"singleSpaceStatus", QByteArray("a\r\n"), ' ', "", ""},
+        {"latin1",
+         QByteArray("Stra\xdf"
+                    "e\r\n"),
+         'N',
+         QString::fromLatin1("Stra\xdf"
+                             "e\r\n\r\n"),
+         QString::fromLatin1("Stra\xdf"
+                             "e\n\n")},
+    };
+    for (const Case& c : cases) {
+        FakeMain ctx;
+        ctx.record.StatusChar = quint8(c.status);
+        ctx.record.FaultFlag = 0;
+        ctx.record.LinkGood = true;
+        if (c.file)
+            writeLog(ctx, *c.file);
+        QPointer<frmCusLog> viewer = new frmCusLog(ctx);
+        EXPECT_EQ(viewer->windowTitle(), "Log File Viewer");
+        EXPECT_EQ(viewer->loadedText(), c.loaded) << c.name;
+        EXPECT_EQ(viewer->txtLog->toPlainText(), c.shown) << c.name;
+        EXPECT_TRUE(viewer->testAttribute(Qt::WA_DeleteOnClose));
+        viewer->close();
+        EXPECT_EQ(ctx.closed, 1) << c.name;
+        EXPECT_TRUE(QTest::qWaitFor([&] { return viewer.isNull(); }, 1000));
+    }
+}
+
+TEST(LogViewer, PrintsOneImagePerCopyAndNothingOnCancel) {
+    FakeMain ctx;
+    writeLog(ctx, "1     5/12/26     4:27:37 AM    N        20417\r\n");
+    QTemporaryDir out;
+    ctx.prompts_.pdfPath = out.filePath("log.pdf");
+    frmCusLog viewer(ctx);
+    viewer.setAttribute(Qt::WA_DeleteOnClose, false);
+    viewer.show();
+
+    ctx.prompts_.printAnswers = {std::nullopt};
+    viewer.cmdPrint->click();
+    EXPECT_TRUE(ctx.prompts_.callsOf(Call::Print).empty());
+    EXPECT_FALSE(QFile::exists(ctx.prompts_.pdfPath));
+
+    ctx.prompts_.printAnswers = {3};
+    viewer.cmdPrint->click();
+    const auto prints = ctx.prompts_.callsOf(Call::Print);
+    ASSERT_EQ(prints.size(), 1u);
+    EXPECT_EQ(prints[0].copies, 3);
+    EXPECT_EQ(pdfPages(ctx.prompts_.pdfPath), 3);
+    EXPECT_TRUE(ctx.prompts_.calls.size() == 3u); // two dialogs, one print, no messages
+}
+
+TEST(LogViewer, KeysWorkWhileTheTextBoxHasTheFocus) {
+    struct Case {
+        int key;
+        const char* text;
+        bool prints;
+        bool closes;
+    };
+    for (const Case& c :
+         {Case{Qt::Key_P, "p", true, false}, Case{Qt::Key_P, "P", true, false},
+          Case{Qt::Key_C, "c", false, true}, Case{Qt::Key_C, "C", false, true},
+          Case{Qt::Key_Escape, "", false, true}, Case{Qt::Key_X, "x", false, false}}) {
+        FakeMain ctx;
+        writeLog(ctx, "a\r\n");
+        QPointer<frmCusLog> viewer = new frmCusLog(ctx);
+        viewer->show();
+        viewer->txtLog->setFocus();
+        ctx.prompts_.printAnswers = {1};
+        QKeyEvent press(QEvent::KeyPress, c.key, Qt::NoModifier, QString::fromLatin1(c.text));
+        QCoreApplication::sendEvent(viewer->txtLog, &press);
+        EXPECT_EQ(ctx.prompts_.callsOf(Call::PrintDialog).size(), c.prints ? 1u : 0u) << c.text;
+        EXPECT_EQ(ctx.closed, c.closes ? 1 : 0) << c.text;
+        if (viewer)
+            viewer->close();
+        EXPECT_TRUE(QTest::qWaitFor([&] { return viewer.isNull(); }, 1000));
+        EXPECT_EQ(ctx.closed, 1) << "closing twice counts once";
+    }
+}
+
+TEST(LogViewer, OpensFromTheMainScreensEntryAndShowsItself) {
+    FakeMain ctx;
+    writeLog(ctx, "x\r\n");
+    QPointer<QWidget> viewer = DefaultScreenOpeners().logViewer(ctx);
+    ASSERT_TRUE(viewer);
+    EXPECT_TRUE(viewer->isVisible());
+    EXPECT_EQ(static_cast<frmCusLog*>(viewer.data())->loadedText(), "x\r\n\r\n");
+    QTest::keyClick(viewer, Qt::Key_C);
+    EXPECT_EQ(ctx.closed, 1);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return viewer.isNull(); }, 1000));
+}
+
+} // namespace
+} // namespace fh::test

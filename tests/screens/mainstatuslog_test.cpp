@@ -1,0 +1,196 @@
+// The status log as the main screen runs it: the period prompt, captions and notice, the
+// file byte for byte (en_US, a fixed time), records at status changes and minute ticks, the
+// hidden main screen, the bad link, and a file that refuses writes for a while.
+#include "logging/logperiod.h"
+#include "mainrig.h"
+#include "screens/main/mainlayout.h"
+
+#include <gtest/gtest.h>
+#include <QLabel>
+#include <QPushButton>
+#include <QTimer>
+
+namespace fh::test {
+namespace {
+
+using Call = ScriptedPrompts::Call;
+
+const QByteArray Header =
+    "\r\nAddr. Date        Time          Status   Serial No.\r\n" + QByteArray(70, '-') + "\r\n";
+
+// One record at the rig's fixed time: address 1, 5/12/26, 4:27:37 AM.
+QByteArray record(const char* status, const char* serial) {
+    return QByteArray("1     5/12/26     4:27:37 AM    ") + status + "        " + serial + "\r\n";
+}
+
+TEST(MainStatusLog, StartWith15WritesTheHeaderAndARecordAtOnce) {
+    MainRig rig;
+    ASSERT_TRUE(rig.load());
+    ASSERT_TRUE(rig.waitLink("GOOD"));
+    frmMain& m = *rig.main;
+    rig.prompts.inputAnswers = {QString("15")};
+    m.cmdLog->click();
+
+    const auto inputs = rig.prompts.callsOf(Call::Input);
+    ASSERT_EQ(inputs.size(), 1u);
+    EXPECT_EQ(inputs[0].text, "Enter LogFile Period in minutes(1..255)");
+    EXPECT_EQ(inputs[0].defaultText, "15");
+    EXPECT_EQ(m.cmdLog->text(), "stop &Loging");
+    EXPECT_TRUE(m.lblLogOn->isVisible());
+    EXPECT_EQ(m.lblLogOn->text(), "Saving detector's data to Ir3Log.txt every 15 minutes...");
+    EXPECT_TRUE(m.Timer1->isActive() && m.Timer2->isActive());
+    EXPECT_EQ(rig.logFile().toStdString(), QByteArray(Header + record("N", "20417")).toStdString());
+
+    // Stop: captions back, timers off, nothing written.
+    m.cmdLog->click();
+    EXPECT_EQ(m.cmdLog->text(), "start &Loging");
+    EXPECT_FALSE(m.lblLogOn->isVisible());
+    EXPECT_FALSE(m.Timer1->isActive() || m.Timer2->isActive());
+    EXPECT_FALSE(m.statusLog().LoggingOn());
+    EXPECT_EQ(rig.logFile().toStdString(), QByteArray(Header + record("N", "20417")).toStdString());
+}
+
+TEST(MainStatusLog, PeriodAnswers) {
+    struct Case {
+        std::optional<QString> answer;
+        bool starts;
+        int period;
+        bool refusedMessage;
+    };
+    const Case cases[] = {
+        {QString("2.5"), true, 2, false},        {QString("3.5"), true, 4, false},
+        {QString(" 7 minutes"), true, 7, false}, {QString("0.4"), false, 0, true},
+        {QString("abc"), false, 0, true},        {QString("300"), false, 0, true},
+        {std::nullopt, false, 0, false},         {QString(""), false, 0, false},
+    };
+    for (const Case& c : cases) {
+        MainRig rig; // not loaded: no reply yet, so no record at the start
+        rig.prompts.inputAnswers = {c.answer};
+        rig.main->cmdLog_Click();
+        const QString label = c.answer.value_or("<cancel>");
+        EXPECT_EQ(rig.main->statusLog().LoggingOn(), c.starts) << qPrintable(label);
+        EXPECT_EQ(rig.main->statusLog().LogPeriod(), c.period) << qPrintable(label);
+        EXPECT_EQ(rig.logFile().toStdString(),
+                  QByteArray(c.starts ? Header : QByteArray()).toStdString())
+            << qPrintable(label);
+        const auto messages = rig.prompts.callsOf(Call::Message);
+        ASSERT_EQ(messages.size(), c.refusedMessage ? 1u : 0u) << qPrintable(label);
+        if (c.refusedMessage) {
+            EXPECT_EQ(messages[0].text, PeriodRangeMessage);
+        }
+        EXPECT_EQ(rig.main->lblLogOn->isVisibleTo(rig.main.get()), c.starts);
+    }
+}
+
+TEST(MainStatusLog, RefusedPeriodAfterARunKeepsThePeriodAndStartsNothing) {
+    MainRig rig;
+    frmMain& m = *rig.main;
+    rig.prompts.inputAnswers = {QString("5"), QString("300")};
+    m.cmdLog_Click();
+    m.cmdLog_Click(); // stop
+    m.cmdLog_Click(); // 300
+    EXPECT_FALSE(m.statusLog().LoggingOn());
+    EXPECT_EQ(m.statusLog().LogPeriod(), 5);
+    EXPECT_EQ(m.cmdLog->text(), "start &Loging");
+    EXPECT_EQ(rig.logFile().toStdString(), QByteArray(Header).toStdString());
+}
+
+TEST(MainStatusLog, RecordsAtTicksStatusChangesHiddenScreenAndBadLink) {
+    MainRig rig;
+    ASSERT_TRUE(rig.load());
+    ASSERT_TRUE(rig.waitLink("GOOD"));
+    frmMain& m = *rig.main;
+    SimDetector& det = *rig.bus.sim().detector(1);
+    auto showStatus = [&](char c) {
+        det.setStatusChar(c);
+        return rig.waitFor([&] { return m.detector().StatusChar == quint8(c); });
+    };
+    QByteArray want = Header + record("N", "20417");
+
+    rig.prompts.inputAnswers = {QString("1")};
+    m.cmdLog_Click();
+    m.Timer1_Timer(); // period 1: every minute
+    want += record("N", "20417");
+    ASSERT_TRUE(showStatus('W'));
+    want += record("W", "20417");
+    m.Timer1_Timer();
+    want += record("W", "20417");
+    ASSERT_TRUE(showStatus('5')); // remembered, not logged
+    ASSERT_TRUE(showStatus('N'));
+    want += record("N", "20417");
+    EXPECT_EQ(rig.logFile().toStdString(), QByteArray(want).toStdString());
+
+    // Logging off and the main screen hidden: a change still writes, with a blank serial.
+    m.cmdLog_Click();
+    m.hide();
+    ASSERT_TRUE(showStatus('A'));
+    want += record("A", " ");
+    m.screenClosed();
+    ASSERT_TRUE(showStatus('N')); // visible and off: nothing
+    EXPECT_EQ(rig.logFile().toStdString(), QByteArray(want).toStdString());
+
+    // A second start with the link bad: a second header, then "D" with an empty serial
+    // (the last reply's status was a letter).
+    SimFaults silent;
+    silent.silent = true;
+    det.setFaults(silent);
+    ASSERT_TRUE(rig.waitLink("BAD"));
+    rig.prompts.inputAnswers = {QString("2")};
+    m.cmdLog_Click();
+    want += Header + record("D", "");
+    m.Timer1_Timer();
+    EXPECT_EQ(rig.logFile().toStdString(),
+              QByteArray(want).toStdString()); // the first of two minutes
+    m.Timer1_Timer();
+    want += record("D", "");
+    EXPECT_EQ(rig.logFile().toStdString(), QByteArray(want).toStdString());
+}
+
+TEST(MainStatusLog, AFileThatRefusesWritesWarnsOnceAndLosesNothing) {
+    MainRig rig; // not loaded: no detector shown, the link counts as bad
+    frmMain& m = *rig.main;
+    m.show();
+    rig.prompts.inputAnswers = {QString("1")};
+    m.cmdLog_Click();
+    ASSERT_EQ(rig.logFile(), Header);
+
+    int attempts = 0;
+    m.statusLog().file().setAppender([&](const QString&, const QByteArray&, QString* why) {
+        ++attempts;
+        if (why)
+            *why = "Read-only file system";
+        return qint64(0);
+    });
+    m.Timer1_Timer();
+    m.Timer1_Timer();
+    EXPECT_GT(attempts, 0);
+    EXPECT_TRUE(m.lblNotice->text().contains("Ir3Log.txt")) << qPrintable(m.lblNotice->text());
+    EXPECT_EQ(rig.logFile().toStdString(), QByteArray(Header).toStdString());
+    EXPECT_TRUE(rig.prompts.calls.size() == 1u); // the period prompt only: no message boxes
+
+    m.statusLog().file().setAppender({}); // writable again
+    m.Timer1_Timer();
+    EXPECT_EQ(
+        rig.logFile().toStdString(),
+        QByteArray(Header + record("D", "") + record("D", "") + record("D", "")).toStdString());
+    EXPECT_EQ(m.statusLog().file().pendingBlocks(), 0);
+}
+
+TEST(MainStatusLog, NoticeBlinksLightGreenFirstAndKeepsItsPhase) {
+    MainRig rig;
+    frmMain& m = *rig.main;
+    rig.prompts.inputAnswers = {QString("3"), QString("3")};
+    m.cmdLog_Click();
+    m.Timer2_Timer();
+    EXPECT_EQ(LabelBackground(m.lblLogOn), LightGreen);
+    m.Timer2_Timer();
+    EXPECT_EQ(LabelBackground(m.lblLogOn), colour::White);
+    m.Timer2_Timer();
+    m.cmdLog_Click(); // stop and start again: the phase goes on
+    m.cmdLog_Click();
+    m.Timer2_Timer();
+    EXPECT_EQ(LabelBackground(m.lblLogOn), colour::White);
+}
+
+} // namespace
+} // namespace fh::test

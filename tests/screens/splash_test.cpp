@@ -1,0 +1,112 @@
+// The splash: its lines in order, each bold 350 ms after it shows, the hand-over after the
+// last wait, the picture drawn for it, and a picture that is missing.
+#include "screens/main/frmOpening.h"
+
+#include <gtest/gtest.h>
+#include <QDir>
+#include <QFile>
+#include <QImage>
+#include <QLabel>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTimer>
+
+namespace fh {
+namespace {
+
+const QString Shipped = QStringLiteral(FH_BIN_DIR "/ostrixflamemov1.gif");
+
+TEST(Splash, LinesShowInOrderAndTurnBoldThenTheSplashHandsOver) {
+    frmOpening splash(Shipped);
+    splash.show();
+    QSignalSpy finished(&splash, &frmOpening::finished);
+    EXPECT_TRUE(splash.windowFlags() & Qt::FramelessWindowHint);
+    EXPECT_TRUE(splash.Timer3->isActive());
+    EXPECT_EQ(splash.Timer3->interval(), 1000);
+    EXPECT_FALSE(splash.hasPicture()); // painted at the first tick
+    const char* texts[] = {nullptr, "Presents", "Ostrix Detector Host Program", "For",
+                           "Flame Detectors"};
+    for (int i = 0; i < 7; ++i) {
+        EXPECT_FALSE(splash.lblHead[size_t(i)]->isVisibleTo(&splash)) << i;
+        EXPECT_FALSE(splash.lblHead[size_t(i)]->text().isEmpty()) << i;
+        const QColor bg = splash.lblHead[size_t(i)]->palette().color(QPalette::Window);
+        EXPECT_EQ(bg, QColor(255, 255, 192)) << i;
+    }
+    for (int i = 1; i <= 4; ++i) {
+        EXPECT_EQ(splash.lblHead[size_t(i)]->text(), texts[i]);
+        EXPECT_EQ(splash.lblHead[size_t(i)]->font().pointSize(), 12);
+        EXPECT_EQ(splash.lblHead[size_t(i)]->palette().color(QPalette::WindowText),
+                  QColor(255, 0, 0));
+    }
+    EXPECT_TRUE(splash.lblHead[0]->text().contains("Ostrix"));
+    for (int i : {5, 6})
+        EXPECT_EQ(splash.lblHead[size_t(i)]->palette().color(QPalette::WindowText),
+                  QColor(0, 0, 255));
+
+    // Driven step by step: each wait the sequence asks for, and what shows meanwhile.
+    splash.Timer3->stop();
+    std::vector<int> waits;
+    for (int i = 0; i < 7; ++i) {
+        waits.push_back(splash.step());
+        EXPECT_TRUE(splash.hasPicture());
+        for (int j = 0; j < 7; ++j) {
+            EXPECT_EQ(splash.lblHead[size_t(j)]->isVisibleTo(&splash), j <= i) << i << j;
+            EXPECT_EQ(splash.lblHead[size_t(j)]->font().bold(), j < i) << i << j;
+        }
+    }
+    waits.push_back(splash.step()); // the last line turns bold, then the long wait
+    EXPECT_TRUE(splash.lblHead[6]->font().bold());
+    EXPECT_EQ(finished.count(), 0);
+    waits.push_back(splash.step());
+    EXPECT_EQ(waits, (std::vector<int>{350, 350, 350, 350, 350, 350, 350, 4000, -1}));
+    EXPECT_EQ(finished.count(), 1);
+    EXPECT_FALSE(splash.isVisible());
+    EXPECT_EQ(splash.step(), -1);
+    EXPECT_EQ(finished.count(), 1);
+}
+
+TEST(Splash, TimersRunTheSequenceOnce) {
+    frmOpening splash(QStringLiteral("/nonexistent/ostrixflamemov1.gif"));
+    splash.show();
+    QSignalSpy finished(&splash, &frmOpening::finished);
+    splash.Timer3_Timer(); // the first tick, without the first second
+    splash.Timer3_Timer(); // later ticks do nothing
+    EXPECT_FALSE(splash.Timer3->isActive());
+    EXPECT_TRUE(splash.lblHead[0]->isVisible());
+    EXPECT_FALSE(splash.lblHead[1]->isVisible());
+    ASSERT_TRUE(finished.wait(15000));
+    EXPECT_EQ(finished.count(), 1);
+    EXPECT_FALSE(splash.hasPicture()); // missing picture: no picture, no complaint
+    for (QLabel* l : splash.lblHead)
+        EXPECT_TRUE(l->font().bold());
+}
+
+TEST(Splash, ShippedPictureIsAGifOfAFlame) {
+    QFile f(Shipped);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(f.read(6) == "GIF89a");
+    QImage image(Shipped, "GIF");
+    ASSERT_FALSE(image.isNull());
+    EXPECT_EQ(image.size(), QSize(220, 150));
+    EXPECT_EQ(image.pixelColor(2, 2), QColor(255, 255, 192)); // the splash's own yellow
+    const QColor fire = image.pixelColor(148, 30);
+    EXPECT_GT(fire.red(), 200);
+    EXPECT_LT(fire.blue(), 150);
+    EXPECT_GT(image.convertToFormat(QImage::Format_Indexed8).colorCount(), 64);
+}
+
+TEST(Splash, PictureComesFromTheDataDirectoryOrIsCopiedThere) {
+    QTemporaryDir data, program, empty;
+    // Nothing anywhere: no picture.
+    EXPECT_TRUE(SplashPicturePath(data.path(), empty.path()).isEmpty());
+    // Shipped beside the program: copied into the data directory.
+    ASSERT_TRUE(QFile::copy(Shipped, QDir(program.path()).filePath("ostrixflamemov1.gif")));
+    const QString path = SplashPicturePath(data.path(), program.path());
+    EXPECT_EQ(path, QDir(data.path()).filePath("ostrixflamemov1.gif"));
+    EXPECT_TRUE(QFile::exists(path));
+    // Already there: used as it is.
+    EXPECT_EQ(SplashPicturePath(data.path(), empty.path()), path);
+}
+
+} // namespace
+} // namespace fh

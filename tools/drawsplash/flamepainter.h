@@ -1,0 +1,18 @@
+#pragma once
+// The splash picture: a flame watched by a detector, painted on the splash's light yellow.
+#include <QImage>
+#include <QList>
+#include <QRgb>
+
+namespace fh {
+
+inline constexpr int SplashPictureWidth = 220;
+inline constexpr int SplashPictureHeight = 150;
+
+QImage PaintSplashPicture();
+
+// The colours the picture is drawn with: the background, a flame ramp from deep red to
+// white, greys for the housing and blues for its lens. 256 entries.
+QList<QRgb> SplashPalette();
+
+} // namespace fh
