@@ -55,7 +55,7 @@ QByteArray StatusLogRecordBytes(const QString& addressText, const QString& dateT
 }
 
 StatusLog::StatusLog(const QString& dataDir, LogClock clock, QObject* parent)
-    : QObject(parent), clock_(std::move(clock)), file_(QDir(dataDir).filePath(StatusLogFileName)) {}
+    : PeriodicLog(QDir(dataDir).filePath(StatusLogFileName), std::move(clock), parent) {}
 
 void StatusLog::Start(quint8 period, const DetectorRecord& record, quint8 lastReplyStatusByte) {
     if (period == 0)
@@ -82,7 +82,7 @@ bool StatusLog::Timer1Tick(const DetectorRecord& record, bool mainScreenVisible)
 }
 
 void StatusLog::WriteLogHeader() {
-    report(file_.append(StatusLogHeaderBytes()));
+    append(StatusLogHeaderBytes());
 }
 
 bool StatusLog::WriteLogRecord(const DetectorRecord& record, bool mainScreenVisible) {
@@ -93,21 +93,9 @@ bool StatusLog::WriteLogRecord(const DetectorRecord& record, bool mainScreenVisi
     if (!mainScreenVisible)
         serial = QStringLiteral(" ");
     const QDateTime now = clock_.now();
-    report(file_.append(
-        StatusLogRecordBytes(QString::number(record.Address), clock_.dateText(now.date()),
-                             clock_.timeText(now.time()), StatusText(record), serial)));
+    append(StatusLogRecordBytes(QString::number(record.Address), clock_.dateText(now.date()),
+                                clock_.timeText(now.time()), StatusText(record), serial));
     return true;
-}
-
-void StatusLog::RetryPendingWrites() {
-    report(file_.retryPending());
-}
-
-void StatusLog::report(const LogWriteOutcome& outcome) {
-    if (!outcome.warning.isEmpty())
-        emit warning(outcome.warning);
-    if (!outcome.recovered.isEmpty())
-        emit recovered(outcome.recovered);
 }
 
 } // namespace fh

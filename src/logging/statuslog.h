@@ -2,10 +2,7 @@
 // The detector status log Ir3Log.txt: its state, when it writes, and the bytes it writes. The
 // main screen owns this object, the prompt, the captions and the timers.
 #include "detector/detectorrecord.h"
-#include "logging/logclock.h"
-#include "logging/logfile.h"
-
-#include <QObject>
+#include "logging/periodiclog.h"
 
 namespace fh {
 
@@ -23,7 +20,7 @@ QByteArray StatusLogRecordBytes(const QString& addressText, const QString& dateT
                                 const QString& timeText, const QString& statusText,
                                 const QString& serialText);
 
-class StatusLog : public QObject {
+class StatusLog : public PeriodicLog {
     Q_OBJECT
 public:
     StatusLog(const QString& dataDir, LogClock clock = {}, QObject* parent = nullptr);
@@ -48,27 +45,11 @@ public:
     // True when a record was written or kept.
     bool WriteLogRecord(const DetectorRecord& record, bool mainScreenVisible);
 
-    // Tries again to write entries kept after a failed write (for a retry timer of the
-    // screen while logging is off).
-    void RetryPendingWrites();
-
     bool LoggingOn() const { return loggingOn_; }
     quint8 LogPeriod() const { return logPeriod_; }
     quint8 LogMinuteCount() const { return logMinuteCount_; }
 
-    LogFile& file() { return file_; }
-
-signals:
-    // A write failed (once per failure episode) or the backlog filled up.
-    void warning(const QString& text);
-    // The file took the kept entries after a failure episode.
-    void recovered(const QString& text);
-
 private:
-    void report(const LogWriteOutcome& outcome);
-
-    LogClock clock_;
-    LogFile file_;
     bool loggingOn_ = false;
     quint8 logPeriod_ = 0;
     quint8 logMinuteCount_ = 0;

@@ -66,7 +66,7 @@ QByteArray SumsLogRecordBytes(const MaintenanceReadings& r, const QString& dateT
 }
 
 SumsLog::SumsLog(const QString& dataDir, LogClock clock, QObject* parent)
-    : QObject(parent), clock_(std::move(clock)), file_(QDir(dataDir).filePath(SumsLogFileName)) {}
+    : PeriodicLog(QDir(dataDir).filePath(SumsLogFileName), std::move(clock), parent) {}
 
 void SumsLog::StartSumsLog(quint8 period, const MaintenanceReadings& readings) {
     if (period == 0)
@@ -89,27 +89,15 @@ void SumsLog::SumsLogTick(const MaintenanceReadings& readings) {
 }
 
 void SumsLog::WriteSumsLogHeader() {
-    report(file_.append(SumsLogHeaderBytes()));
+    append(SumsLogHeaderBytes());
 }
 
 bool SumsLog::WriteSumsLogRecord(const MaintenanceReadings& readings) {
     if (!on_)
         return false;
     const QDateTime now = clock_.now();
-    report(file_.append(
-        SumsLogRecordBytes(readings, clock_.dateText(now.date()), clock_.timeText(now.time()))));
+    append(SumsLogRecordBytes(readings, clock_.dateText(now.date()), clock_.timeText(now.time())));
     return true;
-}
-
-void SumsLog::RetryPendingWrites() {
-    report(file_.retryPending());
-}
-
-void SumsLog::report(const LogWriteOutcome& outcome) {
-    if (!outcome.warning.isEmpty())
-        emit warning(outcome.warning);
-    if (!outcome.recovered.isEmpty())
-        emit recovered(outcome.recovered);
 }
 
 } // namespace fh

@@ -3,10 +3,7 @@
 // maintenance screen does not stop it), so one object is kept by whoever outlives that screen;
 // the screen owns the prompt, the captions and Timer3.
 #include "detector/maintenance.h"
-#include "logging/logclock.h"
-#include "logging/logfile.h"
-
-#include <QObject>
+#include "logging/periodiclog.h"
 
 namespace fh {
 
@@ -27,7 +24,7 @@ QByteArray SumsLogHeaderBytes();
 QByteArray SumsLogRecordBytes(const MaintenanceReadings& readings, const QString& dateText,
                               const QString& timeText);
 
-class SumsLog : public QObject {
+class SumsLog : public PeriodicLog {
     Q_OBJECT
 public:
     SumsLog(const QString& dataDir, LogClock clock = {}, QObject* parent = nullptr);
@@ -48,26 +45,11 @@ public:
     // written or kept.
     bool WriteSumsLogRecord(const MaintenanceReadings& readings);
 
-    // Tries again to write entries kept after a failed write.
-    void RetryPendingWrites();
-
     bool SumsLoggingOn() const { return on_; }
     quint8 SumsLogPeriod() const { return period_; }
     quint8 SumsLogMinuteCount() const { return minuteCount_; }
 
-    LogFile& file() { return file_; }
-
-signals:
-    // A write failed (once per failure episode) or the backlog filled up.
-    void warning(const QString& text);
-    // The file took the kept entries after a failure episode.
-    void recovered(const QString& text);
-
 private:
-    void report(const LogWriteOutcome& outcome);
-
-    LogClock clock_;
-    LogFile file_;
     bool on_ = false;
     quint8 period_ = 0;
     quint8 minuteCount_ = 0;

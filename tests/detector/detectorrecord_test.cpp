@@ -36,7 +36,7 @@ TEST(GetModelName, EveryUnlistedLowByteIsUnknownWhateverTheHighByte) {
             }
 }
 
-// A status reply: address, 200, 7, 0, 32, model hi/lo, serial hi/lo, fault, status, pad.
+// Address, 200, 7, 0, 32, model hi/lo, serial hi/lo, fault, status, pad.
 QByteArray statusReply(quint8 address, quint16 model, quint16 serial, quint8 fault, quint8 status) {
     QByteArray r(12, '\0');
     r[0] = char(address);
@@ -52,41 +52,36 @@ QByteArray statusReply(quint8 address, quint16 model, quint16 serial, quint8 fau
 
 TEST(DecodeStatusReply, Displays) {
     const struct {
-        const char* what;
-        QByteArray reply;
-        const char* status;
+        quint16 model, serial;
+        quint8 fault, status;
+        const char* text;
         Rgb background;
-        const char* serial;
-        const char* model;
+        const char* serialText;
+        const char* modelName;
     } cases[] = {
-        {"normal", statusReply(1, 113, 1234, 0, 'N'), "N", colour::LightPeach, "1234", "Zorvan A1"},
-        {"serial 256", statusReply(1, 113, 0x0100, 0, 'N'), "N", colour::LightPeach, "256",
-         "Zorvan A1"},
-        {"serial 0", statusReply(1, 113, 0, 0, 'N'), "N", colour::LightPeach, "0", "Zorvan A1"},
-        {"serial 65535", statusReply(1, 113, 0xFFFF, 0, 'N'), "N", colour::LightPeach, "65535",
-         "Zorvan A1"},
-        {"warning", statusReply(1, 614, 1, 0, 'W'), "W", colour::Yellow, "1", "Zorvan C2"},
-        {"alarm", statusReply(1, 614, 1, 0, 'A'), "A", colour::Red, "1", "Zorvan C2"},
-        {"fault on warning", statusReply(1, 614, 1, 1, 'W'), "f", colour::Yellow, "1", "Zorvan C2"},
-        {"fault flag 2 is no fault", statusReply(1, 614, 1, 2, 'W'), "W", colour::Yellow, "1",
-         "Zorvan C2"},
-        {"lower-case w", statusReply(1, 116, 1, 0, 0x77), "w", colour::LightPeach, "1",
-         "Unknown Detector"},
-        {"lower-case a", statusReply(1, 116, 1, 0, 'a'), "a", colour::LightPeach, "1",
-         "Unknown Detector"},
+        {113, 0x0100, 0, 'N', "N", colour::LightPeach, "256", "Zorvan A1"},
+        {113, 0, 0, 'N', "N", colour::LightPeach, "0", "Zorvan A1"},
+        {113, 0xFFFF, 0, 'N', "N", colour::LightPeach, "65535", "Zorvan A1"},
+        {614, 1, 0, 'W', "W", colour::Yellow, "1", "Zorvan C2"},
+        {614, 1, 0, 'A', "A", colour::Red, "1", "Zorvan C2"},
+        {614, 1, 1, 'W', "f", colour::Yellow, "1", "Zorvan C2"},
+        {614, 1, 2, 'W', "W", colour::Yellow, "1", "Zorvan C2"}, // fault flag 2 is no fault
+        {116, 1, 0, 'w', "w", colour::LightPeach, "1", "Unknown Detector"},
     };
     for (const auto& c : cases) {
         DetectorRecord record;
-        const StatusDisplay d = DecodeStatusReply(c.reply, record);
-        EXPECT_EQ(d.statusText, c.status) << c.what;
-        EXPECT_EQ(d.statusBackground, c.background) << c.what;
-        EXPECT_EQ(d.statusCharColour, colour::Blue) << c.what;
-        EXPECT_EQ(d.serialText, c.serial) << c.what;
-        EXPECT_EQ(d.modelText, c.model) << c.what;
-        EXPECT_EQ(record.ModelName, c.model) << c.what;
-        EXPECT_EQ(d.linkText, "GOOD") << c.what;
-        EXPECT_EQ(d.linkLamp, colour::Green) << c.what;
-        EXPECT_TRUE(record.LinkGood) << c.what;
+        const StatusDisplay d =
+            DecodeStatusReply(statusReply(1, c.model, c.serial, c.fault, c.status), record);
+        const std::string what = c.modelName + std::string(" ") + c.serialText + " " + c.text;
+        EXPECT_EQ(d.statusText, c.text) << what;
+        EXPECT_EQ(d.statusBackground, c.background) << what;
+        EXPECT_EQ(d.statusCharColour, colour::Blue) << what;
+        EXPECT_EQ(d.serialText, c.serialText) << what;
+        EXPECT_EQ(d.modelText, c.modelName) << what;
+        EXPECT_EQ(record.ModelName, c.modelName) << what;
+        EXPECT_EQ(d.linkText, "GOOD") << what;
+        EXPECT_EQ(d.linkLamp, colour::Green) << what;
+        EXPECT_TRUE(record.LinkGood) << what;
     }
 }
 

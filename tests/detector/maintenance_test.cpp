@@ -61,38 +61,33 @@ TEST(FormatTexts, SumsAndVoltage) {
 }
 
 TEST(DecodeMaintenanceReply, FieldTexts) {
+    using D = MaintenanceDisplay;
     const struct {
         const char* what;
         InputReply reply;
-        std::optional<QString> MaintenanceDisplay::*field;
+        std::optional<QString> D::*field;
         const char* text;
     } cases[] = {
-        {"temperature -5", InputReply(15).set(26, {0xFB}), &MaintenanceDisplay::lblTemp, "-5"},
-        {"temperature 25", InputReply(15).set(26, {0x19}), &MaintenanceDisplay::lblTemp, "25"},
-        {"temperature -128", InputReply(15).set(26, {0x80}), &MaintenanceDisplay::lblTemp, "-128"},
-        {"voltage 24.1", InputReply(15).set(27, {0x00, 0xF1}), &MaintenanceDisplay::lblVol, "24.1"},
-        {"voltage 24", InputReply(15).set(27, {0x00, 0xF0}), &MaintenanceDisplay::lblVol, "24"},
-        {"voltage word above 32767", InputReply(15).set(27, {0xFF, 0xF6}),
-         &MaintenanceDisplay::lblVol, "-1"},
-        {"gain code 2", InputReply(15).set(12, {2}), &MaintenanceDisplay::lblDetGain, "1"},
-        {"gain code 0", InputReply(15).set(12, {0}), &MaintenanceDisplay::lblDetGain, "3"},
-        {"gain code 7 keeps 0", InputReply(15).set(12, {7}), &MaintenanceDisplay::lblDetGain, "0"},
-        {"fault 0", InputReply(15).set(9, {0}), &MaintenanceDisplay::lblDetS2, "N"},
-        {"fault 2", InputReply(15).set(9, {2}), &MaintenanceDisplay::lblDetS2, "F"},
-        {"serial", InputReply(15).set(5, {0xFF, 0xFF}), &MaintenanceDisplay::lblserNum, "65535"},
-        {"status", InputReply(15).set(10, {'W'}), &MaintenanceDisplay::lblDetS, "W"},
-        {"sum4", InputReply(15).set(13, {0x3F, 0xC0, 0, 0}), &MaintenanceDisplay::txtSum4Val,
-         "1.50"},
-        {"sum45", InputReply(15).set(17, {0xC0, 0x10, 0, 0}), &MaintenanceDisplay::txtSum45Val,
-         "-2.25"},
-        {"sum5", InputReply(15).set(21, {0x44, 0x9A, 0x52, 0x25}), &MaintenanceDisplay::txtSum5Val,
-         "1234.57"},
-        {"noise", InputReply(15).set(29, {0, 7, 255}), &MaintenanceDisplay::txtN5Val, "255"},
-        {"noise45", InputReply(15).set(29, {0, 7, 255}), &MaintenanceDisplay::txtN45Val, "7"},
-        {"bit sum4", InputReply(22).set(35, {0x3F, 0xC0, 0, 0}), &MaintenanceDisplay::lblBitSum4,
-         "1.50"},
-        {"bit sum5", InputReply(22).set(43, {0xC0, 0x10, 0, 0}), &MaintenanceDisplay::lblBitSum5,
-         "-2.25"},
+        {"temperature -5", InputReply(15).set(26, {0xFB}), &D::lblTemp, "-5"},
+        {"temperature 25", InputReply(15).set(26, {0x19}), &D::lblTemp, "25"},
+        {"temperature -128", InputReply(15).set(26, {0x80}), &D::lblTemp, "-128"},
+        {"voltage 24.1", InputReply(15).set(27, {0x00, 0xF1}), &D::lblVol, "24.1"},
+        {"voltage 24", InputReply(15).set(27, {0x00, 0xF0}), &D::lblVol, "24"},
+        {"voltage word above 32767", InputReply(15).set(27, {0xFF, 0xF6}), &D::lblVol, "-1"},
+        {"gain code 2", InputReply(15).set(12, {2}), &D::lblDetGain, "1"},
+        {"gain code 0", InputReply(15).set(12, {0}), &D::lblDetGain, "3"},
+        {"gain code 7 keeps 0", InputReply(15).set(12, {7}), &D::lblDetGain, "0"},
+        {"fault 0", InputReply(15).set(9, {0}), &D::lblDetS2, "N"},
+        {"fault 2", InputReply(15).set(9, {2}), &D::lblDetS2, "F"},
+        {"serial", InputReply(15).set(5, {0xFF, 0xFF}), &D::lblserNum, "65535"},
+        {"status", InputReply(15).set(10, {'W'}), &D::lblDetS, "W"},
+        {"sum4", InputReply(15).set(13, {0x3F, 0xC0, 0, 0}), &D::txtSum4Val, "1.50"},
+        {"sum45", InputReply(15).set(17, {0xC0, 0x10, 0, 0}), &D::txtSum45Val, "-2.25"},
+        {"sum5", InputReply(15).set(21, {0x44, 0x9A, 0x52, 0x25}), &D::txtSum5Val, "1234.57"},
+        {"noise", InputReply(15).set(29, {0, 7, 255}), &D::txtN5Val, "255"},
+        {"noise45", InputReply(15).set(29, {0, 7, 255}), &D::txtN45Val, "7"},
+        {"bit sum4", InputReply(22).set(35, {0x3F, 0xC0, 0, 0}), &D::lblBitSum4, "1.50"},
+        {"bit sum5", InputReply(22).set(43, {0xC0, 0x10, 0, 0}), &D::lblBitSum5, "-2.25"},
     };
     for (const auto& c : cases) {
         const MaintenanceDecode out = decode(c.reply.bytes, "Zorvan B1");
@@ -101,31 +96,6 @@ TEST(DecodeMaintenanceReply, FieldTexts) {
         EXPECT_EQ(out.display.lblDetM, "Model  Zorvan B1");
         EXPECT_EQ(out.display.lblAddr, "12");
     }
-}
-
-TEST(DecodeMaintenanceReply, ValuesIntoReadings) {
-    const auto out = decode(InputReply(22)
-                                .set(5, {0x12, 0x34})
-                                .set(9, {1, 'A'})
-                                .set(12, {1})
-                                .set(13, {0x3F, 0xC0, 0, 0})
-                                .set(26, {0xFB, 0x00, 0xF1, 3, 4, 5})
-                                .set(39, {0xC0, 0x10, 0, 0})
-                                .bytes,
-                            "Zorvan C1");
-    const MaintenanceReadings& m = out.readings;
-    EXPECT_EQ(m.SerialNumber, 0x1234);
-    EXPECT_EQ(m.FaultText, "F");
-    EXPECT_EQ(m.StatusChar, 'A');
-    EXPECT_EQ(m.Gain, 2);
-    EXPECT_EQ(m.Sum4, 1.5f);
-    EXPECT_EQ(m.Temperature, -5);
-    EXPECT_DOUBLE_EQ(m.Voltage, 24.1);
-    EXPECT_EQ(m.Noise4, 3);
-    EXPECT_EQ(m.Noise45, 4);
-    EXPECT_EQ(m.Noise5, 5);
-    EXPECT_EQ(m.BitSum45, -2.25f);
-    EXPECT_EQ(m.Address, "12");
 }
 
 MaintenanceReadings earlier() {

@@ -27,7 +27,7 @@ QByteArray setupReply(const QString& model, quint8 hi, quint8 lo, quint8 heatMod
     return withCrc(body);
 }
 
-// The bytes a write frame carries, read back from the frame itself.
+// The bytes a write frame carries.
 SetupBytes bytesOf(const QByteArray& frame) {
     auto b = [&](int i) { return quint8(frame.at(i)); };
     if (frame.size() == 17)
@@ -41,92 +41,40 @@ const QStringList allModels{"Zorvan A1",      "Zorvan A2",     "Zorvan A3", "Zor
                             "Zorvan D1",      "Zorvan D2",     "Zorvan D3", "Zorvan E1",
                             "Zorvan V1 NTSC", "Zorvan V2 PAL", "Zorvan Q9", ""};
 
-TEST(SetupRowFor, EveryModel) {
-    const struct {
-        const char* model;
-        SL list;
-        bool delay, heat, six;
-        int read;
-        bool four;
-    } rows[] = {
-        {"Zorvan A2", SL::SensFast, true, false, false, 1, false},
-        {"Zorvan A1", SL::SensSingle, false, false, false, 1, false},
-        {"Zorvan A3", SL::UVIR, false, false, false, 1, false},
-        {"Zorvan A4", SL::UVIR, false, false, false, 1, false},
-        {"Zorvan A5", SL::MI, false, false, false, 1, false},
-        {"Zorvan B1", SL::MI, false, false, false, 4, false},
-        {"Zorvan B3", SL::MI3, false, false, false, 1, false},
-        {"Zorvan C1", SL::Sens, false, true, true, 4, true},
-        {"Zorvan C2", SL::Sens, false, true, true, 4, true},
-        {"Zorvan B0", SL::Sens, false, false, true, 1, false},
-        {"Zorvan D1", SL::Sens, false, false, true, 1, false},
-        {"Zorvan E1", SL::Sens, false, false, true, 1, false},
-        {"Zorvan Q9", SL::Sens, false, false, true, 1, false},
-        {"zorvan a2", SL::Sens, false, false, true, 1, false},
-        {"", SL::Sens, false, false, true, 1, false},
-    };
-    for (const auto& r : rows) {
-        const SetupRow row = SetupRowFor(r.model);
-        EXPECT_EQ(row.sensitivity, r.list) << r.model;
-        EXPECT_EQ(row.delayShown, r.delay) << r.model;
-        EXPECT_EQ(row.heatShown, r.heat) << r.model;
-        EXPECT_EQ(row.allFlagsShown, r.six) << r.model;
-        EXPECT_EQ(row.readRegisters, r.read) << r.model;
-        EXPECT_EQ(row.fourRegisterWrite, r.four) << r.model;
-    }
-}
-
 TEST(DecodeSetupReply, PerModelRow) {
     const SetupFlags none;
     const SetupFlags all{true, true, true, true, true, true};
+    const SetupFlags b1{true, false, true, false, false, false};
+    const SetupFlags c2{true, true, true, true, true, false};
+    const SetupFlags q9{false, true, false, false, true, true};
     const struct {
-        const char* what;
         const char* model;
-        QByteArray reply;
+        quint8 hi, lo, heatMode, heatOn;
         SetupValue expected;
     } cases[] = {
-        {"A2 all bits",
-         "Zorvan A2",
-         setupReply("Zorvan A2", 0xFF, 0x70),
-         {"10", "30", "", "", all}},
-        {"A2 delay A",
-         "Zorvan A2",
-         setupReply("Zorvan A2", 0x00, 0x1F),
-         {"2.5", "A", "", "", none}},
-        {"A1 code 1", "Zorvan A1", setupReply("Zorvan A1", 0x20, 0x70), {"15", "", "", "", none}},
-        {"A1 code 2 has no text",
-         "Zorvan A1",
-         setupReply("Zorvan A1", 0x40, 0),
-         {"", "", "", "", none}},
-        {"A3 bit 5 clear", "Zorvan A3", setupReply("Zorvan A3", 0x00, 0), {"15", "", "", "", none}},
-        {"A4 bit 6 only", "Zorvan A4", setupReply("Zorvan A4", 0x40, 0), {"15", "", "", "", none}},
-        {"A5", "Zorvan A5", setupReply("Zorvan A5", 0x60, 0), {"40", "", "", "", none}},
-        {"B1 four registers",
-         "Zorvan B1",
-         setupReply("Zorvan B1", 0x25, 0x30, 2, 30),
-         {"20", "", "", "", {true, false, true, false, false, false}}},
-        {"B3", "Zorvan B3", setupReply("Zorvan B3", 0x40, 0), {"7.5", "", "", "", none}},
-        {"C2 heat",
-         "Zorvan C2",
-         setupReply("Zorvan C2", 0x7F, 0x00, 1, 15),
-         {"60", "", "AUTO", "15", {true, true, true, true, true, false}}},
-        {"C2 heat mode 7",
-         "Zorvan C2",
-         setupReply("Zorvan C2", 0x00, 0, 7, 12),
-         {"15", "", "", "", none}},
-        {"C1 flags clear",
-         "Zorvan C1",
-         setupReply("Zorvan C1", 0x40, 0, 2, 0),
-         {"45", "", "ON", "0", none}},
-        {"unknown as last row",
-         "Zorvan Q9",
-         setupReply("Zorvan Q9", 0x92, 0x50),
-         {"15", "", "", "", {false, true, false, false, true, true}}},
+        {"Zorvan A2", 0xFF, 0x70, 0, 0, {"10", "30", "", "", all}},
+        {"Zorvan A2", 0x00, 0x1F, 0, 0, {"2.5", "A", "", "", none}},
+        {"Zorvan A1", 0x20, 0x70, 0, 0, {"15", "", "", "", none}},
+        {"Zorvan A1", 0x40, 0, 0, 0, {"", "", "", "", none}}, // code 2 has no text
+        {"Zorvan A3", 0x00, 0, 0, 0, {"15", "", "", "", none}},
+        {"Zorvan A4", 0x40, 0, 0, 0, {"15", "", "", "", none}},
+        {"Zorvan A5", 0x60, 0, 0, 0, {"40", "", "", "", none}},
+        {"Zorvan B1", 0x25, 0x30, 2, 30, {"20", "", "", "", b1}},
+        {"Zorvan B3", 0x40, 0, 0, 0, {"7.5", "", "", "", none}},
+        {"Zorvan C2", 0x7F, 0x00, 1, 15, {"60", "", "AUTO", "15", c2}},
+        {"Zorvan C2", 0x00, 0, 7, 12, {"15", "", "", "", none}},
+        {"Zorvan C1", 0x40, 0, 2, 0, {"45", "", "ON", "0", none}},
+        {"Zorvan Q9", 0x92, 0x50, 0, 0, {"15", "", "", "", q9}},
+        // The model name must match exactly: anything else gets the last row.
+        {"zorvan a2", 0x92, 0x50, 0, 0, {"15", "", "", "", q9}},
+        {"", 0x92, 0x50, 0, 0, {"15", "", "", "", q9}},
+        {"Zorvan D1", 0x92, 0x50, 0, 0, {"15", "", "", "", q9}},
     };
     for (const auto& c : cases) {
-        const auto v = DecodeSetupReply(c.reply, c.model);
-        ASSERT_TRUE(v.has_value()) << c.what;
-        EXPECT_EQ(*v, c.expected) << c.what;
+        const auto v =
+            DecodeSetupReply(setupReply(c.model, c.hi, c.lo, c.heatMode, c.heatOn), c.model);
+        ASSERT_TRUE(v.has_value()) << c.model << " " << int(c.hi);
+        EXPECT_EQ(*v, c.expected) << c.model << " " << int(c.hi);
     }
 }
 
@@ -206,7 +154,7 @@ TEST(SensitivityCode, TypedTextStaysInItsBits) {
             << text;
 }
 
-// Every list value, written and read back, shows the same texts.
+// Every list value written and read back shows the same texts.
 TEST(RoundTrip, ListValuesComeBackUnchanged) {
     const SetupFlags flagSets[] = {
         {}, {true, false, true, false, true, false}, {false, true, false, true, false, true}};

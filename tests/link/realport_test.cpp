@@ -1,57 +1,16 @@
 // The QSerialPort backend against a socat pseudo-terminal pair: bytes both ways, a device
 // without RTS, open failures and a device that goes away.
+#include "e2e/ptypair.h"
 #include "link/clock.h"
-#include "link/lineworker.h"
 #include "link/realport.h"
-#include "link/requests.h"
 
 #include <gtest/gtest.h>
 #include <memory>
 #include <QDir>
 #include <QFile>
-#include <QProcess>
-#include <QRegularExpression>
-#include <QStandardPaths>
 #include <QTemporaryDir>
-#include <QTest>
 
 namespace {
-
-// socat joining two fresh pseudo-terminals; the two device paths come from its log.
-class PtyPair {
-public:
-    // linkA: also a symbolic link to the first end, which survives a restart of the pair.
-    explicit PtyPair(const QString& linkA = QString()) {
-        if (QStandardPaths::findExecutable("socat").isEmpty())
-            return;
-        socat_.setReadChannel(QProcess::StandardError);
-        const QString first = linkA.isEmpty() ? "pty,raw,echo=0" : "pty,raw,echo=0,link=" + linkA;
-        socat_.start("socat", {"-d", "-d", first, "pty,raw,echo=0"});
-        if (!socat_.waitForStarted(5000))
-            return;
-        static const QRegularExpression ptyLine("PTY is (\\S+)");
-        QByteArray log;
-        // Both ends exist once socat says it is moving data.
-        while (!log.contains("starting data transfer loop") && socat_.waitForReadyRead(5000))
-            log += socat_.readAllStandardError();
-        for (auto m = ptyLine.globalMatch(QString::fromLocal8Bit(log)); m.hasNext();)
-            devices_ << m.next().captured(1);
-    }
-    ~PtyPair() { stop(); }
-    bool ok() const { return devices_.size() == 2; }
-    QString a() const { return devices_.value(0); }
-    QString b() const { return devices_.value(1); }
-    void stop() {
-        if (socat_.state() != QProcess::NotRunning) {
-            socat_.kill();
-            socat_.waitForFinished(5000);
-        }
-    }
-
-private:
-    QProcess socat_;
-    QStringList devices_;
-};
 
 qint64 inUs(qint64 ms) {
     return fh::SteadyClock::instance().nowUs() + ms * 1000;
@@ -65,18 +24,21 @@ QByteArray receive(fh::RealPort& port, int count) {
     return got;
 }
 
-#define NEED_PTYS(pair)                                                                            \
-    if (!(pair).ok())                                                                              \
-    GTEST_SKIP() << "socat with pseudo-terminals is not available"
+class RealPortPair : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (!pair->ok())
+            GTEST_SKIP() << "socat with pseudo-terminals is not available";
+        ASSERT_TRUE(a.open()) << qPrintable(a.errorText());
+        ASSERT_TRUE(b.open()) << qPrintable(b.errorText());
+    }
+    std::unique_ptr<fh::test::PtyPair> pair = std::make_unique<fh::test::PtyPair>();
+    const QString deviceA = pair->a();
+    fh::RealPort a{deviceA}, b{pair->b()};
+};
 
-TEST(RealPort, BytesPassBothWaysAndFlushDropsInput) {
-    PtyPair pair;
-    NEED_PTYS(pair);
-    fh::RealPort a(pair.a()), b(pair.b());
-    ASSERT_TRUE(a.open()) << qPrintable(a.errorText());
-    ASSERT_TRUE(b.open()) << qPrintable(b.errorText());
-    EXPECT_EQ(a.deviceName(), pair.a());
-
+TEST_F(RealPortPair, BytesPassBothWaysAndFlushDropsInput) {
+    EXPECT_EQ(a.deviceName(), deviceA);
     const QByteArray status = QByteArray::fromHex("01C8070020D15B040503BD27");
     ASSERT_TRUE(a.write(status));
     EXPECT_TRUE(a.waitUntilSent());
@@ -96,17 +58,11 @@ TEST(RealPort, BytesPassBothWaysAndFlushDropsInput) {
     EXPECT_EQ(a.bytesWaiting(), 5);
     a.flushInput();
     EXPECT_EQ(a.bytesWaiting(), 0);
-    EXPECT_FALSE(a.waitForInput(inUs(20))); // nothing left to find
+    EXPECT_FALSE(a.waitForInput(inUs(20)));
     EXPECT_FALSE(a.lost());
 }
 
-TEST(RealPort, PseudoTerminalRefusesRtsButKeepsWorking) {
-    PtyPair pair;
-    NEED_PTYS(pair);
-    fh::RealPort a(pair.a()), b(pair.b());
-    ASSERT_TRUE(a.open());
-    ASSERT_TRUE(b.open());
-
+TEST_F(RealPortPair, PseudoTerminalRefusesRtsButKeepsWorking) {
     EXPECT_FALSE(a.setRts(true));
     EXPECT_TRUE(a.rts()); // reads back what was written
     EXPECT_TRUE(a.isOpen());
@@ -118,53 +74,15 @@ TEST(RealPort, PseudoTerminalRefusesRtsButKeepsWorking) {
     EXPECT_EQ(receive(b, 2), QByteArray("\x01\x03"));
 }
 
-TEST(RealPort, DeviceThatGoesAwayIsLostAndCannotReopen) {
-    PtyPair pair;
-    NEED_PTYS(pair);
-    fh::RealPort a(pair.a());
-    ASSERT_TRUE(a.open());
-
-    pair.stop();
-
+TEST_F(RealPortPair, DeviceThatGoesAwayIsLostAndCannotReopen) {
+    pair.reset();
     EXPECT_FALSE(a.waitForInput(inUs(5000)));
     EXPECT_TRUE(a.lost());
-    EXPECT_TRUE(a.errorText().contains(pair.a())) << qPrintable(a.errorText());
+    EXPECT_TRUE(a.errorText().contains(deviceA)) << qPrintable(a.errorText());
     EXPECT_FALSE(a.write("x") && a.waitUntilSent());
     a.close();
     EXPECT_FALSE(a.open());
-    EXPECT_TRUE(a.errorText().contains(pair.a()));
-}
-
-TEST(RealPort, LineWorkerReopensADeviceThatComesBack) {
-    QTemporaryDir dir;
-    const QString link = QDir(dir.path()).filePath("ttyFH");
-    auto pair = std::make_unique<PtyPair>(link);
-    NEED_PTYS(*pair);
-    fh::LineWorker worker([link] { return std::make_unique<fh::RealPort>(link); });
-    worker.setReopenIntervalMs(20);
-    std::vector<bool> states;
-    QObject::connect(&worker, &fh::LineWorker::portStateChanged,
-                     [&](bool open, const QString&) { states.push_back(open); });
-    ASSERT_TRUE(worker.openPort());
-    fh::Transaction poll;
-    poll.frame = fh::SendCommand(1, fh::cmd::Status);
-    worker.setCycle(poll);
-
-    pair.reset(); // the adapter is pulled
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !states.empty(); }, 10000));
-    EXPECT_FALSE(states.front());
-    EXPECT_FALSE(worker.portIsOpen());
-
-    pair = std::make_unique<PtyPair>(link); // and plugged in again
-    ASSERT_TRUE(pair->ok());
-    ASSERT_TRUE(QTest::qWaitFor([&] { return worker.portIsOpen(); }, 10000));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return states.size() >= 2; }, 10000));
-    EXPECT_EQ(states, (std::vector<bool>{false, true}));
-
-    // The polls reach the new far end.
-    fh::RealPort far(pair->b());
-    ASSERT_TRUE(far.open());
-    EXPECT_EQ(receive(far, 12).left(12), fh::SendCommand(1, fh::cmd::Status));
+    EXPECT_TRUE(a.errorText().contains(deviceA));
 }
 
 TEST(RealPort, OpenFailuresNameTheDevice) {

@@ -29,8 +29,4 @@ inline void writeAll(const QString& path, const QByteArray& bytes) {
         f.write(bytes);
 }
 
-inline QByteArray repeat(char c, int n) {
-    return QByteArray(n, c);
-}
-
 } // namespace fh::test

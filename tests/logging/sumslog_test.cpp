@@ -14,8 +14,8 @@ namespace {
 
 const QByteArray Header = "\r\n"
                           "Addr. Date        Time          Status   SerialNo.\r\n" +
-                          repeat(' ', 46) + "Sum4      Sum45       Sum5\r\n" + repeat('-', 81) +
-                          "\r\n";
+                          QByteArray(46, ' ') + "Sum4      Sum45       Sum5\r\n" +
+                          QByteArray(81, '-') + "\r\n";
 
 MaintenanceReadings readings(const char* address = "5", char status = 'N', const char* fault = "N",
                              quint16 serial = 1234, float s4 = 1.234f, float s45 = 22.5f,
@@ -58,7 +58,7 @@ TEST(SumsLog, RecordLines) {
          readings("12", 'W', "F", 65535, 0.06f, -2.25f, 1234.56f),
          "12    12/5/26     4:27:37 AM    WF       655350.1       -2.3        1234.6\r\n"},
         {"wide sums push the next to a new line", readings("247", 'A', "N", 0, 1e9f, 0, -0.04f),
-         "247   12/5/26     4:27:37 AM    AN       0    1000000000.0\r\n" + repeat(' ', 56) +
+         "247   12/5/26     4:27:37 AM    AN       0    1000000000.0\r\n" + QByteArray(56, ' ') +
              "0.0         0.0\r\n"},
         {"status byte that is no character", readings("1", 0, "N", 7, 12.34f, 0.25f, 0),
          "1     12/5/26     4:27:37 AM    ?N       7    12.3      0.3         0.0\r\n"},
@@ -74,9 +74,7 @@ TEST(SumsLog, FormatOneDecimal) {
     const struct {
         float value;
         const char* text;
-    } cases[] = {{12.34f, "12.3"}, {0.06f, "0.1"},   {1234.56f, "1234.6"}, {0.0f, "0.0"},
-                 {-0.04f, "0.0"},  {-0.06f, "-0.1"}, {-12.34f, "-12.3"},   {99.96f, "100.0"},
-                 {0.25f, "0.3"},   {-0.25f, "-0.3"}};
+    } cases[] = {{-0.06f, "-0.1"}, {-12.34f, "-12.3"}, {99.96f, "100.0"}, {-0.25f, "-0.3"}};
     for (const auto& c : cases)
         EXPECT_EQ(FormatLogSum(c.value), c.text) << c.value;
 }

@@ -50,8 +50,6 @@ TEST(SimBus, NobodyAndBadChecksGetSilence) {
     EXPECT_TRUE(bus.answer(hex("01 06 00 00 00 02 08 0C"), 0).empty());
     EXPECT_EQ(d->address(), 1);
     EXPECT_EQ(d->requestsSeen(), 0);
-    SimBus empty;
-    EXPECT_TRUE(empty.answer(hex(fh::test::StatusTo1), 0).empty());
 }
 
 TEST(SimBus, StatusCycleRunsFromTheFirstRequestHeard) {
@@ -67,16 +65,12 @@ TEST(SimBus, StatusCycleRunsFromTheFirstRequestHeard) {
     EXPECT_EQ(statusAt(t0 + 50'000'000), 'A');
 }
 
-TEST(SimBus, DefaultBusHasTheDemonstrationModelsAndAWarningNowAndThen) {
+TEST(SimBus, DefaultBusHasBothReadLengthsAndAWarningNowAndThen) {
     auto bus = makeDefaultBus();
     ASSERT_NE(bus->detector(1), nullptr);
     ASSERT_NE(bus->detector(2), nullptr);
-    ASSERT_NE(bus->detector(3), nullptr);
-    EXPECT_EQ(bus->detector(1)->modelCode(), 117);
-    EXPECT_EQ(bus->detector(2)->modelCode(), 358);
-    EXPECT_EQ(bus->detector(3)->modelCode(), 118);
-    EXPECT_EQ(bus->detector(2)->inputCount(), 22);
     EXPECT_EQ(bus->detector(1)->inputCount(), 15);
+    EXPECT_EQ(bus->detector(2)->inputCount(), 22);
 
     QByteArray seen;
     for (qint64 t = 0; t <= 120'000'000; t += 5'000'000)

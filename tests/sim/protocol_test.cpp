@@ -116,12 +116,3 @@ INSTANTIATE_TEST_SUITE_P(
         WriteCase{"ByteCountMismatch", "01 10 00 01 00 04 07 45 05 00 00 00 01 00 0F 8A 82",
                   "01 90 03 0C 01", 4, 15}),
     [](const auto& info) { return std::string(info.param.name); });
-
-TEST(SimWrites, NewAddressTakesHoldAfterTheEcho) {
-    SimDetector d(1, 117, 1);
-    ASSERT_FALSE(d.respond(hex("01 06 00 00 00 02 08 0B"), 0).empty());
-    EXPECT_TRUE(d.respond(hex(fh::test::StatusTo1), 0).empty());
-    const QByteArray r = joined(d.respond(hex("02 C8 07 00 20 D1 5B 04 05 03 4D 28"), 0));
-    ASSERT_EQ(r.size(), 14);
-    EXPECT_EQ(static_cast<quint8>(r.at(0)), 2);
-}
