@@ -4,15 +4,11 @@
 // main screen would hold.
 #include "detector/detectorrecord.h"
 #include "detector/maintenance.h"
-#include "link/lineworker.h"
-#include "link/requests.h"
+#include "linelog.h"
 #include "link/virtualport.h"
 #include "logging/sumslog.h"
 #include "screens/common/screencontext.h"
-#include "screens/prompts/scriptedprompts.h"
-#include "sim/simbus.h"
 
-#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QWidget>
 
@@ -24,11 +20,8 @@ public:
     // read once over the line so the record holds what the real main screen would.
     explicit FakeMain(std::unique_ptr<SimBus> bus = makeDefaultBus(), quint8 address = 1)
         : bus_(std::move(bus)), sums_(dir_.path()) {
-        worker_ = std::make_unique<LineWorker>([this] {
-            auto p = std::make_unique<VirtualPort>(SteadyClock::instance(), *bus_);
-            port_ = p.get();
-            return p;
-        });
+        worker_ = std::make_unique<LineWorker>(
+            [this] { return std::make_unique<VirtualPort>(SteadyClock::instance(), *bus_); });
         worker_->openPort();
         record.Address = address;
         QSignalSpy done(worker_.get(), &LineWorker::commandDone);
@@ -44,7 +37,6 @@ public:
     }
 
     SimBus& bus() { return *bus_; }
-    VirtualPort& port() { return *port_; }
 
     // ScreenContext
     LineWorker& worker() override { return *worker_; }
@@ -81,7 +73,6 @@ public:
 private:
     QTemporaryDir dir_;
     std::unique_ptr<SimBus> bus_;
-    VirtualPort* port_ = nullptr;
     std::unique_ptr<LineWorker> worker_;
     SumsLog sums_;
     QWidget mainWindow_;

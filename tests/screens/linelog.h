@@ -1,31 +1,88 @@
 #pragma once
-// Helpers for screen tests on the simulated line: the frames the host sent, one command run
-// to its end, and waiting for a condition without a fixed sleep.
+// Shared by the screen tests: a bus that records what it heard, what the line worker hands
+// back, one command run to its end, the message box shown, PDF pages printed, and disposing of a
+// screen.
 #include "link/exchange.h"
 #include "link/lineworker.h"
+#include "link/requests.h"
+#include "screens/prompts/scriptedprompts.h"
+#include "sim/simbus.h"
 
 #include <algorithm>
+#include <atomic>
 #include <functional>
+#include <gtest/gtest.h>
+#include <mutex>
+#include <QCoreApplication>
+#include <QFile>
 #include <QObject>
+#include <QPointer>
+#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTest>
 #include <vector>
 
 namespace fh::test {
 
-// Every frame the worker sends from now on, in order (delivered on the test's thread).
-class SentFrames : public QObject {
+// BIT commands can be left unanswered.
+class RecordingBus final : public LinePeer {
 public:
-    explicit SentFrames(LineWorker& worker) {
-        connect(&worker, &LineWorker::traffic, this, [this](const Traffic& t) {
-            if (t.direction == Traffic::Sent)
-                frames.push_back(t.bytes);
-        });
+    explicit RecordingBus(std::unique_ptr<SimBus> bus) : bus_(std::move(bus)) {}
+    std::vector<ReplySegment> answer(const QByteArray& request, qint64 endUs) override {
+        {
+            std::lock_guard lock(mutex_);
+            heard_.push_back(request);
+        }
+        if (dropBit && request.size() > 4 && quint8(request[1]) == 200 &&
+            quint8(request[4]) == cmd::Bit)
+            return {};
+        return bus_->answer(request, endUs);
+    }
+    std::vector<QByteArray> heard() const {
+        std::lock_guard lock(mutex_);
+        return heard_;
+    }
+    int count(const std::function<bool(const QByteArray&)>& match) const {
+        const auto all = heard();
+        return int(std::count_if(all.begin(), all.end(), match));
+    }
+    SimBus& sim() { return *bus_; }
+    std::atomic<bool> dropBit{false};
+
+private:
+    mutable std::mutex mutex_;
+    std::unique_ptr<SimBus> bus_;
+    std::vector<QByteArray> heard_;
+};
+
+inline bool isStatusTo(const QByteArray& request, int address) {
+    return request == SendCommand(quint8(address), cmd::Status);
+}
+
+// What the worker hands back from now on. Queued and made after a screen, its slots run after
+// the screen's: once a result is counted here, the screen has handled it.
+class LineWatch : public QObject {
+public:
+    explicit LineWatch(LineWorker& w, Qt::ConnectionType type = Qt::AutoConnection) {
+        connect(
+            &w, &LineWorker::cycleDone, this, [this](const Exchange& x) { cycles.push_back(x); },
+            type);
+        connect(
+            &w, &LineWorker::commandDone, this,
+            [this](const Exchange& x) { commands.push_back(x); }, type);
+        connect(
+            &w, &LineWorker::traffic, this,
+            [this](const Traffic& t) {
+                if (t.direction == Traffic::Sent)
+                    sent.push_back(t.bytes);
+            },
+            type);
     }
     int count(const QByteArray& frame) const {
-        return int(std::count(frames.begin(), frames.end(), frame));
+        return int(std::count(sent.begin(), sent.end(), frame));
     }
-    std::vector<QByteArray> frames;
+    std::vector<Exchange> cycles, commands;
+    std::vector<QByteArray> sent;
 };
 
 // Submits one command and waits for its own result.
@@ -43,9 +100,38 @@ inline Exchange RunCommand(LineWorker& worker, const Transaction& t) {
     return {};
 }
 
-// Waits (with events running) until the condition holds; false after a generous limit.
 inline bool WaitFor(const std::function<bool()>& condition, int limitMs = 20000) {
     return QTest::qWaitFor(condition, limitMs);
+}
+
+// Exactly one message box was shown, and it is this one.
+inline testing::AssertionResult OneMessage(const ScriptedPrompts& p, const QString& text,
+                                           const QString& title,
+                                           Prompts::Icon icon = Prompts::Icon::Critical,
+                                           Prompts::Buttons buttons = Prompts::Buttons::Ok) {
+    const auto shown = p.callsOf(ScriptedPrompts::Call::Message);
+    if (shown.size() != 1)
+        return testing::AssertionFailure() << shown.size() << " message boxes";
+    const ScriptedPrompts::Call& m = shown[0];
+    if (m.text != text || m.title != title || m.icon != icon || m.buttons != buttons)
+        return testing::AssertionFailure()
+               << '"' << m.text.toStdString() << "\" titled \"" << m.title.toStdString()
+               << "\" icon " << int(m.icon) << " buttons " << int(m.buttons);
+    return testing::AssertionSuccess();
+}
+
+inline int PdfPages(const QString& path) {
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return -1;
+    return int(QString::fromLatin1(f.readAll()).count(QRegularExpression("/Type\\s*/Page(?!s)")));
+}
+
+// Closes the screen if it is still open and lets it be deleted.
+template <class Screen> void Dispose(QPointer<Screen>& screen) {
+    if (screen)
+        screen->close();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 }
 
 } // namespace fh::test

@@ -22,15 +22,6 @@ void writeLog(FakeMain& ctx, const QByteArray& bytes) {
     f.write(bytes);
 }
 
-int pdfPages(const QString& path) {
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
-        return -1;
-    const QByteArray pdf = f.readAll();
-    return int(pdf.count("/Type /Page\n") + pdf.count("/Type /Page\r") + pdf.count("/Type /Page>") +
-               pdf.count("/Type /Page "));
-}
-
 TEST(LogViewer, LoadsTheWholeFileAndOneMoreLineEnd) {
     struct Case {
         const char* name;
@@ -91,7 +82,7 @@ TEST(LogViewer, PrintsOneImagePerCopyAndNothingOnCancel) {
     const auto prints = ctx.prompts_.callsOf(Call::Print);
     ASSERT_EQ(prints.size(), 1u);
     EXPECT_EQ(prints[0].copies, 3);
-    EXPECT_EQ(pdfPages(ctx.prompts_.pdfPath), 3);
+    EXPECT_EQ(PdfPages(ctx.prompts_.pdfPath), 3);
     EXPECT_TRUE(ctx.prompts_.calls.size() == 3u); // two dialogs, one print, no messages
 }
 

@@ -1,28 +1,21 @@
 #pragma once
 // The real main screen on a line worker to the simulated bus, with scripted prompts, stand-in
-// screens and a fixed log clock. The line runs on a clock ten times faster than the wall, so
-// a failed poll costs 60 ms rather than 600.
-#include "link/lineworker.h"
-#include "link/requests.h"
+// screens and a fixed log clock. The line runs ten times faster than the wall, so a failed
+// poll costs 60 ms rather than 600.
+#include "linelog.h"
 #include "link/virtualport.h"
 #include "screens/main/frmMain.h"
-#include "screens/prompts/scriptedprompts.h"
-#include "sim/simbus.h"
 
-#include <atomic>
 #include <chrono>
-#include <mutex>
 #include <QDir>
-#include <QFile>
 #include <QLabel>
 #include <QTemporaryDir>
-#include <QTest>
 #include <thread>
 
 namespace fh::test {
 
-// Line time that runs `factor` times faster than the wall clock, also while nobody sleeps
-// (a line left alone for 150 ms of wall time has been quiet for 1.5 s).
+// Runs on also while nobody sleeps: a line left alone for 150 ms of wall time has been quiet
+// for 1.5 s.
 class AcceleratedClock final : public Clock {
 public:
     explicit AcceleratedClock(int factor) : factor_(factor) {}
@@ -40,37 +33,6 @@ private:
     int factor_;
     std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now();
 };
-
-// The bus, remembering every request it heard; BIT commands can be left unanswered.
-class RecordingBus final : public LinePeer {
-public:
-    explicit RecordingBus(std::unique_ptr<SimBus> bus) : bus_(std::move(bus)) {}
-    std::vector<ReplySegment> answer(const QByteArray& request, qint64 endUs) override {
-        {
-            std::lock_guard lock(mutex_);
-            heard_.push_back(request);
-        }
-        if (dropBit && request.size() > 4 && quint8(request[1]) == 200 &&
-            quint8(request[4]) == cmd::Bit)
-            return {};
-        return bus_->answer(request, endUs);
-    }
-    std::vector<QByteArray> heard() const {
-        std::lock_guard lock(mutex_);
-        return heard_;
-    }
-    SimBus& sim() { return *bus_; }
-    std::atomic<bool> dropBit{false};
-
-private:
-    mutable std::mutex mutex_;
-    std::unique_ptr<SimBus> bus_;
-    std::vector<QByteArray> heard_;
-};
-
-inline bool isStatusTo(const QByteArray& request, int address) {
-    return request == SendCommand(quint8(address), cmd::Status);
-}
 
 // A stand-in for a screen opened from the main screen: closing it is the way back.
 class StubScreen : public QWidget {
@@ -108,18 +70,12 @@ struct MainRig {
     ScriptedPrompts prompts;
     AcceleratedClock clock{10};
     RecordingBus bus;
-    VirtualPort* port = nullptr;
     std::unique_ptr<LineWorker> worker;
     std::unique_ptr<frmMain> main;
     int exits = 0;
     QByteArray setupReply;     // what the setup stand-in was given
-    bool setupRefuses = false; // the setup stand-in refuses the reply (returns nullptr)
+    bool setupRefuses = false; // the setup stand-in refuses the reply
     QStringList opened;        // stand-ins opened, in order
-
-    static LogClock fixedClock() {
-        return LogClock([] { return QDateTime(QDate(2026, 5, 12), QTime(4, 27, 37)); },
-                        QLocale(QLocale::English, QLocale::UnitedStates));
-    }
 
     explicit MainRig(std::unique_ptr<SimBus> sim = steadyDefaultBus(),
                      const QByteArray& tuningFile = {})
@@ -130,33 +86,26 @@ struct MainRig {
                 f.write(tuningFile);
         }
         worker = std::make_unique<LineWorker>(
-            [this] {
-                auto p = std::make_unique<VirtualPort>(clock, bus);
-                port = p.get();
-                return p;
-            },
-            clock);
-        main = std::make_unique<frmMain>(*worker, prompts, dir.path(), fixedClock());
+            [this] { return std::make_unique<VirtualPort>(clock, bus); }, clock);
+        main = std::make_unique<frmMain>(
+            *worker, prompts, dir.path(),
+            LogClock([] { return QDateTime(QDate(2026, 5, 12), QTime(4, 27, 37)); },
+                     QLocale(QLocale::English, QLocale::UnitedStates)));
         main->exitProgram = [this] { ++exits; };
-        auto stub = [this](const char* name) {
-            return [this, name](ScreenContext& ctx) -> QWidget* {
-                opened << name;
-                return new StubScreen(ctx, name);
-            };
+        auto stub = [this](ScreenContext& ctx, const char* name) -> QWidget* {
+            opened << name;
+            return new StubScreen(ctx, name);
         };
-        main->openers.newAddress = stub("newAddress");
-        main->openers.maintenance = stub("maintenance");
-        main->openers.logViewer = stub("logViewer");
-        main->openers.password = [this](ScreenContext& ctx, QWidget*) -> QWidget* {
-            opened << "password";
-            return new StubScreen(ctx, "password");
-        };
-        main->openers.setup = [this](ScreenContext& ctx, const QByteArray& reply) -> QWidget* {
-            opened << "setup";
+        main->openers.newAddress = [=](ScreenContext& c) { return stub(c, "newAddress"); };
+        main->openers.maintenance = [=](ScreenContext& c) { return stub(c, "maintenance"); };
+        main->openers.logViewer = [=](ScreenContext& c) { return stub(c, "logViewer"); };
+        main->openers.password = [=](ScreenContext& c, QWidget*) { return stub(c, "password"); };
+        main->openers.setup = [=, this](ScreenContext& c, const QByteArray& reply) -> QWidget* {
             setupReply = reply;
-            if (setupRefuses)
-                return nullptr;
-            return new StubScreen(ctx, "setup");
+            if (!setupRefuses)
+                return stub(c, "setup");
+            opened << "setup";
+            return nullptr;
         };
     }
     ~MainRig() {
@@ -171,25 +120,26 @@ struct MainRig {
     bool waitLink(const QString& text) {
         return waitFor([&] { return main->lblCom->text() == text; });
     }
+    bool loadGood() { return load() && waitLink("GOOD"); }
+    void silence(bool on) {
+        if (on)
+            bus.sim().detector(1)->setFaults({.silent = true});
+        else
+            bus.sim().detector(1)->clearFaults();
+    }
     // Waits until the bus has heard `n` more requests matching `match`.
     bool waitHeard(const std::function<bool(const QByteArray&)>& match, int n = 1) {
-        auto count = [&] {
-            int c = 0;
-            for (const QByteArray& r : bus.heard())
-                c += match(r) ? 1 : 0;
-            return c;
-        };
-        const int target = count() + n;
-        return waitFor([&] { return count() >= target; });
+        const int target = bus.count(match) + n;
+        return waitFor([&] { return bus.count(match) >= target; });
     }
-    QByteArray logFile() const {
-        QFile f(QDir(dir.path()).filePath("Ir3Log.txt"));
+    bool waitPolls(int n) {
+        return waitHeard([](const QByteArray& r) { return isStatusTo(r, 1); }, n);
+    }
+    QByteArray file(const char* name) const {
+        QFile f(QDir(dir.path()).filePath(name));
         return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
     }
-    QByteArray tuningFileBytes() const {
-        QFile f(dir.filePath("CommTune.txt"));
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-    }
+    std::string log() const { return file("Ir3Log.txt").toStdString(); }
 };
 
 } // namespace fh::test

@@ -1,12 +1,10 @@
-// The status log as the main screen runs it: the period prompt, captions and notice, the
-// file byte for byte (en_US, a fixed time), records at status changes and minute ticks, the
-// hidden main screen, the bad link, and a file that refuses writes for a while.
+// The status log as the main screen runs it: the period prompt, captions and notice, the file
+// byte for byte (en_US, a fixed time), records at status changes and minute ticks, the hidden
+// main screen, the bad link, and a file that refuses writes for a while.
 #include "logging/logperiod.h"
 #include "mainrig.h"
 #include "screens/main/mainlayout.h"
 
-#include <gtest/gtest.h>
-#include <QLabel>
 #include <QPushButton>
 #include <QTimer>
 
@@ -15,18 +13,17 @@ namespace {
 
 using Call = ScriptedPrompts::Call;
 
-const QByteArray Header =
-    "\r\nAddr. Date        Time          Status   Serial No.\r\n" + QByteArray(70, '-') + "\r\n";
+const std::string Header =
+    "\r\nAddr. Date        Time          Status   Serial No.\r\n" + std::string(70, '-') + "\r\n";
 
 // One record at the rig's fixed time: address 1, 5/12/26, 4:27:37 AM.
-QByteArray record(const char* status, const char* serial) {
-    return QByteArray("1     5/12/26     4:27:37 AM    ") + status + "        " + serial + "\r\n";
+std::string record(const char* status, const char* serial = "20417") {
+    return std::string("1     5/12/26     4:27:37 AM    ") + status + "        " + serial + "\r\n";
 }
 
 TEST(MainStatusLog, StartWith15WritesTheHeaderAndARecordAtOnce) {
     MainRig rig;
-    ASSERT_TRUE(rig.load());
-    ASSERT_TRUE(rig.waitLink("GOOD"));
+    ASSERT_TRUE(rig.loadGood());
     frmMain& m = *rig.main;
     rig.prompts.inputAnswers = {QString("15")};
     m.cmdLog->click();
@@ -39,46 +36,38 @@ TEST(MainStatusLog, StartWith15WritesTheHeaderAndARecordAtOnce) {
     EXPECT_TRUE(m.lblLogOn->isVisible());
     EXPECT_EQ(m.lblLogOn->text(), "Saving detector's data to Ir3Log.txt every 15 minutes...");
     EXPECT_TRUE(m.Timer1->isActive() && m.Timer2->isActive());
-    EXPECT_EQ(rig.logFile().toStdString(), QByteArray(Header + record("N", "20417")).toStdString());
+    EXPECT_EQ(rig.log(), Header + record("N"));
 
-    // Stop: captions back, timers off, nothing written.
     m.cmdLog->click();
     EXPECT_EQ(m.cmdLog->text(), "start &Loging");
     EXPECT_FALSE(m.lblLogOn->isVisible());
     EXPECT_FALSE(m.Timer1->isActive() || m.Timer2->isActive());
     EXPECT_FALSE(m.statusLog().LoggingOn());
-    EXPECT_EQ(rig.logFile().toStdString(), QByteArray(Header + record("N", "20417")).toStdString());
+    EXPECT_EQ(rig.log(), Header + record("N"));
 }
 
 TEST(MainStatusLog, PeriodAnswers) {
     struct Case {
         std::optional<QString> answer;
-        bool starts;
-        int period;
+        int period; // 0: logging does not start
         bool refusedMessage;
     };
-    const Case cases[] = {
-        {QString("2.5"), true, 2, false},        {QString("3.5"), true, 4, false},
-        {QString(" 7 minutes"), true, 7, false}, {QString("0.4"), false, 0, true},
-        {QString("abc"), false, 0, true},        {QString("300"), false, 0, true},
-        {std::nullopt, false, 0, false},         {QString(""), false, 0, false},
-    };
-    for (const Case& c : cases) {
+    for (const Case& c : {Case{"2.5", 2, false}, Case{"3.5", 4, false},
+                          Case{" 7 minutes", 7, false}, Case{"0.4", 0, true}, Case{"abc", 0, true},
+                          Case{"300", 0, true}, Case{std::nullopt, 0, false}, Case{"", 0, false}}) {
+        SCOPED_TRACE(c.answer.value_or("<cancel>").toStdString());
         MainRig rig; // not loaded: no reply yet, so no record at the start
         rig.prompts.inputAnswers = {c.answer};
         rig.main->cmdLog_Click();
-        const QString label = c.answer.value_or("<cancel>");
-        EXPECT_EQ(rig.main->statusLog().LoggingOn(), c.starts) << qPrintable(label);
-        EXPECT_EQ(rig.main->statusLog().LogPeriod(), c.period) << qPrintable(label);
-        EXPECT_EQ(rig.logFile().toStdString(),
-                  QByteArray(c.starts ? Header : QByteArray()).toStdString())
-            << qPrintable(label);
+        EXPECT_EQ(rig.main->statusLog().LoggingOn(), c.period > 0);
+        EXPECT_EQ(rig.main->statusLog().LogPeriod(), c.period);
+        EXPECT_EQ(rig.log(), c.period > 0 ? Header : "");
         const auto messages = rig.prompts.callsOf(Call::Message);
-        ASSERT_EQ(messages.size(), c.refusedMessage ? 1u : 0u) << qPrintable(label);
+        ASSERT_EQ(messages.size(), c.refusedMessage ? 1u : 0u);
         if (c.refusedMessage) {
             EXPECT_EQ(messages[0].text, PeriodRangeMessage);
         }
-        EXPECT_EQ(rig.main->lblLogOn->isVisibleTo(rig.main.get()), c.starts);
+        EXPECT_EQ(rig.main->lblLogOn->isVisibleTo(rig.main.get()), c.period > 0);
     }
 }
 
@@ -92,33 +81,31 @@ TEST(MainStatusLog, RefusedPeriodAfterARunKeepsThePeriodAndStartsNothing) {
     EXPECT_FALSE(m.statusLog().LoggingOn());
     EXPECT_EQ(m.statusLog().LogPeriod(), 5);
     EXPECT_EQ(m.cmdLog->text(), "start &Loging");
-    EXPECT_EQ(rig.logFile().toStdString(), QByteArray(Header).toStdString());
+    EXPECT_EQ(rig.log(), Header);
 }
 
 TEST(MainStatusLog, RecordsAtTicksStatusChangesHiddenScreenAndBadLink) {
     MainRig rig;
-    ASSERT_TRUE(rig.load());
-    ASSERT_TRUE(rig.waitLink("GOOD"));
+    ASSERT_TRUE(rig.loadGood());
     frmMain& m = *rig.main;
-    SimDetector& det = *rig.bus.sim().detector(1);
     auto showStatus = [&](char c) {
-        det.setStatusChar(c);
+        rig.bus.sim().detector(1)->setStatusChar(c);
         return rig.waitFor([&] { return m.detector().StatusChar == quint8(c); });
     };
-    QByteArray want = Header + record("N", "20417");
+    std::string want = Header + record("N");
 
     rig.prompts.inputAnswers = {QString("1")};
     m.cmdLog_Click();
     m.Timer1_Timer(); // period 1: every minute
-    want += record("N", "20417");
+    want += record("N");
     ASSERT_TRUE(showStatus('W'));
-    want += record("W", "20417");
+    want += record("W");
     m.Timer1_Timer();
-    want += record("W", "20417");
+    want += record("W");
     ASSERT_TRUE(showStatus('5')); // remembered, not logged
     ASSERT_TRUE(showStatus('N'));
-    want += record("N", "20417");
-    EXPECT_EQ(rig.logFile().toStdString(), QByteArray(want).toStdString());
+    want += record("N");
+    EXPECT_EQ(rig.log(), want);
 
     // Logging off and the main screen hidden: a change still writes, with a blank serial.
     m.cmdLog_Click();
@@ -127,23 +114,19 @@ TEST(MainStatusLog, RecordsAtTicksStatusChangesHiddenScreenAndBadLink) {
     want += record("A", " ");
     m.screenClosed();
     ASSERT_TRUE(showStatus('N')); // visible and off: nothing
-    EXPECT_EQ(rig.logFile().toStdString(), QByteArray(want).toStdString());
+    EXPECT_EQ(rig.log(), want);
 
-    // A second start with the link bad: a second header, then "D" with an empty serial
-    // (the last reply's status was a letter).
-    SimFaults silent;
-    silent.silent = true;
-    det.setFaults(silent);
+    // A second start with the link bad: a second header, then "D" with an empty serial.
+    rig.silence(true);
     ASSERT_TRUE(rig.waitLink("BAD"));
     rig.prompts.inputAnswers = {QString("2")};
     m.cmdLog_Click();
     want += Header + record("D", "");
     m.Timer1_Timer();
-    EXPECT_EQ(rig.logFile().toStdString(),
-              QByteArray(want).toStdString()); // the first of two minutes
+    EXPECT_EQ(rig.log(), want) << "written on the first of two minutes";
     m.Timer1_Timer();
     want += record("D", "");
-    EXPECT_EQ(rig.logFile().toStdString(), QByteArray(want).toStdString());
+    EXPECT_EQ(rig.log(), want);
 }
 
 TEST(MainStatusLog, AFileThatRefusesWritesWarnsOnceAndLosesNothing) {
@@ -152,7 +135,7 @@ TEST(MainStatusLog, AFileThatRefusesWritesWarnsOnceAndLosesNothing) {
     m.show();
     rig.prompts.inputAnswers = {QString("1")};
     m.cmdLog_Click();
-    ASSERT_EQ(rig.logFile(), Header);
+    ASSERT_EQ(rig.log(), Header);
 
     int attempts = 0;
     m.statusLog().file().setAppender([&](const QString&, const QByteArray&, QString* why) {
@@ -165,14 +148,12 @@ TEST(MainStatusLog, AFileThatRefusesWritesWarnsOnceAndLosesNothing) {
     m.Timer1_Timer();
     EXPECT_GT(attempts, 0);
     EXPECT_TRUE(m.lblNotice->text().contains("Ir3Log.txt")) << qPrintable(m.lblNotice->text());
-    EXPECT_EQ(rig.logFile().toStdString(), QByteArray(Header).toStdString());
-    EXPECT_TRUE(rig.prompts.calls.size() == 1u); // the period prompt only: no message boxes
+    EXPECT_EQ(rig.log(), Header);
+    EXPECT_EQ(rig.prompts.calls.size(), 1u) << "a message box besides the period prompt";
 
     m.statusLog().file().setAppender({}); // writable again
     m.Timer1_Timer();
-    EXPECT_EQ(
-        rig.logFile().toStdString(),
-        QByteArray(Header + record("D", "") + record("D", "") + record("D", "")).toStdString());
+    EXPECT_EQ(rig.log(), Header + record("D", "") + record("D", "") + record("D", ""));
     EXPECT_EQ(m.statusLog().file().pendingBlocks(), 0);
 }
 

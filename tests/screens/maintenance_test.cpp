@@ -7,55 +7,24 @@
 #include "screens/maintenance/lampshape.h"
 #include "sim/simmodels.h"
 
-#include <gtest/gtest.h>
-#include <QCoreApplication>
-#include <QFile>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPointer>
 #include <QPushButton>
-#include <QTest>
 #include <QTimer>
 
 namespace {
 
 using namespace fh;
 using fh::test::FakeMain;
+using fh::test::LineWatch;
+using Call = ScriptedPrompts::Call;
 
-// Collects what the worker hands back. Made after the screen, so its queued slots run after
-// the screen's: once a result is counted here, the screen has handled it.
-class LineWatch : public QObject {
-public:
-    explicit LineWatch(LineWorker& w) {
-        connect(
-            &w, &LineWorker::cycleDone, this, [this](const Exchange& x) { cycles.push_back(x); },
-            Qt::QueuedConnection);
-        connect(
-            &w, &LineWorker::commandDone, this,
-            [this](const Exchange& x) { commands.push_back(x); }, Qt::QueuedConnection);
-        connect(
-            &w, &LineWorker::traffic, this,
-            [this](const Traffic& t) {
-                if (t.direction == Traffic::Sent)
-                    sent.push_back(t.bytes);
-            },
-            Qt::QueuedConnection);
-    }
-    int refreshes() const {
-        return int(std::count_if(cycles.begin(), cycles.end(), [](const Exchange& x) {
-            return quint8(x.request.at(1)) == fn::ReadInput;
-        }));
-    }
-    std::vector<Exchange> cycles, commands;
-    std::vector<QByteArray> sent;
-};
-
-bool isStatusPoll(const QByteArray& f) {
-    return quint8(f.at(1)) == fn::Command && quint8(f.at(4)) == cmd::Status;
-}
 bool isCommand(const QByteArray& f, quint8 code) {
     return quint8(f.at(1)) == fn::Command && quint8(f.at(4)) == code;
+}
+bool isStatusPoll(const QByteArray& f) {
+    return isCommand(f, cmd::Status);
 }
 
 struct Rig {
@@ -64,13 +33,18 @@ struct Rig {
 
     frmMaintenance* open() {
         screen = new frmMaintenance(main, main.mainWindow());
-        watch = std::make_unique<LineWatch>(main.worker());
+        watch = std::make_unique<LineWatch>(main.worker(), Qt::QueuedConnection);
         screen->show();
         return screen;
     }
+    int refreshes() const {
+        return int(std::count_if(watch->cycles.begin(), watch->cycles.end(), [](const Exchange& x) {
+            return quint8(x.request.at(1)) == fn::ReadInput;
+        }));
+    }
     bool refreshes(int n) {
-        const int target = watch->refreshes() + n;
-        return QTest::qWaitFor([&] { return watch->refreshes() >= target; }, 8000);
+        const int target = refreshes() + n;
+        return QTest::qWaitFor([&] { return refreshes() >= target; }, 8000);
     }
     bool commandsDone(int n) {
         const size_t target = watch->commands.size() + n;
@@ -81,6 +55,10 @@ struct Rig {
     void key(char c) { QTest::keyClick(screen->txtSum4Val, c); }
     static void deleteClosed() {
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+    void startLog(const char* period) {
+        main.prompts_.inputAnswers = {QString(period)};
+        key('l');
     }
     QByteArray sumsLog() {
         QFile f(main.dataDir() + "/Ir3SumsLog.txt");
@@ -105,67 +83,26 @@ QString textOf(QWidget* w) {
     return "<?>";
 }
 
-QWidget* child(QWidget* s, const char* name) {
-    auto* w = s->findChild<QWidget*>(name);
-    EXPECT_NE(w, nullptr) << name;
-    return w;
-}
-
 TEST(MaintenanceScreen, DesignState) {
     Rig rig;
     frmMaintenance s(rig.main);
     EXPECT_EQ(s.windowTitle(), "MAINTENANCE SCREEN");
-    struct Row {
-        const char* name;
-        QString text;
-        bool hidden;
-    };
-    const Row rows[] = {
-        {"lblDetM", "", false},
-        {"lblSta", "Status", false},
-        {"lblgain", "Gain", false},
-        {"lblA", "Addr.", false},
-        {"lblSerial", "Serial No.", false},
-        {"lblVoltage", "Voltage", false},
-        {"lblTempe", "Temp.", false},
-        {"lblDetS", "", false},
-        {"lblDetS2", "", false},
-        {"lblDetGain", "", false},
-        {"lblAddr", "", false},
-        {"lblserNum", "", false},
-        {"lblVol", "", false},
-        {"lblTemp", "", false},
-        {"FrSums", "INPUT REGISTERS", false},
-        {"lblSum45", "SUM4", false},
-        {"txtSum4Val", "0.00", false},
-        {"lblSum5", "SUM45", false},
-        {"txtSum45Val", "0.00", false},
-        {"lblSum4", "SUM5", false},
-        {"txtSum5Val", "0.00", false},
-        {"lblN4", "NOISE4", false},
-        {"txtN4Val", "0.0", false},
-        {"lblN45", "NOISE45", false},
-        {"txtN45Val", "0.0", false},
-        {"lblN5", "NOISE5", false},
-        {"txtN5Val", "0.0", false},
-        {"FrBit", "BIT Sum Values", true},
-        {"lblBitSum4", "", false},
-        {"lblBitSum45", "", false},
-        {"lblBitSum5", "", false},
-        {"lblLogOn", "", true},
-        {"lblVer", "", true},
-        {"cmdBIT", "&BIT", false},
-        {"cmdLogSums", "start &Log", false},
-        {"cmdV", "&Version", false},
-        {"cmdClose", "&Close", false},
-        {"lblCom", "", false},
-    };
-    for (const Row& r : rows) {
-        QWidget* w = child(&s, r.name);
-        if (!w)
-            continue;
-        EXPECT_EQ(textOf(w), r.text) << r.name;
-        EXPECT_EQ(w->isHidden(), r.hidden) << r.name;
+    const QStringList texts =
+        QString("lblDetM=|lblSta=Status|lblgain=Gain|lblA=Addr.|lblSerial=Serial No.|"
+                "lblVoltage=Voltage|lblTempe=Temp.|lblDetS=|lblDetS2=|lblDetGain=|lblAddr=|"
+                "lblserNum=|lblVol=|lblTemp=|FrSums=INPUT REGISTERS|lblSum45=SUM4|"
+                "txtSum4Val=0.00|lblSum5=SUM45|txtSum45Val=0.00|lblSum4=SUM5|txtSum5Val=0.00|"
+                "lblN4=NOISE4|txtN4Val=0.0|lblN45=NOISE45|txtN45Val=0.0|lblN5=NOISE5|txtN5Val=0.0|"
+                "FrBit=BIT Sum Values|lblBitSum4=|lblBitSum45=|lblBitSum5=|lblLogOn=|lblVer=|"
+                "cmdBIT=&BIT|cmdLogSums=start &Log|cmdV=&Version|cmdClose=&Close|lblCom=")
+            .split('|');
+    const QStringList hidden = {"FrBit", "lblLogOn", "lblVer"};
+    for (const QString& row : texts) {
+        const QString name = row.section('=', 0, 0);
+        auto* w = s.findChild<QWidget*>(name);
+        ASSERT_NE(w, nullptr) << qPrintable(name);
+        EXPECT_EQ(textOf(w), row.section('=', 1)) << qPrintable(name);
+        EXPECT_EQ(w->isHidden(), hidden.contains(name)) << qPrintable(name);
     }
     EXPECT_EQ(s.lblDetM->palette().color(QPalette::Window), QColor(255, 224, 192));
     EXPECT_EQ(s.lblVer->palette().color(QPalette::Window), QColor(192, 192, 192));
@@ -183,9 +120,7 @@ TEST(MaintenanceScreen, DesignState) {
     auto topToBottom = [](std::vector<QWidget*> ws, QWidget* parent) {
         for (size_t i = 0; i < ws.size(); ++i) {
             EXPECT_EQ(ws[i]->parentWidget(), parent) << ws[i]->objectName().toStdString();
-            if (i > 0) {
-                EXPECT_GT(ws[i]->y(), ws[i - 1]->y()) << ws[i]->objectName().toStdString();
-            }
+            EXPECT_TRUE(i == 0 || ws[i]->y() > ws[i - 1]->y()) << ws[i]->objectName().toStdString();
         }
     };
     leftToRight({s.lblSta, s.lblgain, s.lblA, s.lblSerial, s.lblVoltage, s.lblTempe});
@@ -203,49 +138,40 @@ TEST(MaintenanceScreen, DesignState) {
     EXPECT_GT(s.Shape2->y(), s.lblCom->geometry().bottom());
 }
 
-struct TrafficCase {
-    quint8 address;
-    const char* model;
-    int registers;
-};
-class MaintenanceLine : public ::testing::TestWithParam<TrafficCase> {};
-
-TEST_P(MaintenanceLine, OnlyReadInputsWhileOpenThenStatusPollResumes) {
-    const TrafficCase c = GetParam();
-    Rig rig(makeDefaultBus(), c.address);
-    ASSERT_EQ(rig.main.record.ModelName, c.model);
-    rig.open();
-    ASSERT_TRUE(rig.refreshes(3));
-    std::vector<QByteArray> open = rig.watch->sent;
-    // The status poll that was in flight when the screen opened finishes first.
-    while (!open.empty() && isStatusPoll(open.front()))
-        open.erase(open.begin());
-    ASSERT_GE(open.size(), 3u);
-    for (const QByteArray& f : open) {
-        ASSERT_EQ(f.size(), 8);
-        EXPECT_EQ(quint8(f[0]), c.address);
-        EXPECT_EQ(quint8(f[1]), fn::ReadInput);
-        EXPECT_EQ(quint8(f[2]) << 8 | quint8(f[3]), 0);
-        EXPECT_EQ(quint8(f[4]) << 8 | quint8(f[5]), c.registers);
-    }
-
-    const size_t atClose = rig.watch->sent.size();
-    rig.screen->cmdClose->click();
-    EXPECT_EQ(rig.main.closed, 1);
-    EXPECT_TRUE(rig.main.mainWindow()->isVisible());
-    auto statusPolls = [&] {
-        return std::count_if(rig.watch->sent.begin() + atClose, rig.watch->sent.end(),
-                             isStatusPoll);
+TEST(MaintenanceScreen, OnlyReadInputsWhileOpenThenStatusPollResumes) {
+    struct Case {
+        quint8 address;
+        const char* model;
+        char registers;
     };
-    ASSERT_TRUE(QTest::qWaitFor([&] { return statusPolls() >= 3; }, 8000));
-    auto first =
-        std::find_if(rig.watch->sent.begin() + atClose, rig.watch->sent.end(), isStatusPoll);
-    EXPECT_TRUE(std::all_of(first, rig.watch->sent.end(), isStatusPoll));
-}
+    for (const Case& c : {Case{1, "Zorvan A2", 15}, Case{2, "Zorvan C1", 22}}) {
+        SCOPED_TRACE(c.model);
+        Rig rig(makeDefaultBus(), c.address);
+        ASSERT_EQ(rig.main.record.ModelName, c.model);
+        rig.open();
+        ASSERT_TRUE(rig.refreshes(3));
+        const std::vector<QByteArray>& sent = rig.watch->sent;
+        // The status poll that was in flight when the screen opened finishes first.
+        auto f = std::find_if_not(sent.begin(), sent.end(), isStatusPoll);
+        ASSERT_GE(sent.end() - f, 3);
+        const QByteArray head =
+            QByteArray(1, char(c.address)) + char(fn::ReadInput) + QByteArray(3, 0) + c.registers;
+        for (; f != sent.end(); ++f) {
+            EXPECT_EQ(f->size(), 8);
+            EXPECT_EQ(f->left(6), head);
+        }
 
-INSTANTIATE_TEST_SUITE_P(Models, MaintenanceLine,
-                         ::testing::Values(TrafficCase{1, "Zorvan A2", 15},
-                                           TrafficCase{2, "Zorvan C1", 22}));
+        const size_t atClose = sent.size();
+        rig.screen->cmdClose->click();
+        EXPECT_EQ(rig.main.closed, 1);
+        EXPECT_TRUE(rig.main.mainWindow()->isVisible());
+        ASSERT_TRUE(QTest::qWaitFor(
+            [&] { return std::count_if(sent.begin() + atClose, sent.end(), isStatusPoll) >= 3; },
+            8000));
+        EXPECT_TRUE(std::all_of(std::find_if(sent.begin() + atClose, sent.end(), isStatusPoll),
+                                sent.end(), isStatusPoll));
+    }
+}
 
 std::map<QString, QString> valueTexts(frmMaintenance* s) {
     std::map<QString, QString> out;
@@ -277,43 +203,39 @@ TEST(MaintenanceScreen, ShowsReadingsKeepsThemOnExceptionAndSilence) {
     frmMaintenance* s = rig.open();
     ASSERT_TRUE(rig.refreshes(1));
 
-    const std::map<QString, QString> expected = {
-        {"lblDetM", "Model  Zorvan C1"},
-        {"lblDetS", "W"},
-        {"lblDetS2", "F"},
-        {"lblDetGain", "1"},
-        {"lblAddr", "2"},
-        {"lblserNum", "65535"},
-        {"lblVol", "24.1"},
-        {"lblTemp", "-5"},
-        {"txtSum4Val", "1.23"},
-        {"txtSum45Val", "22.50"},
-        {"txtSum5Val", "1234.57"},
-        {"txtN4Val", "3"},
-        {"txtN45Val", "4"},
-        {"txtN5Val", "255"},
-        {"lblBitSum4", "4210.50"},
-        {"lblBitSum45", "0.00"},
-        {"lblBitSum5", "88.00"},
-    };
+    const std::map<QString, QString> expected = {{"lblDetM", "Model  Zorvan C1"},
+                                                 {"lblDetS", "W"},
+                                                 {"lblDetS2", "F"},
+                                                 {"lblDetGain", "1"},
+                                                 {"lblAddr", "2"},
+                                                 {"lblserNum", "65535"},
+                                                 {"lblVol", "24.1"},
+                                                 {"lblTemp", "-5"},
+                                                 {"txtSum4Val", "1.23"},
+                                                 {"txtSum45Val", "22.50"},
+                                                 {"txtSum5Val", "1234.57"},
+                                                 {"txtN4Val", "3"},
+                                                 {"txtN45Val", "4"},
+                                                 {"txtN5Val", "255"},
+                                                 {"lblBitSum4", "4210.50"},
+                                                 {"lblBitSum45", "0.00"},
+                                                 {"lblBitSum5", "88.00"}};
     EXPECT_EQ(valueTexts(s), expected);
     EXPECT_EQ(s->lblCom->text(), "GOOD");
     EXPECT_EQ(s->Shape2->fillColor(), colour::Green);
     EXPECT_EQ(rig.main.readings.SerialNumber, 65535);
     EXPECT_EQ(rig.main.readings.Temperature, -5);
 
-    // An exception reply: the link is good, nothing else changes.
     d.setInput(11, 25);
     d.setFaults(SimFaults{.exceptionFunction = 0x84, .exceptionCode = 2});
-    ASSERT_TRUE(rig.refreshes(2));
+    ASSERT_TRUE(rig.refreshes(2)); // the first may have been answered before the fault
     EXPECT_EQ(rig.watch->cycles.back().reply.size(), 5);
     EXPECT_EQ(valueTexts(s), expected);
     EXPECT_EQ(s->lblCom->text(), "GOOD");
     EXPECT_EQ(s->Shape2->fillColor(), colour::Green);
 
     d.setFaults(SimFaults{.silent = true});
-    ASSERT_TRUE(rig.refreshes(2)); // the first may have been answered before the fault
-
+    ASSERT_TRUE(rig.refreshes(2));
     EXPECT_EQ(s->lblCom->text(), "BAD");
     EXPECT_EQ(s->Shape2->fillColor(), colour::Red);
     EXPECT_EQ(valueTexts(s), expected);
@@ -331,40 +253,33 @@ TEST(MaintenanceScreen, ShortModelKeepsTheBitSumsItNeverRead) {
     EXPECT_EQ(s->txtSum4Val->text(), QString::number(rig.main.readings.Sum4, 'f', 2));
 }
 
-struct BitCase {
-    const char* name;
-    bool lampGreen;
-    int shortReply; // -1: whole reply
-    bool frameShown;
-};
-class MaintenanceBit : public ::testing::TestWithParam<BitCase> {};
-
-TEST_P(MaintenanceBit, FrameOnlyForThisExchangesEcho) {
-    const BitCase c = GetParam();
-    Rig rig(makeDefaultBus(), 2);
-    rig.main.record.LinkGood = c.lampGreen;
-    frmMaintenance* s = rig.open();
-    ASSERT_TRUE(rig.refreshes(1));
-    rig.detector().setFaults(SimFaults{.shortReply = c.shortReply});
-    rig.key('b');
-    if (c.lampGreen) {
-        ASSERT_TRUE(rig.commandsDone(1));
-    }
-    ASSERT_TRUE(rig.refreshes(2));
-    const auto bits = std::count_if(rig.watch->sent.begin(), rig.watch->sent.end(),
-                                    [](const QByteArray& f) { return isCommand(f, cmd::Bit); });
-    EXPECT_EQ(bits, c.lampGreen ? 1 : 0);
-    EXPECT_EQ(!s->FrBit->isHidden(), c.frameShown);
-    if (c.frameShown) {
-        EXPECT_EQ(s->lblBitSum4->text(), "4210.50");
+TEST(MaintenanceScreen, BitFrameOnlyForThisExchangesEcho) {
+    struct Case {
+        bool lampGreen;
+        int shortReply; // -1: whole reply
+        bool frameShown;
+    };
+    for (const Case& c : {Case{false, -1, false}, Case{true, -1, true}, Case{true, 4, false}}) {
+        SCOPED_TRACE(testing::Message() << c.lampGreen << c.shortReply);
+        Rig rig(makeDefaultBus(), 2);
+        rig.main.record.LinkGood = c.lampGreen;
+        frmMaintenance* s = rig.open();
+        ASSERT_TRUE(rig.refreshes(1));
+        rig.detector().setFaults(SimFaults{.shortReply = c.shortReply});
+        rig.key('b');
+        if (c.lampGreen) {
+            ASSERT_TRUE(rig.commandsDone(1));
+        }
+        ASSERT_TRUE(rig.refreshes(2));
+        EXPECT_EQ(std::count_if(rig.watch->sent.begin(), rig.watch->sent.end(),
+                                [](const QByteArray& f) { return isCommand(f, cmd::Bit); }),
+                  c.lampGreen ? 1 : 0);
+        EXPECT_EQ(!s->FrBit->isHidden(), c.frameShown);
+        if (c.frameShown) {
+            EXPECT_EQ(s->lblBitSum4->text(), "4210.50");
+        }
     }
 }
-
-INSTANTIATE_TEST_SUITE_P(Cases, MaintenanceBit,
-                         ::testing::Values(BitCase{"RedLampDoesNothing", false, -1, false},
-                                           BitCase{"EchoShowsFrame", true, -1, true},
-                                           BitCase{"NoEchoNoFrame", true, 4, false}),
-                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST(MaintenanceScreen, VersionTextOnlyFromItsOwnReply) {
     Rig rig(makeDefaultBus(), 2);
@@ -380,11 +295,10 @@ TEST(MaintenanceScreen, VersionTextOnlyFromItsOwnReply) {
         int replySize; // 0: no reply
         const char* shows;
     };
-    const Step steps[] = {{"ABCDEFGHI", false, 20, "ABCDEFGHI"},
-                          {"", false, 11, ""},
-                          {"ABCDEFGHI", false, 20, "ABCDEFGHI"},
-                          {"ABCDEFGHI", true, 0, ""}};
-    for (const Step& step : steps) {
+    for (const Step& step :
+         {Step{"ABCDEFGHI", false, 20, "ABCDEFGHI"}, Step{"", false, 11, ""},
+          Step{"ABCDEFGHI", false, 20, "ABCDEFGHI"}, Step{"ABCDEFGHI", true, 0, ""}}) {
+        SCOPED_TRACE(step.replySize);
         rig.detector().setVersion(step.version);
         rig.detector().setFaults(SimFaults{.silent = step.silent});
         rig.key(step.silent ? 'V' : 'v');
@@ -392,8 +306,8 @@ TEST(MaintenanceScreen, VersionTextOnlyFromItsOwnReply) {
         const Exchange& x = rig.watch->commands.back();
         EXPECT_EQ(x.request, SendCommand(2, cmd::Version));
         EXPECT_EQ(x.reply.size(), step.replySize);
-        EXPECT_FALSE(s->lblVer->isHidden()) << step.replySize;
-        EXPECT_EQ(s->lblVer->text(), step.shows) << step.replySize;
+        EXPECT_FALSE(s->lblVer->isHidden());
+        EXPECT_EQ(s->lblVer->text(), step.shows);
         EXPECT_TRUE(shown->isActive());
         EXPECT_EQ(shown->interval(), 4000);
     }
@@ -406,26 +320,22 @@ TEST(MaintenanceScreen, VersionTextOnlyFromItsOwnReply) {
     EXPECT_TRUE(QTest::qWaitFor([&] { return s->lblVer->isHidden(); }, 5000));
 }
 
-class MaintenanceKeys : public ::testing::TestWithParam<std::pair<int, bool>> {};
-
-TEST_P(MaintenanceKeys, CloseKeysAndOthers) {
-    const auto [key, closes] = GetParam();
-    Rig rig;
-    rig.open();
-    if (key == Qt::Key_Escape)
-        rig.key(int(Qt::Key_Escape));
-    else
-        rig.key(char(key));
-    Rig::deleteClosed();
-    EXPECT_EQ(rig.screen.isNull(), closes);
-    EXPECT_EQ(rig.main.closed, closes ? 1 : 0);
-    EXPECT_EQ(rig.main.mainWindow()->isVisible(), closes);
+TEST(MaintenanceScreen, EscapeAndCCloseOtherKeysDoNot) {
+    for (const auto& [key, closes] :
+         {std::pair{'\x1b', true}, {'c', true}, {'C', true}, {'x', false}}) {
+        SCOPED_TRACE(key);
+        Rig rig;
+        rig.open();
+        if (key == '\x1b')
+            rig.key(int(Qt::Key_Escape));
+        else
+            rig.key(key);
+        Rig::deleteClosed();
+        EXPECT_EQ(rig.screen.isNull(), closes);
+        EXPECT_EQ(rig.main.closed, closes ? 1 : 0);
+        EXPECT_EQ(rig.main.mainWindow()->isVisible(), closes);
+    }
 }
-
-INSTANTIATE_TEST_SUITE_P(Keys, MaintenanceKeys,
-                         ::testing::Values(std::pair{int(Qt::Key_Escape), true},
-                                           std::pair{int('c'), true}, std::pair{int('C'), true},
-                                           std::pair{int('x'), false}));
 
 // Address 5, status N, fault N, serial 1234, sums 1.234, 22.5, 333.33.
 std::unique_ptr<SimBus> sumsBus() {
@@ -449,11 +359,9 @@ TEST(MaintenanceSumsLog, RecordsHeadersPeriodsAndStatusChanges) {
     Rig rig(sumsBus(), 5);
     frmMaintenance* s = rig.open();
     ASSERT_TRUE(rig.refreshes(1));
-    SumsLog& log = rig.main.sumsLog();
 
-    rig.main.prompts_.inputAnswers = {QString("1")};
-    rig.key('l');
-    const auto inputs = rig.main.prompts_.callsOf(ScriptedPrompts::Call::Input);
+    rig.startLog("1");
+    const auto inputs = rig.main.prompts_.callsOf(Call::Input);
     ASSERT_EQ(inputs.size(), 1u);
     EXPECT_EQ(inputs[0].text, "Enter LogFile Period in minutes");
     EXPECT_EQ(inputs[0].defaultText, "15");
@@ -462,8 +370,7 @@ TEST(MaintenanceSumsLog, RecordsHeadersPeriodsAndStatusChanges) {
     EXPECT_FALSE(s->lblLogOn->isHidden());
     EXPECT_EQ(s->lblLogOn->text(), "Saving data to Ir3SumsLog.txt every 1 minutes...");
 
-    const QByteArray header = "\r\n"
-                              "Addr. Date        Time          Status   SerialNo.\r\n" +
+    const QByteArray header = "\r\nAddr. Date        Time          Status   SerialNo.\r\n" +
                               QByteArray(46, ' ') + "Sum4      Sum45       Sum5\r\n" +
                               QByteArray(81, '-') + "\r\n";
     QByteArray file = rig.sumsLog();
@@ -478,19 +385,17 @@ TEST(MaintenanceSumsLog, RecordsHeadersPeriodsAndStatusChanges) {
     EXPECT_EQ(rec.mid(40, 7), " 1234 1");
     EXPECT_EQ(rec.mid(46), "1.2       22.5        333.3\r\n");
 
-    // Period 1: the next record on the first tick.
-    s->Timer3_Timer();
+    s->Timer3_Timer(); // period 1: a record on the first tick
     EXPECT_EQ(records(rig.sumsLog()).size(), 2);
 
-    // Off, then on again with 3: a second header, a record at once, the next on the third tick.
     rig.key('L');
     EXPECT_EQ(s->cmdLogSums->text(), "start &Loging");
     EXPECT_TRUE(s->lblLogOn->isHidden());
     EXPECT_FALSE(s->Timer3->isActive());
     s->Timer3_Timer();
     EXPECT_EQ(records(rig.sumsLog()).size(), 2);
-    rig.main.prompts_.inputAnswers = {QString("3")};
-    rig.key('l');
+    // On again with 3: a second header, a record at once, the next on the third tick.
+    rig.startLog("3");
     EXPECT_TRUE(s->Timer3->isActive());
     EXPECT_EQ(rig.sumsLog().count("Addr."), 2);
     EXPECT_EQ(records(rig.sumsLog()).size(), 3);
@@ -502,7 +407,7 @@ TEST(MaintenanceSumsLog, RecordsHeadersPeriodsAndStatusChanges) {
     rig.detector().setStatusChar('W');
     ASSERT_TRUE(QTest::qWaitFor([&] { return records(rig.sumsLog()).size() == 4; }, 8000));
     EXPECT_EQ(records(rig.sumsLog()).back().mid(32, 2), "WN");
-    EXPECT_EQ(log.SumsLogMinuteCount(), 2);
+    EXPECT_EQ(rig.main.sumsLog().SumsLogMinuteCount(), 2);
     s->Timer3_Timer();
     EXPECT_EQ(records(rig.sumsLog()).size(), 5);
 }
@@ -515,18 +420,17 @@ TEST(MaintenanceSumsLog, PeriodAnswers) {
         std::optional<QString> answer;
         bool message;
     };
-    const Case refused[] = {{"0.4", true},         {"", false},   {"abc", true},
-                            {std::nullopt, false}, {"300", true}, {"  ", false}};
-    for (const Case& c : refused) {
-        const size_t before = rig.main.prompts_.callsOf(ScriptedPrompts::Call::Message).size();
+    for (const Case& c : {Case{"0.4", true}, Case{"", false}, Case{"abc", true},
+                          Case{std::nullopt, false}, Case{"300", true}, Case{"  ", false}}) {
+        SCOPED_TRACE(c.answer.value_or("<cancel>").toStdString());
+        const size_t before = rig.main.prompts_.callsOf(Call::Message).size();
         rig.main.prompts_.inputAnswers = {c.answer};
         s->cmdLogSums->click();
-        const auto messages = rig.main.prompts_.callsOf(ScriptedPrompts::Call::Message);
-        const QString what = c.answer.value_or("<cancel>");
-        EXPECT_FALSE(log.SumsLoggingOn()) << what.toStdString();
-        EXPECT_EQ(s->cmdLogSums->text(), "start &Log") << what.toStdString();
-        EXPECT_TRUE(s->lblLogOn->isHidden()) << what.toStdString();
-        ASSERT_EQ(messages.size() - before, c.message ? 1u : 0u) << what.toStdString();
+        const auto messages = rig.main.prompts_.callsOf(Call::Message);
+        EXPECT_FALSE(log.SumsLoggingOn());
+        EXPECT_EQ(s->cmdLogSums->text(), "start &Log");
+        EXPECT_TRUE(s->lblLogOn->isHidden());
+        ASSERT_EQ(messages.size() - before, c.message ? 1u : 0u);
         if (c.message) {
             EXPECT_EQ(messages.back().text, PeriodRangeMessage);
         }
@@ -543,8 +447,7 @@ TEST(MaintenanceSumsLog, PeriodAnswers) {
 TEST(MaintenanceSumsLog, LoggingOutlivesTheScreenButTheButtonStartsFromItsDesign) {
     Rig rig;
     rig.open();
-    rig.main.prompts_.inputAnswers = {QString("1")};
-    rig.key('l');
+    rig.startLog("1");
     ASSERT_TRUE(rig.main.sumsLog().SumsLoggingOn());
     rig.key('c');
     Rig::deleteClosed();
@@ -554,11 +457,11 @@ TEST(MaintenanceSumsLog, LoggingOutlivesTheScreenButTheButtonStartsFromItsDesign
     frmMaintenance* s = rig.open();
     EXPECT_EQ(s->cmdLogSums->text(), "start &Log");
     EXPECT_TRUE(s->lblLogOn->isHidden());
-    const size_t inputs = rig.main.prompts_.callsOf(ScriptedPrompts::Call::Input).size();
+    const size_t inputs = rig.main.prompts_.callsOf(Call::Input).size();
     rig.key('l');
     EXPECT_FALSE(rig.main.sumsLog().SumsLoggingOn());
     EXPECT_EQ(s->cmdLogSums->text(), "start &Loging");
-    EXPECT_EQ(rig.main.prompts_.callsOf(ScriptedPrompts::Call::Input).size(), inputs);
+    EXPECT_EQ(rig.main.prompts_.callsOf(Call::Input).size(), inputs);
 }
 
 TEST(MaintenanceSumsLog, FailedWritesWarnAndAreAppendedLater) {
@@ -571,8 +474,7 @@ TEST(MaintenanceSumsLog, FailedWritesWarnAndAreAppendedLater) {
             *error = "No space left on device";
         return qint64(0);
     });
-    rig.main.prompts_.inputAnswers = {QString("1")};
-    rig.key('l');
+    rig.startLog("1");
     EXPECT_FALSE(s->lblNotice->isHidden());
     const QString warning = s->lblNotice->text();
     EXPECT_FALSE(warning.isEmpty());
@@ -604,8 +506,7 @@ TEST(MaintenanceScreen, ClosingWithExchangesInFlightIsSafe) {
         8000));
 
     // Deleted without being closed, right after it took the line.
-    frmMaintenance* s = rig.open();
-    delete s;
+    delete rig.open();
     EXPECT_TRUE(rig.refreshes(2));
 }
 

@@ -1,37 +1,20 @@
 // The setup screen on the simulated bus: what each model shows, what OK writes and how its
 // outcome is told, Cancel, printing, and replies that must not open the screen.
+#include "fakemain.h"
 #include "link/crc.h"
-#include "screens/fakemain.h"
-#include "screens/linelog.h"
 #include "screens/setup/frmSetup.h"
 
-#include <gtest/gtest.h>
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
-#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPointer>
 #include <QPushButton>
-#include <QRegularExpression>
-#include <QTemporaryDir>
 
+namespace fh::test {
 namespace {
 
-using fh::frmSetup;
-using fh::Prompts;
-using fh::ScriptedPrompts;
-using fh::test::FakeMain;
 using Call = ScriptedPrompts::Call;
-
-QByteArray SetupReply(quint8 address, const std::vector<quint16>& regs) {
-    QByteArray body;
-    body.append(char(address)).append(char(3)).append(char(2 * regs.size()));
-    for (quint16 r : regs)
-        body.append(char(r >> 8)).append(char(r & 0xFF));
-    return fh::withCrc(body);
-}
 
 QByteArray Bytes(std::initializer_list<int> bytes) {
     QByteArray out;
@@ -40,18 +23,11 @@ QByteArray Bytes(std::initializer_list<int> bytes) {
     return out;
 }
 
-// Closes the screen if it is still open and lets it be deleted.
-void Dispose(QPointer<frmSetup>& screen) {
-    if (screen)
-        screen->close();
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-}
-
-bool SetupScreenExists() {
-    for (QWidget* w : QApplication::topLevelWidgets())
-        if (w->objectName() == QLatin1String("frmSetup"))
-            return true;
-    return false;
+QByteArray SetupReply(quint8 address, const std::vector<quint16>& regs) {
+    QByteArray body = Bytes({address, 3, int(2 * regs.size())});
+    for (quint16 r : regs)
+        body.append(char(r >> 8)).append(char(r & 0xFF));
+    return withCrc(body);
 }
 
 struct Flag {
@@ -60,21 +36,17 @@ struct Flag {
 };
 constexpr Flag Flags[] = {{"chkAlarmL", 0x01}, {"chkAccOnWarn", 0x02}, {"chkAutoBit", 0x04},
                           {"chkAccBit", 0x08}, {"chkRBit", 0x10},      {"chkEOL", 0x80}};
-const char* const SensLists[] = {"cmbSens", "cmbMI",         "cmbSensFast",
-                                 "cmbMI3",  "cmbSensSingle", "cmbUVIR"};
-
-struct RowCase {
-    const char* model;
-    std::vector<quint16> regs;
-    const char* list;
-    const char* sensitivity;
-    const char* delay;    // nullptr: delay hidden
-    const char* heatMode; // nullptr: heat lists hidden
-    const char* heatOn;
-    bool sixFlags;
-};
 
 TEST(SetupScreen, ShowsTheModelsRow) {
+    struct RowCase {
+        const char* model;
+        std::vector<quint16> regs;
+        const char *list, *sensitivity;
+        const char* delay;    // nullptr: delay hidden
+        const char* heatMode; // nullptr: heat lists hidden
+        const char* heatOn;
+        bool sixFlags;
+    };
     const RowCase cases[] = {
         {"Zorvan A2", {0xFF70}, "cmbSensFast", "10", "30", nullptr, nullptr, false},
         {"Zorvan A2", {0x0010}, "cmbSensFast", "2.5", "A", nullptr, nullptr, false},
@@ -86,8 +58,7 @@ TEST(SetupScreen, ShowsTheModelsRow) {
         {"Zorvan C1", {0x4505, 0, 1, 15}, "cmbSens", "45", nullptr, "AUTO", "15", true},
         {"Zorvan C2", {0x0000, 0, 7, 12}, "cmbSens", "15", nullptr, "", "", true},
         {"Zorvan D1", {0x9300}, "cmbSens", "15", nullptr, nullptr, nullptr, true},
-        {"Not a model", {0x7300}, "cmbSens", "60", nullptr, nullptr, nullptr, true},
-    };
+        {"Not a model", {0x7300}, "cmbSens", "60", nullptr, nullptr, nullptr, true}};
     FakeMain main;
     for (const RowCase& c : cases) {
         SCOPED_TRACE(std::string(c.model) + " " + std::to_string(c.regs[0]));
@@ -100,11 +71,11 @@ TEST(SetupScreen, ShowsTheModelsRow) {
         EXPECT_EQ(s->lblserNum->text(), "31208");
         EXPECT_EQ(s->lblAddress->text(), "1");
 
-        const QRect place = s->cmbSens->geometry();
-        for (const char* name : SensLists) {
+        for (const char* name :
+             {"cmbSens", "cmbMI", "cmbSensFast", "cmbMI3", "cmbSensSingle", "cmbUVIR"}) {
             auto* list = s->findChild<QComboBox*>(name);
             ASSERT_TRUE(list) << name;
-            EXPECT_EQ(list->geometry(), place) << name;
+            EXPECT_EQ(list->geometry(), s->cmbSens->geometry()) << name;
             EXPECT_EQ(list->isVisible(), QLatin1String(name) == QLatin1String(c.list)) << name;
             EXPECT_EQ(list->isEditable(), QLatin1String(name) != QLatin1String("cmbSens"));
         }
@@ -121,12 +92,11 @@ TEST(SetupScreen, ShowsTheModelsRow) {
             EXPECT_EQ(s->cmbHeatOn->currentText(), c.heatOn);
         }
 
-        const quint8 hi = quint8(c.regs[0] >> 8);
         int shown = 0;
         for (const Flag& f : Flags) {
             auto* box = s->findChild<QCheckBox*>(f.name);
             ASSERT_TRUE(box) << f.name;
-            EXPECT_EQ(box->isChecked(), (hi & f.mask) != 0) << f.name;
+            EXPECT_EQ(box->isChecked(), ((c.regs[0] >> 8) & f.mask) != 0) << f.name;
             shown += box->isVisible();
         }
         EXPECT_EQ(shown, c.sixFlags ? 6 : 3);
@@ -163,98 +133,78 @@ TEST(SetupScreen, SecondOpeningKeepsNoTraceOfTheFirst) {
 // The main screen at one detector of the default bus, its poll cycle held so that nothing
 // but the screen's own requests reaches the line (and faults count only those).
 struct LineRig {
-    explicit LineRig(quint8 address) : main(fh::makeDefaultBus(), address), address(address) {
+    explicit LineRig(quint8 address) : main(makeDefaultBus(), address), address(address) {
         main.worker().setHeld(true);
     }
-    fh::SimDetector& detector() { return *main.bus().detector(address); }
+    SimDetector& detector() { return *main.bus().detector(address); }
     std::vector<quint16> holding() {
         std::vector<quint16> out;
-        for (int r = 0; r < fh::SimDetector::HoldingCount; ++r)
+        for (int r = 0; r < SimDetector::HoldingCount; ++r)
             out.push_back(detector().holding(r));
         return out;
     }
     QByteArray readSetup() {
-        const fh::Exchange x =
-            fh::test::RunCommand(main.worker(), {fh::Pattern::ButtonRead,
-                                                 fh::ReadSetup(address, main.record.ModelName)});
-        return x.reply;
+        return RunCommand(main.worker(),
+                          {Pattern::ButtonRead, ReadSetup(address, main.record.ModelName)})
+            .reply;
     }
     QPointer<frmSetup> open() { return frmSetup::open(main, readSetup()); }
     FakeMain main;
     quint8 address;
 };
 
-struct WriteCase {
-    const char* what;
-    quint8 address;
-    std::vector<quint16> before; // setup registers 1..
-    std::function<void(frmSetup&)> edit;
-    QByteArray frame;
-    std::vector<quint16> after;
-    const char* reopened; // the sensitivity shown when the screen is opened again
-};
-
-void Pick(QComboBox* list, const char* text) {
-    list->setCurrentIndex(list->findText(text));
-}
-void Type(QComboBox* list, const char* text) {
-    list->lineEdit()->selectAll();
-    QTest::keyClicks(list->lineEdit(), text);
+std::vector<quint16> Registers(const char* hex) {
+    const QByteArray bytes = QByteArray::fromHex(hex);
+    std::vector<quint16> out;
+    for (qsizetype i = 0; i + 1 < bytes.size(); i += 2)
+        out.push_back(quint16(quint8(bytes[i]) << 8 | quint8(bytes[i + 1])));
+    return out;
 }
 
 TEST(SetupScreen, OkWritesWhatTheOperatorChangedAndNothingElse) {
-    const WriteCase cases[] = {
-        {"A2: hidden flags kept, delay and latch changed",
-         1,
-         {0xA730},
-         [](frmSetup& s) {
-             Pick(s.cmbDelay, "10");
-             s.chkAlarmL->setChecked(false);
-         },
-         fh::withCrc(Bytes({1, 6, 0, 1, 0xA6, 0x40})),
-         {0xA640},
-         "5"},
-        {"C1: heat-on and EOL changed",
-         2,
-         {0x4500, 0, 1, 15},
-         [](frmSetup& s) {
-             Pick(s.cmbHeatOn, "30");
-             s.chkEOL->setChecked(true);
-         },
-         fh::withCrc(Bytes({2, 0x10, 0, 1, 0, 4, 8, 0xC5, 0, 0, 0, 0, 1, 0, 30})),
-         {0xC500, 0, 1, 30},
-         "45"},
-        {"B1: typed 55 clamps to the top code, other bits kept",
-         3,
-         {0x2400},
-         [](frmSetup& s) { Type(s.cmbMI, "55"); },
-         fh::withCrc(Bytes({3, 6, 0, 1, 0x64, 0})),
-         {0x6400},
-         "40"},
-        {"B1: typed -20 clamps to the lowest code",
-         3,
-         {0x7D00},
-         [](frmSetup& s) { Type(s.cmbMI, "-20"); },
-         fh::withCrc(Bytes({3, 6, 0, 1, 0x1D, 0})),
-         {0x1D00},
-         "10"},
+    struct WriteCase {
+        const char* what;
+        quint8 address;
+        const char* before;      // setup registers 1.., in hex
+        const char *list, *text; // picked when the list holds it, else typed
+        const char* flag;        // a flag box toggled, or nullptr
+        const char* frame;       // without the check bytes, in hex
+        const char* after;
+        const char* reopened; // the sensitivity shown when the screen is opened again
     };
+    const WriteCase cases[] = {
+        {"A2: hidden flags kept, delay and latch changed", 1, "A730", "cmbDelay", "10", "chkAlarmL",
+         "01 06 0001 A640", "A640", "5"},
+        {"C1: heat-on and EOL changed", 2, "4500 0000 0001 000F", "cmbHeatOn", "30", "chkEOL",
+         "02 10 0001 0004 08 C500 0000 0001 001E", "C500 0000 0001 001E", "45"},
+        {"B1: typed 55 clamps to the top code, other bits kept", 3, "2400", "cmbMI", "55", nullptr,
+         "03 06 0001 6400", "6400", "40"},
+        {"B1: typed -20 clamps to the lowest code", 3, "7D00", "cmbMI", "-20", nullptr,
+         "03 06 0001 1D00", "1D00", "10"}};
     for (const WriteCase& c : cases) {
         SCOPED_TRACE(c.what);
         LineRig rig(c.address);
-        for (size_t i = 0; i < c.before.size(); ++i)
-            rig.detector().setHolding(int(i) + 1, c.before[i]);
+        const std::vector<quint16> before = Registers(c.before), after = Registers(c.after);
+        for (size_t i = 0; i < before.size(); ++i)
+            rig.detector().setHolding(int(i) + 1, before[i]);
         std::vector<quint16> expected = rig.holding();
-        for (size_t i = 0; i < c.after.size(); ++i)
-            expected[i + 1] = c.after[i];
+        std::copy(after.begin(), after.end(), expected.begin() + 1);
 
         QPointer<frmSetup> s = rig.open();
         ASSERT_TRUE(s);
-        c.edit(*s);
-        fh::test::SentFrames sent(rig.main.worker());
+        auto* list = s->findChild<QComboBox*>(c.list);
+        if (const int i = list->findText(c.text); i >= 0) {
+            list->setCurrentIndex(i);
+        } else {
+            list->lineEdit()->selectAll();
+            QTest::keyClicks(list->lineEdit(), c.text);
+        }
+        if (c.flag)
+            s->findChild<QCheckBox*>(c.flag)->toggle();
+        LineWatch sent(rig.main.worker());
         s->cmdOK->click();
-        ASSERT_TRUE(fh::test::WaitFor([&] { return rig.main.closed == 1; }));
-        EXPECT_EQ(sent.frames, std::vector<QByteArray>{c.frame});
+        ASSERT_TRUE(WaitFor([&] { return rig.main.closed == 1; }));
+        EXPECT_EQ(sent.sent, std::vector<QByteArray>{withCrc(QByteArray::fromHex(c.frame))});
         EXPECT_EQ(rig.holding(), expected);
         EXPECT_TRUE(rig.main.prompts_.callsOf(Call::Message).empty());
         EXPECT_EQ(rig.main.prompts_.callsOf(Call::Beep).size(), 1u);
@@ -264,7 +214,7 @@ TEST(SetupScreen, OkWritesWhatTheOperatorChangedAndNothingElse) {
 
         QPointer<frmSetup> again = rig.open();
         ASSERT_TRUE(again);
-        const fh::SetupRow row = fh::SetupRowFor(rig.main.record.ModelName);
+        const SetupRow row = SetupRowFor(rig.main.record.ModelName);
         EXPECT_EQ(again->sensitivityList(row.sensitivity)->currentText(), c.reopened);
         Dispose(again);
     }
@@ -272,43 +222,34 @@ TEST(SetupScreen, OkWritesWhatTheOperatorChangedAndNothingElse) {
 
 TEST(SetupScreen, OkTellsOnlyAWriteNoAttemptGotThrough) {
     struct Case {
-        fh::SimFaults faults;
+        SimFaults faults;
         int writes;
         bool warned;
     };
-    const Case cases[] = {
-        {{.ignoreNext = 3}, 4, false},
-        {{.ignoreNext = 5}, 6, false},
-        {{.silent = true}, 6, true},
-    };
-    for (const Case& c : cases) {
+    for (const Case& c : {Case{{.ignoreNext = 3}, 4, false}, Case{{.ignoreNext = 5}, 6, false},
+                          Case{{.silent = true}, 6, true}}) {
         SCOPED_TRACE(c.writes);
         LineRig rig(1);
         QPointer<frmSetup> s = rig.open();
         ASSERT_TRUE(s);
         rig.detector().setFaults(c.faults);
-        fh::test::SentFrames sent(rig.main.worker());
+        LineWatch sent(rig.main.worker());
         s->cmdOK->click();
         s->cmdOK->click(); // a second click while the attempts run adds nothing
         s->close();        // nor does closing: the outcome is still to be told
         EXPECT_TRUE(s && s->isVisible());
         EXPECT_EQ(rig.main.closed, 0);
-        ASSERT_TRUE(fh::test::WaitFor([&] { return rig.main.closed == 1; }));
+        ASSERT_TRUE(WaitFor([&] { return rig.main.closed == 1; }));
 
-        ASSERT_EQ(int(sent.frames.size()), c.writes);
-        EXPECT_EQ(sent.count(sent.frames.front()), c.writes);
-        const auto messages = rig.main.prompts_.callsOf(Call::Message);
+        ASSERT_EQ(int(sent.sent.size()), c.writes);
+        EXPECT_EQ(sent.count(sent.sent.front()), c.writes);
         if (c.warned) {
-            ASSERT_EQ(messages.size(), 1u);
-            EXPECT_EQ(messages[0].text, "Changes not saved!");
-            EXPECT_EQ(messages[0].title, "Warning");
-            EXPECT_EQ(messages[0].icon, Prompts::Icon::Critical);
+            EXPECT_TRUE(OneMessage(rig.main.prompts_, "Changes not saved!", "Warning"));
         } else {
-            EXPECT_TRUE(messages.empty());
+            EXPECT_TRUE(rig.main.prompts_.callsOf(Call::Message).empty());
         }
-        // The warning comes first, then the screen goes, then the beep.
         ASSERT_FALSE(rig.main.prompts_.calls.empty());
-        EXPECT_EQ(rig.main.prompts_.calls.back().kind, Call::Beep);
+        EXPECT_EQ(rig.main.prompts_.calls.back().kind, Call::Beep) << "the beep comes last";
         EXPECT_TRUE(rig.main.mainWindow()->isVisible());
         Dispose(s);
     }
@@ -320,36 +261,24 @@ TEST(SetupScreen, CancelAndCloseBoxSendNothing) {
         LineRig rig(2);
         QPointer<frmSetup> s = rig.open();
         ASSERT_TRUE(s);
-        fh::test::SentFrames sent(rig.main.worker());
+        LineWatch sent(rig.main.worker());
         if (viaCancel)
             s->cmdExit->click();
         else
             s->close();
         EXPECT_EQ(rig.main.closed, 1);
-        const auto messages = rig.main.prompts_.callsOf(Call::Message);
         if (viaCancel) {
-            ASSERT_EQ(messages.size(), 1u);
-            EXPECT_EQ(messages[0].text, "Changes were not saved!");
-            EXPECT_EQ(messages[0].title, "SETUP SCREEN");
-            EXPECT_EQ(messages[0].icon, Prompts::Icon::Critical);
+            EXPECT_TRUE(OneMessage(rig.main.prompts_, "Changes were not saved!", "SETUP SCREEN"));
         } else {
-            EXPECT_TRUE(messages.empty());
+            EXPECT_TRUE(rig.main.prompts_.callsOf(Call::Message).empty());
         }
         Dispose(s);
         EXPECT_FALSE(s);
         // A request of the screen's would have gone ahead of this one.
-        fh::test::RunCommand(rig.main.worker(), {fh::Pattern::SendOnly, fh::ReadAddr(99)});
-        EXPECT_EQ(sent.frames, std::vector<QByteArray>{fh::ReadAddr(99)});
+        RunCommand(rig.main.worker(), {Pattern::SendOnly, ReadAddr(99)});
+        EXPECT_EQ(sent.sent, std::vector<QByteArray>{ReadAddr(99)});
         EXPECT_EQ(rig.main.closed, 1);
     }
-}
-
-int PdfPages(const QString& path) {
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
-        return -1;
-    const QString pdf = QString::fromLatin1(f.readAll());
-    return int(pdf.count(QRegularExpression(QStringLiteral("/Type\\s*/Page(?!s)"))));
 }
 
 TEST(SetupScreen, PrintsOneImagePerCopyAndCancelPrintsNothing) {
@@ -381,13 +310,10 @@ TEST(SetupScreen, ReplyThatIsNoProperAnswerOpensNothing) {
         quint8 address;
         QByteArray reply; // empty: read over the line with the exception fault
     };
-    const Case cases[] = {
-        {"exception reply", 1, {}},
-        {"one register where C1 reads four", 2, SetupReply(2, {0x4505})},
-        {"check bytes missing", 1, SetupReply(1, {0x2530}).left(5)},
-        {"wrong function", 1, fh::withCrc(Bytes({1, 4, 2, 0x25, 0x30}))},
-    };
-    for (const Case& c : cases) {
+    for (const Case& c : {Case{"exception reply", 1, {}},
+                          Case{"one register where C1 reads four", 2, SetupReply(2, {0x4505})},
+                          Case{"check bytes missing", 1, SetupReply(1, {0x2530}).left(5)},
+                          Case{"wrong function", 1, withCrc(Bytes({1, 4, 2, 0x25, 0x30}))}}) {
         SCOPED_TRACE(c.what);
         LineRig rig(c.address);
         QByteArray reply = c.reply;
@@ -396,17 +322,14 @@ TEST(SetupScreen, ReplyThatIsNoProperAnswerOpensNothing) {
             reply = rig.readSetup();
             EXPECT_EQ(quint8(reply.at(1)), 0x83);
         }
-        fh::test::SentFrames sent(rig.main.worker());
+        LineWatch sent(rig.main.worker());
         EXPECT_EQ(frmSetup::open(rig.main, reply), nullptr);
-        EXPECT_FALSE(SetupScreenExists());
-        const auto messages = rig.main.prompts_.callsOf(Call::Message);
-        ASSERT_EQ(messages.size(), 1u);
-        EXPECT_EQ(messages[0].text, frmSetup::CouldNotReadText);
-        EXPECT_EQ(messages[0].title, "Warning");
-        EXPECT_EQ(messages[0].icon, Prompts::Icon::Critical);
+        for (QWidget* w : QApplication::topLevelWidgets())
+            EXPECT_NE(w->objectName(), "frmSetup");
+        EXPECT_TRUE(OneMessage(rig.main.prompts_, frmSetup::CouldNotReadText, "Warning"));
         EXPECT_EQ(rig.main.closed, 0);
         QCoreApplication::processEvents();
-        EXPECT_TRUE(sent.frames.empty());
+        EXPECT_TRUE(sent.sent.empty());
     }
 }
 
@@ -414,7 +337,7 @@ TEST(SetupScreen, GoingAwayWhileTheWriteRunsIsSafe) {
     LineRig rig(1);
     QPointer<frmSetup> s = rig.open();
     ASSERT_TRUE(s);
-    QSignalSpy done(&rig.main.worker(), &fh::LineWorker::commandDone);
+    QSignalSpy done(&rig.main.worker(), &LineWorker::commandDone);
     s->cmdOK->click();
     delete s; // e.g. the main window going down with it
     ASSERT_TRUE(done.wait(5000));
@@ -424,3 +347,4 @@ TEST(SetupScreen, GoingAwayWhileTheWriteRunsIsSafe) {
 }
 
 } // namespace
+} // namespace fh::test

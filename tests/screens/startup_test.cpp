@@ -1,52 +1,28 @@
 // Start-up: the COM-port dialog, opening the chosen port (or saying why not and asking again),
 // loading the main screen with the tuning file, and the first request on the line.
+#include "linelog.h"
 #include "link/datadir.h"
-#include "link/lineworker.h"
 #include "link/realport.h"
 #include "link/tuningfile.h"
 #include "link/virtualport.h"
 #include "screens/main/frmMain.h"
-#include "screens/prompts/scriptedprompts.h"
 #include "screens/startup/frmComsetup.h"
 #include "screens/startup/startupflow.h"
-#include "sim/simbus.h"
 
 #include <deque>
-#include <gtest/gtest.h>
-#include <mutex>
 #include <optional>
-#include <QFile>
 #include <QGroupBox>
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTemporaryDir>
-#include <QTest>
 
+namespace fh::test {
 namespace {
 
-using Dialog = fh::frmComsetup;
+using Dialog = frmComsetup;
 using Action = std::function<void(Dialog&)>;
-
-// The default simulated bus, remembering every request it heard.
-class RecordingBus final : public fh::LinePeer {
-public:
-    std::vector<fh::ReplySegment> answer(const QByteArray& request, qint64 endUs) override {
-        std::lock_guard lock(mutex_);
-        heard_.push_back(request);
-        return bus_->answer(request, endUs);
-    }
-    std::vector<QByteArray> heard() const {
-        std::lock_guard lock(mutex_);
-        return heard_;
-    }
-
-private:
-    mutable std::mutex mutex_;
-    std::unique_ptr<fh::SimBus> bus_ = fh::makeDefaultBus();
-    std::vector<QByteArray> heard_;
-};
 
 void clickOk(Dialog& d) {
     d.OKButton->click();
@@ -61,25 +37,24 @@ Action com(int n) {
 // Devices under /missing fail to open through the real backend; all others reach the bus.
 struct Rig {
     QTemporaryDir dir;
-    fh::ScriptedPrompts prompts;
-    RecordingBus bus;
+    ScriptedPrompts prompts;
+    RecordingBus bus{makeDefaultBus()};
     QStringList opened;
     std::deque<std::vector<Action>> dialogs; // what the operator does in each dialog shown
     int dialogsShown = 0;
-    std::unique_ptr<fh::StartupFlow> flow;
+    std::unique_ptr<StartupFlow> flow;
 
     Rig() {
         auto makeWorker = [this](const QString& device) {
             opened << device;
-            fh::LineWorker::PortFactory f;
+            LineWorker::PortFactory f;
             if (device.startsWith("/missing"))
-                f = [device] { return std::make_unique<fh::RealPort>(device); };
+                f = [device] { return std::make_unique<RealPort>(device); };
             else
                 f = [this, device] {
-                    return std::make_unique<fh::VirtualPort>(fh::SteadyClock::instance(), bus,
-                                                             device);
+                    return std::make_unique<VirtualPort>(SteadyClock::instance(), bus, device);
                 };
-            return std::make_unique<fh::LineWorker>(std::move(f));
+            return std::make_unique<LineWorker>(std::move(f));
         };
         auto runDialog = [this](Dialog& d) {
             ++dialogsShown;
@@ -95,9 +70,9 @@ struct Rig {
                 clickCancel(d);
             return d.result();
         };
-        flow = std::make_unique<fh::StartupFlow>(prompts, dir.path(), makeWorker, runDialog);
+        flow = std::make_unique<StartupFlow>(prompts, dir.path(), makeWorker, runDialog);
     }
-    QString tuningPath() const { return fh::TuningFilePath(dir.path()); }
+    QString tuningPath() const { return TuningFilePath(dir.path()); }
     std::optional<QByteArray> tuningFile() const {
         QFile f(tuningPath());
         if (!f.open(QIODevice::ReadOnly))
@@ -133,13 +108,13 @@ TEST(ComSetupDialog, ControlsCaptionsAndPlaces) {
         EXPECT_EQ(opt->geometry(), QRect(places[n], QSize(73, 25))) << n;
         EXPECT_EQ(opt->isChecked(), n == 1);
     }
-    auto* cancel = d.findChild<QPushButton*>("CancelButton");
-    auto* ok = d.findChild<QPushButton*>("OKButton");
-    ASSERT_TRUE(cancel && ok);
-    EXPECT_EQ(cancel->text(), "Cancel");
-    EXPECT_EQ(ok->text(), "OK");
-    EXPECT_EQ(cancel->geometry(), QRect(104, 144, 81, 49));
-    EXPECT_EQ(ok->geometry(), QRect(208, 144, 81, 49));
+    for (const auto& [name, text, x] :
+         {std::tuple{"CancelButton", "Cancel", 104}, {"OKButton", "OK", 208}}) {
+        auto* b = d.findChild<QPushButton*>(name);
+        ASSERT_TRUE(b) << name;
+        EXPECT_EQ(b->text(), text);
+        EXPECT_EQ(b->geometry(), QRect(x, 144, 81, 49)) << name;
+    }
     EXPECT_FALSE(d.fraDetected->isVisibleTo(&d)); // nothing detected
 }
 
@@ -148,54 +123,44 @@ TEST(ComSetupDialog, DetectedPortOrComChoiceWhicheverCameLast) {
     EXPECT_TRUE(d.fraDetected->isVisibleTo(&d));
     EXPECT_GT(d.width(), 6300 / 15);
     ASSERT_EQ(d.lstDetected->count(), 2);
-    EXPECT_EQ(d.SelectedDevice(), fh::ComPortDevice(1));
+    EXPECT_EQ(d.SelectedDevice(), ComPortDevice(1));
 
     d.lstDetected->setCurrentRow(1);
     d.lstDetected_Click();
     EXPECT_EQ(d.SelectedDevice(), "/dev/ttyUSB0");
     d.optPort1[4]->click();
     EXPECT_EQ(d.SelectedPort, 4);
-    EXPECT_EQ(d.SelectedDevice(), fh::ComPortDevice(4));
+    EXPECT_EQ(d.SelectedDevice(), ComPortDevice(4));
 }
 
-struct ChoiceCase {
-    const char* name;
-    std::vector<Action> steps;
-    int port;
-};
+TEST(Startup, OkOpensTheChosenPortAndPollsAddressOne) {
+    for (const auto& [steps, port] : {std::pair{std::vector<Action>{clickOk}, 1},
+                                      {{com(3), clickOk}, 3},
+                                      {{com(6), com(2), clickOk}, 2}}) {
+        SCOPED_TRACE(port);
+        Rig rig;
+        rig.dialogs.push_back(steps);
+        ASSERT_TRUE(rig.flow->run());
 
-class StartupChoice : public testing::TestWithParam<ChoiceCase> {};
+        EXPECT_EQ(rig.opened, QStringList{ComPortDevice(port)});
+        EXPECT_EQ(rig.flow->comsetup()->SelectedPort, port);
+        EXPECT_TRUE(rig.prompts.calls.empty());
+        frmMain* main = rig.flow->mainWindow();
+        ASSERT_TRUE(main);
+        EXPECT_TRUE(main->isVisible());
+        EXPECT_EQ(rig.tuningFile(), QByteArray("4000\r\n")); // created on first start
+        EXPECT_EQ(rig.flow->worker()->turnaroundDelay(), 4000);
 
-TEST_P(StartupChoice, OkOpensTheChosenPortAndPollsAddressOne) {
-    Rig rig;
-    rig.dialogs.push_back(GetParam().steps);
-
-    ASSERT_TRUE(rig.flow->run());
-
-    EXPECT_EQ(rig.opened, QStringList{fh::ComPortDevice(GetParam().port)});
-    EXPECT_EQ(rig.flow->comsetup()->SelectedPort, GetParam().port);
-    EXPECT_TRUE(rig.prompts.calls.empty());
-    fh::frmMain* main = rig.flow->mainWindow();
-    ASSERT_TRUE(main);
-    EXPECT_TRUE(main->isVisible());
-    EXPECT_EQ(rig.tuningFile(), QByteArray("4000\r\n")); // created on first start
-    EXPECT_EQ(rig.flow->worker()->turnaroundDelay(), 4000);
-
-    // One status command, then the polls: both to address 1, and the replies shown.
-    ASSERT_TRUE(QTest::qWaitFor([&] { return main->lblCom->text() == "GOOD"; }, 10000));
-    const auto heard = rig.bus.heard();
-    ASSERT_GE(heard.size(), 2u);
-    EXPECT_EQ(heard[0].toHex(), "01c8070020d15b040503bd27");
-    EXPECT_EQ(heard[1], heard[0]);
-    EXPECT_TRUE(main->lblReply->text().startsWith("01 C8")) << qPrintable(main->lblReply->text());
-    // Leaving now, with a poll in flight, must be safe.
+        // One status command, then the polls: both to address 1, and the replies shown.
+        ASSERT_TRUE(QTest::qWaitFor([&] { return main->lblCom->text() == "GOOD"; }, 10000));
+        const auto heard = rig.bus.heard();
+        ASSERT_GE(heard.size(), 2u);
+        EXPECT_EQ(heard[0].toHex(), "01c8070020d15b040503bd27");
+        EXPECT_EQ(heard[1], heard[0]);
+        EXPECT_TRUE(main->lblReply->text().startsWith("01 C8"))
+            << qPrintable(main->lblReply->text());
+    } // leaving with a poll in flight must be safe
 }
-
-INSTANTIATE_TEST_SUITE_P(Choices, StartupChoice,
-                         testing::Values(ChoiceCase{"untouched", {clickOk}, 1},
-                                         ChoiceCase{"com3", {com(3), clickOk}, 3},
-                                         ChoiceCase{"com6ThenCom2", {com(6), com(2), clickOk}, 2}),
-                         [](const auto& i) { return std::string(i.param.name); });
 
 TEST(Startup, CancelOpensNothingAndLeavesTheTuningFileAlone) {
     for (const std::optional<QByteArray>& before :
@@ -221,7 +186,7 @@ TEST(Startup, PortThatCannotOpenIsReportedThenTheDialogComesAgain) {
         QStringList opened;
     };
     const Case cases[] = {
-        {{com(2), clickOk}, true, {"/missing/ttyFH0", fh::ComPortDevice(2)}},
+        {{com(2), clickOk}, true, {"/missing/ttyFH0", ComPortDevice(2)}},
         {{com(2), clickCancel}, false, {"/missing/ttyFH0"}},
     };
     for (const Case& c : cases) {
@@ -232,12 +197,10 @@ TEST(Startup, PortThatCannotOpenIsReportedThenTheDialogComesAgain) {
 
         EXPECT_EQ(rig.opened, c.opened);
         EXPECT_EQ(rig.dialogsShown, 1);
-        const auto messages = rig.prompts.callsOf(fh::ScriptedPrompts::Call::Message);
-        ASSERT_EQ(messages.size(), 1u);
-        EXPECT_TRUE(messages[0].text.contains("/missing/ttyFH0")) << qPrintable(messages[0].text);
-        EXPECT_EQ(messages[0].title, "COMMUNICATION PORT");
-        EXPECT_EQ(messages[0].icon, fh::Prompts::Icon::Critical);
-        EXPECT_EQ(messages[0].buttons, fh::Prompts::Buttons::Ok);
+        ASSERT_EQ(rig.prompts.calls.size(), 1u);
+        const QString text = rig.prompts.calls[0].text;
+        EXPECT_TRUE(text.contains("/missing/ttyFH0")) << qPrintable(text);
+        EXPECT_TRUE(OneMessage(rig.prompts, text, "COMMUNICATION PORT"));
         EXPECT_EQ(rig.flow->mainWindow() != nullptr, c.loads);
         // The tuning file is touched only once a port is open.
         EXPECT_EQ(rig.tuningFile().has_value(), c.loads);
@@ -255,7 +218,7 @@ TEST(Startup, TuningFileSetsTheDelayOrWarnsInTheStatusLine) {
         Rig rig;
         rig.writeTuningFile(c.content);
         ASSERT_TRUE(rig.flow->run("/dev/virtual"));
-        fh::frmMain* main = rig.flow->mainWindow();
+        frmMain* main = rig.flow->mainWindow();
         EXPECT_EQ(main->TurnaroundDelay, c.delay);
         EXPECT_EQ(rig.flow->worker()->turnaroundDelay(), c.delay);
         EXPECT_EQ(main->lblNotice->text().contains("CommTune.txt"), c.warns)
@@ -266,3 +229,4 @@ TEST(Startup, TuningFileSetsTheDelayOrWarnsInTheStatusLine) {
 }
 
 } // namespace
+} // namespace fh::test
