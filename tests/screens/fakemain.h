@@ -20,6 +20,10 @@ public:
     // read once over the line so the record holds what the real main screen would.
     explicit FakeMain(std::unique_ptr<SimBus> bus = makeDefaultBus(), quint8 address = 1)
         : bus_(std::move(bus)), sums_(dir_.path()) {
+        // Wide of the 4 ms turnaround, so a busy machine's late release of the line never
+        // makes the reply meet our still-keyed driver.
+        for (int i = 0; i < bus_->count(); ++i)
+            bus_->detectorAt(i)->setLatencyUs(20'000);
         worker_ = std::make_unique<LineWorker>(
             [this] { return std::make_unique<VirtualPort>(SteadyClock::instance(), *bus_); });
         worker_->openPort();
