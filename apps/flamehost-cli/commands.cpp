@@ -148,16 +148,19 @@ Outcome Address(const Session& s) {
     Fields f;
     f.add("address", a);
     f.add("new_address", to);
+    return ReportWrite(f, x, a, QStringLiteral("the new address"));
+}
+
+Outcome ReportWrite(Fields& f, const Exchange& x, quint8 address, const QString& what) {
     f.add("acknowledged", x.acknowledged, x.acknowledged ? "yes" : "no");
     f.add("attempts", x.attempts);
-    Outcome o =
-        x.acknowledged
-            ? Outcome{}
-            : Outcome::failure(exitcode::NoAnswer,
-                               QStringLiteral("the detector at %1 did not acknowledge the new "
-                                              "address in %2 attempts")
-                                   .arg(AddressText(a))
-                                   .arg(x.attempts));
+    Outcome o = x.acknowledged
+                    ? Outcome{}
+                    : Outcome::failure(exitcode::NoAnswer,
+                                       QStringLiteral("the detector at %1 did not acknowledge "
+                                                      "%2 in %3 attempts")
+                                           .arg(AddressText(address), what)
+                                           .arg(x.attempts));
     o.show(f);
     return o;
 }

@@ -38,6 +38,9 @@ QString AddressText(quint8 address);
 // The outcome of an exchange that brought nothing usable: the port failed (2) or the
 // detector kept silent (1); nothing when a reply was collected.
 std::optional<Outcome> Unanswered(const Exchange& x, quint8 address);
+// Adds whether a confirmed write was acknowledged and in how many attempts to f, shows it,
+// and gives success or "did not acknowledge <what>" (1).
+Outcome ReportWrite(Fields& f, const Exchange& x, quint8 address, const QString& what);
 // One status poll into record (the model name is what the later requests depend on);
 // nothing on success, else the outcome to report.
 std::optional<Outcome> PollStatus(const Session& s, DetectorRecord* record);

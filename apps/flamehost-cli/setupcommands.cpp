@@ -147,17 +147,7 @@ Outcome SetupSet(const Session& s) {
     if (x.portError)
         return *Unanswered(x, a);
     Fields f;
-    f.add("acknowledged", x.acknowledged, x.acknowledged ? "yes" : "no");
-    f.add("attempts", x.attempts);
-    Outcome o = x.acknowledged
-                    ? Outcome{}
-                    : Outcome::failure(exitcode::NoAnswer,
-                                       QStringLiteral("the detector at %1 did not acknowledge "
-                                                      "the setup in %2 attempts")
-                                           .arg(AddressText(a))
-                                           .arg(x.attempts));
-    o.show(f);
-    return o;
+    return ReportWrite(f, x, a, QStringLiteral("the setup"));
 }
 
 } // namespace fh::cli

@@ -25,12 +25,10 @@ struct Transaction {
     int attempts = 6;      // ConfirmedWrite only
     int holdAfterMs = 0;   // no cycle exchange for this long after the command
     int firstByteMs = 600; // WaitReply's first-byte window; shorter only for quick bus scans
-    quint64 tag = 0;       // the caller's own marker, handed back in the result
 };
 
 struct Exchange {
     quint64 id = 0;
-    quint64 tag = 0;
     Pattern pattern = Pattern::Poll;
     bool cycle = false;        // a cycle exchange rather than a command
     QByteArray request;        // the last frame sent
@@ -39,8 +37,6 @@ struct Exchange {
     int attempts = 0;          // requests sent
     bool acknowledged = false; // ConfirmedWrite: an attempt passed the reply test
     bool portError = false;    // the device failed during the exchange
-    qint64 startedUs = 0;
-    qint64 endedUs = 0;
 };
 
 // One frame on the line, for the traffic view and tests.

@@ -155,7 +155,6 @@ bool LineWorker::ensureOpen() {
         while (!queue_.empty()) {
             Exchange x;
             x.id = queue_.front().first;
-            x.tag = queue_.front().second.tag;
             x.pattern = queue_.front().second.pattern;
             x.request = queue_.front().second.frame;
             x.portError = true;

@@ -85,10 +85,8 @@ bool Link::sendAndRelease(const QByteArray& frame, qint64* sentAtUs) {
 
 Exchange Link::run(const Transaction& t) {
     Exchange x;
-    x.tag = t.tag;
     x.pattern = t.pattern;
     x.request = t.frame;
-    x.startedUs = clock_.nowUs();
     portError_ = false;
     qint64 sentAt = 0;
     firstByteUs_ = qint64(std::max(1, t.firstByteMs)) * 1000;
@@ -133,7 +131,6 @@ Exchange Link::run(const Transaction& t) {
         break;
     }
     x.portError = portError_;
-    x.endedUs = clock_.nowUs();
     firstByteUs_ = FirstByteUs; // a WaitReply outside run() keeps the standard window
     return x;
 }

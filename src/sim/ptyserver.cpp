@@ -171,7 +171,6 @@ void PtyServer::run() {
 void PtyServer::handle(const QByteArray& request) {
     if (request.isEmpty())
         return;
-    ++served_;
     qint64 t = SteadyClock::instance().nowUs();
     const std::vector<ReplySegment> reply = peer_.answer(request, t);
     for (const ReplySegment& seg : reply) {

@@ -33,9 +33,6 @@ public:
     void start();
     void stop();
 
-    // Requests handed to the bus so far.
-    int requestsServed() const { return served_.load(); }
-
     // Length of a request by its function byte, or 0 when only a gap can tell.
     static int expectedLength(const QByteArray& pending);
 
@@ -51,7 +48,6 @@ private:
     QString path_;
     std::thread thread_;
     std::atomic<bool> stopping_{false};
-    std::atomic<int> served_{0};
 };
 
 } // namespace fh
