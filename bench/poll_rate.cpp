@@ -72,7 +72,7 @@ int main(int argc, char** argv) {
     int polls = 0, good = 0;
     QObject::connect(&worker, &LineWorker::cycleDone, &app, [&](const Exchange& x) {
         ++polls;
-        good += x.collected && x.reply.size() >= 12;
+        good += x.answered && x.reply.size() >= 12;
     });
 
     // The screen thread's stalls: lateness of each tick of a 10 ms precise timer.

@@ -53,7 +53,7 @@ std::optional<Outcome> Unanswered(const Exchange& x, quint8 address) {
     if (x.portError)
         return Outcome::failure(exitcode::Usage,
                                 QStringLiteral("the serial port failed during the exchange"));
-    if (!x.collected)
+    if (!x.answered)
         return Outcome::failure(exitcode::NoAnswer,
                                 QStringLiteral("no answer from %1").arg(AddressText(address)));
     return std::nullopt;

@@ -73,7 +73,7 @@ Outcome Scan(const Session& s) {
                 std::fprintf(stderr, "\n");
             return *Unanswered(x, quint8(a));
         }
-        if (!x.collected)
+        if (!x.answered)
             continue;
         Piece rest = Piece::Status;
         const QList<QByteArray> frames = statusFrames(x.reply, &rest);

@@ -16,6 +16,33 @@ enum class Pattern {
 
 using ReplyTest = std::function<bool(const QByteArray& reply)>;
 
+// Why collected bytes are not an answer to the request they follow. The line is untrusted:
+// nothing is decoded from a reply whose verdict is not None.
+enum class ReplyFault : quint8 {
+    None,          // a proper answer
+    NoReply,       // nothing within the window
+    BadCheck,      // check bytes wrong
+    OtherAddress,  // address byte is not the one asked (master mode: not 1..247)
+    OtherFunction, // function code differs and is not that function's exception
+    OtherCommand,  // function 200: command byte differs from the request's
+    Exception,     // the detector refused (function | 0x80); exceptionCode says why
+    WrongLength,   // shorter than the function's frame, or a byte count that does not fit
+    Echo,          // the request itself came back (an echoing adapter)
+};
+
+struct ReplyVerdict {
+    ReplyFault fault = ReplyFault::NoReply;
+    quint8 exceptionCode = 0;   // ReplyFault::Exception only
+    int frameLength = 0;        // bytes that make up the answer; what follows is trailing
+    int trailingBytes = 0;      // collected after the complete frame: dropped, never decoded
+    bool checkBytesBad = false; // accepted with wrong check bytes (the operator allowed it)
+    bool ok() const { return fault == ReplyFault::None; }
+};
+
+// Judges collected bytes against the request that drew them (pure; see detector/).
+using ReplyChecker =
+    std::function<ReplyVerdict(const QByteArray& request, const QByteArray& reply)>;
+
 struct Transaction {
     Transaction() = default;
     Transaction(Pattern p, QByteArray f) : pattern(p), frame(std::move(f)) {}
@@ -33,6 +60,8 @@ struct Exchange {
     bool cycle = false;        // a cycle exchange rather than a command
     QByteArray request;        // the last frame sent
     bool collected = false;    // WaitReply gave 1 (for ConfirmedWrite: on the last attempt)
+    bool answered = false;     // collected and the reply check passed: the only bytes to decode
+    ReplyVerdict verdict;      // the reply check's word on the (last) collected reply
     QByteArray reply;          // RxBuf(0) .. RxBuf(RxCount - 1) of this exchange, else empty
     int attempts = 0;          // requests sent
     bool acknowledged = false; // ConfirmedWrite: an attempt passed the reply test
@@ -45,6 +74,7 @@ struct Traffic {
     qint64 timeUs = 0;
     Direction direction = Sent;
     QByteArray bytes;
+    ReplyVerdict verdict; // Received only
 };
 
 } // namespace fh

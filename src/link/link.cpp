@@ -13,7 +13,7 @@ bool Link::Send(const QByteArray& frame) {
         RTMicroDelay(CommandKeyUs);
     const bool ok = port_.write(TxBuf);
     if (onTraffic)
-        onTraffic({clock_.nowUs(), Traffic::Sent, TxBuf});
+        onTraffic({clock_.nowUs(), Traffic::Sent, TxBuf, {}});
     return ok;
 }
 
@@ -64,7 +64,7 @@ int Link::WaitReply(qint64 startUs) {
     RxCount = static_cast<qint16>(n);
     discarded_ += in.size() - n;
     if (onTraffic)
-        onTraffic({clock_.nowUs(), Traffic::Received, reply()});
+        onTraffic({clock_.nowUs(), Traffic::Received, reply(), {}});
     return 1;
 }
 
@@ -130,6 +130,7 @@ Exchange Link::run(const Transaction& t) {
         }
         break;
     }
+    x.answered = x.collected; // until every exchange passes the reply check
     x.portError = portError_;
     firstByteUs_ = FirstByteUs; // a WaitReply outside run() keeps the standard window
     return x;

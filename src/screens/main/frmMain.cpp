@@ -216,7 +216,7 @@ void frmMain::cycleResult(const Exchange& x) {
 }
 
 void frmMain::applyPoll(const Exchange& x, bool tuningPoll) {
-    const bool good = x.collected && StatusReplyComplete(x.reply);
+    const bool good = x.answered && StatusReplyComplete(x.reply);
     if (!good) {
         showDisplay(BadLinkState(record_));
         if (tuningPoll && TuningMode) {
@@ -303,7 +303,7 @@ void frmMain::commandResult(const Exchange& x) {
     if (x.id == bitId_) {
         bitId_ = 0;
         // Only this exchange's own echo counts: an older reply never reports a BIT.
-        if (x.collected && BitPerformed(x.reply)) {
+        if (x.answered && BitPerformed(x.reply)) {
             lblBit->setText(BitPerformedText);
             lblBit->show();
             tmrBit->start();
@@ -312,13 +312,13 @@ void frmMain::commandResult(const Exchange& x) {
         }
     } else if (x.id == addrId_) {
         addrId_ = 0;
-        if (x.collected && openers.newAddress) {
+        if (x.answered && openers.newAddress) {
             hide();
             track(openers.newAddress(*this));
         }
     } else if (x.id == setupId_) {
         setupId_ = 0;
-        if (x.collected && openers.setup) {
+        if (x.answered && openers.setup) {
             if (QWidget* screen = openers.setup(*this, x.reply)) {
                 track(screen);
                 hide();

@@ -245,7 +245,7 @@ void frmMaintenance::Form_Activate() {
 void frmMaintenance::MaintenanceRefresh(const Exchange& x) {
     if (unloaded_ || !x.cycle || refreshFrame_.isEmpty() || x.request != refreshFrame_)
         return;
-    if (!x.collected) {
+    if (!x.answered) {
         lblCom->setText(QStringLiteral("BAD"));
         Shape2->setFillColor(colour::Red);
         return;
@@ -302,11 +302,11 @@ void frmMaintenance::commandDone(const Exchange& x) {
     if (x.id == bitId_) {
         bitId_ = 0;
         // Only this exchange's own echo counts; FrBit then stays up until the screen closes.
-        if (x.collected && BitPerformed(x.reply))
+        if (x.answered && BitPerformed(x.reply))
             FrBit->show();
     } else if (x.id == versionId_) {
         versionId_ = 0;
-        lblVer->setText(x.collected ? VersionText(x.reply) : QString());
+        lblVer->setText(x.answered ? VersionText(x.reply) : QString());
         lblVer->show();
         verTimer_->start(versionShowMs_);
     }
