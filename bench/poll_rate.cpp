@@ -1,13 +1,17 @@
 // Polls one simulated detector on the virtual line in real time and prints how close the
 // poll rate comes to the line's own limit, what it costs in CPU, how exactly the line is
-// released after each request, and how long the screen thread ever waits.
+// released after each request, and how long the screen thread ever waits: with the fixed
+// collection window, with frame-complete collection, and with the traffic window's model on.
 #include "link/lineworker.h"
 #include "link/virtualport.h"
+#include "screens/traffic/trafficmodel.h"
 #include "sim/simbus.h"
 
 #include <algorithm>
 #include <atomic>
 #include <cstdio>
+#include <cstdlib>
+#include <memory>
 #include <mutex>
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -44,13 +48,19 @@ double percentile(std::vector<double> v, double p) {
     return v[std::min(v.size() - 1, static_cast<size_t>(p / 100.0 * v.size()))];
 }
 
-} // namespace
+struct Figures {
+    int polls = 0, good = 0;
+    double elapsed = 0, cpu = 0, ideal = 0;
+    std::vector<double> releaseErrUs, stallsMs;
+    int early = 0;
+    double rate() const { return polls / elapsed; }
+};
 
-int main(int argc, char** argv) {
-    QCoreApplication app(argc, argv);
-    const int seconds = argc > 1 ? std::max(1, atoi(argv[1])) : 20;
+// One mode for `seconds`: fixed window or frame-complete collection, with or without the
+// traffic window's model attached (filled to its bound first, so every frame drops a row).
+Figures run(QCoreApplication& app, int seconds, bool fast, bool window) {
     const int turnaround = 4000;
-
+    Figures f;
     WatchedClock clock;
     SimBus bus;
     // An instant detector: it answers the moment our driver lets go of the line.
@@ -66,43 +76,49 @@ int main(int argc, char** argv) {
     worker.setTurnaroundDelay(turnaround);
     if (!worker.openPort()) {
         std::fprintf(stderr, "cannot open the virtual line\n");
-        return 2;
+        std::exit(2);
     }
-
-    int polls = 0, good = 0;
+    std::unique_ptr<TrafficModel> model;
+    const QByteArray status = QByteArray::fromHex("01C8070020D15B040503BD27");
+    if (window) {
+        model = std::make_unique<TrafficModel>(clock.nowUs());
+        for (int i = 0; i < TrafficModel::DefaultMaxRows; ++i)
+            model->add(Traffic::sent(clock.nowUs(), status));
+        QObject::connect(&worker, &LineWorker::traffic, model.get(), &TrafficModel::add);
+    }
     QObject::connect(&worker, &LineWorker::cycleDone, &app, [&](const Exchange& x) {
-        ++polls;
-        good += x.answered && x.reply.size() >= 12;
+        ++f.polls;
+        f.good += x.answered && x.reply.size() >= 12;
     });
 
     // The screen thread's stalls: lateness of each tick of a 10 ms precise timer.
-    std::vector<double> stallsMs;
     QElapsedTimer sinceTick;
     QTimer tick;
     tick.setTimerType(Qt::PreciseTimer);
     tick.setInterval(10);
     QObject::connect(&tick, &QTimer::timeout, &app, [&] {
         if (sinceTick.isValid())
-            stallsMs.push_back(std::max(0.0, sinceTick.nsecsElapsed() / 1e6 - 10.0));
+            f.stallsMs.push_back(std::max(0.0, sinceTick.nsecsElapsed() / 1e6 - 10.0));
         sinceTick.restart();
     });
 
-    const QByteArray status = QByteArray::fromHex("01C8070020D15B040503BD27");
     const double cpu0 = cpuSeconds();
     QElapsedTimer wall;
     wall.start();
-    worker.setCycle(Transaction{Pattern::Poll, status});
+    Transaction poll{Pattern::Poll, status};
+    poll.fastReply = fast;
+    worker.setCycle(poll);
     tick.start();
     QTimer::singleShot(seconds * 1000, &app, &QCoreApplication::quit);
     app.exec();
     worker.setCycle(std::nullopt);
-    const double elapsed = wall.nsecsElapsed() / 1e9;
-    const double cpu = cpuSeconds() - cpu0;
+    f.elapsed = wall.nsecsElapsed() / 1e9;
+    f.cpu = cpuSeconds() - cpu0;
     const auto events = port->events();
     worker.stop();
+    f.early = clock.early.load();
 
     // RTS release: from the last byte of each request to RTS off.
-    std::vector<double> releaseErrUs;
     qint64 lastTx = -1;
     bool sawTx = false;
     for (const LineEvent& e : events) {
@@ -110,31 +126,81 @@ int main(int argc, char** argv) {
             lastTx = e.timeUs;
             sawTx = true;
         } else if (e.kind == LineEvent::RtsOff && sawTx) {
-            releaseErrUs.push_back(double(e.timeUs - lastTx - turnaround));
+            f.releaseErrUs.push_back(double(e.timeUs - lastTx - turnaround));
             sawTx = false;
         }
     }
     const double byteMs = VirtualPort::ByteUs / 1000.0;
-    const double theoreticalMs = 4.0 + 12 * byteMs + turnaround / 1000.0 + byteMs + 100.0;
-    const double rate = polls / elapsed;
-    const double ideal = 1000.0 / theoreticalMs;
-    const double minErr =
-        releaseErrUs.empty() ? 0 : *std::min_element(releaseErrUs.begin(), releaseErrUs.end());
+    const double request = 4.0 + 12 * byteMs + turnaround / 1000.0;
+    // Fixed: first reply byte + 100 ms. Frame-complete: the 14-byte reply + 3.5 characters.
+    f.ideal = 1000.0 / (fast ? request + 14 * byteMs + 3.5 * byteMs : request + byteMs + 100.0);
+    return f;
+}
 
-    std::printf("poll_rate: %d s on the virtual line, TurnaroundDelay %d us\n", seconds,
-                turnaround);
-    std::printf("  status polls           %d (%d good)\n", polls, good);
-    std::printf("  polls per second       %.3f\n", rate);
-    std::printf("  line limit per second  %.3f (4 ms key + 12 bytes + turnaround + first reply "
-                "byte + 100 ms)\n",
-                ideal);
-    std::printf("  ratio to the limit     %.1f %%\n", 100.0 * rate / ideal);
-    std::printf("  CPU                    %.2f %% of one core\n", 100.0 * cpu / elapsed);
-    std::printf("  RTS release error      p50 %.0f us, p99 %.0f us, max %.0f us, min %.0f us\n",
-                percentile(releaseErrUs, 50), percentile(releaseErrUs, 99),
-                percentile(releaseErrUs, 100), minErr);
-    std::printf("  waits returned early   %d\n", clock.early.load());
-    std::printf("  screen thread stall    p99 %.2f ms, max %.2f ms\n", percentile(stallsMs, 99),
-                percentile(stallsMs, 100));
+} // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    const int seconds = argc > 1 ? std::max(1, atoi(argv[1])) : 20;
+    const Figures modes[] = {run(app, seconds, false, false), run(app, seconds, true, false),
+                             run(app, seconds, false, true)};
+
+    std::printf("poll_rate: %d s per mode on the virtual line, TurnaroundDelay 4000 us\n", seconds);
+    std::printf("%-26s %16s %16s %16s\n", "", "fixed 100 ms", "frame-complete", "fixed + traffic");
+    auto row = [&](const char* name, auto value, const char* format) {
+        std::printf("%-26s", name);
+        for (const Figures& f : modes) {
+            char cell[64];
+            std::snprintf(cell, sizeof cell, format, value(f));
+            std::printf(" %16s", cell);
+        }
+        std::printf("\n");
+    };
+    row(
+        "status polls", [](const Figures& f) { return f.polls; }, "%d");
+    row(
+        "  good", [](const Figures& f) { return f.good; }, "%d");
+    row(
+        "polls per second", [](const Figures& f) { return f.rate(); }, "%.3f");
+    row(
+        "line limit per second", [](const Figures& f) { return f.ideal; }, "%.3f");
+    row(
+        "ratio to the limit %", [](const Figures& f) { return 100.0 * f.rate() / f.ideal; },
+        "%.1f");
+    row(
+        "CPU % of one core", [](const Figures& f) { return 100.0 * f.cpu / f.elapsed; }, "%.2f");
+    row(
+        "CPU per poll (ms)", [](const Figures& f) { return 1000.0 * f.cpu / std::max(1, f.polls); },
+        "%.3f");
+    row(
+        "RTS release p50 (us)", [](const Figures& f) { return percentile(f.releaseErrUs, 50); },
+        "%.0f");
+    row(
+        "RTS release p99 (us)", [](const Figures& f) { return percentile(f.releaseErrUs, 99); },
+        "%.0f");
+    row(
+        "RTS release max (us)", [](const Figures& f) { return percentile(f.releaseErrUs, 100); },
+        "%.0f");
+    row(
+        "RTS release min (us)",
+        [](const Figures& f) {
+            return f.releaseErrUs.empty()
+                       ? 0.0
+                       : *std::min_element(f.releaseErrUs.begin(), f.releaseErrUs.end());
+        },
+        "%.0f");
+    row(
+        "waits returned early", [](const Figures& f) { return f.early; }, "%d");
+    row(
+        "screen stall p99 (ms)", [](const Figures& f) { return percentile(f.stallsMs, 99); },
+        "%.2f");
+    row(
+        "screen stall max (ms)", [](const Figures& f) { return percentile(f.stallsMs, 100); },
+        "%.2f");
+    std::printf("fixed: 4 ms key + 12 bytes + turnaround + first reply byte + 100 ms; "
+                "frame-complete: ... + 14 reply bytes + 3.5 characters.\n"
+                "The traffic column runs with the traffic window's model attached, filled to "
+                "its %d-row bound.\n",
+                TrafficModel::DefaultMaxRows);
     return 0;
 }

@@ -28,7 +28,12 @@ Commands:
   scan [--from A] [--to B]
                          Polls every address from A to B (default 1 to 247) and lists
                          each detector that answers. A --timeout below 600 makes a
-                         whole-bus scan take seconds.
+                         whole-bus scan take seconds. A scan always ends each
+                         collection as soon as a complete reply is in.
+  monitor [--hex] [--duration S]
+                         Listens to a bus that another master drives, without ever
+                         sending: one line per frame in words (--hex adds the bytes),
+                         until Ctrl+C or S seconds, then the counters.
 
 Exit status: 0 success, 1 the detector did not answer or refused, 2 usage or port error.
 )";
@@ -98,7 +103,17 @@ ParsedArgs ParseArguments(const QStringList& arguments) {
     const QCommandLineOption to(QStringLiteral("to"),
                                 QStringLiteral("scan: last address (default 247)."),
                                 QStringLiteral("B"), QStringLiteral("247"));
-    parser.addOptions({help, port, simulate, address, json, timeout, from, to});
+    const QCommandLineOption fast(
+        QStringLiteral("fast-replies"),
+        QStringLiteral("End each collection 3.5 character times after a complete reply of known "
+                       "length instead of after the fixed 100 ms."));
+    const QCommandLineOption hexBytes(QStringLiteral("hex"),
+                                      QStringLiteral("monitor: show the bytes of every frame."));
+    const QCommandLineOption duration(QStringLiteral("duration"),
+                                      QStringLiteral("monitor: stop after S seconds."),
+                                      QStringLiteral("S"));
+    parser.addOptions(
+        {help, port, simulate, address, json, timeout, from, to, fast, hexBytes, duration});
     parser.addPositionalArgument(QStringLiteral("COMMAND"),
                                  QStringLiteral("One of the commands below."),
                                  QStringLiteral("COMMAND [ARGS]"));
@@ -120,6 +135,7 @@ ParsedArgs ParseArguments(const QStringList& arguments) {
     o.simulate = parser.isSet(simulate);
     o.port = parser.value(port);
     o.json = parser.isSet(json);
+    o.fastReplies = parser.isSet(fast);
     if (parser.isSet(port) == o.simulate)
         return usage(QStringLiteral("give either --port DEVICE or --simulate"));
     if (parser.isSet(port) && o.port.trimmed().isEmpty())
@@ -144,7 +160,7 @@ ParsedArgs ParseArguments(const QStringList& arguments) {
     static const Words table[] = {
         {"status", Command::Status}, {"bit", Command::Bit},         {"version", Command::Version},
         {"setup", Command::Setup},   {"address", Command::Address}, {"readings", Command::Readings},
-        {"scan", Command::Scan},
+        {"scan", Command::Scan},     {"monitor", Command::Monitor},
     };
     const Words* found = nullptr;
     for (const Words& w : table)
@@ -167,6 +183,26 @@ ParsedArgs ParseArguments(const QStringList& arguments) {
     if (scanning && parser.isSet(address))
         return usage(QStringLiteral("scan goes through addresses by itself; use --from and --to "
                                     "instead of --address"));
+
+    const bool monitoring = o.command == Command::Monitor;
+    if (!monitoring && (parser.isSet(hexBytes) || parser.isSet(duration)))
+        return usage(QStringLiteral("--hex and --duration belong to the monitor command"));
+    if (monitoring) {
+        if (o.simulate)
+            return usage(QStringLiteral("monitor listens to a real line; give --port DEVICE"));
+        if (parser.isSet(address) || parser.isSet(timeout) || o.fastReplies)
+            return usage(QStringLiteral("monitor only listens: --address, --timeout and "
+                                        "--fast-replies do not apply"));
+        o.hex = parser.isSet(hexBytes);
+        if (parser.isSet(duration)) {
+            const auto s = wholeNumber(parser.value(duration), 1, 7 * 24 * 3600);
+            if (!s)
+                return usage(QStringLiteral("--duration must be a whole number of seconds from 1 "
+                                            "to 604800, not \"%1\"")
+                                 .arg(parser.value(duration)));
+            o.durationS = *s;
+        }
+    }
 
     switch (o.command) {
     case Command::SetupSet: {

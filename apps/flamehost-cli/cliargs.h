@@ -8,7 +8,7 @@
 
 namespace fh::cli {
 
-enum class Command { Status, Bit, Version, Setup, SetupSet, Address, Readings, Scan };
+enum class Command { Status, Bit, Version, Setup, SetupSet, Address, Readings, Scan, Monitor };
 
 // One KEY=VALUE of `setup set`; the key is already known to be a setting's name.
 struct Assignment {
@@ -26,6 +26,9 @@ struct Options {
     std::vector<Assignment> assignments; // setup set
     quint8 newAddress = 0;               // address
     int from = 1, to = 247;              // scan
+    bool fastReplies = false;            // end collection once a reply of known length is in
+    bool hex = false;                    // monitor: the bytes of every frame too
+    int durationS = 0;                   // monitor: stop after this long; 0 runs until Ctrl+C
 };
 
 struct ParsedArgs {

@@ -41,6 +41,8 @@ QString refusedText(const QByteArray& reply, quint8 address, const QString& what
 Transaction Session::transaction(Pattern pattern, const QByteArray& frame) const {
     Transaction t(pattern, frame);
     t.firstByteMs = options.timeoutMs;
+    // A scan has hundreds of addresses to get through; it never needs the fixed window.
+    t.fastReply = options.fastReplies || options.command == Command::Scan;
     return t;
 }
 
@@ -228,6 +230,8 @@ Outcome RunCommand(const Session& s) {
         return Readings(s);
     case Command::Scan:
         return Scan(s);
+    case Command::Monitor: // runs without a line worker, see monitor.h
+        break;
     }
     return Outcome::failure(exitcode::Usage, QStringLiteral("unknown command"));
 }

@@ -3,6 +3,7 @@
 #include "cliargs.h"
 #include "commands.h"
 #include "lineclient.h"
+#include "monitor.h"
 #include "sim/simbus.h"
 
 #include <cstdio>
@@ -22,6 +23,8 @@ int main(int argc, char** argv) {
         return fh::cli::Print(fh::cli::Outcome::failure(fh::cli::exitcode::Usage, parsed.error),
                               false);
     const fh::cli::Options& options = *parsed.options;
+    if (options.command == fh::cli::Command::Monitor)
+        return fh::cli::RunMonitor(options);
 
     // The bus outlives the line that talks to it.
     std::unique_ptr<fh::SimBus> bus = options.simulate ? fh::makeDefaultBus() : nullptr;

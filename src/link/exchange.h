@@ -3,6 +3,7 @@
 #include <functional>
 #include <QByteArray>
 #include <QMetaType>
+#include <utility>
 
 namespace fh {
 
@@ -52,6 +53,9 @@ struct Transaction {
     int attempts = 6;      // ConfirmedWrite only
     int holdAfterMs = 0;   // no cycle exchange for this long after the command
     int firstByteMs = 600; // WaitReply's first-byte window; shorter only for quick bus scans
+    // Ends collection 3.5 character times after a reply of known length is complete, instead
+    // of always waiting out the 100 ms window.
+    bool fastReply = false;
 };
 
 struct Exchange {
@@ -68,13 +72,23 @@ struct Exchange {
     bool portError = false;    // the device failed during the exchange
 };
 
-// One frame on the line, for the traffic view and tests.
+// One frame on the line, for the traffic view and tests. A window that ends without a byte
+// is a Received record with no bytes and the NoReply verdict.
 struct Traffic {
     enum Direction { Sent, Received };
-    qint64 timeUs = 0;
+    static Traffic sent(qint64 timeUs, QByteArray bytes) {
+        Traffic t;
+        t.timeUs = timeUs;
+        t.bytes = std::move(bytes);
+        return t;
+    }
+    qint64 timeUs = 0; // when the frame was handed over, or collection ended
     Direction direction = Sent;
     QByteArray bytes;
-    ReplyVerdict verdict; // Received only
+    ReplyVerdict verdict;   // Received only
+    QByteArray request;     // Received only: the frame it answers
+    qint64 sinceSentUs = 0; // Received only: end of the request to the first byte (or the
+                            // window's end when nothing came)
 };
 
 } // namespace fh

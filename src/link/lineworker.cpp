@@ -100,6 +100,11 @@ int LineWorker::turnaroundDelay() const {
     return turnaround_;
 }
 
+void LineWorker::setFastCycle(bool fast) {
+    std::lock_guard lock(mutex_);
+    fastCycle_ = fast;
+}
+
 bool LineWorker::portIsOpen() const {
     std::lock_guard lock(mutex_);
     return open_;
@@ -225,6 +230,8 @@ void LineWorker::run() {
         {
             std::lock_guard lock(mutex_);
             link_->TurnaroundDelay = static_cast<qint16>(turnaround_);
+            if (isCycle && fastCycle_)
+                job.fastReply = true;
         }
         Exchange x = link_->run(job);
         x.id = id;

@@ -39,6 +39,9 @@ public:
     void setCycle(std::optional<Transaction> cycle);
     // While held, no cycle exchange starts (commands still run).
     void setHeld(bool held);
+    // Cycle exchanges end their collection once a reply of known length is in
+    // (Transaction::fastReply) instead of always waiting out the 100 ms window.
+    void setFastCycle(bool fast);
     void setTurnaroundDelay(int us);
     int turnaroundDelay() const;
     bool portIsOpen() const;
@@ -77,6 +80,7 @@ private:
     qint64 holdUntilMs_ = 0; // steady milliseconds
     quint64 nextId_ = 1;
     int turnaround_ = 4000;
+    bool fastCycle_ = false;
     int reopenMs_ = 1000;
     bool open_ = false;
 

@@ -1,5 +1,8 @@
 #include "link/link.h"
 
+#include "link/crc.h"
+#include "link/requests.h"
+
 #include <algorithm>
 
 namespace fh {
@@ -13,12 +16,13 @@ bool Link::Send(const QByteArray& frame) {
         RTMicroDelay(CommandKeyUs);
     const bool ok = port_.write(TxBuf);
     if (onTraffic)
-        onTraffic({clock_.nowUs(), Traffic::Sent, TxBuf, {}});
+        onTraffic(Traffic::sent(clock_.nowUs(), TxBuf));
     return ok;
 }
 
 void Link::OnTransmitDone() {
     const bool sent = port_.waitUntilSent();
+    requestEndUs_ = clock_.nowUs();
     if (sent)
         RTMicroDelay(TurnaroundDelay);
     port_.setRts(false);
@@ -53,19 +57,58 @@ int Link::WaitReply(qint64 startUs) {
     if (!waiting) {
         if (port_.lost())
             portError_ = true;
+        else if (!isAborted())
+            reportNoReply();
         return 0;
     }
-    if (!sleepUntil(clock_.nowUs() + qint64(CollectMs) * 1000))
+    const qint64 firstAt = clock_.nowUs();
+    if (!fastReply_ && !sleepUntil(firstAt + qint64(CollectMs) * 1000))
         return 0;
-    const QByteArray in = port_.readAll();
+    collect(firstAt);
+    if (isAborted())
+        return 0;
+    if (onTraffic) {
+        Traffic t = Traffic::sent(clock_.nowUs(), reply());
+        t.direction = Traffic::Received;
+        t.request = TxBuf;
+        t.sinceSentUs = firstAt - requestEndUs_;
+        onTraffic(t);
+    }
+    return 1;
+}
+
+void Link::collect(qint64 firstByteAtUs) {
+    QByteArray in = port_.readAll();
+    const qint64 end = firstByteAtUs + qint64(CollectMs) * 1000;
+    while (fastReply_ && !isAborted() && clock_.nowUs() < end) {
+        const int expected = ExpectedReplyLength(TxBuf, in);
+        // Only a frame that checks out ends early; anything else gets the whole window.
+        const bool complete = expected > 0 && in.size() >= expected &&
+                              withCrc(in.left(expected - 2)) == in.left(expected);
+        const qint64 now = clock_.nowUs();
+        const qint64 until =
+            complete ? std::min(end, now + FrameGapUs) : std::min(end, now + 50'000);
+        if (port_.waitForInput(until))
+            in += port_.readAll();
+        else if (complete)
+            break;
+    }
+    in += port_.readAll();
     // Only the first 257 bytes fit the buffer; the rest of a flood is dropped, and counted.
     const int n = std::min<int>(static_cast<int>(in.size()), RxBufSize);
     std::copy_n(reinterpret_cast<const quint8*>(in.constData()), n, RxBuf.begin());
     RxCount = static_cast<qint16>(n);
     discarded_ += in.size() - n;
-    if (onTraffic)
-        onTraffic({clock_.nowUs(), Traffic::Received, reply(), {}});
-    return 1;
+}
+
+void Link::reportNoReply() {
+    if (!onTraffic)
+        return;
+    Traffic t = Traffic::sent(clock_.nowUs(), {});
+    t.direction = Traffic::Received;
+    t.request = TxBuf;
+    t.sinceSentUs = t.timeUs - requestEndUs_;
+    onTraffic(t);
 }
 
 QByteArray Link::reply() const {
@@ -90,6 +133,7 @@ Exchange Link::run(const Transaction& t) {
     portError_ = false;
     qint64 sentAt = 0;
     firstByteUs_ = qint64(std::max(1, t.firstByteMs)) * 1000;
+    fastReply_ = t.fastReply;
 
     switch (t.pattern) {
     case Pattern::Poll:
@@ -133,6 +177,7 @@ Exchange Link::run(const Transaction& t) {
     x.answered = x.collected; // until every exchange passes the reply check
     x.portError = portError_;
     firstByteUs_ = FirstByteUs; // a WaitReply outside run() keeps the standard window
+    fastReply_ = false;
     return x;
 }
 

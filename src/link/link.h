@@ -17,7 +17,9 @@ public:
     static constexpr qint64 CommandKeyUs = 4000;   // before every function-200 frame
     static constexpr qint64 FirstByteUs = 600'000; // WaitReply: first byte within this
     static constexpr int CollectMs = 100;          // then this much more, then take all
-    static constexpr int WriteSettleMs = 500;      // confirmed write: pause before the wait
+    // 3.5 character times at 9600 baud: the silence that ends a frame.
+    static constexpr qint64 FrameGapUs = 3646;
+    static constexpr int WriteSettleMs = 500; // confirmed write: pause before the wait
     static constexpr quint8 CommandFunction = 200;
 
     Link(SerialPort& port, Clock& clock);
@@ -63,7 +65,14 @@ private:
 
     SerialPort& port_;
     Clock& clock_;
+    // Collects into RxBuf/RxCount until the window after the first byte ends, or (fastReply_)
+    // until a frame of known length is in and the line has gone silent.
+    void collect(qint64 firstByteAtUs);
+    void reportNoReply();
+
     qint64 firstByteUs_ = FirstByteUs;
+    bool fastReply_ = false;
+    qint64 requestEndUs_ = 0; // the last byte of the request left
     qint64 discarded_ = 0;
     bool portError_ = false;
 };

@@ -83,6 +83,47 @@ std::optional<quint8> NewAddressByte(const QString& text) {
     return static_cast<quint8>(wrapped);
 }
 
+int ExpectedRequestLength(const QByteArray& begin) {
+    if (begin.size() < 2)
+        return 0;
+    switch (at(begin, 1)) {
+    case fn::ReadHolding:
+    case fn::ReadInput:
+    case fn::WriteSingle:
+        return 8;
+    case fn::WriteMultiple:
+        return begin.size() > 6 ? 9 + at(begin, 6) : 0;
+    case fn::Command:
+        return 12;
+    default:
+        return 0;
+    }
+}
+
+int ExpectedReplyLength(const QByteArray& request, const QByteArray& begin) {
+    if (request.size() < 2 || begin.size() < 2)
+        return 0;
+    const quint8 function = at(request, 1);
+    const quint8 answer = at(begin, 1);
+    // Function 200 has bit 7 set itself, so only the register functions have exceptions.
+    if (function != fn::Command && answer == (function | 0x80))
+        return ExceptionReplyLength;
+    if (answer != function)
+        return 0;
+    switch (function) {
+    case fn::ReadHolding:
+    case fn::ReadInput:
+        return begin.size() > 2 ? 5 + at(begin, 2) : 0;
+    case fn::WriteSingle:
+    case fn::WriteMultiple:
+        return WriteReplyLength;
+    case fn::Command:
+        return request.size() > 4 && at(request, 4) == cmd::Status ? StatusReplyLength : 0;
+    default:
+        return 0;
+    }
+}
+
 bool StatusReplyComplete(const QByteArray& reply) {
     return reply.size() >= StatusReplyMinLength;
 }

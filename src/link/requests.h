@@ -56,6 +56,17 @@ QByteArray WriteAddr(quint8 currentAddress, quint8 newAddress);
 // rounded to a whole number, modulo 256. Nothing when the text is not a number.
 std::optional<quint8> NewAddressByte(const QString& text);
 
+// Frame lengths the function tells, so the end of a frame is known without waiting out the
+// collection window. 0 means "not known (yet)": wait for silence instead.
+inline constexpr int StatusReplyLength = 14;
+inline constexpr int ExceptionReplyLength = 5;
+// The complete request frame that starts with these bytes (3, 4, 6: 8 bytes; 16: by its byte
+// count; 200: 12).
+int ExpectedRequestLength(const QByteArray& begin);
+// The complete reply to request that starts with these bytes: functions 3 and 4 by their byte
+// count, 6 and 16 eight bytes, an exception five, the function-200 status reply 14.
+int ExpectedReplyLength(const QByteArray& request, const QByteArray& begin);
+
 bool StatusReplyComplete(const QByteArray& reply);
 bool AddrReplyOK(const QByteArray& reply);
 // The detector echoes the BIT code in byte 4 when it ran the test.

@@ -250,3 +250,34 @@ TEST(Patterns, AnUnpluggedDeviceEndsTheExchangeWithAPortError) {
 }
 
 } // namespace
+
+// Frame-complete collection: a reply of known length ends 3.5 character times after it is
+// in; anything else, and a reply still arriving, keeps the 100 ms window.
+TEST(FastReply, EndsAfterTheFrameButNeverCutsAReplyShort) {
+    const QByteArray good = hex("01 03 02 00 07 F9 86");
+    QByteArray badCheck = good;
+    badCheck[6] = 0;
+    struct Case {
+        const char* name;
+        std::vector<ReplySegment> segments;
+        int rxCount;
+        qint64 minUs, maxUs; // first byte to the end of collection
+    } cases[] = {
+        {"whole frame", {{5000, good}}, 7, 10'000, 11'500},
+        {"paused mid-frame", {{5000, good.left(3)}, {60'000, good.mid(3)}}, 7, 70'000, 72'000},
+        {"trailing bytes are collected", {{5000, good}, {2000, "xy"}}, 9, 14'000, 16'000},
+        {"bad check bytes keep the window", {{5000, badCheck}}, 7, 100'000, 102'000},
+        {"exception", {{5000, hex("01 83 02 C0 F1")}}, 5, 8'000, 9'500},
+    };
+    for (const Case& c : cases) {
+        Line l;
+        l.peer.setScript([&](const QByteArray&, qint64) { return c.segments; });
+        Transaction t{Pattern::Poll, ReadSetup1};
+        t.fastReply = true;
+        l.link.run(t);
+        const qint64 took = l.clock.nowUs() - l.first(LineEvent::RxByte) + 1042;
+        EXPECT_EQ(l.link.RxCount, c.rxCount) << c.name;
+        EXPECT_GE(took, c.minUs) << c.name;
+        EXPECT_LE(took, c.maxUs) << c.name;
+    }
+}

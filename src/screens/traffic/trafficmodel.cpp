@@ -1,0 +1,189 @@
+#include "screens/traffic/trafficmodel.h"
+
+#include <QFile>
+#include <QSaveFile>
+#include <QStringList>
+
+namespace fh {
+
+namespace {
+
+const char* const Headers[] = {"Time (ms)", "Direction", "Address", "Function",        "Length",
+                               "Bytes",     "Check",     "Meaning", "Reply after (ms)"};
+
+QString csvField(const QString& text) {
+    if (!text.contains(QLatin1Char(',')) && !text.contains(QLatin1Char('"')) &&
+        !text.contains(QLatin1Char('\n')))
+        return text;
+    return QLatin1Char('"') + QString(text).replace(QLatin1String("\""), QLatin1String("\"\"")) +
+           QLatin1Char('"');
+}
+
+} // namespace
+
+TrafficModel::TrafficModel(qint64 originUs, int maxRows, QObject* parent)
+    : QAbstractTableModel(parent), originUs_(originUs), maxRows_(std::max(1, maxRows)) {}
+
+void TrafficModel::add(const Traffic& t) {
+    Row r;
+    r.timeUs = t.timeUs - originUs_;
+    r.wall = QDateTime::currentDateTime();
+    r.direction = t.direction;
+    r.bytes = t.bytes;
+    r.checkGood = CheckBytesGood(t.bytes);
+    if (t.direction == Traffic::Sent) {
+        counters_.countRequest();
+        r.meaning = DescribeRequest(t.bytes);
+    } else {
+        // Bytes without a verdict were not judged by the worker: judge them here.
+        const ReplyVerdict v = t.verdict.fault == ReplyFault::NoReply && !t.bytes.isEmpty()
+                                   ? JudgeReply(t.request, t.bytes)
+                                   : t.verdict;
+        counters_.countReply(t.bytes, v);
+        r.meaning = DescribeReply(t.request, t.bytes, v, int(t.sinceSentUs / 1000));
+        if (!t.bytes.isEmpty())
+            r.afterUs = t.sinceSentUs;
+    }
+    emit countersChanged();
+    if (paused_)
+        return;
+    if (int(rows_.size()) >= maxRows_) {
+        beginRemoveRows({}, 0, 0);
+        rows_.pop_front();
+        ++dropped_;
+        endRemoveRows();
+    }
+    const int at = int(rows_.size());
+    beginInsertRows({}, at, at);
+    rows_.push_back(std::move(r));
+    endInsertRows();
+}
+
+void TrafficModel::clear() {
+    beginResetModel();
+    rows_.clear();
+    counters_ = {};
+    dropped_ = 0;
+    endResetModel();
+    emit countersChanged();
+}
+
+QString TrafficModel::countersText() const {
+    QString text = counters_.text();
+    if (dropped_ > 0)
+        text += QStringLiteral("; %1 oldest rows dropped").arg(dropped_);
+    if (paused_)
+        text += QStringLiteral("; paused");
+    return text;
+}
+
+QString TrafficModel::cell(const Row& r, int column) const {
+    switch (column) {
+    case Time:
+        return QString::number(r.timeUs / 1000.0, 'f', 1);
+    case Direction:
+        return r.direction == Traffic::Sent ? QStringLiteral("host → line")
+                                            : QStringLiteral("line → host");
+    case Address:
+        return r.bytes.isEmpty() ? QString() : QString::number(FrameAddress(r.bytes));
+    case Function:
+        return r.bytes.size() < 2 ? QString() : QString::number(FrameFunction(r.bytes));
+    case Length:
+        return QString::number(r.bytes.size());
+    case Bytes:
+        return QString::fromLatin1(r.bytes.toHex(' '));
+    case Check:
+        return r.bytes.isEmpty() ? QString()
+               : r.checkGood     ? QStringLiteral("good")
+                                 : QStringLiteral("bad");
+    case Meaning:
+        return r.meaning;
+    case After:
+        return r.afterUs < 0 ? QString() : QString::number(r.afterUs / 1000.0, 'f', 1);
+    default:
+        return {};
+    }
+}
+
+QList<int> TrafficModel::allOr(const QList<int>& rows) const {
+    if (!rows.isEmpty())
+        return rows;
+    QList<int> all;
+    for (int i = 0; i < int(rows_.size()); ++i)
+        all << i;
+    return all;
+}
+
+QString TrafficModel::csv(const QList<int>& rows) const {
+    QStringList lines;
+    QStringList head;
+    for (const char* h : Headers)
+        head << QString::fromLatin1(h);
+    lines << head.join(QLatin1Char(','));
+    for (int i : allOr(rows)) {
+        if (i < 0 || i >= int(rows_.size()))
+            continue;
+        QStringList fields;
+        for (int c = 0; c < Columns; ++c)
+            fields << csvField(cell(rows_[size_t(i)], c));
+        lines << fields.join(QLatin1Char(','));
+    }
+    return lines.join(QLatin1Char('\n')) + QLatin1Char('\n');
+}
+
+QString TrafficModel::plainText(const QList<int>& rows) const {
+    QStringList lines;
+    for (int i : allOr(rows)) {
+        if (i < 0 || i >= int(rows_.size()))
+            continue;
+        const Row& r = rows_[size_t(i)];
+        QString line = QStringLiteral("%1  %2  %3")
+                           .arg(cell(r, Time), 10)
+                           .arg(cell(r, Direction), cell(r, Meaning));
+        if (r.afterUs >= 0)
+            line += QStringLiteral(" (+%1 ms)").arg(cell(r, After));
+        if (!r.bytes.isEmpty())
+            line += QStringLiteral("  [%1]").arg(cell(r, Bytes));
+        lines << line;
+    }
+    return lines.join(QLatin1Char('\n')) + QLatin1Char('\n');
+}
+
+bool TrafficModel::save(const QString& path, bool asCsv, QString* error) const {
+    // Written aside and renamed, so a failed save never leaves half a file.
+    QSaveFile file(path);
+    const QByteArray bytes = (asCsv ? csv() : plainText()).toUtf8();
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
+        if (error)
+            *error = QStringLiteral("Cannot write %1: %2").arg(path, file.errorString());
+        return false;
+    }
+    return true;
+}
+
+int TrafficModel::rowCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : int(rows_.size());
+}
+
+int TrafficModel::columnCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : Columns;
+}
+
+QVariant TrafficModel::data(const QModelIndex& index, int role) const {
+    if (!index.isValid() || index.row() >= int(rows_.size()))
+        return {};
+    const Row& r = rows_[size_t(index.row())];
+    if (role == Qt::DisplayRole)
+        return cell(r, index.column());
+    if (role == Qt::ToolTipRole && index.column() == Time)
+        return r.wall.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz"));
+    return {};
+}
+
+QVariant TrafficModel::headerData(int section, Qt::Orientation o, int role) const {
+    if (o != Qt::Horizontal || role != Qt::DisplayRole || section < 0 || section >= Columns)
+        return {};
+    return QString::fromLatin1(Headers[section]);
+}
+
+} // namespace fh
