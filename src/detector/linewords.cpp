@@ -173,6 +173,12 @@ ReplyVerdict JudgeReply(const QByteArray& request, const QByteArray& reply) {
     return v;
 }
 
+ReplyVerdict VerdictOf(const Exchange& x) {
+    if (!x.collected)
+        return {};
+    return x.verdict.fault == ReplyFault::NoReply ? JudgeReply(x.request, x.reply) : x.verdict;
+}
+
 void LineCounters::countReply(const QByteArray& reply, const ReplyVerdict& verdict) {
     discarded += verdict.trailingBytes;
     switch (verdict.fault) {

@@ -20,6 +20,9 @@ QString DescribeReply(const QByteArray& request, const QByteArray& reply,
 // monitor) and traffic that comes without one.
 ReplyVerdict JudgeReply(const QByteArray& request, const QByteArray& reply);
 
+// The verdict on an exchange's reply: the worker's, or JudgeReply's for bytes it did not judge.
+ReplyVerdict VerdictOf(const Exchange& x);
+
 // What the traffic window and the monitor count.
 struct LineCounters {
     qint64 requests = 0;

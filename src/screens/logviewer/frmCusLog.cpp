@@ -2,6 +2,7 @@
 
 #include "detector/detectorrecord.h"
 #include "logging/statuslog.h"
+#include "screens/common/keyhelp.h"
 #include "screens/common/screencontext.h"
 #include "screens/prompts/prompts.h"
 
@@ -17,6 +18,7 @@ namespace fh {
 
 frmCusLog::frmCusLog(ScreenContext& ctx, QWidget* parent) : QWidget(parent), ctx_(ctx) {
     setObjectName(QStringLiteral("frmCusLog"));
+    InstallKeyHelp(this, QStringLiteral("Status log"), LogViewerKeys());
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowTitle(LogViewerTitle);
     if (parent)

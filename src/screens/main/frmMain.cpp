@@ -4,9 +4,11 @@
 #include "link/requests.h"
 #include "link/tuningfile.h"
 #include "logging/logperiod.h"
+#include "screens/common/keyhelp.h"
 #include "screens/main/mainlayout.h"
 #include "screens/maintenance/lampshape.h"
 #include "screens/prompts/prompts.h"
+#include "screens/traffic/frmTraffic.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>
@@ -531,6 +533,18 @@ bool frmMain::Form_KeyDown(int key) {
             hold();
             submitTuningPoll();
         }
+        return true;
+    case Qt::Key_F7:
+        if (openers.overview) {
+            hide();
+            track(openers.overview(*this));
+        }
+        return true;
+    case Qt::Key_F9:
+        frmTraffic::showFor(worker_, this);
+        return true;
+    case Qt::Key_F1:
+        ShowKeyHelp(this, QStringLiteral("Main screen"), MainKeys(), KeyHelpAbout());
         return true;
     case Qt::Key_F11:
         if (openers.password)

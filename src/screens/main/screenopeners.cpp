@@ -4,6 +4,7 @@
 #include "screens/maintenance/frmMaintenance.h"
 #include "screens/maintenance/frmMaintPass.h"
 #include "screens/newaddr/frmNewAddr.h"
+#include "screens/overview/frmOverview.h"
 #include "screens/setup/frmSetup.h"
 
 namespace fh {
@@ -26,6 +27,7 @@ ScreenOpeners DefaultScreenOpeners() {
     };
     o.maintenance = [](ScreenContext& ctx) -> QWidget* { return shown(new frmMaintenance(ctx)); };
     o.logViewer = [](ScreenContext& ctx) -> QWidget* { return shown(new frmCusLog(ctx)); };
+    o.overview = [](ScreenContext& ctx) -> QWidget* { return shown(new frmOverview(ctx)); };
     return o;
 }
 

@@ -22,6 +22,8 @@ struct ScreenOpeners {
     std::function<QWidget*(ScreenContext&)> maintenance;
     // cmdShowLog: the log viewer.
     std::function<QWidget*(ScreenContext&)> logViewer;
+    // F7: the bus overview.
+    std::function<QWidget*(ScreenContext&)> overview;
 };
 
 // The program's own screens. Each one shows itself, deletes itself when closed and calls

@@ -1,5 +1,6 @@
 #include "screens/maintenance/frmMaintPass.h"
 
+#include "screens/common/keyhelp.h"
 #include "screens/common/screencontext.h"
 #include "screens/prompts/prompts.h"
 #include "screens/twips.h"
@@ -19,6 +20,7 @@ QString& EnteredPassword() {
 
 frmMaintPass::frmMaintPass(ScreenContext& ctx, QWidget* parent) : QDialog(parent), ctx_(ctx) {
     setObjectName(QStringLiteral("frmMaintPass"));
+    InstallKeyHelp(this, QStringLiteral("Maintenance password"), PasswordKeys());
     setWindowTitle(QStringLiteral("Password"));
     setAttribute(Qt::WA_DeleteOnClose);
     setModal(true);

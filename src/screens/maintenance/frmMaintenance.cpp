@@ -6,9 +6,11 @@
 #include "link/requests.h"
 #include "logging/logperiod.h"
 #include "logging/sumslog.h"
+#include "screens/common/keyhelp.h"
 #include "screens/common/screencontext.h"
 #include "screens/maintenance/lampshape.h"
 #include "screens/prompts/prompts.h"
+#include "screens/traffic/frmTraffic.h"
 #include "screens/twips.h"
 
 #include <QCloseEvent>
@@ -109,6 +111,7 @@ frmMaintenance::~frmMaintenance() = default;
 
 void frmMaintenance::build() {
     setObjectName(QStringLiteral("frmMaintenance"));
+    InstallKeyHelp(this, QStringLiteral("Maintenance"), MaintenanceKeys());
     setWindowTitle(QStringLiteral("MAINTENANCE SCREEN"));
     setAttribute(Qt::WA_DeleteOnClose);
     setFixedSize(Twips(FormWidth), Twips(FormHeight));
@@ -381,6 +384,10 @@ bool frmMaintenance::eventFilter(QObject* watched, QEvent* event) {
     auto* key = static_cast<QKeyEvent*>(event);
     if (key->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier))
         return QWidget::eventFilter(watched, event);
+    if (key->key() == Qt::Key_F9) {
+        frmTraffic::showFor(ctx_.worker(), ctx_.mainWindow());
+        return true;
+    }
     int ascii = 0;
     if (key->key() == Qt::Key_Escape)
         ascii = 27;

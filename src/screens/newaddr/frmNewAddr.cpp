@@ -3,6 +3,7 @@
 #include "detector/detectorrecord.h"
 #include "link/lineworker.h"
 #include "link/requests.h"
+#include "screens/common/keyhelp.h"
 #include "screens/common/screencontext.h"
 #include "screens/prompts/prompts.h"
 #include "screens/twips.h"
@@ -53,6 +54,7 @@ frmNewAddr::frmNewAddr(ScreenContext& ctx, QWidget* parent)
 
 void frmNewAddr::build() {
     setObjectName(QStringLiteral("frmNewAddr"));
+    InstallKeyHelp(this, QStringLiteral("New address"), NewAddrKeys());
     setWindowTitle(QStringLiteral("SET NEW ADDRESS"));
     setModal(false);
 

@@ -2,6 +2,7 @@
 
 #include "detector/detectorrecord.h"
 #include "link/lineworker.h"
+#include "screens/common/keyhelp.h"
 #include "screens/common/screencontext.h"
 #include "screens/prompts/prompts.h"
 #include "screens/twips.h"
@@ -66,6 +67,7 @@ frmSetup::frmSetup(ScreenContext& ctx, const QByteArray& setupReply, QWidget* pa
 
 void frmSetup::build() {
     setObjectName(QStringLiteral("frmSetup"));
+    InstallKeyHelp(this, QStringLiteral("Setup"), SetupKeys());
     setWindowTitle(QStringLiteral("SETUP TABLE"));
     setFixedSize(Twips(FormWidth), Twips(FormHeight));
 

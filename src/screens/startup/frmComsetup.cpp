@@ -1,6 +1,7 @@
 #include "screens/startup/frmComsetup.h"
 
 #include "link/datadir.h"
+#include "screens/common/keyhelp.h"
 #include "screens/twips.h"
 
 #include <QFont>
@@ -38,6 +39,7 @@ QStringList frmComsetup::DetectedPorts() {
 
 void frmComsetup::build(const QStringList& detectedPorts) {
     setObjectName(QStringLiteral("frmComsetup"));
+    InstallKeyHelp(this, QStringLiteral("COM port"), ComSetupKeys());
     setWindowTitle(QStringLiteral("Communication Setup"));
     setFont(QFont(QStringLiteral("Times New Roman"), 10));
 

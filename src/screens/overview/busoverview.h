@@ -1,0 +1,78 @@
+#pragma once
+// The bus overview's table without widgets: a scan of an address range for detectors, then
+// every found detector polled round robin and kept live. It owns the line while it runs: the
+// caller gives the main screen's cycle back when it is done (ScreenContext::screenClosed).
+#include "link/exchange.h"
+
+#include <QAbstractTableModel>
+#include <QDateTime>
+#include <vector>
+
+namespace fh {
+
+class LineWorker;
+
+class BusOverview : public QAbstractTableModel {
+    Q_OBJECT
+public:
+    static constexpr int DefaultFirstByteMs = 60;
+    static constexpr int LiveFirstByteMs = 600;
+    static constexpr int HighlightMs = 3000;
+    enum Column { Address, Model, Serial, Status, Link, LastChange, Columns };
+
+    struct Entry {
+        int address = 0;
+        QString model;
+        quint16 serial = 0;
+        QString status;
+        quint8 statusByte = 0;
+        bool linkGood = true;
+        QDateTime lastChange;
+        QDateTime highlightUntil;
+    };
+
+    explicit BusOverview(LineWorker& worker, QObject* parent = nullptr);
+
+    // Takes the line, forgets the table, and asks every address from..to with a first-byte
+    // window of firstByteMs; then polls the found detectors round robin until stop().
+    void scan(int from, int to, int firstByteMs = DefaultFirstByteMs);
+    // Ends the scan where it is; the detectors found so far are polled from then on.
+    void cancel();
+    // Sends nothing more; an exchange in flight ends in the worker and is ignored.
+    void stop();
+    bool scanning() const { return scanning_; }
+    bool polling() const { return polling_; }
+
+    const std::vector<Entry>& entries() const { return entries_; }
+    // Addresses whose replies came with bad check bytes during the scan.
+    const QList<int>& garbled() const { return garbled_; }
+    QString garbledText() const;
+    QString csv() const;
+
+    int rowCount(const QModelIndex& parent = {}) const override;
+    int columnCount(const QModelIndex& parent = {}) const override;
+    QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+    QVariant headerData(int section, Qt::Orientation o, int role = Qt::DisplayRole) const override;
+
+signals:
+    void progress(int done, int total);
+    void scanEnded(bool cancelled);
+    void garbledChanged();
+
+private:
+    void next();
+    void done(const Exchange& x);
+    void found(int address, const QByteArray& reply);
+    void polled(Entry& e, int row, const Exchange& x);
+    QString cell(const Entry& e, int column) const;
+
+    LineWorker& worker_;
+    std::vector<Entry> entries_;
+    QList<int> garbled_;
+    bool scanning_ = false, polling_ = false;
+    int from_ = 1, to_ = 247, at_ = 1, firstByteMs_ = DefaultFirstByteMs;
+    size_t turn_ = 0;
+    quint64 pending_ = 0;
+};
+
+} // namespace fh

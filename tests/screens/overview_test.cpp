@@ -1,0 +1,94 @@
+// The bus overview against simulated detectors: what a scan finds and reports, the live table
+// (a status change, a detector going silent and coming back), Cancel, and the hand-over to the
+// main screen.
+#include "fakemain.h"
+#include "screens/overview/busoverview.h"
+#include "screens/overview/frmOverview.h"
+
+#include <QPushButton>
+#include <QTableView>
+
+using namespace fh;
+using namespace fh::test;
+
+namespace {
+
+std::unique_ptr<SimBus> loopOfFour(std::shared_ptr<SimDetector>* five,
+                                   std::shared_ptr<SimDetector>* seven) {
+    auto bus = std::make_unique<SimBus>();
+    bus->add(2, 117, 100);
+    *five = bus->add(5, 113, 200);
+    *seven = bus->add(7, 118, 300);
+    SimFaults garbled;
+    garbled.wrongCheck = true;
+    bus->add(3, 117, 400)->setFaults(garbled);
+    SimFaults everyOther;
+    everyOther.answerEvery = 2; // misses the one request a scan sends it
+    bus->add(9, 117, 500)->setFaults(everyOther);
+    return bus;
+}
+
+QList<int> addresses(const BusOverview& o) {
+    QList<int> out;
+    for (const auto& e : o.entries())
+        out << e.address;
+    return out;
+}
+
+const BusOverview::Entry* entry(const BusOverview& o, int address) {
+    for (const auto& e : o.entries())
+        if (e.address == address)
+            return &e;
+    return nullptr;
+}
+
+TEST(Overview, ScansThenKeepsTheTableLive) {
+    std::shared_ptr<SimDetector> five, seven;
+    FakeMain main(loopOfFour(&five, &seven), 2);
+    LineWatch watch(main.worker());
+    BusOverview o(main.worker());
+    o.scan(1, 10, 60);
+    ASSERT_TRUE(WaitFor([&] { return o.polling(); }));
+    EXPECT_EQ(addresses(o), QList<int>({2, 5, 7}));
+    EXPECT_EQ(o.garbled(), QList<int>({3}));
+    EXPECT_EQ(o.garbledText(), "Address 3: garbled — two detectors on one address?");
+
+    // The main cycle stays off the line while the overview polls.
+    const size_t cycles = watch.cycles.size();
+    five->setStatusChar('A');
+    ASSERT_TRUE(WaitFor([&] { return entry(o, 5)->status == "A"; }));
+    EXPECT_TRUE(entry(o, 5)->highlightUntil > QDateTime::currentDateTime());
+    SimFaults silent;
+    silent.silent = true;
+    seven->setFaults(silent);
+    ASSERT_TRUE(WaitFor([&] { return !entry(o, 7)->linkGood; }));
+    EXPECT_EQ(o.data(o.index(2, BusOverview::Link)).toString(), "BAD");
+    seven->clearFaults();
+    ASSERT_TRUE(WaitFor([&] { return entry(o, 7)->linkGood; }));
+    EXPECT_LE(watch.cycles.size(), cycles + 1); // at most the one already in flight
+    EXPECT_TRUE(
+        o.csv().startsWith("Address,Model,Serial,Status,Link,Last change\n2,Zorvan A2,100,"));
+}
+
+TEST(Overview, CancelKeepsWhatWasFoundAndEnterHandsTheAddressOver) {
+    std::shared_ptr<SimDetector> five, seven;
+    FakeMain main(loopOfFour(&five, &seven), 2);
+    QPointer<frmOverview> screen = new frmOverview(main);
+    screen->show();
+    BusOverview& o = screen->overview();
+    ASSERT_TRUE(WaitFor([&] { return entry(o, 5) != nullptr; }));
+    screen->cmdCancel->click();
+    EXPECT_FALSE(o.scanning());
+    ASSERT_TRUE(WaitFor([&] { return o.polling() && screen->grdBus->currentIndex().isValid(); }));
+    EXPECT_EQ(addresses(o).mid(0, 2), QList<int>({2, 5}));
+    EXPECT_LT(o.entries().back().address, 247);
+
+    screen->grdBus->setCurrentIndex(o.index(1, 0));
+    QTest::keyClick(screen->grdBus, Qt::Key_Return);
+    EXPECT_EQ(main.record.Address, 5);
+    EXPECT_EQ(main.closed, 1);
+    Dispose(screen);
+    EXPECT_TRUE(screen.isNull());
+}
+
+} // namespace
