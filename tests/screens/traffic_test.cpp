@@ -1,0 +1,90 @@
+// The traffic window's model (rows, counters, bound, pause, export) and the keys that open
+// the field tools from the main screen.
+#include "link/crc.h"
+#include "mainrig.h"
+#include "screens/traffic/frmTraffic.h"
+#include "screens/traffic/trafficmodel.h"
+
+#include <QApplication>
+#include <QLabel>
+#include <QPushButton>
+
+using namespace fh;
+using namespace fh::test;
+
+namespace {
+
+const QByteArray Request = SendCommand(1, cmd::Status);
+const QByteArray Reply = withCrc(QByteArray::fromHex("01c80900200075"
+                                                     "4fc1"
+                                                     "004e00"));
+
+Traffic received(const QByteArray& bytes, qint64 afterUs = 5000) {
+    Traffic t = Traffic::sent(2'000'000, bytes);
+    t.direction = Traffic::Received;
+    t.request = Request;
+    t.sinceSentUs = afterUs;
+    return t;
+}
+
+TEST(TrafficModel, RowsCountersBoundAndExport) {
+    TrafficModel m(1'000'000, 3);
+    QByteArray bad = Reply;
+    bad[13] = char(bad[13] ^ 0xFF);
+    m.add(Traffic::sent(1'500'000, Request));
+    m.add(received(Reply));
+    m.add(received({}, 600'000));
+    m.setPaused(true);
+    m.add(received(bad)); // counted, not shown
+    m.setPaused(false);
+    m.add(received(Reply + "zz"));
+    EXPECT_EQ(m.counters().text(), "requests 1, replies 2, time-outs 1, bad check bytes 1, short "
+                                   "or malformed 0, bytes discarded 2");
+    ASSERT_EQ(m.rowCount(), 3);
+    EXPECT_EQ(m.droppedRows(), 1);
+    EXPECT_EQ(m.data(m.index(0, TrafficModel::Meaning)).toString(),
+              "status reply: Zorvan A2, serial 20417, status N");
+    EXPECT_EQ(m.data(m.index(0, TrafficModel::After)).toString(), "5.0");
+    EXPECT_EQ(m.data(m.index(1, TrafficModel::Meaning)).toString(), "no reply (600 ms)");
+    EXPECT_EQ(m.data(m.index(0, TrafficModel::Time)).toString(), "1000.0");
+
+    // Words with commas stay one CSV field.
+    EXPECT_TRUE(m.csv({0}).contains(",\"status reply: Zorvan A2, serial 20417, status N\",5.0\n"));
+    QString error;
+    EXPECT_FALSE(m.save("/nonexistent-dir/traffic.csv", true, &error));
+    EXPECT_TRUE(error.startsWith("Cannot write /nonexistent-dir/traffic.csv"));
+    m.clear();
+    EXPECT_EQ(m.rowCount(), 0);
+    EXPECT_EQ(m.counters().requests, 0);
+}
+
+TEST(FieldToolKeys, F1F7AndF9OnTheMainScreen) {
+    MainRig rig;
+    frmMain& m = *rig.main;
+    rig.main->openers.overview = [&](ScreenContext& c) -> QWidget* {
+        rig.opened << "overview";
+        return new StubScreen(c, "overview");
+    };
+    ASSERT_TRUE(rig.loadGood());
+    QCoreApplication::setApplicationVersion("9.8.7");
+    QTest::keyClick(m.cmdBIT, Qt::Key_F1);
+    auto* help = m.findChild<QWidget*>("frmKeyHelp");
+    ASSERT_NE(help, nullptr);
+    const QString keys = help->findChild<QLabel*>("lblKeys")->text();
+    EXPECT_TRUE(keys.contains("F7") && keys.contains("F9") && keys.contains("9.8.7"));
+    help->close();
+
+    QTest::keyClick(m.cmdBIT, Qt::Key_F9);
+    QPointer<frmTraffic> traffic = m.findChild<frmTraffic*>();
+    ASSERT_TRUE(traffic);
+    ASSERT_TRUE(rig.waitFor([&] { return traffic->model().rowCount() >= 4; }));
+    EXPECT_EQ(traffic->model().data(traffic->model().index(0, TrafficModel::Meaning)).toString(),
+              "status request to 1");
+
+    QTest::keyClick(m.cmdBIT, Qt::Key_F7);
+    EXPECT_EQ(rig.opened, QStringList{"overview"});
+    EXPECT_FALSE(m.isVisible());
+    traffic->close();
+}
+
+} // namespace
