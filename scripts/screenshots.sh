@@ -14,7 +14,7 @@ mkdir -p "$out"
 shot() {
     local name=$1 options=$2 key=$3 wait=$4 data
     data=$(mktemp -d)
-    xvfb-run -a -s "-screen 0 1024x768x24" bash -c '
+    xvfb-run -a -s "-screen 0 ${SCREEN:-1024x768}x24" bash -c '
         read -r -a opts <<< "$2"
         "$0/bin/flamehost" "${opts[@]}" --data-dir "$1" & app=$!
         case " $2 " in *" --no-splash "*) sleep 2.5 ;; *) sleep 3.5 ;; esac
@@ -37,4 +37,9 @@ shot setup "--simulate --no-splash" s 1.5
 shot newaddr "--simulate --no-splash" a 1.5
 shot tuning "--simulate --no-splash" F12 0.05
 shot password "--simulate --no-splash" F11 1
+# The field tools on a larger screen: the traffic window beside the main screen, the bus
+# overview after its whole default scan (about 16 s), the main screen's key help.
+SCREEN=1280x1024 shot traffic "--simulate --no-splash" F9 3
+SCREEN=1280x1024 shot overview "--simulate --no-splash" F7 20
+SCREEN=1280x1024 shot keyhelp "--simulate --no-splash" F1 1
 echo "screenshots in $out"

@@ -16,7 +16,7 @@ const KeyLine F1{QStringLiteral("F1"), QStringLiteral("this list of keys")};
 } // namespace
 
 KeyList MainKeys() {
-    return {{QStringLiteral("Up / Down"), QStringLiteral("step the address (1..247)")},
+    return {{QStringLiteral("arrows"), QStringLiteral("step the address (1..247)")},
             {QStringLiteral("r / h"), QStringLiteral("master mode on / off")},
             {QStringLiteral("b"), QStringLiteral("built-in test (BIT)")},
             {QStringLiteral("s"), QStringLiteral("read the setup and open the setup screen")},

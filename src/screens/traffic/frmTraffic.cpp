@@ -50,7 +50,8 @@ frmTraffic::frmTraffic(LineWorker& worker, QWidget* parent) : QWidget(parent, Qt
     grdTraffic->horizontalHeader()->setStretchLastSection(false);
     grdTraffic->horizontalHeader()->setSectionResizeMode(TrafficModel::Meaning,
                                                          QHeaderView::Stretch);
-    grdTraffic->setColumnWidth(TrafficModel::Bytes, 260);
+    grdTraffic->setColumnWidth(TrafficModel::Bytes, 190);
+    grdTraffic->setColumnWidth(TrafficModel::Direction, 90);
     for (int c :
          {TrafficModel::Address, TrafficModel::Function, TrafficModel::Length, TrafficModel::Check})
         grdTraffic->setColumnWidth(c, 64);
@@ -63,7 +64,7 @@ frmTraffic::frmTraffic(LineWorker& worker, QWidget* parent) : QWidget(parent, Qt
     layout->addWidget(lblCounters);
     layout->addLayout(buttons);
     layout->addWidget(grdTraffic);
-    resize(1100, 520);
+    resize(1240, 520);
     InstallKeyHelp(this, QStringLiteral("Line traffic"), TrafficKeys());
 
     auto showCounters = [this] { lblCounters->setText(model_->countersText()); };
