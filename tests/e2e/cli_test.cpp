@@ -265,6 +265,11 @@ TEST_F(Cli, UsageAndPortErrorsExitWith2) {
              "--port PORT --address 5 status --from 3",
              "--port PORT --bogus status",
              "--port /nonexistent/ttyFLAME status",
+             "--simulate monitor",
+             "--port PORT --address 5 monitor",
+             "--port PORT monitor --duration 0",
+             "--port PORT status --hex",
+             "--port /nonexistent/ttyFLAME monitor",
          }) {
         const CliRun r = cli(words(args).replaceInStrings("PORT", sim_->device()));
         EXPECT_EQ(r.exitCode, 2) << args;
@@ -278,7 +283,8 @@ TEST(CliHelp, ListsEveryCommandAndOption) {
     EXPECT_EQ(r.exitCode, 0);
     for (const char* word :
          {"--port", "--simulate", "--address", "--json", "--timeout", "--from", "--to", "status",
-          "bit", "version", "setup set", "address NEW", "readings", "scan"})
+          "bit", "version", "setup set", "address NEW", "readings", "scan", "monitor",
+          "--fast-replies", "--duration", "--hex"})
         EXPECT_TRUE(r.out.contains(word)) << word;
 }
 
