@@ -3,6 +3,8 @@
 // of silence, or as soon as it holds the length its function tells and its check bytes are
 // right (frames back to back). Frames are paired: what starts within the reply window after
 // a request is its reply. Pure: fed bytes and times, so it runs on virtual time in tests.
+#include "link/requests.h"
+
 #include <QByteArray>
 #include <vector>
 
@@ -25,9 +27,9 @@ struct HeardFrame {
 
 class FrameSplitter {
 public:
-    static constexpr qint64 ByteUs = 1042; // 10 bit times at 9600 baud, rounded up
-    static constexpr qint64 GapUs = 3646;  // 3.5 character times
-    static constexpr int MaxFrame = 256;   // longest frame the protocol allows
+    static constexpr qint64 ByteUs = CharUs;
+    static constexpr qint64 GapUs = FrameGapUs;
+    static constexpr int MaxFrame = 256; // longest frame the protocol allows
     explicit FrameSplitter(qint64 replyWindowUs = 600'000) : windowUs_(replyWindowUs) {}
 
     // Bytes read at timeUs; they are taken to have arrived back to back, the last at timeUs.

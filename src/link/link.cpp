@@ -86,12 +86,17 @@ void Link::collect(qint64 firstByteAtUs) {
         const bool complete = expected > 0 && in.size() >= expected &&
                               withCrc(in.left(expected - 2)) == in.left(expected);
         const qint64 now = clock_.nowUs();
-        const qint64 until =
-            complete ? std::min(end, now + FrameGapUs) : std::min(end, now + 50'000);
-        if (port_.waitForInput(until))
-            in += port_.readAll();
-        else if (complete)
-            break;
+        if (complete) {
+            if (!port_.waitForInput(std::min(end, now + FrameGapUs)))
+                break;
+        } else {
+            // Look again once the bytes still missing can have arrived (the byte count of
+            // functions 3 and 4 comes with the third byte), not at every byte.
+            const qint64 missing = expected > in.size() ? expected - in.size() : 3;
+            if (!sleepUntil(std::min(end, now + missing * CharUs)))
+                break;
+        }
+        in += port_.readAll();
     }
     in += port_.readAll();
     // Only the first 257 bytes fit the buffer; the rest of a flood is dropped, and counted.

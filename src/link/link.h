@@ -17,9 +17,7 @@ public:
     static constexpr qint64 CommandKeyUs = 4000;   // before every function-200 frame
     static constexpr qint64 FirstByteUs = 600'000; // WaitReply: first byte within this
     static constexpr int CollectMs = 100;          // then this much more, then take all
-    // 3.5 character times at 9600 baud: the silence that ends a frame.
-    static constexpr qint64 FrameGapUs = 3646;
-    static constexpr int WriteSettleMs = 500; // confirmed write: pause before the wait
+    static constexpr int WriteSettleMs = 500;      // confirmed write: pause before the wait
     static constexpr quint8 CommandFunction = 200;
 
     Link(SerialPort& port, Clock& clock);

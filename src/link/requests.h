@@ -59,6 +59,10 @@ std::optional<quint8> NewAddressByte(const QString& text);
 // Frame lengths the function tells, so the end of a frame is known without waiting out the
 // collection window. 0 means "not known (yet)": wait for silence instead.
 inline constexpr int StatusReplyLength = 14;
+// One character at 9600 baud 8N1 (10 bit times, rounded up), and the silence of 3.5 of them
+// that ends a frame.
+inline constexpr qint64 CharUs = 1042;
+inline constexpr qint64 FrameGapUs = 3646;
 inline constexpr int ExceptionReplyLength = 5;
 // The complete request frame that starts with these bytes (3, 4, 6: 8 bytes; 16: by its byte
 // count; 200: 12).
