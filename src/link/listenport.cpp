@@ -2,13 +2,10 @@
 
 #include "link/realport.h"
 
-#include <QFile>
 #include <QSerialPort>
 
 #ifdef Q_OS_UNIX
-#include <cerrno>
 #include <termios.h>
-#include <unistd.h>
 #endif
 
 namespace fh {
@@ -18,24 +15,9 @@ ListenPort::ListenPort(QString device) : device_(std::move(device)) {}
 ListenPort::~ListenPort() = default;
 
 bool ListenPort::open() {
-    port_ = std::make_unique<QSerialPort>();
-    port_->setPortName(device_);
-    port_->setBaudRate(QSerialPort::Baud9600);
-    port_->setDataBits(QSerialPort::Data8);
-    port_->setParity(QSerialPort::NoParity);
-    port_->setStopBits(QSerialPort::OneStop);
-    port_->setFlowControl(QSerialPort::NoFlowControl);
-    if (!port_->open(QIODevice::ReadOnly)) {
-        const QSerialPort::SerialPortError e = port_->error();
-        bool denied = false;
-#ifdef Q_OS_UNIX
-        if (e == QSerialPort::PermissionError)
-            denied = ::access(QFile::encodeName(device_).constData(), R_OK) != 0 && errno == EACCES;
-#endif
-        error_ = DescribePortError(device_, e, port_->errorString(), denied);
-        port_.reset();
+    port_ = OpenLinePort(device_, QIODevice::ReadOnly, &error_);
+    if (!port_)
         return false;
-    }
     // Drivers raise RTS on open; an adapter keyed by RTS would drive the bus until released.
     port_->setRequestToSend(false);
     port_->clearError();

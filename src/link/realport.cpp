@@ -36,26 +36,9 @@ bool RealPort::open() {
     error_.clear();
     rts_ = false;
 
-    port_ = std::make_unique<QSerialPort>();
-    port_->setPortName(device_);
-    port_->setBaudRate(QSerialPort::Baud9600);
-    port_->setDataBits(QSerialPort::Data8);
-    port_->setParity(QSerialPort::NoParity);
-    port_->setStopBits(QSerialPort::OneStop);
-    port_->setFlowControl(QSerialPort::NoFlowControl);
-
-    if (!port_->open(QIODevice::ReadWrite)) {
-        const QSerialPort::SerialPortError e = port_->error();
-        bool denied = false;
-#ifdef Q_OS_UNIX
-        if (e == QSerialPort::PermissionError)
-            denied = ::access(QFile::encodeName(device_).constData(), R_OK | W_OK) != 0 &&
-                     errno == EACCES;
-#endif
-        error_ = DescribePortError(device_, e, port_->errorString(), denied);
-        port_.reset();
+    port_ = OpenLinePort(device_, QIODevice::ReadWrite, &error_);
+    if (!port_)
         return false;
-    }
     port_->clear(QSerialPort::Input);
     // Many drivers raise RTS on open, which would key the line driver and jam the bus until the
     // first request; release it. A device without RTS just refuses.
@@ -235,6 +218,29 @@ int RealPort::goneErrno() const {
 #else
     return 0;
 #endif
+}
+
+std::unique_ptr<QSerialPort> OpenLinePort(const QString& device, QIODevice::OpenMode mode,
+                                          QString* error) {
+    auto port = std::make_unique<QSerialPort>();
+    port->setPortName(device);
+    port->setBaudRate(QSerialPort::Baud9600);
+    port->setDataBits(QSerialPort::Data8);
+    port->setParity(QSerialPort::NoParity);
+    port->setStopBits(QSerialPort::OneStop);
+    port->setFlowControl(QSerialPort::NoFlowControl);
+    if (port->open(mode))
+        return port;
+    const QSerialPort::SerialPortError e = port->error();
+    bool denied = false;
+#ifdef Q_OS_UNIX
+    if (e == QSerialPort::PermissionError)
+        denied = ::access(QFile::encodeName(device).constData(),
+                          mode & QIODevice::WriteOnly ? R_OK | W_OK : R_OK) != 0 &&
+                 errno == EACCES;
+#endif
+    *error = DescribePortError(device, e, port->errorString(), denied);
+    return nullptr;
 }
 
 QString DescribePortError(const QString& device, QSerialPort::SerialPortError error,

@@ -47,6 +47,11 @@ private:
     bool rts_ = false;
 };
 
+// The device at 9600 8N1 without flow control, opened in mode; nothing, with the operator's
+// text in *error, when it cannot be opened.
+std::unique_ptr<QSerialPort> OpenLinePort(const QString& device, QIODevice::OpenMode mode,
+                                          QString* error);
+
 // The operator's text for a port that failed: the device, the system's reason, and what to do
 // where there is something to do. accessDenied: the device refuses this user (EACCES).
 QString DescribePortError(const QString& device, QSerialPort::SerialPortError error,

@@ -4,6 +4,7 @@
 #include "detector/linewords.h"
 #include "link/lineworker.h"
 #include "link/requests.h"
+#include "screens/common/tablehelpers.h"
 
 #include <QColor>
 #include <QTimer>
@@ -181,18 +182,17 @@ QString BusOverview::cell(const Entry& e, int column) const {
 }
 
 QString BusOverview::csv() const {
-    QStringList lines;
     QStringList head;
     for (const char* h : Headers)
         head << QString::fromLatin1(h);
-    lines << head.join(QLatin1Char(','));
+    QStringList lines{CsvRow(head)};
     for (const Entry& e : entries_) {
         QStringList fields;
         for (int c = 0; c < Columns; ++c)
             fields << cell(e, c);
         // The full date in the file; the table shows the time of day.
         fields[LastChange] = e.lastChange.toString(Qt::ISODate);
-        lines << fields.join(QLatin1Char(','));
+        lines << CsvRow(fields);
     }
     return lines.join(QLatin1Char('\n')) + QLatin1Char('\n');
 }

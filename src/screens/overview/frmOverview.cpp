@@ -3,6 +3,7 @@
 #include "link/lineworker.h"
 #include "screens/common/keyhelp.h"
 #include "screens/common/screencontext.h"
+#include "screens/common/tablehelpers.h"
 #include "screens/overview/busoverview.h"
 
 #include <QCloseEvent>
@@ -46,10 +47,7 @@ frmOverview::frmOverview(ScreenContext& ctx, QWidget* parent)
     txtWindow = spin(this, "txtWindow", 10, 600, BusOverview::DefaultFirstByteMs);
     txtWindow->setSuffix(QStringLiteral(" ms"));
     auto button = [this](const char* name, const QString& caption) {
-        auto* b = new QPushButton(caption, this);
-        b->setObjectName(QLatin1String(name));
-        b->setAutoDefault(false);
-        return b;
+        return NamedButton(this, name, caption);
     };
     cmdRescan = button("cmdRescan", QStringLiteral("&Rescan"));
     cmdCancel = button("cmdCancel", QStringLiteral("C&ancel"));

@@ -3,6 +3,7 @@
 #include "link/clock.h"
 #include "link/lineworker.h"
 #include "screens/common/keyhelp.h"
+#include "screens/common/tablehelpers.h"
 #include "screens/traffic/trafficmodel.h"
 
 #include <QApplication>
@@ -29,9 +30,7 @@ frmTraffic::frmTraffic(LineWorker& worker, QWidget* parent) : QWidget(parent, Qt
     connect(&worker, &LineWorker::traffic, model_, &TrafficModel::add);
 
     auto button = [this](const char* name, const QString& caption) {
-        auto* b = new QPushButton(caption, this);
-        b->setObjectName(QLatin1String(name));
-        return b;
+        return NamedButton(this, name, caption);
     };
     cmdPause = button("cmdPause", QStringLiteral("&Pause"));
     cmdPause->setCheckable(true);

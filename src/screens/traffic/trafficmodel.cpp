@@ -1,5 +1,7 @@
 #include "screens/traffic/trafficmodel.h"
 
+#include "screens/common/tablehelpers.h"
+
 #include <QFile>
 #include <QSaveFile>
 #include <QStringList>
@@ -10,14 +12,6 @@ namespace {
 
 const char* const Headers[] = {"Time (ms)", "Direction", "Address", "Function",        "Length",
                                "Bytes",     "Check",     "Meaning", "Reply after (ms)"};
-
-QString csvField(const QString& text) {
-    if (!text.contains(QLatin1Char(',')) && !text.contains(QLatin1Char('"')) &&
-        !text.contains(QLatin1Char('\n')))
-        return text;
-    return QLatin1Char('"') + QString(text).replace(QLatin1String("\""), QLatin1String("\"\"")) +
-           QLatin1Char('"');
-}
 
 } // namespace
 
@@ -115,18 +109,17 @@ QList<int> TrafficModel::allOr(const QList<int>& rows) const {
 }
 
 QString TrafficModel::csv(const QList<int>& rows) const {
-    QStringList lines;
     QStringList head;
     for (const char* h : Headers)
         head << QString::fromLatin1(h);
-    lines << head.join(QLatin1Char(','));
+    QStringList lines{CsvRow(head)};
     for (int i : allOr(rows)) {
         if (i < 0 || i >= int(rows_.size()))
             continue;
         QStringList fields;
         for (int c = 0; c < Columns; ++c)
-            fields << csvField(cell(rows_[size_t(i)], c));
-        lines << fields.join(QLatin1Char(','));
+            fields << cell(rows_[size_t(i)], c);
+        lines << CsvRow(fields);
     }
     return lines.join(QLatin1Char('\n')) + QLatin1Char('\n');
 }
