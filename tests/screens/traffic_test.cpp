@@ -88,6 +88,7 @@ TEST(FieldToolKeys, F1F7AndF9OnTheMainScreen) {
     QTest::keyClick(m.cmdBIT, Qt::Key_F7);
     EXPECT_EQ(rig.opened, QStringList{"overview"});
     EXPECT_FALSE(m.isVisible());
+    EXPECT_TRUE(traffic->isVisible()); // it stays beside whatever screen is in front
     traffic->close();
 }
 
