@@ -120,8 +120,9 @@ int RunMonitor(const Options& o) {
     Printer printer(o, start);
     int status = exitcode::Success;
     while (!stopRequested) {
-        // Short waits: a frame's end is 3.6 ms of silence, and the splitter must see it.
-        const QByteArray bytes = port.read(2);
+        // Bytes are read the moment they arrive, so their times show the silences between
+        // frames; the timeout only bounds how late a frame's end is noticed.
+        const QByteArray bytes = port.read(20);
         const qint64 now = clock.nowUs();
         if (!bytes.isEmpty())
             splitter.feed(bytes, now);
