@@ -87,6 +87,15 @@ void BusOverview::done(const Exchange& x) {
     if (x.id != pending_ || pending_ == 0)
         return;
     pending_ = 0;
+    if (x.portError) {
+        // The worker answers at once while the device is away: ask again in a second
+        // instead of spinning, at the same address.
+        QTimer::singleShot(1000, this, [this] {
+            if (!pending_)
+                next();
+        });
+        return;
+    }
     const int address = static_cast<quint8>(x.request.at(0));
     if (scanning_ && address == at_) {
         const ReplyVerdict v = VerdictOf(x);
