@@ -220,9 +220,7 @@ void frmMain::applyPoll(const Exchange& x, bool tuningPoll) {
     if (!good) {
         showDisplay(BadLinkState(record_));
         if (tuningPoll && TuningMode) {
-            TurnaroundDelay = qint16(TurnaroundDelay + TuningStepUs);
-            if (TurnaroundDelay > TuningMaxUs)
-                TurnaroundDelay = DefaultTurnaroundDelay;
+            TurnaroundDelay = qint16(NextTuningDelay(TurnaroundDelay));
             ++TuningFailures;
             if (TuningFailures > TuningMaxFailures) {
                 TuningMode = false;
