@@ -316,8 +316,9 @@ void frmMain::commandResult(const Exchange& x) {
         }
     } else if (x.id == setupId_) {
         setupId_ = 0;
-        if (x.answered && openers.setup) {
-            if (QWidget* screen = openers.setup(*this, x.reply)) {
+        // A reply that failed the check opens nothing but "could not be read"; silence, nothing.
+        if (x.collected && openers.setup) {
+            if (QWidget* screen = openers.setup(*this, x.answered ? x.reply : QByteArray())) {
                 track(screen);
                 hide();
             }
