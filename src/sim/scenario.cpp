@@ -57,7 +57,7 @@ public:
         return v.toDouble();
     }
     // A number, or "NaN", "inf" or "-inf" for the values JSON cannot write as numbers.
-    std::optional<double> realOrSpecial(const char* key) {
+    std::optional<double> realOrNonFinite(const char* key) {
         const QString text = obj_.value(QLatin1String(key)).toString();
         if (text == QLatin1String("NaN"))
             return std::numeric_limits<double>::quiet_NaN();
@@ -133,7 +133,7 @@ void readReadings(const QJsonObject& obj, const QString& where, QString* error, 
         {"sum4", 5}, {"sum45", 7}, {"sum5", 9}, {"bitSum4", 16}, {"bitSum45", 18}, {"bitSum5", 20}};
     for (const auto& [key, reg] : floats)
         if (f.has(key))
-            if (const auto v = f.realOrSpecial(key))
+            if (const auto v = f.realOrNonFinite(key))
                 d.setInputFloat(reg, static_cast<float>(*v));
     auto byteInto = [&](const char* key, int reg, bool high) {
         if (!f.has(key))
