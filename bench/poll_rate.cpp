@@ -2,6 +2,7 @@
 // poll rate comes to the line's own limit, what it costs in CPU, how exactly the line is
 // released after each request, and how long the screen thread ever waits: with the fixed
 // collection window, with frame-complete collection, and with the traffic window's model on.
+#include "detector/replycheck.h"
 #include "link/lineworker.h"
 #include "link/virtualport.h"
 #include "screens/traffic/trafficmodel.h"
@@ -72,7 +73,7 @@ Figures run(QCoreApplication& app, int seconds, bool fast, bool window) {
             port = p.get();
             return p;
         },
-        clock);
+        MakeReplyChecker(), clock);
     worker.setTurnaroundDelay(turnaround);
     if (!worker.openPort()) {
         std::fprintf(stderr, "cannot open the virtual line\n");

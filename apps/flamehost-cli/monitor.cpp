@@ -1,6 +1,7 @@
 #include "monitor.h"
 
 #include "detector/linewords.h"
+#include "detector/replycheck.h"
 #include "link/clock.h"
 #include "link/framesplitter.h"
 #include "link/listenport.h"
@@ -24,7 +25,9 @@ void onSignal(int) {
 
 class Printer {
 public:
-    Printer(const Options& o, qint64 startUs) : o_(o), startUs_(startUs) {}
+    Printer(const Options& o, qint64 startUs) : o_(o), startUs_(startUs) {
+        check_.acceptBadCheck = o.acceptBadCheck;
+    }
 
     void frame(const HeardFrame& f) {
         QString kind, words;
@@ -38,7 +41,7 @@ public:
         case HeardFrame::Reply:
         case HeardFrame::NoReply:
             kind = QStringLiteral("reply");
-            verdict = JudgeReply(f.request, f.bytes);
+            verdict = CheckReply(f.request, f.bytes, check_);
             words = DescribeReply(f.request, f.bytes, verdict, int((f.endUs - f.startUs) / 1000));
             counters.countReply(f.bytes, verdict);
             break;
@@ -98,6 +101,7 @@ public:
 
 private:
     const Options& o_;
+    CheckOptions check_;
     qint64 startUs_;
 };
 

@@ -1,5 +1,6 @@
 // flamehost: the operator program. Asks for the COM port (unless told), opens it and runs the
 // main screen; --simulate puts a built-in bus of simulated detectors on the line instead.
+#include "detector/replycheck.h"
 #include "link/datadir.h"
 #include "link/lineworker.h"
 #include "link/realport.h"
@@ -40,13 +41,17 @@ struct Options {
         QStringLiteral("fast-replies"),
         QStringLiteral("Poll faster: end each reply's collection 3.5 character times after a "
                        "complete reply instead of after the fixed 100 ms.")};
+    QCommandLineOption acceptBadCheck{
+        QStringLiteral("accept-bad-check"),
+        QStringLiteral("Take replies whose check bytes alone are wrong (a detector whose "
+                       "firmware gets them wrong). Every other check stays on.")};
 
     Options() {
         parser.setApplicationDescription(
             QStringLiteral("Maintenance host for addressable flame detectors on an RS-485 line."));
         parser.addHelpOption();
         parser.addVersionOption();
-        parser.addOptions({simulate, port, dataDir, noSplash, fastReplies});
+        parser.addOptions({simulate, port, dataDir, noSplash, fastReplies, acceptBadCheck});
     }
 };
 
@@ -99,7 +104,9 @@ int main(int argc, char** argv) {
         bus = fh::makeDefaultBus();
 
     const bool fast = parser.isSet(options.fastReplies);
-    auto makeWorker = [&bus, fast](const QString& device) {
+    fh::CheckOptions check;
+    check.acceptBadCheck = parser.isSet(options.acceptBadCheck);
+    auto makeWorker = [&bus, fast, check](const QString& device) {
         fh::LineWorker::PortFactory factory;
         if (bus) {
             fh::SimBus* peer = bus.get();
@@ -112,7 +119,8 @@ int main(int argc, char** argv) {
                 return std::make_unique<fh::RealPort>(device);
             };
         }
-        auto worker = std::make_unique<fh::LineWorker>(std::move(factory));
+        auto worker =
+            std::make_unique<fh::LineWorker>(std::move(factory), fh::MakeReplyChecker(check));
         worker->setFastCycle(fast);
         return worker;
     };

@@ -143,42 +143,6 @@ QString answerWords(const QByteArray& q, const QByteArray& a, int length) {
 
 } // namespace
 
-ReplyVerdict JudgeReply(const QByteArray& request, const QByteArray& reply) {
-    ReplyVerdict v;
-    if (reply.isEmpty())
-        return v;
-    const int expected = ExpectedReplyLength(request, reply);
-    const int length =
-        expected > 0 ? std::min<int>(expected, int(reply.size())) : int(reply.size());
-    const QByteArray frame = reply.left(length);
-    v.frameLength = length;
-    v.trailingBytes = int(reply.size()) - length;
-    if (request.size() < 5 || frame.size() < 5 || frame.size() < expected)
-        v.fault = ReplyFault::WrongLength;
-    else if (!CheckBytesGood(frame))
-        v.fault = ReplyFault::BadCheck;
-    else if (frame == request && at(request, 1) != fn::WriteSingle)
-        v.fault = ReplyFault::Echo;
-    else if (at(request, 0) != 0 ? at(frame, 0) != at(request, 0) : at(frame, 0) > 247)
-        v.fault = ReplyFault::OtherAddress;
-    else if (expected == ExceptionReplyLength && at(frame, 1) == (at(request, 1) | 0x80)) {
-        v.fault = ReplyFault::Exception;
-        v.exceptionCode = at(frame, 2);
-    } else if (at(frame, 1) != at(request, 1))
-        v.fault = ReplyFault::OtherFunction;
-    else if (at(request, 1) == fn::Command && at(frame, 4) != at(request, 4))
-        v.fault = ReplyFault::OtherCommand;
-    else
-        v.fault = ReplyFault::None;
-    return v;
-}
-
-ReplyVerdict VerdictOf(const Exchange& x) {
-    if (!x.collected)
-        return {};
-    return x.verdict.fault == ReplyFault::NoReply ? JudgeReply(x.request, x.reply) : x.verdict;
-}
-
 void LineCounters::countReply(const QByteArray& reply, const ReplyVerdict& verdict) {
     discarded += verdict.trailingBytes;
     switch (verdict.fault) {

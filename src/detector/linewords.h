@@ -16,13 +16,6 @@ QString DescribeRequest(const QByteArray& request);
 QString DescribeReply(const QByteArray& request, const QByteArray& reply,
                       const ReplyVerdict& verdict, int waitedMs = 0);
 
-// The verdict on bytes heard after a request, for frames no exchange has judged (the
-// monitor) and traffic that comes without one.
-ReplyVerdict JudgeReply(const QByteArray& request, const QByteArray& reply);
-
-// The verdict on an exchange's reply: the worker's, or JudgeReply's for bytes it did not judge.
-ReplyVerdict VerdictOf(const Exchange& x);
-
 // What the traffic window and the monitor count.
 struct LineCounters {
     qint64 requests = 0;

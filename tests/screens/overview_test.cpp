@@ -6,6 +6,7 @@
 #include "screens/overview/frmOverview.h"
 
 #include <QPushButton>
+#include <QSpinBox>
 #include <QTableView>
 
 using namespace fh;
@@ -47,7 +48,7 @@ TEST(Overview, ScansThenKeepsTheTableLive) {
     FakeMain main(loopOfFour(&five, &seven), 2);
     LineWatch watch(main.worker());
     BusOverview o(main.worker());
-    o.scan(1, 10, 60);
+    o.scan(1, 10, 150); // the rig's detectors answer 60 ms after a request
     ASSERT_TRUE(WaitFor([&] { return o.polling(); }));
     EXPECT_EQ(addresses(o), QList<int>({2, 5, 7}));
     EXPECT_EQ(o.garbled(), QList<int>({3}));
@@ -74,6 +75,7 @@ TEST(Overview, CancelKeepsWhatWasFoundAndEnterHandsTheAddressOver) {
     std::shared_ptr<SimDetector> five, seven;
     FakeMain main(loopOfFour(&five, &seven), 2);
     QPointer<frmOverview> screen = new frmOverview(main);
+    screen->txtWindow->setValue(150); // before the scan starts, once events run
     screen->show();
     BusOverview& o = screen->overview();
     ASSERT_TRUE(WaitFor([&] { return entry(o, 5) != nullptr; }));

@@ -1,7 +1,6 @@
 #include "screens/overview/busoverview.h"
 
 #include "detector/detectorrecord.h"
-#include "detector/linewords.h"
 #include "link/lineworker.h"
 #include "link/requests.h"
 #include "screens/common/tablehelpers.h"
@@ -98,7 +97,7 @@ void BusOverview::done(const Exchange& x) {
     }
     const int address = static_cast<quint8>(x.request.at(0));
     if (scanning_ && address == at_) {
-        const ReplyVerdict v = VerdictOf(x);
+        const ReplyVerdict& v = x.verdict;
         if (isStatusReply(x, v) && static_cast<quint8>(x.reply.at(0)) == address)
             found(address, x.reply);
         else if (v.fault == ReplyFault::BadCheck && !garbled_.contains(address)) {
@@ -134,7 +133,7 @@ void BusOverview::found(int address, const QByteArray& reply) {
 }
 
 void BusOverview::polled(Entry& e, int row, const Exchange& x) {
-    const ReplyVerdict v = VerdictOf(x);
+    const ReplyVerdict& v = x.verdict;
     const bool good = isStatusReply(x, v) && static_cast<quint8>(x.reply.at(0)) == e.address;
     bool changed = good != e.linkGood;
     e.linkGood = good;

@@ -29,10 +29,7 @@ void TrafficModel::add(const Traffic& t) {
         counters_.countRequest();
         r.meaning = DescribeRequest(t.bytes);
     } else {
-        // Bytes without a verdict were not judged by the worker: judge them here.
-        const ReplyVerdict v = t.verdict.fault == ReplyFault::NoReply && !t.bytes.isEmpty()
-                                   ? JudgeReply(t.request, t.bytes)
-                                   : t.verdict;
+        const ReplyVerdict& v = t.verdict; // the worker's reply check
         counters_.countReply(t.bytes, v);
         r.meaning = DescribeReply(t.request, t.bytes, v, int(t.sinceSentUs / 1000));
         if (!t.bytes.isEmpty())
