@@ -1,5 +1,6 @@
 // The words of the traffic window and the monitor, for proper and malformed frame pairs.
 #include "detector/linewords.h"
+#include "detector/replycheck.h"
 #include "link/crc.h"
 #include "link/requests.h"
 
@@ -13,12 +14,11 @@ QByteArray framed(const char* hexBody) {
     return withCrc(QByteArray::fromHex(hexBody));
 }
 
-ReplyVerdict verdict(ReplyFault fault, int length = 0, int code = 0, int trailing = 0) {
+// Verdicts made by hand, also ones the reply check never gives: the words must not trust them.
+ReplyVerdict verdict(ReplyFault fault, int length = 0) {
     ReplyVerdict v;
     v.fault = fault;
     v.frameLength = length;
-    v.exceptionCode = quint8(code);
-    v.trailingBytes = trailing;
     return v;
 }
 
@@ -56,22 +56,10 @@ TEST(LineWords, RepliesProperAndMalformed) {
     const QByteArray status = SendCommand(12, cmd::Status);
     const QByteArray inputs = ReadInputs(3, "");
     const ReplyCase cases[] = {
-        {status, statusReply, verdict(ReplyFault::None, 14),
-         "status reply: Zorvan A2, serial 20417, status N"},
-        {status, statusReply + "xy", verdict(ReplyFault::None, 14, 0, 2),
-         "status reply: Zorvan A2, serial 20417, status N, 2 trailing bytes dropped"},
         {status, {}, verdict(ReplyFault::NoReply), "no reply (600 ms)"},
-        {inputs, framed("0384 02"), verdict(ReplyFault::Exception, 5, 2), "exception 2 from 3"},
         {inputs, framed("0304 02 0007"), verdict(ReplyFault::None, 7),
          "1 input register from 3: 7"},
         {WriteAddr(4, 9), WriteAddr(4, 9), verdict(ReplyFault::None, 8), "4 wrote 9 to register 0"},
-        {status, statusReply.left(9), verdict(ReplyFault::WrongLength),
-         "short reply: 9 of 14 bytes"},
-        {status, QByteArray::fromHex("ff00ff"), verdict(ReplyFault::BadCheck),
-         "bad check bytes, 3 bytes"},
-        {inputs, framed("0704 02 0007"), verdict(ReplyFault::OtherAddress),
-         "reply from 7, not from 3"},
-        {inputs, inputs, verdict(ReplyFault::Echo), "the request came back (echo)"},
         // A verdict that claims a proper answer the bytes cannot hold is not believed.
         {status, statusReply.left(8), verdict(ReplyFault::None, 14), "malformed reply, 8 bytes"},
         {inputs, statusReply, verdict(ReplyFault::None, 14), "malformed reply, 14 bytes"},
@@ -80,6 +68,33 @@ TEST(LineWords, RepliesProperAndMalformed) {
     };
     for (const ReplyCase& c : cases)
         EXPECT_EQ(DescribeReply(c.request, c.reply, c.verdict, 600), c.words) << c.words;
+}
+
+// The words as the window and the monitor get them: with the reply check's own verdicts.
+TEST(LineWords, WithTheReplyCheck) {
+    const QByteArray status = SendCommand(12, cmd::Status);
+    QByteArray badCheck = statusReply;
+    badCheck[13] = char(badCheck[13] ^ 0x55);
+    QByteArray otherAddress = statusReply;
+    otherAddress[0] = 7;
+    const std::pair<QByteArray, const char*> cases[] = {
+        {statusReply, "status reply: Zorvan A2, serial 20417, status N"},
+        // A function-200 reply carries no length: its check bytes are the last two collected.
+        {statusReply + "xy", "bad check bytes, 16 bytes"},
+        {statusReply.left(9), "short reply: 9 of 14 bytes"},
+        {badCheck, "bad check bytes, 14 bytes"},
+        {withCrc(otherAddress.left(12)), "reply from 7, not from 12"},
+        {status, "the request came back (echo)"},
+    };
+    for (const auto& [reply, words] : cases)
+        EXPECT_EQ(DescribeReply(status, reply, CheckReply(status, reply)), words) << words;
+    const QByteArray setup = ReadSetup(4, "");
+    const std::pair<QByteArray, const char*> registerCases[] = {
+        {framed("0483 02"), "exception 2 from 4"},
+        {framed("0403 02 0007") + "xy", "1 holding register from 4: 7, 2 trailing bytes dropped"},
+    };
+    for (const auto& [reply, words] : registerCases)
+        EXPECT_EQ(DescribeReply(setup, reply, CheckReply(setup, reply)), words) << words;
 }
 
 } // namespace
