@@ -1,5 +1,6 @@
 // The traffic window's model (rows, counters, bound, pause, export) and the keys that open
 // the field tools from the main screen.
+#include "detector/replycheck.h"
 #include "link/crc.h"
 #include "mainrig.h"
 #include "screens/traffic/frmTraffic.h"
@@ -23,6 +24,7 @@ Traffic received(const QByteArray& bytes, qint64 afterUs = 5000) {
     Traffic t = Traffic::sent(2'000'000, bytes);
     t.direction = Traffic::Received;
     t.request = Request;
+    t.verdict = CheckReply(Request, bytes); // as the worker judges it
     t.sinceSentUs = afterUs;
     return t;
 }
@@ -37,9 +39,9 @@ TEST(TrafficModel, RowsCountersBoundAndExport) {
     m.setPaused(true);
     m.add(received(bad)); // counted, not shown
     m.setPaused(false);
-    m.add(received(Reply + "zz"));
-    EXPECT_EQ(m.counters().text(), "requests 1, replies 2, time-outs 1, bad check bytes 1, short "
-                                   "or malformed 0, bytes discarded 2");
+    m.add(received(Reply.left(9)));
+    EXPECT_EQ(m.counters().text(), "requests 1, replies 1, time-outs 1, bad check bytes 1, short "
+                                   "or malformed 1, bytes discarded 0");
     ASSERT_EQ(m.rowCount(), 3);
     EXPECT_EQ(m.droppedRows(), 1);
     EXPECT_EQ(m.data(m.index(0, TrafficModel::Meaning)).toString(),
