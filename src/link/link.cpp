@@ -99,9 +99,10 @@ void Link::collect(qint64 firstByteAtUs) {
             if (!port_.waitForInput(std::min(end, now + FrameGapUs)))
                 break;
         } else {
-            // Look again once the bytes still missing can have arrived (the byte count of
-            // functions 3 and 4 comes with the third byte), not at every byte.
-            const qint64 missing = expected > in.size() ? expected - in.size() : 3;
+            // Look again once the bytes still missing can have arrived, not at every byte:
+            // by the length the reply announces, else the one a proper answer has.
+            const int length = expected > 0 ? expected : ProperReplyLength(TxBuf);
+            const qint64 missing = length > in.size() ? length - in.size() : 3;
             if (!sleepUntil(std::min(end, now + missing * CharUs)))
                 break;
         }

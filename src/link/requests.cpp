@@ -124,6 +124,23 @@ int ExpectedReplyLength(const QByteArray& request, const QByteArray& begin) {
     }
 }
 
+int ProperReplyLength(const QByteArray& request) {
+    if (request.size() < 6)
+        return 0;
+    switch (at(request, 1)) {
+    case fn::ReadHolding:
+    case fn::ReadInput:
+        return 5 + 2 * (at(request, 4) << 8 | at(request, 5));
+    case fn::WriteSingle:
+    case fn::WriteMultiple:
+        return WriteReplyLength;
+    case fn::Command:
+        return at(request, 4) == cmd::Status ? StatusReplyLength : 0;
+    default:
+        return 0;
+    }
+}
+
 bool StatusReplyComplete(const QByteArray& reply) {
     return reply.size() >= StatusReplyMinLength;
 }

@@ -70,6 +70,8 @@ int ExpectedRequestLength(const QByteArray& begin);
 // The complete reply to request that starts with these bytes: functions 3 and 4 by their byte
 // count, 6 and 16 eight bytes, an exception five, the function-200 status reply 14.
 int ExpectedReplyLength(const QByteArray& request, const QByteArray& begin);
+// The length of a proper answer to request, before any of it is in; 0 when unknown.
+int ProperReplyLength(const QByteArray& request);
 
 bool StatusReplyComplete(const QByteArray& reply);
 bool AddrReplyOK(const QByteArray& reply);
