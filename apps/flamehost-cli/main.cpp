@@ -2,6 +2,7 @@
 // commissioning and tests. Same link and detector code as the program, no GUI.
 #include "cliargs.h"
 #include "commands.h"
+#include "flamehost/version.h"
 #include "lineclient.h"
 #include "sim/simbus.h"
 
@@ -12,10 +13,15 @@
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("flamehost-cli"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(FLAMEHOST_VERSION));
 
     const fh::cli::ParsedArgs parsed = fh::cli::ParseArguments(app.arguments());
     if (parsed.help) {
         std::fputs(qPrintable(parsed.helpText), stdout);
+        return fh::cli::exitcode::Success;
+    }
+    if (parsed.version) {
+        std::printf("flamehost-cli %s\n", FLAMEHOST_VERSION);
         return fh::cli::exitcode::Success;
     }
     if (!parsed.options)

@@ -2,6 +2,7 @@
 // The splash picture: a flame watched by a detector, painted on the splash's light yellow.
 #include <QImage>
 #include <QList>
+#include <QPainterPath>
 #include <QRgb>
 
 namespace fh {
@@ -10,6 +11,10 @@ inline constexpr int SplashPictureWidth = 220;
 inline constexpr int SplashPictureHeight = 150;
 
 QImage PaintSplashPicture();
+
+// One tongue of flame standing on (cx, base), `h` high and `w` wide, leaning by `lean`; the
+// icon is drawn from the same tongues.
+QPainterPath FlameTongue(double cx, double base, double w, double h, double lean);
 
 // The colours the picture is drawn with: the background, a flame ramp from deep red to
 // white, greys for the housing and blues for its lens. 256 entries.
