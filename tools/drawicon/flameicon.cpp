@@ -19,7 +19,9 @@ IconShape filled(QPainterPath path, QColor low, QColor high, QPointF from, QPoin
     return s;
 }
 
-QString number(double v) { return QString::number(v, 'f', 2); }
+QString number(double v) {
+    return QString::number(v, 'f', 2);
+}
 
 QString svgPath(const QPainterPath& path) {
     QString d;
@@ -49,8 +51,8 @@ std::vector<IconShape> FlameIconShapes() {
 
     QPainterPath disc;
     disc.addEllipse(QPointF(128, 128), 120, 120);
-    IconShape ground = filled(disc, QColor(255, 236, 150), QColor(255, 255, 214), {128, 248},
-                              {128, 8});
+    IconShape ground =
+        filled(disc, QColor(255, 236, 150), QColor(255, 255, 214), {128, 248}, {128, 8});
     ground.stroke = QColor(150, 110, 40);
     ground.strokeWidth = 6;
     shapes.push_back(ground);
@@ -77,8 +79,8 @@ std::vector<IconShape> FlameIconShapes() {
     // The burner bar the flame stands on.
     QPainterPath bar;
     bar.addRoundedRect(QRectF(cx - 80, base - 2, 160, 16), 5, 5);
-    shapes.push_back(filled(bar, QColor(60, 60, 66), QColor(110, 110, 118), {0, base + 14},
-                            {0, base - 2}));
+    shapes.push_back(
+        filled(bar, QColor(60, 60, 66), QColor(110, 110, 118), {0, base + 14}, {0, base - 2}));
     return shapes;
 }
 
@@ -112,10 +114,10 @@ QByteArray FlameIconSvg() {
                                "    </linearGradient>\n")
                     .arg(id, number(s.from.x()), number(s.from.y()), number(s.to.x()),
                          number(s.to.y()), s.low.name(), s.high.name());
-        const QString stroke =
-            s.stroke.isValid() ? QStringLiteral(" stroke=\"%1\" stroke-width=\"%2\"")
-                                     .arg(s.stroke.name(), number(s.strokeWidth))
-                               : QString();
+        const QString stroke = s.stroke.isValid()
+                                   ? QStringLiteral(" stroke=\"%1\" stroke-width=\"%2\"")
+                                         .arg(s.stroke.name(), number(s.strokeWidth))
+                                   : QString();
         body += QStringLiteral("  <path d=\"%1\" fill=\"url(#%2)\"%3/>\n")
                     .arg(svgPath(s.path), id, stroke);
     }

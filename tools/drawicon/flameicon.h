@@ -14,9 +14,9 @@ inline constexpr int IconUnits = 256; // the shapes' coordinate box, units x uni
 
 struct IconShape {
     QPainterPath path;
-    QColor stroke;            // no stroke when invalid
+    QColor stroke; // no stroke when invalid
     double strokeWidth = 0;
-    QColor low, high;         // filled with a gradient from `from` (low) to `to` (high)
+    QColor low, high; // filled with a gradient from `from` (low) to `to` (high)
     QPointF from, to;
 };
 
