@@ -62,17 +62,7 @@ std::vector<IconShape> FlameIconShapes() {
                             QColor(255, 150, 0), {0, base}, {0, base - 96}));
     shapes.push_back(filled(FlameTongue(cx + 48, base, 46, 86, 12), QColor(200, 30, 0),
                             QColor(255, 150, 0), {0, base}, {0, base - 86}));
-    struct Layer {
-        double w, h, lean;
-        QColor low, high;
-    };
-    const Layer layers[] = {
-        {128, 176, -8, QColor(170, 10, 0), QColor(255, 110, 0)},
-        {96, 138, 6, QColor(235, 60, 0), QColor(255, 190, 0)},
-        {62, 98, -4, QColor(255, 170, 0), QColor(255, 240, 90)},
-        {32, 56, 2, QColor(255, 240, 120), QColor(255, 255, 245)},
-    };
-    for (const Layer& l : layers)
+    for (const FlameLayer& l : FlameLayers(1.35))
         shapes.push_back(filled(FlameTongue(cx, base, l.w, l.h, l.lean), l.low, l.high, {cx, base},
                                 {cx, base - l.h}));
 

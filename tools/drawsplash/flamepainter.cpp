@@ -28,6 +28,21 @@ QPainterPath FlameTongue(double cx, double base, double w, double h, double lean
     return p;
 }
 
+std::vector<FlameLayer> FlameLayers(double scale) {
+    std::vector<FlameLayer> layers = {
+        {92, 132, -6, QColor(170, 10, 0), QColor(255, 110, 0)},
+        {70, 104, 5, QColor(235, 60, 0), QColor(255, 190, 0)},
+        {46, 74, -3, QColor(255, 170, 0), QColor(255, 240, 90)},
+        {24, 42, 2, QColor(255, 240, 120), QColor(255, 255, 245)},
+    };
+    for (FlameLayer& l : layers) {
+        l.w *= scale;
+        l.h *= scale;
+        l.lean *= scale;
+    }
+    return layers;
+}
+
 QList<QRgb> SplashPalette() {
     QList<QRgb> palette;
     palette << Background.rgb();
@@ -64,17 +79,7 @@ QImage PaintSplashPicture() {
     p.fillRect(image.rect(), glow);
 
     // Outer flame, then the hotter layers inside it.
-    struct Layer {
-        double w, h, lean;
-        QColor low, high;
-    };
-    const Layer layers[] = {
-        {92, 132, -6, QColor(170, 10, 0), QColor(255, 110, 0)},
-        {70, 104, 5, QColor(235, 60, 0), QColor(255, 190, 0)},
-        {46, 74, -3, QColor(255, 170, 0), QColor(255, 240, 90)},
-        {24, 42, 2, QColor(255, 240, 120), QColor(255, 255, 245)},
-    };
-    for (const Layer& l : layers) {
+    for (const FlameLayer& l : FlameLayers()) {
         QLinearGradient g(cx, base, cx, base - l.h);
         g.setColorAt(0, l.low);
         g.setColorAt(1, l.high);
