@@ -39,7 +39,12 @@ data=$HOME/.local/share/flamehost
 (cd / && QT_LOGGING_RULES="flamehost.splash.info=true" exec "$root/usr/bin/flamehost" \
     --simulate) </dev/null >"$work/flamehost.log" 2>&1 &
 host=$!
-sleep 4
+# The picture is read a second after start; a busy machine gets more time.
+for _ in $(seq 60); do
+    grep -q "splash picture" "$work/flamehost.log" && break
+    sleep 0.25
+done
+sleep 1
 kill -0 "$host" 2>/dev/null || fail "flamehost ended early: $(cat "$work/flamehost.log")"
 kill "$host"
 wait "$host" || true
