@@ -110,8 +110,8 @@ ParsedArgs ParseArguments(const QStringList& arguments) {
                                 QStringLiteral("B"), QStringLiteral("247"));
     const QCommandLineOption version(QStringLiteral("version"),
                                      QStringLiteral("Shows the version and leaves."));
-    parser.addOptions({help, version, port, simulate, address, json, timeout, acceptBadCheck, from,
-                       to});
+    parser.addOptions(
+        {help, version, port, simulate, address, json, timeout, acceptBadCheck, from, to});
     parser.addPositionalArgument(QStringLiteral("COMMAND"),
                                  QStringLiteral("One of the commands below."),
                                  QStringLiteral("COMMAND [ARGS]"));
