@@ -113,6 +113,8 @@ ParsedArgs ParseArguments(const QStringList& arguments) {
     const QCommandLineOption to(QStringLiteral("to"),
                                 QStringLiteral("scan: last address (default 247)."),
                                 QStringLiteral("B"), QStringLiteral("247"));
+    const QCommandLineOption version(QStringLiteral("version"),
+                                     QStringLiteral("Shows the version and leaves."));
     const QCommandLineOption fast(
         QStringLiteral("fast-replies"),
         QStringLiteral("End each collection 3.5 character times after a complete reply of known "
@@ -122,8 +124,8 @@ ParsedArgs ParseArguments(const QStringList& arguments) {
     const QCommandLineOption duration(QStringLiteral("duration"),
                                       QStringLiteral("monitor: stop after S seconds."),
                                       QStringLiteral("S"));
-    parser.addOptions({help, port, simulate, address, json, timeout, acceptBadCheck, from, to, fast,
-                       hexBytes, duration});
+    parser.addOptions({help, version, port, simulate, address, json, timeout, acceptBadCheck, from,
+                       to, fast, hexBytes, duration});
     parser.addPositionalArgument(QStringLiteral("COMMAND"),
                                  QStringLiteral("One of the commands below."),
                                  QStringLiteral("COMMAND [ARGS]"));
@@ -138,6 +140,10 @@ ParsedArgs ParseArguments(const QStringList& arguments) {
     if (parser.isSet(help)) {
         result.help = true;
         result.helpText = parser.helpText() + QString::fromLatin1(CommandsHelp);
+        return result;
+    }
+    if (parser.isSet(version)) {
+        result.version = true;
         return result;
     }
 

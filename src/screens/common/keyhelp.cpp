@@ -1,6 +1,5 @@
 #include "screens/common/keyhelp.h"
 
-#include <QCoreApplication>
 #include <QDialog>
 #include <QDialogButtonBox>
 #include <QLabel>
@@ -91,13 +90,6 @@ KeyList OverviewKeys() {
             F1};
 }
 
-QString KeyHelpAbout() {
-    const QString version = QCoreApplication::applicationVersion();
-    return QStringLiteral("%1 %2").arg(QCoreApplication::applicationName(),
-                                       version.isEmpty() ? QStringLiteral("(no version)")
-                                                         : version);
-}
-
 void ShowKeyHelp(QWidget* screen, const QString& title, const KeyList& keys, const QString& about) {
     auto* box = new QDialog(screen);
     box->setObjectName(QStringLiteral("frmKeyHelp"));
@@ -109,7 +101,8 @@ void ShowKeyHelp(QWidget* screen, const QString& title, const KeyList& keys, con
                     .arg(k.key.toHtmlEscaped(), k.does.toHtmlEscaped());
     html += QStringLiteral("</table>");
     if (!about.isEmpty())
-        html += QStringLiteral("<hr><p>%1</p>").arg(about.toHtmlEscaped());
+        html += QStringLiteral("<hr><p>%1</p>")
+                    .arg(about.toHtmlEscaped().replace(QLatin1Char('\n'), QStringLiteral("<br>")));
     auto* text = new QLabel(html, box);
     text->setObjectName(QStringLiteral("lblKeys"));
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, box);

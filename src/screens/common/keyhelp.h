@@ -23,9 +23,6 @@ KeyList ComSetupKeys();
 KeyList TrafficKeys();
 KeyList OverviewKeys();
 
-// The program's name and version for the main screen's help.
-QString KeyHelpAbout();
-
 // Shows the keys of the screen (and about, when given) in a small window beside it.
 void ShowKeyHelp(QWidget* screen, const QString& title, const KeyList& keys,
                  const QString& about = {});

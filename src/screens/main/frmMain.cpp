@@ -4,6 +4,7 @@
 #include "link/requests.h"
 #include "link/tuningfile.h"
 #include "logging/logperiod.h"
+#include "screens/common/about.h"
 #include "screens/common/keyhelp.h"
 #include "screens/main/mainlayout.h"
 #include "screens/maintenance/lampshape.h"
@@ -543,7 +544,7 @@ bool frmMain::Form_KeyDown(int key) {
         frmTraffic::showFor(worker_, this);
         return true;
     case Qt::Key_F1:
-        ShowKeyHelp(this, QStringLiteral("Main screen"), MainKeys(), KeyHelpAbout());
+        ShowKeyHelp(this, QStringLiteral("Main screen"), MainKeys(), AboutText());
         return true;
     case Qt::Key_F11:
         if (openers.password)
