@@ -19,7 +19,10 @@ struct Line {
     test::ScriptedPeer peer;
     VirtualPort port{clock, peer};
     Link link{port, clock};
-    Line() { port.open(); }
+    Line() {
+        port.setTracing(true);
+        port.open();
+    }
 
     qint64 first(LineEvent::Kind kind) const {
         for (const auto& e : port.events())
