@@ -110,6 +110,14 @@ quint8 SensitivityCode(SensitivityList list, const QString& text) {
     return 0;
 }
 
+bool SensitivityTextWritable(SensitivityList list, const QString& text) {
+    if (text.trimmed().isEmpty() || SensitivityItems(list).contains(text))
+        return true;
+    bool ok = false;
+    const double n = text.trimmed().toDouble(&ok);
+    return ok && std::isfinite(n);
+}
+
 QStringList DelayItems() {
     return {"0", "A", "3", "5", "10", "15", "20", "30"};
 }

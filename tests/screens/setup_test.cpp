@@ -255,6 +255,27 @@ TEST(SetupScreen, OkTellsOnlyAWriteNoAttemptGotThrough) {
     }
 }
 
+TEST(SetupScreen, TypedSensitivityThatIsNoNumberIsRefusedBeforeWriting) {
+    for (const auto& [address, list, values] :
+         {std::tuple{4, "cmbSensSingle", "5, 15"}, {3, "cmbMI", "10, 20, 30, 40"}}) {
+        SCOPED_TRACE(list);
+        LineRig rig{quint8(address)};
+        QPointer<frmSetup> s = rig.open();
+        ASSERT_TRUE(s);
+        auto* box = s->findChild<QComboBox*>(list);
+        box->lineEdit()->selectAll();
+        QTest::keyClicks(box->lineEdit(), "abc");
+        s->cmdOK->click();
+        EXPECT_FALSE(s->writePending());
+        EXPECT_TRUE(
+            OneMessage(rig.main.prompts_,
+                       QString("\"abc\" is not a sensitivity. Choose one of: %1.").arg(values),
+                       "SETUP SCREEN", Prompts::Icon::Exclamation));
+        EXPECT_TRUE(s->isVisible()); // the operator corrects it or cancels
+        Dispose(s);
+    }
+}
+
 TEST(SetupScreen, CancelAndCloseBoxSendNothing) {
     for (bool viaCancel : {true, false}) {
         SCOPED_TRACE(viaCancel ? "Cancel" : "close box");

@@ -241,6 +241,17 @@ void frmSetup::cmdOK_Click() {
     if (writePending())
         return;
     const QString model = lblDetType->text();
+    const SensitivityList list = SetupRowFor(model).sensitivity;
+    if (!SensitivityTextWritable(list, currentValue().sensitivity)) {
+        // Refused before anything is sent: text that is no number would write the first code.
+        ctx_.prompts().message(
+            this,
+            QStringLiteral("\"%1\" is not a sensitivity. Choose one of: %2.")
+                .arg(currentValue().sensitivity, SensitivityItems(list).join(QStringLiteral(", "))),
+            QStringLiteral("SETUP SCREEN"), Prompts::Icon::Exclamation, Prompts::Buttons::Ok);
+        sensitivityList(list)->setFocus();
+        return;
+    }
     bool ok = false;
     const uint address = lblAddress->text().trimmed().toUInt(&ok);
     Transaction t(Pattern::ConfirmedWrite,
