@@ -52,6 +52,8 @@ public:
 
     // Called with every frame sent and every reply collected.
     std::function<void(const Traffic&)> onTraffic;
+    // Called as each attempt of a confirmed write begins: attempt number, attempts at most.
+    std::function<void(int attempt, int attempts)> onAttempt;
     // Asked between the slices of every long wait; true ends the exchange early (quitting).
     std::function<bool()> aborted;
 

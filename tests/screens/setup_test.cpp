@@ -234,6 +234,10 @@ TEST(SetupScreen, OkTellsOnlyAWriteNoAttemptGotThrough) {
         ASSERT_TRUE(s);
         rig.detector().setFaults(c.faults);
         LineWatch sent(rig.main.worker());
+        QStringList shown; // the progress line as each attempt begins
+        QObject::connect(&rig.main.worker(), &LineWorker::writeAttempt, s, [&] {
+            shown << (s->lblWriting->isVisible() ? s->lblWriting->text() : QString());
+        });
         s->cmdOK->click();
         s->cmdOK->click(); // a second click while the attempts run adds nothing
         s->close();        // nor does closing: the outcome is still to be told
@@ -243,6 +247,8 @@ TEST(SetupScreen, OkTellsOnlyAWriteNoAttemptGotThrough) {
 
         ASSERT_EQ(int(sent.sent.size()), c.writes);
         EXPECT_EQ(sent.count(sent.sent.front()), c.writes);
+        ASSERT_EQ(shown.size(), c.writes);
+        EXPECT_EQ(shown.back(), QString("Writing... attempt %1 of 6").arg(c.writes));
         if (c.warned) {
             EXPECT_TRUE(OneMessage(rig.main.prompts_, "Changes not saved!", "Warning"));
         } else {

@@ -3,6 +3,7 @@
 #include "detector/detectorrecord.h"
 #include "link/lineworker.h"
 #include "screens/common/screencontext.h"
+#include "screens/common/writeprogress.h"
 #include "screens/prompts/prompts.h"
 #include "screens/twips.h"
 
@@ -23,6 +24,7 @@ constexpr int RightLabelLeft = 3720, RightLabelWidth = 1020;
 constexpr int RightListLeft = 4800;
 constexpr int SensTop = 1320, DelayTop = 1800;
 constexpr int FlagTop = 2400, FlagStep = 375, FlagWidth = 6600, FlagHeight = 330;
+constexpr int WritingTop = 4590; // between the last flag and the buttons
 constexpr int ButtonTop = 4920, ButtonWidth = 1335, ButtonHeight = 495;
 
 // The identity captions as the main screen shows them: no serial number while its link is bad.
@@ -61,6 +63,7 @@ frmSetup::frmSetup(ScreenContext& ctx, const QByteArray& setupReply, QWidget* pa
     // The screen as context: a result that arrives after it is gone goes nowhere.
     connect(&ctx_.worker(), &LineWorker::commandDone, this,
             [this](const Exchange& x) { writeDone(x); });
+    FollowWriteAttempts(ctx_.worker(), lblWriting, [this] { return writeId_; });
     Form_Load();
 }
 
@@ -142,6 +145,8 @@ void frmSetup::build() {
     connect(cmdOK, &QPushButton::clicked, this, [this] { cmdOK_Click(); });
     connect(cmdExit, &QPushButton::clicked, this, [this] { cmdExit_Click(); });
     connect(cmdPrint, &QPushButton::clicked, this, [this] { cmdPrint_Click(); });
+    label(lblWriting, "lblWriting", QString(), LabelLeft, WritingTop, FlagWidth, FlagHeight);
+    lblWriting->hide();
 }
 
 QComboBox* frmSetup::sensitivityList(SensitivityList list) const {
@@ -269,6 +274,7 @@ void frmSetup::writeDone(const Exchange& x) {
     if (writeId_ == 0 || x.id != writeId_)
         return;
     writeId_ = 0;
+    lblWriting->hide();
     Prompts& prompts = ctx_.prompts();
     if (!x.acknowledged)
         prompts.message(this, QStringLiteral("Changes not saved!"), QStringLiteral("Warning"),

@@ -54,6 +54,7 @@ public:
     QPushButton* cmdOK = nullptr;
     QPushButton* cmdExit = nullptr;
     QPushButton* cmdPrint = nullptr;
+    QLabel* lblWriting = nullptr; // the write's attempts while it runs, else hidden
 
     void Form_Load();
     // Identity from the main screen, then the setup reply into the controls. False when the
