@@ -1,7 +1,7 @@
 #include "detector/setupcodec.h"
 
+#include "detector/models.h"
 #include "link/crc.h"
-#include "link/modelnames.h"
 #include "link/requests.h"
 
 #include <algorithm>

@@ -1,6 +1,7 @@
 // Our register frames against a Modbus server we did not write: if our framing or check
 // bytes were off, it would stay silent or answer with something else.
 #ifdef FH_HAVE_SERIALBUS
+#include "detector/models.h"
 #include "detector/setupcodec.h"
 #include "link/lineworker.h"
 #include "link/realport.h"

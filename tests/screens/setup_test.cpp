@@ -1,5 +1,6 @@
 // The setup screen on the simulated bus: what each model shows, what OK writes and how its
 // outcome is told, Cancel, printing, and replies that must not open the screen.
+#include "detector/models.h"
 #include "fakemain.h"
 #include "link/crc.h"
 #include "screens/setup/frmSetup.h"

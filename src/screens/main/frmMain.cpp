@@ -1,5 +1,6 @@
 #include "screens/main/frmMain.h"
 
+#include "detector/models.h"
 #include "link/lineworker.h"
 #include "link/requests.h"
 #include "link/tuningfile.h"
