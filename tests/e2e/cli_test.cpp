@@ -1,6 +1,6 @@
 // flamehost-cli as a technician runs it: against flamehost-sim on a pseudo-terminal, each
 // command's output and exit status, and the detector's state read back after every write.
-#include "simprocess.h"
+#include "support/simprocess.h"
 
 #include <gtest/gtest.h>
 #include <QJsonArray>

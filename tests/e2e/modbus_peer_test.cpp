@@ -6,7 +6,7 @@
 #include "link/lineworker.h"
 #include "link/realport.h"
 #include "link/requests.h"
-#include "ptypair.h"
+#include "support/ptypair.h"
 
 #include <gtest/gtest.h>
 #include <QModbusRtuSerialServer>

@@ -4,7 +4,7 @@
 #include "logging/statuslog.h"
 #include "logging/sumslog.h"
 #include "screens/common/keptentries.h"
-#include "screens/prompts/scriptedprompts.h"
+#include "support/scriptedprompts.h"
 
 #include <gtest/gtest.h>
 #include <QDir>

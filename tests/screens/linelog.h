@@ -5,7 +5,7 @@
 #include "link/exchange.h"
 #include "link/lineworker.h"
 #include "link/requests.h"
-#include "screens/prompts/scriptedprompts.h"
+#include "support/scriptedprompts.h"
 #include "sim/simbus.h"
 
 #include <algorithm>

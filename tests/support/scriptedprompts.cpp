@@ -1,4 +1,4 @@
-#include "screens/prompts/scriptedprompts.h"
+#include "support/scriptedprompts.h"
 
 #include "screens/prompts/printimage.h"
 
