@@ -24,7 +24,7 @@ constexpr int RightLabelLeft = 3720, RightLabelWidth = 1020;
 constexpr int RightListLeft = 4800;
 constexpr int SensTop = 1320, DelayTop = 1800;
 constexpr int FlagTop = 2400, FlagStep = 375, FlagWidth = 6600, FlagHeight = 330;
-constexpr int WritingTop = 4590; // between the last flag and the buttons
+constexpr int WritingTop = 4615, WritingHeight = 300; // between the last flag and the buttons
 constexpr int ButtonTop = 4920, ButtonWidth = 1335, ButtonHeight = 495;
 
 // The identity captions as the main screen shows them: no serial number while its link is bad.
@@ -145,7 +145,7 @@ void frmSetup::build() {
     connect(cmdOK, &QPushButton::clicked, this, [this] { cmdOK_Click(); });
     connect(cmdExit, &QPushButton::clicked, this, [this] { cmdExit_Click(); });
     connect(cmdPrint, &QPushButton::clicked, this, [this] { cmdPrint_Click(); });
-    label(lblWriting, "lblWriting", QString(), LabelLeft, WritingTop, FlagWidth, FlagHeight);
+    label(lblWriting, "lblWriting", QString(), LabelLeft, WritingTop, FlagWidth, WritingHeight);
     lblWriting->hide();
 }
 
