@@ -23,6 +23,10 @@ struct HostCommandLine {
         QStringLiteral("DIR")};
     QCommandLineOption noSplash{QStringLiteral("no-splash"),
                                 QStringLiteral("Start without the splash screen.")};
+    QCommandLineOption acceptBadCheck{
+        QStringLiteral("accept-bad-check"),
+        QStringLiteral("Take replies whose check bytes alone are wrong (a detector whose "
+                       "firmware gets them wrong). Every other check stays on.")};
 
     HostCommandLine();
 

@@ -1,5 +1,6 @@
 // flamehost: the operator program. Asks for the COM port (unless told), opens it and runs the
 // main screen; --simulate puts a built-in bus of simulated detectors on the line instead.
+#include "detector/replycheck.h"
 #include "hostargs.h"
 #include "link/datadir.h"
 #include "link/lineworker.h"
@@ -71,7 +72,9 @@ int main(int argc, char** argv) {
     if (parser.isSet(simulate))
         bus = fh::makeDefaultBus();
 
-    auto makeWorker = [&bus](const QString& device) {
+    fh::CheckOptions check;
+    check.acceptBadCheck = parser.isSet(options.acceptBadCheck);
+    auto makeWorker = [&bus, check](const QString& device) {
         fh::LineWorker::PortFactory factory;
         if (bus) {
             fh::SimBus* peer = bus.get();
@@ -84,7 +87,7 @@ int main(int argc, char** argv) {
                 return std::make_unique<fh::RealPort>(device);
             };
         }
-        return std::make_unique<fh::LineWorker>(std::move(factory));
+        return std::make_unique<fh::LineWorker>(std::move(factory), fh::MakeReplyChecker(check));
     };
 
     fh::StartupFlow flow(prompts, dir, makeWorker);

@@ -1,4 +1,5 @@
 // The line worker: commands between cycle exchanges, holding the line, losing the device.
+#include "detector/replycheck.h"
 #include "link/lineworker.h"
 #include "link/virtualport.h"
 #include "scriptedpeer.h"
@@ -33,7 +34,7 @@ struct Bus {
                           port = p.get();
                           return p;
                       },
-                      clock};
+                      MakeReplyChecker(), clock};
 };
 
 std::vector<Exchange> collect(QSignalSpy& spy) {
@@ -135,7 +136,7 @@ TEST(LineWorker, OpenFailureIsReportedWithTheDevice) {
             p->setPresent(false);
             return p;
         },
-        clock);
+        MakeReplyChecker(), clock);
     QString why;
     EXPECT_FALSE(worker.openPort(&why));
     EXPECT_TRUE(why.contains("/dev/ttyS9")) << why.toStdString();
@@ -145,7 +146,8 @@ TEST(LineWorker, QuittingDuringAConfirmedWriteIsSafe) {
     // Real time: the worker is in the middle of its six attempts when it is destroyed.
     test::ScriptedPeer peer;
     auto worker = std::make_unique<LineWorker>(
-        [&] { return std::make_unique<VirtualPort>(SteadyClock::instance(), peer); });
+        [&] { return std::make_unique<VirtualPort>(SteadyClock::instance(), peer); },
+        MakeReplyChecker());
     ASSERT_TRUE(worker->openPort());
     Transaction write{Pattern::ConfirmedWrite, hex("01 06 00 00 00 02 08 0B")};
     write.test = [](const QByteArray&) { return true; };

@@ -24,7 +24,6 @@ constexpr int RightLabelLeft = 3720, RightLabelWidth = 1020;
 constexpr int RightListLeft = 4800;
 constexpr int SensTop = 1320, DelayTop = 1800;
 constexpr int FlagTop = 2400, FlagStep = 375, FlagWidth = 6600, FlagHeight = 330;
-constexpr int WritingTop = 4615, WritingHeight = 300; // between the last flag and the buttons
 constexpr int ButtonTop = 4920, ButtonWidth = 1335, ButtonHeight = 495;
 
 // The identity captions as the main screen shows them: no serial number while its link is bad.
@@ -63,7 +62,7 @@ frmSetup::frmSetup(ScreenContext& ctx, const QByteArray& setupReply, QWidget* pa
     // The screen as context: a result that arrives after it is gone goes nowhere.
     connect(&ctx_.worker(), &LineWorker::commandDone, this,
             [this](const Exchange& x) { writeDone(x); });
-    FollowWriteAttempts(ctx_.worker(), lblWriting, [this] { return writeId_; });
+    FollowWriteAttempts(ctx_.worker(), lblWriting, [this] { return write_.writeId(); });
     Form_Load();
 }
 
@@ -139,13 +138,19 @@ void frmSetup::build() {
         member->setObjectName(QLatin1String(name));
         SetTwipGeometry(member, left, ButtonTop, ButtonWidth, ButtonHeight);
     };
+    label(lblWarn, "lblWarn", QString(), LabelLeft, ButtonTop - 300, FormWidth - 2 * LabelLeft,
+          270);
+    lblWarn->setStyleSheet(QStringLiteral("color: rgb(255, 0, 0)"));
+    lblWarn->hide();
     button(cmdOK, "cmdOK", QStringLiteral("&OK"), 840);
     button(cmdExit, "cmdExit", QStringLiteral("&Cancel"), 2880);
     button(cmdPrint, "cmdPrint", QStringLiteral("&Print"), 4920);
     connect(cmdOK, &QPushButton::clicked, this, [this] { cmdOK_Click(); });
     connect(cmdExit, &QPushButton::clicked, this, [this] { cmdExit_Click(); });
     connect(cmdPrint, &QPushButton::clicked, this, [this] { cmdPrint_Click(); });
-    label(lblWriting, "lblWriting", QString(), LabelLeft, WritingTop, FlagWidth, WritingHeight);
+    // In the warning's place: once OK is pressed, how the write goes is the news.
+    label(lblWriting, "lblWriting", QString(), LabelLeft, ButtonTop - 300,
+          FormWidth - 2 * LabelLeft, 270);
     lblWriting->hide();
 }
 
@@ -223,6 +228,9 @@ bool frmSetup::GetSetio() {
     chkAccBit->setChecked(v->flags.accBit);
     chkRBit->setChecked(v->flags.rBit);
     chkEOL->setChecked(v->flags.eol);
+    const QString warning = SetupDriftWarning(SetupDrifts(reply_, model, *v));
+    lblWarn->setText(warning);
+    lblWarn->setVisible(!warning.isEmpty());
     return true;
 }
 
@@ -267,13 +275,26 @@ void frmSetup::cmdOK_Click() {
     // attempts before the next poll, so the line is held for the whole sequence.
     cmdOK->setEnabled(false);
     cmdExit->setEnabled(false);
-    writeId_ = ctx_.worker().submit(t);
+    lblWarn->hide();
+    write_.start(ctx_.worker(), t, ctx_.detector().MasterMode);
 }
 
 void frmSetup::writeDone(const Exchange& x) {
-    if (writeId_ == 0 || x.id != writeId_)
+    QString refusal;
+    switch (write_.onResult(ctx_.worker(), x, &refusal)) {
+    case GuardedWrite::Step::NotMine:
+    case GuardedWrite::Step::Waiting:
         return;
-    writeId_ = 0;
+    case GuardedWrite::Step::Refused:
+        ctx_.prompts().message(this, refusal, QStringLiteral("Warning"), Prompts::Icon::Critical,
+                               Prompts::Buttons::Ok);
+        cmdOK->setEnabled(true);
+        cmdExit->setEnabled(true);
+        lblWarn->setVisible(!lblWarn->text().isEmpty());
+        return;
+    case GuardedWrite::Step::Done:
+        break;
+    }
     lblWriting->hide();
     Prompts& prompts = ctx_.prompts();
     if (!x.acknowledged)
