@@ -71,6 +71,7 @@ Figures run(QCoreApplication& app, int seconds, bool fast, bool window) {
         [&] {
             auto p = std::make_unique<VirtualPort>(clock, bus);
             port = p.get();
+            port->setTracing(true);
             return p;
         },
         MakeReplyChecker(), clock);

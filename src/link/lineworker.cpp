@@ -251,6 +251,9 @@ void LineWorker::run() {
             if (isCycle && fastCycle_)
                 job.fastReply = true;
         }
+        link_->onAttempt = [this, id](int attempt, int attempts) {
+            post([this, id, attempt, attempts] { emit writeAttempt(id, attempt, attempts); });
+        };
         Exchange x = link_->run(job);
         x.id = id;
         x.cycle = isCycle;

@@ -10,6 +10,8 @@
 
 #ifdef Q_OS_UNIX
 #include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
 #endif
@@ -239,8 +241,31 @@ std::unique_ptr<QSerialPort> OpenLinePort(const QString& device, QIODevice::Open
                           mode & QIODevice::WriteOnly ? R_OK | W_OK : R_OK) != 0 &&
                  errno == EACCES;
 #endif
-    *error = DescribePortError(device, e, port->errorString(), denied);
+    // A terminal call on /dev/null fails with "Inappropriate ioctl for device".
+    *error = NotASerialPort(device)
+                 ? QStringLiteral("Cannot open %1: not a serial port.").arg(device)
+                 : DescribePortError(device, e, port->errorString(), denied);
     return nullptr;
+}
+
+bool NotASerialPort(const QString& device) {
+#ifdef Q_OS_UNIX
+    const QByteArray path = QFile::encodeName(device);
+    struct stat st {};
+    if (device.isEmpty() || ::stat(path.constData(), &st) != 0)
+        return false; // missing: the open says so itself
+    if (!S_ISCHR(st.st_mode))
+        return true;
+    const int fd = ::open(path.constData(), O_RDONLY | O_NOCTTY | O_NONBLOCK);
+    if (fd < 0)
+        return false; // busy or not ours: the open gives the better reason
+    const bool terminal = ::isatty(fd) == 1;
+    ::close(fd);
+    return !terminal;
+#else
+    Q_UNUSED(device);
+    return false;
+#endif
 }
 
 QString DescribePortError(const QString& device, QSerialPort::SerialPortError error,

@@ -32,8 +32,8 @@ const QByteArray statusReply = framed("0cc8090020"
 TEST(LineWords, Requests) {
     EXPECT_EQ(DescribeRequest(SendCommand(12, cmd::Status)), "status request to 12");
     EXPECT_EQ(DescribeRequest(SendCommand(0, cmd::Bit)), "BIT request to 0");
-    EXPECT_EQ(DescribeRequest(ReadInputs(3, "Zorvan B1")), "read 22 input registers from 3");
-    EXPECT_EQ(DescribeRequest(ReadSetup(4, "")),
+    EXPECT_EQ(DescribeRequest(ReadInputs(3, InputRegistersLong)), "read 22 input registers from 3");
+    EXPECT_EQ(DescribeRequest(ReadSetup(4, SetupRegistersShort)),
               "read 1 holding register from 4 (from register 1)");
     EXPECT_EQ(DescribeRequest(WriteAddr(4, 9)), "write 9 to register 0 of 4");
     QByteArray bad = SendCommand(12, cmd::Status);
@@ -54,7 +54,7 @@ struct ReplyCase {
 
 TEST(LineWords, RepliesProperAndMalformed) {
     const QByteArray status = SendCommand(12, cmd::Status);
-    const QByteArray inputs = ReadInputs(3, "");
+    const QByteArray inputs = ReadInputs(3, InputRegistersShort);
     const ReplyCase cases[] = {
         {status, {}, verdict(ReplyFault::NoReply), "no reply (600 ms)"},
         {inputs, framed("0304 02 0007"), verdict(ReplyFault::None, 7),
@@ -88,7 +88,7 @@ TEST(LineWords, WithTheReplyCheck) {
     };
     for (const auto& [reply, words] : cases)
         EXPECT_EQ(DescribeReply(status, reply, CheckReply(status, reply)), words) << words;
-    const QByteArray setup = ReadSetup(4, "");
+    const QByteArray setup = ReadSetup(4, SetupRegistersShort);
     const std::pair<QByteArray, const char*> registerCases[] = {
         {framed("0483 02"), "exception 2 from 4"},
         {framed("0403 02 0007") + "xy", "1 holding register from 4: 7, 2 trailing bytes dropped"},

@@ -1,6 +1,6 @@
 // flamehost-cli monitor on a tap: a third pseudo-terminal hears both directions of a line that
 // flamehost-cli polls flamehost-sim over, and the monitor must never send a byte.
-#include "simprocess.h"
+#include "support/simprocess.h"
 
 #include <atomic>
 #include <csignal>
