@@ -1,5 +1,7 @@
 #include "cliargs.h"
 
+#include "link/tcpport.h"
+
 #include <QCommandLineParser>
 #include <QSet>
 
@@ -72,12 +74,13 @@ ParsedArgs ParseArguments(const QStringList& arguments) {
     parser.setApplicationDescription(
         QStringLiteral("Talks to addressable flame detectors on an RS-485 line.\n\n"
                        "flamehost-cli (--port DEVICE | --simulate) [--address N] [--json] "
-                       "[--timeout MS] COMMAND [ARGS]"));
+                       "[--timeout MS] [--line-mode MODE] [--echo] COMMAND [ARGS]"));
     const QCommandLineOption help(QStringList{"h", "help"},
                                   QStringLiteral("Shows this help and leaves."));
     const QCommandLineOption port(QStringLiteral("port"),
                                   QStringLiteral("The serial device (/dev/ttyUSB0, a "
-                                                 "pseudo-terminal of flamehost-sim)."),
+                                                 "pseudo-terminal of flamehost-sim), or "
+                                                 "tcp://HOST:PORT for a device server."),
                                   QStringLiteral("DEVICE"));
     const QCommandLineOption simulate(
         QStringLiteral("simulate"),
@@ -98,7 +101,14 @@ ParsedArgs ParseArguments(const QStringList& arguments) {
     const QCommandLineOption to(QStringLiteral("to"),
                                 QStringLiteral("scan: last address (default 247)."),
                                 QStringLiteral("B"), QStringLiteral("247"));
-    parser.addOptions({help, port, simulate, address, json, timeout, from, to});
+    const QCommandLineOption lineMode(
+        QStringLiteral("line-mode"),
+        QStringLiteral("How the line driver is keyed: rts (default), rts-inverted, auto or "
+                       "kernel."),
+        QStringLiteral("MODE"), QStringLiteral("rts"));
+    const QCommandLineOption echo(QStringLiteral("echo"),
+                                  QStringLiteral("The adapter returns every byte it sends."));
+    parser.addOptions({help, port, simulate, address, json, timeout, from, to, lineMode, echo});
     parser.addPositionalArgument(QStringLiteral("COMMAND"),
                                  QStringLiteral("One of the commands below."),
                                  QStringLiteral("COMMAND [ARGS]"));
@@ -124,6 +134,15 @@ ParsedArgs ParseArguments(const QStringList& arguments) {
         return usage(QStringLiteral("give either --port DEVICE or --simulate"));
     if (parser.isSet(port) && o.port.trimmed().isEmpty())
         return usage(QStringLiteral("--port needs a device name"));
+    QString why;
+    if (IsTcpAddress(o.port) && !ParseTcpAddress(o.port, nullptr, nullptr, &why))
+        return usage(why);
+    const auto mode = ParseLineMode(parser.value(lineMode));
+    if (!mode)
+        return usage(QStringLiteral("--line-mode must be one of %1, not \"%2\"")
+                         .arg(LineModeNames().join(QStringLiteral(", ")), parser.value(lineMode)));
+    o.lineMode = *mode;
+    o.echo = parser.isSet(echo);
 
     const auto addr = wholeNumber(parser.value(address), 0, MaxBusAddress);
     if (!addr)

@@ -25,7 +25,7 @@ int main(int argc, char** argv) {
 
     // The bus outlives the line that talks to it.
     std::unique_ptr<fh::SimBus> bus = options.simulate ? fh::makeDefaultBus() : nullptr;
-    fh::cli::LineClient line(options.port, bus.get());
+    fh::cli::LineClient line({options.port, options.lineMode, options.echo}, bus.get());
     QString error;
     if (!line.open(&error)) {
         // The port's own text already names the device and says what to do.

@@ -3,6 +3,7 @@
 #include "sim/ptyserver.h"
 #include "sim/scenario.h"
 #include "sim/simbus.h"
+#include "sim/tcpserver.h"
 
 #include <csignal>
 #include <cstdio>
@@ -87,6 +88,13 @@ int main(int argc, char** argv) {
     const QCommandLineOption traceOption(
         QStringLiteral("trace"),
         QStringLiteral("Print every request heard on stderr as a line \"request <hex>\"."));
+    const QCommandLineOption tcpOption(
+        QStringLiteral("tcp"),
+        QStringLiteral("Serve the bus on TCP <port> of 127.0.0.1 instead of a pseudo-terminal, as "
+                       "a serial device server in raw TCP mode (0: any free port). Prints "
+                       "tcp://127.0.0.1:<port>."),
+        QStringLiteral("port"));
+    parser.addOption(tcpOption);
     parser.addOption(linkOption);
     parser.addOption(traceOption);
     parser.addOption(scenarioOption);
@@ -106,9 +114,27 @@ int main(int argc, char** argv) {
     }
 
     TracingPeer tracing(*bus);
-    fh::PtyServer server(parser.isSet(traceOption) ? static_cast<fh::LinePeer&>(tracing)
-                                                   : static_cast<fh::LinePeer&>(*bus));
+    fh::LinePeer& peer = parser.isSet(traceOption) ? static_cast<fh::LinePeer&>(tracing)
+                                                   : static_cast<fh::LinePeer&>(*bus);
     QString error;
+    if (parser.isSet(tcpOption)) {
+        bool ok = false;
+        const uint port = parser.value(tcpOption).toUInt(&ok);
+        if (!ok || port > 65535)
+            return fail(QStringLiteral("--tcp takes a port number from 0 to 65535, not \"%1\"")
+                            .arg(parser.value(tcpOption)));
+        fh::TcpServer server(peer);
+        if (!server.listen(quint16(port), &error))
+            return fail(QStringLiteral("cannot listen on 127.0.0.1:%1: %2").arg(port).arg(error));
+        std::printf("tcp://127.0.0.1:%u\n", unsigned(server.port()));
+        std::fflush(stdout);
+        server.start();
+        int received = 0;
+        sigwait(&stopSignals, &received);
+        server.stop();
+        return 0;
+    }
+    fh::PtyServer server(peer);
     if (!server.open(&error))
         return fail(QStringLiteral("cannot create a pseudo-terminal: %1").arg(error));
     const QString linkPath = parser.value(linkOption);

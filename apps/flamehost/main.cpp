@@ -1,9 +1,9 @@
 // flamehost: the operator program. Asks for the COM port (unless told), opens it and runs the
 // main screen; --simulate puts a built-in bus of simulated detectors on the line instead.
 #include "link/datadir.h"
+#include "link/linemode.h"
 #include "link/lineworker.h"
-#include "link/realport.h"
-#include "link/virtualport.h"
+#include "link/portfactory.h"
 #include "screens/main/frmMain.h"
 #include "screens/main/frmOpening.h"
 #include "screens/prompts/qtprompts.h"
@@ -26,8 +26,9 @@ struct Options {
                                 QStringLiteral("Talk to a built-in bus of simulated detectors "
                                                "instead of a serial port.")};
     QCommandLineOption port{QStringLiteral("port"),
-                            QStringLiteral("Open DEVICE (e.g. /dev/ttyUSB0) instead of asking "
-                                           "for a COM port."),
+                            QStringLiteral("Open DEVICE (e.g. /dev/ttyUSB0, or tcp://HOST:PORT "
+                                           "for a device server) instead of asking for a COM "
+                                           "port."),
                             QStringLiteral("DEVICE")};
     QCommandLineOption dataDir{
         QStringLiteral("data-dir"),
@@ -36,13 +37,20 @@ struct Options {
         QStringLiteral("DIR")};
     QCommandLineOption noSplash{QStringLiteral("no-splash"),
                                 QStringLiteral("Start without the splash screen.")};
+    QCommandLineOption lineMode{
+        QStringLiteral("line-mode"),
+        QStringLiteral("How the line driver is keyed: rts, rts-inverted, auto or kernel "
+                       "(default: the last one chosen, else rts)."),
+        QStringLiteral("MODE")};
+    QCommandLineOption echo{QStringLiteral("echo"),
+                            QStringLiteral("The adapter returns every byte it sends.")};
 
     Options() {
         parser.setApplicationDescription(
             QStringLiteral("Maintenance host for addressable flame detectors on an RS-485 line."));
         parser.addHelpOption();
         parser.addVersionOption();
-        parser.addOptions({simulate, port, dataDir, noSplash});
+        parser.addOptions({simulate, port, dataDir, noSplash, lineMode, echo});
     }
 };
 
@@ -94,25 +102,27 @@ int main(int argc, char** argv) {
     if (parser.isSet(simulate))
         bus = fh::makeDefaultBus();
 
-    auto makeWorker = [&bus](const QString& device) {
-        fh::LineWorker::PortFactory factory;
-        if (bus) {
-            fh::SimBus* peer = bus.get();
-            factory = [peer, device]() -> std::unique_ptr<fh::SerialPort> {
-                return std::make_unique<fh::VirtualPort>(fh::SteadyClock::instance(), *peer,
-                                                         device);
-            };
-        } else {
-            factory = [device]() -> std::unique_ptr<fh::SerialPort> {
-                return std::make_unique<fh::RealPort>(device);
-            };
-        }
-        return std::make_unique<fh::LineWorker>(std::move(factory));
+    auto makeWorker = [&bus](const fh::LineChoice& line) {
+        return std::make_unique<fh::LineWorker>(fh::MakePortFactory(line, bus.get()));
     };
 
     fh::StartupFlow flow(prompts, dir, makeWorker);
-    const QString preset =
-        parser.isSet(simulate) ? QStringLiteral("simulated bus") : parser.value(port);
+    QString preset = parser.isSet(simulate) ? QStringLiteral("simulated bus") : parser.value(port);
+    std::optional<fh::LineMode> mode;
+    if (parser.isSet(options.lineMode)) {
+        mode = fh::ParseLineMode(parser.value(options.lineMode));
+        if (!mode) {
+            // A word the program does not know: say so, then let the operator choose.
+            prompts.message(nullptr,
+                            QStringLiteral("\"%1\" is not a line driver mode; the modes are %2.")
+                                .arg(parser.value(options.lineMode),
+                                     fh::LineModeNames().join(QStringLiteral(", "))),
+                            QLatin1String(fh::StartupFlow::OpenFailureTitle),
+                            fh::Prompts::Icon::Critical, fh::Prompts::Buttons::Ok);
+            preset.clear();
+        }
+    }
+    flow.setLineOverrides(mode, parser.isSet(options.echo));
     if (parser.isSet(options.noSplash)) {
         if (!flow.run(preset))
             return 0; // cancelled in the COM-port dialog: nothing opened, nothing written

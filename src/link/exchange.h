@@ -28,6 +28,8 @@ enum class ReplyFault : quint8 {
     Exception,     // the detector refused (function | 0x80); exceptionCode says why
     WrongLength,   // shorter than the function's frame, or a byte count that does not fit
     Echo,          // the request itself came back (an echoing adapter)
+    EchoMissing,   // echo expected (--echo) but nothing came back
+    EchoDiffers,   // echo expected (--echo) but the bytes are not the request's
 };
 
 struct ReplyVerdict {

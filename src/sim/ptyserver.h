@@ -12,9 +12,6 @@ namespace fh {
 
 class PtyServer {
 public:
-    // A gap this long in the middle of a request ends it (about four byte times at 9600
-    // baud, widened because a pseudo-terminal hands bytes over in bursts).
-    static constexpr int FrameGapMs = 20;
     // While no program holds the device open, look again this often.
     static constexpr int IdleRetryMs = 50;
 
@@ -33,14 +30,8 @@ public:
     void start();
     void stop();
 
-    // Length of a request by its function byte, or 0 when only a gap can tell.
-    static int expectedLength(const QByteArray& pending);
-
 private:
     void run();
-    bool pause(qint64 us); // false when asked to stop
-    void handle(const QByteArray& request);
-    void writeAll(const QByteArray& bytes);
 
     LinePeer& peer_;
     int master_ = -1;

@@ -45,7 +45,8 @@ struct Rig {
     std::unique_ptr<StartupFlow> flow;
 
     Rig() {
-        auto makeWorker = [this](const QString& device) {
+        auto makeWorker = [this](const LineChoice& line) {
+            const QString device = line.device;
             opened << device;
             LineWorker::PortFactory f;
             if (device.startsWith("/missing"))
@@ -91,7 +92,7 @@ TEST(ComSetupDialog, ControlsCaptionsAndPlaces) {
     EXPECT_EQ(d.windowTitle(), "Communication Setup");
     EXPECT_EQ(d.font().family(), "Times New Roman");
     EXPECT_EQ(d.pos(), QPoint(2300 / 15, 1700 / 15));
-    EXPECT_EQ(d.size(), QSize(6300 / 15, 3800 / 15));
+    EXPECT_EQ(d.size(), QSize(6300 / 15, (3800 + Dialog::LineControlsHeight) / 15));
     EXPECT_EQ(d.SelectedPort, 1);
 
     auto* frame = d.findChild<QGroupBox*>("Frame1");

@@ -80,6 +80,7 @@ void frmComsetup::build(const QStringList& detectedPorts) {
         OKButton_Click();
     });
     fraDetected->setVisible(!detectedPorts.isEmpty());
+    buildLineControls();
 }
 
 void frmComsetup::Form_Load() {
@@ -87,7 +88,7 @@ void frmComsetup::Form_Load() {
     if (lstDetected->count() > 0)
         width = DetectedLeft + DetectedWidth + 240;
     move(Twips(FormLeft), Twips(FormTop));
-    setFixedSize(Twips(width), Twips(FormHeight));
+    setFixedSize(Twips(width), Twips(FormHeight + LineControlsHeight));
     SelectedPort = 1;
 }
 
