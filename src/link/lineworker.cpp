@@ -206,13 +206,13 @@ void LineWorker::noticeEcho(ReplyFault fault) {
         break;
     case ReplyFault::EchoMissing:
         which = 1;
-        text = QStringLiteral("expected echo not heard: turn Echo off unless the adapter "
-                              "echoes what it sends");
+        text = QStringLiteral("expected echo not heard: nothing came back. Turn Echo off "
+                              "unless the adapter echoes what it sends");
         break;
     case ReplyFault::EchoDiffers:
         which = 2;
-        text = QStringLiteral("the echo differs from the request: noise on the line, or an "
-                              "adapter that does not echo while Echo is on");
+        text = QStringLiteral("expected echo not heard: other bytes came instead (noise, or "
+                              "Echo is on for an adapter that does not echo)");
         break;
     default:
         return;

@@ -265,6 +265,13 @@ TEST_F(Cli, UsageAndPortErrorsExitWith2) {
              "--port PORT --address 5 status --from 3",
              "--port PORT --bogus status",
              "--port /nonexistent/ttyFLAME status",
+             "--port PORT --line-mode sideways status",
+             "--port PORT --line-mode kernel status", // a pty refuses kernel keying
+             "--port tcp:// status",
+             "--port tcp://127.0.0.1 status",
+             "--port tcp://127.0.0.1:0 status",
+             "--port tcp://127.0.0.1:70000 status",
+             "--port tcp://bad_host!:4001 status",
          }) {
         const CliRun r = cli(words(args).replaceInStrings("PORT", sim_->device()));
         EXPECT_EQ(r.exitCode, 2) << args;
@@ -280,6 +287,23 @@ TEST(CliHelp, ListsEveryCommandAndOption) {
          {"--port", "--simulate", "--address", "--json", "--timeout", "--from", "--to", "status",
           "bit", "version", "setup set", "address NEW", "readings", "scan"})
         EXPECT_TRUE(r.out.contains(word)) << word;
+}
+
+TEST(CliTcp, TalksToADeviceServerAndSaysWhenTheEchoIsMissing) {
+    test::SimProcess sim({"--tcp", "0"});
+    ASSERT_TRUE(sim.device().startsWith("tcp://127.0.0.1:")) << qPrintable(sim.device());
+    CliRun r = cli({"--port", sim.device(), "--address", "2", "--json", "status"});
+    EXPECT_EQ(r.exitCode, 0) << r.err.constData();
+    EXPECT_EQ(r.object()["serial"].toInt(), 31208);
+
+    r = cli({"--port", sim.device(), "--address", "2", "--echo", "status"});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_TRUE(r.err.contains("expected echo not heard")) << r.err.constData();
+
+    sim.stop();
+    r = cli({"--port", sim.device(), "status"});
+    EXPECT_EQ(r.exitCode, 2);
+    EXPECT_TRUE(r.err.contains("refused")) << r.err.constData();
 }
 
 TEST(CliSimulate, TalksToTheBuiltInBus) {
