@@ -22,7 +22,7 @@ struct Options {
     QString port; // the device; empty with --simulate
     bool simulate = false;
     LineMode lineMode = LineMode::Rts;
-    bool echo = false; // the adapter returns what it sends
+    bool echo = false;  // the adapter returns what it sends
     quint8 address = 1; // 0: master mode, the lone detector answers
     bool json = false;
     int timeoutMs = 600; // first-byte window of every exchange

@@ -71,7 +71,8 @@ bool ParseTcpAddress(const QString& text, QString* host, quint16* port, QString*
     bool ok = false;
     const int n = p.toInt(&ok, 10);
     if (!ok || n < 1 || n > 65535 || p.startsWith(QLatin1Char('+')))
-        return fail(QStringLiteral("the port must be a whole number from 1 to 65535, not %1").arg(p));
+        return fail(
+            QStringLiteral("the port must be a whole number from 1 to 65535, not %1").arg(p));
     if (host)
         *host = h;
     if (port)

@@ -12,16 +12,16 @@
 #include "sim/tcpserver.h"
 
 #include <deque>
+#include <optional>
 #include <QCheckBox>
 #include <QComboBox>
-#include <QLineEdit>
-#include <QSettings>
-#include <optional>
 #include <QGroupBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSettings>
 #include <QTemporaryDir>
 
 namespace fh::test {
@@ -234,7 +234,8 @@ TEST(Startup, TuningFileSetsTheDelayOrWarnsInTheStatusLine) {
 TEST(Startup, TheLineChosenIsRememberedButOptionsAreNot) {
     {
         Rig first;
-        first.dialogs.push_back({com(3), [](Dialog& d) {
+        first.dialogs.push_back({com(3),
+                                 [](Dialog& d) {
                                      d.cboLineDriver->setCurrentIndex(2); // automatic
                                      d.chkEcho->setChecked(true);
                                  },
