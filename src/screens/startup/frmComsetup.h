@@ -40,7 +40,7 @@ public:
     QLabel* lblLineDriver = nullptr;
     QComboBox* cboLineDriver = nullptr; // item data: the LineMode
     QCheckBox* chkEcho = nullptr;
-    static constexpr int LineControlsHeight = 1200; // twips the form grows by for them
+    static constexpr int LineControlsHeight = 1000; // twips the form grows by for them
 
     // The COM port number chosen, 1 to 6.
     quint8 SelectedPort = 1;
