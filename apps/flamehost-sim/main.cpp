@@ -117,6 +117,15 @@ int main(int argc, char** argv) {
     fh::LinePeer& peer = parser.isSet(traceOption) ? static_cast<fh::LinePeer&>(tracing)
                                                    : static_cast<fh::LinePeer&>(*bus);
     QString error;
+    // Prints where to connect, then serves until SIGINT or SIGTERM.
+    auto serveUntilStopped = [&stopSignals](auto& server, const QString& where) {
+        std::printf("%s\n", qPrintable(where));
+        std::fflush(stdout);
+        server.start();
+        int received = 0;
+        sigwait(&stopSignals, &received);
+        server.stop();
+    };
     if (parser.isSet(tcpOption)) {
         bool ok = false;
         const uint port = parser.value(tcpOption).toUInt(&ok);
@@ -126,12 +135,7 @@ int main(int argc, char** argv) {
         fh::TcpServer server(peer);
         if (!server.listen(quint16(port), &error))
             return fail(QStringLiteral("cannot listen on 127.0.0.1:%1: %2").arg(port).arg(error));
-        std::printf("tcp://127.0.0.1:%u\n", unsigned(server.port()));
-        std::fflush(stdout);
-        server.start();
-        int received = 0;
-        sigwait(&stopSignals, &received);
-        server.stop();
+        serveUntilStopped(server, QStringLiteral("tcp://127.0.0.1:%1").arg(server.port()));
         return 0;
     }
     fh::PtyServer server(peer);
@@ -141,13 +145,7 @@ int main(int argc, char** argv) {
     if (!linkPath.isEmpty() && !makeLink(linkPath, server.devicePath(), &error))
         return fail(error);
 
-    std::printf("%s\n", qPrintable(server.devicePath()));
-    std::fflush(stdout);
-    server.start();
-
-    int received = 0;
-    sigwait(&stopSignals, &received);
-    server.stop();
+    serveUntilStopped(server, server.devicePath());
     // Remove the link only while it still points at this run's device.
     if (!linkPath.isEmpty() && QFileInfo(linkPath).symLinkTarget() == server.devicePath())
         ::unlink(QFile::encodeName(linkPath).constData());

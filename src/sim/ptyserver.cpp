@@ -28,9 +28,6 @@ PtyServer::~PtyServer() {
     stop();
     if (master_ >= 0)
         ::close(master_);
-    for (int fd : wake_)
-        if (fd >= 0)
-            ::close(fd);
 }
 
 bool PtyServer::open(QString* error) {
@@ -41,7 +38,7 @@ bool PtyServer::open(QString* error) {
     };
     if (master_ >= 0)
         return true;
-    if (::pipe2(wake_, O_CLOEXEC | O_NONBLOCK) != 0)
+    if (!serving_.ok())
         return fail("pipe");
     master_ = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
     if (master_ < 0)
@@ -79,24 +76,16 @@ bool PtyServer::open(QString* error) {
 }
 
 void PtyServer::start() {
-    if (master_ < 0 || thread_.joinable())
-        return;
-    stopping_ = false;
-    thread_ = std::thread([this] { run(); });
+    if (master_ >= 0)
+        serving_.start([this] { run(); });
 }
 
 void PtyServer::stop() {
-    stopping_ = true;
-    if (wake_[1] >= 0) {
-        const char b = 1;
-        [[maybe_unused]] const auto n = ::write(wake_[1], &b, 1);
-    }
-    if (thread_.joinable())
-        thread_.join();
+    serving_.stop();
 }
 
 void PtyServer::run() {
-    RequestLoop loop(peer_, wake_[0], stopping_);
+    RequestLoop loop(peer_, serving_.wakeFd(), serving_.stopping());
     // The pty reports a hang-up at once while no program holds the device open, so wait a
     // little before looking again.
     while (loop.serve(master_) == RequestLoop::End::Gone)

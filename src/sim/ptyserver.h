@@ -2,6 +2,7 @@
 // Serves a simulated bus on a pseudo-terminal, so any program that opens serial devices
 // (the host itself, a terminal, a test) can talk to the detectors.
 #include "link/linepeer.h"
+#include "sim/requestloop.h"
 
 #include <atomic>
 #include <QByteArray>
@@ -35,10 +36,8 @@ private:
 
     LinePeer& peer_;
     int master_ = -1;
-    int wake_[2] = {-1, -1};
     QString path_;
-    std::thread thread_;
-    std::atomic<bool> stopping_{false};
+    ServingThread serving_;
 };
 
 } // namespace fh

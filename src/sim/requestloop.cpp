@@ -5,6 +5,7 @@
 
 #include <cerrno>
 #include <cmath>
+#include <fcntl.h>
 #include <poll.h>
 #include <unistd.h>
 
@@ -112,6 +113,39 @@ void RequestLoop::writeAll(int fd, const QByteArray& bytes) {
         } else if (!(n < 0 && errno == EINTR)) {
             return; // the client went away; the reply is lost as on an unplugged line
         }
+    }
+}
+
+ServingThread::ServingThread() {
+    if (::pipe2(wake_, O_CLOEXEC | O_NONBLOCK) != 0)
+        wake_[0] = wake_[1] = -1;
+}
+
+ServingThread::~ServingThread() {
+    stop();
+    for (int fd : wake_)
+        if (fd >= 0)
+            ::close(fd);
+}
+
+void ServingThread::start(std::function<void()> body) {
+    if (!ok() || thread_.joinable())
+        return;
+    stopping_ = false;
+    thread_ = std::thread(std::move(body));
+}
+
+void ServingThread::stop() {
+    stopping_ = true;
+    if (wake_[1] >= 0) {
+        const char b = 1;
+        [[maybe_unused]] const auto n = ::write(wake_[1], &b, 1);
+    }
+    if (thread_.joinable())
+        thread_.join();
+    // Drain the wake byte, so a thread started later does not stop at once.
+    char b;
+    while (wake_[0] >= 0 && ::read(wake_[0], &b, 1) > 0) {
     }
 }
 

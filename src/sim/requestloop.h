@@ -4,7 +4,9 @@
 #include "link/linepeer.h"
 
 #include <atomic>
+#include <functional>
 #include <QByteArray>
+#include <thread>
 
 namespace fh {
 
@@ -33,6 +35,29 @@ private:
     LinePeer& peer_;
     int wakeFd_;
     const std::atomic<bool>& stopping_;
+};
+
+// The thread a server answers on, with the pipe that wakes its waits when it is to stop.
+class ServingThread {
+public:
+    ServingThread(); // makes the wake pipe
+    ~ServingThread();
+    ServingThread(const ServingThread&) = delete;
+    ServingThread& operator=(const ServingThread&) = delete;
+
+    bool ok() const { return wake_[0] >= 0; }
+    int wakeFd() const { return wake_[0]; }
+    const std::atomic<bool>& stopping() const { return stopping_; }
+    bool running() const { return thread_.joinable(); }
+
+    void start(std::function<void()> body);
+    // Wakes and joins the thread; afterwards start() may run a new one.
+    void stop();
+
+private:
+    int wake_[2] = {-1, -1};
+    std::thread thread_;
+    std::atomic<bool> stopping_{false};
 };
 
 } // namespace fh

@@ -18,9 +18,6 @@ TcpServer::TcpServer(LinePeer& peer) : peer_(peer) {}
 
 TcpServer::~TcpServer() {
     stop();
-    for (int fd : wake_)
-        if (fd >= 0)
-            ::close(fd);
 }
 
 bool TcpServer::listen(quint16 port, QString* error) {
@@ -33,7 +30,7 @@ bool TcpServer::listen(quint16 port, QString* error) {
         listen_ = -1;
         return false;
     };
-    if (wake_[0] < 0 && ::pipe2(wake_, O_CLOEXEC | O_NONBLOCK) != 0)
+    if (!serving_.ok())
         return fail("pipe");
     listen_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (listen_ < 0)
@@ -55,39 +52,27 @@ bool TcpServer::listen(quint16 port, QString* error) {
 }
 
 void TcpServer::start() {
-    if (listen_ < 0 || thread_.joinable())
-        return;
-    stopping_ = false;
-    thread_ = std::thread([this] { run(); });
+    if (listen_ >= 0)
+        serving_.start([this] { run(); });
 }
 
 void TcpServer::stop() {
-    stopping_ = true;
-    if (wake_[1] >= 0) {
-        const char b = 1;
-        [[maybe_unused]] const auto n = ::write(wake_[1], &b, 1);
-    }
-    if (thread_.joinable())
-        thread_.join();
+    serving_.stop();
     if (listen_ >= 0)
         ::close(listen_);
     listen_ = -1;
-    // Drain the wake byte so a later listen() and start() serve again.
-    char b;
-    while (wake_[0] >= 0 && ::read(wake_[0], &b, 1) > 0) {
-    }
 }
 
 void TcpServer::run() {
-    RequestLoop loop(peer_, wake_[0], stopping_);
-    while (!stopping_) {
-        pollfd fds[2] = {{listen_, POLLIN, 0}, {wake_[0], POLLIN, 0}};
+    RequestLoop loop(peer_, serving_.wakeFd(), serving_.stopping());
+    while (!serving_.stopping()) {
+        pollfd fds[2] = {{listen_, POLLIN, 0}, {serving_.wakeFd(), POLLIN, 0}};
         if (::poll(fds, 2, -1) < 0) {
             if (errno == EINTR)
                 continue;
             return;
         }
-        if (stopping_ || (fds[1].revents & POLLIN))
+        if (serving_.stopping() || (fds[1].revents & POLLIN))
             return;
         const int client = ::accept4(listen_, nullptr, nullptr, SOCK_CLOEXEC);
         if (client < 0)

@@ -2,10 +2,9 @@
 // Serves a simulated bus on a TCP port of the loopback address, as a serial device server in
 // raw TCP mode does: one connection at a time, requests framed as on the pseudo-terminal.
 #include "link/linepeer.h"
+#include "sim/requestloop.h"
 
-#include <atomic>
 #include <QString>
-#include <thread>
 
 namespace fh {
 
@@ -30,10 +29,8 @@ private:
 
     LinePeer& peer_;
     int listen_ = -1;
-    int wake_[2] = {-1, -1};
     quint16 port_ = 0;
-    std::thread thread_;
-    std::atomic<bool> stopping_{false};
+    ServingThread serving_;
 };
 
 } // namespace fh
