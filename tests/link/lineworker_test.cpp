@@ -126,6 +126,20 @@ TEST(LineWorker, UnpluggedDeviceTurnsBadAndPollingResumesWhenItIsBack) {
     EXPECT_TRUE(collect(cycles).back().collected);
 }
 
+TEST(LineWorker, EchoExpectedOnALineWithoutEchoFailsEveryPollAndSaysSoOnce) {
+    Bus bus; // the virtual adapter does not echo
+    bus.worker.setEcho(true);
+    ASSERT_TRUE(bus.worker.openPort());
+    QSignalSpy cycles(&bus.worker, &LineWorker::cycleDone);
+    QSignalSpy notices(&bus.worker, &LineWorker::notice);
+    bus.worker.setCycle(Transaction{Pattern::Poll, StatusTo1});
+    ASSERT_TRUE(QTest::qWaitFor([&] { return cycles.count() >= 3; }, 10000));
+    for (const Exchange& x : collect(cycles))
+        EXPECT_FALSE(x.answered);
+    ASSERT_EQ(notices.count(), 1);
+    EXPECT_TRUE(notices.at(0).at(0).toString().startsWith("expected echo not heard"));
+}
+
 TEST(LineWorker, OpenFailureIsReportedWithTheDevice) {
     VirtualClock clock;
     test::ScriptedPeer peer;
