@@ -8,8 +8,8 @@
 
 namespace fh::cli {
 
-LineClient::LineClient(const LineChoice& line, SimBus* bus) {
-    worker_ = std::make_unique<LineWorker>(MakePortFactory(line, bus));
+LineClient::LineClient(const LineChoice& line, SimBus* bus, ReplyChecker check) {
+    worker_ = std::make_unique<LineWorker>(MakePortFactory(line, bus), std::move(check));
     worker_->setLineMode(line.mode);
     worker_->setEcho(line.echo);
     // Said once per run, as the program does: a pseudo-terminal carries no RTS.

@@ -18,7 +18,7 @@ class LineClient {
 public:
     // line.device: the port to open (tcp://HOST:PORT for a device server); ignored when bus
     // is given (the simulated line, whose adapter then suits the line mode and echo).
-    LineClient(const LineChoice& line, SimBus* bus);
+    LineClient(const LineChoice& line, SimBus* bus, ReplyChecker check);
     ~LineClient();
     LineClient(const LineClient&) = delete;
     LineClient& operator=(const LineClient&) = delete;
@@ -27,6 +27,7 @@ public:
     bool open(QString* error);
     // Submits the transaction and waits, in a local event loop, for its result.
     Exchange run(const Transaction& t);
+    ReplyFaultCounts replyFaults() const { return worker_->replyFaults(); }
 
 private:
     std::unique_ptr<LineWorker> worker_;

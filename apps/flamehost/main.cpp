@@ -1,5 +1,6 @@
 // flamehost: the operator program. Asks for the COM port (unless told), opens it and runs the
 // main screen; --simulate puts a built-in bus of simulated detectors on the line instead.
+#include "detector/replycheck.h"
 #include "link/datadir.h"
 #include "link/linemode.h"
 #include "link/lineworker.h"
@@ -44,13 +45,17 @@ struct Options {
         QStringLiteral("MODE")};
     QCommandLineOption echo{QStringLiteral("echo"),
                             QStringLiteral("The adapter returns every byte it sends.")};
+    QCommandLineOption acceptBadCheck{
+        QStringLiteral("accept-bad-check"),
+        QStringLiteral("Take replies whose check bytes alone are wrong (a detector whose "
+                       "firmware gets them wrong). Every other check stays on.")};
 
     Options() {
         parser.setApplicationDescription(
             QStringLiteral("Maintenance host for addressable flame detectors on an RS-485 line."));
         parser.addHelpOption();
         parser.addVersionOption();
-        parser.addOptions({simulate, port, dataDir, noSplash, lineMode, echo});
+        parser.addOptions({simulate, port, dataDir, noSplash, lineMode, echo, acceptBadCheck});
     }
 };
 
@@ -102,8 +107,11 @@ int main(int argc, char** argv) {
     if (parser.isSet(simulate))
         bus = fh::makeDefaultBus();
 
-    auto makeWorker = [&bus](const fh::LineChoice& line) {
-        return std::make_unique<fh::LineWorker>(fh::MakePortFactory(line, bus.get()));
+    fh::CheckOptions check;
+    check.acceptBadCheck = parser.isSet(options.acceptBadCheck);
+    auto makeWorker = [&bus, check](const fh::LineChoice& line) {
+        return std::make_unique<fh::LineWorker>(fh::MakePortFactory(line, bus.get()),
+                                                fh::MakeReplyChecker(check));
     };
 
     fh::StartupFlow flow(prompts, dir, makeWorker);

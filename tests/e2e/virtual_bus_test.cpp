@@ -2,6 +2,7 @@
 // time: the two sides were written apart, so agreement here means both read the protocol
 // the same way.
 #include "detector/detectorrecord.h"
+#include "detector/replycheck.h"
 #include "link/crc.h"
 #include "link/link.h"
 #include "link/requests.h"
@@ -18,7 +19,7 @@ struct Line {
     VirtualClock clock;
     std::unique_ptr<SimBus> bus = makeDefaultBus();
     VirtualPort port{clock, *bus};
-    Link link{port, clock};
+    Link link{port, clock, MakeReplyChecker()};
     Line() { port.open(); }
     Exchange poll(quint8 address) {
         return link.run({Pattern::Poll, SendCommand(address, cmd::Status)});

@@ -1,5 +1,7 @@
 // Direction modes and local echo on the virtual line, in virtual time: who keys the driver,
 // the silences every mode keeps, and the echo taken off before the reply.
+#include "detector/replycheck.h"
+#include "link/crc.h"
 #include "link/link.h"
 #include "link/virtualport.h"
 #include "scriptedpeer.h"
@@ -13,7 +15,7 @@ namespace {
 
 const QByteArray StatusTo1 = hex("01 C8 07 00 20 D1 5B 04 05 03 BD 27");
 const QByteArray Write1 = hex("01 06 00 00 00 02 08 0B");
-const QByteArray StatusReply = hex("01 C8 0A 00 20 00 75 01 00 00 4E 00 AA BB");
+const QByteArray StatusReply = withCrc(hex("01 C8 0A 00 20 00 75 01 00 00 4E 00"));
 
 struct ModeCase {
     const char* name;
@@ -33,7 +35,7 @@ TEST_P(DirectionMode, KeysAsItsAdapterNeedsAndKeepsKeyUpAndTurnaround) {
     VirtualPort port(clock, peer);
     port.setAdapter(c.mode);
     port.open();
-    Link link(port, clock);
+    Link link(port, clock, MakeReplyChecker());
     link.Mode = c.mode;
     ASSERT_TRUE(link.PrepareLine());
     port.clearEvents();
@@ -80,7 +82,7 @@ struct EchoCase {
     qint64 replyDelayUs; // after the request's last byte; < 0: the detector stays silent
     Pattern pattern;
     QByteArray frame;
-    ReplyFault fault; // of the exchange's verdict when the echo fails, else NoReply
+    ReplyFault fault; // the exchange's verdict
     QByteArray reply; // what is collected
 };
 
@@ -97,7 +99,7 @@ TEST_P(LocalEcho, ComesOffFirstOrFailsTheExchange) {
     VirtualPort port(clock, peer);
     port.setEcho(c.adapterEchoes);
     port.open();
-    Link link(port, clock);
+    Link link(port, clock, MakeReplyChecker());
     link.Echo = c.echoOption;
     std::vector<Traffic> traffic;
     link.onTraffic = [&](const Traffic& t) { traffic.push_back(t); };
@@ -122,12 +124,12 @@ const QByteArray None;
 INSTANTIATE_TEST_SUITE_P(
     Cases, LocalEcho,
     ::testing::Values(EchoCase{"removed", true, true, 10'000, Pattern::Poll, StatusTo1,
-                               ReplyFault::NoReply, StatusReply},
+                               ReplyFault::None, StatusReply},
                       EchoCase{"removed_before_an_acknowledged_write", true, true, 10'000,
-                               Pattern::ConfirmedWrite, Write1, ReplyFault::NoReply, Write1},
-                      // Without the option an echo is never stripped: the reply check judges it.
+                               Pattern::ConfirmedWrite, Write1, ReplyFault::None, Write1},
+                      // Without the option an echo is never stripped: the reply check refuses it.
                       EchoCase{"kept_when_not_asked", true, false, 10'000, Pattern::Poll, StatusTo1,
-                               ReplyFault::NoReply, StatusTo1 + StatusReply},
+                               ReplyFault::Echo, StatusTo1 + StatusReply},
                       EchoCase{"missing_on_a_line_without_echo", false, true, 30'000, Pattern::Poll,
                                StatusTo1, ReplyFault::EchoMissing, None},
                       EchoCase{"missing_write_is_not_repeated", false, true, -1,

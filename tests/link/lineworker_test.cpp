@@ -1,4 +1,6 @@
 // The line worker: commands between cycle exchanges, holding the line, losing the device.
+#include "detector/replycheck.h"
+#include "link/crc.h"
 #include "link/lineworker.h"
 #include "link/virtualport.h"
 #include "scriptedpeer.h"
@@ -28,12 +30,14 @@ struct Bus {
         return std::vector<ReplySegment>{};
     }};
     VirtualPort* port = nullptr;
+    bool adapterEchoes = false;
     LineWorker worker{[this] {
                           auto p = std::make_unique<VirtualPort>(clock, peer);
+                          p->setEcho(adapterEchoes);
                           port = p.get();
                           return p;
                       },
-                      clock};
+                      MakeReplyChecker(), clock};
 };
 
 std::vector<Exchange> collect(QSignalSpy& spy) {
@@ -126,18 +130,32 @@ TEST(LineWorker, UnpluggedDeviceTurnsBadAndPollingResumesWhenItIsBack) {
     EXPECT_TRUE(collect(cycles).back().collected);
 }
 
-TEST(LineWorker, EchoExpectedOnALineWithoutEchoFailsEveryPollAndSaysSoOnce) {
-    Bus bus; // the virtual adapter does not echo
-    bus.worker.setEcho(true);
-    ASSERT_TRUE(bus.worker.openPort());
-    QSignalSpy cycles(&bus.worker, &LineWorker::cycleDone);
-    QSignalSpy notices(&bus.worker, &LineWorker::notice);
-    bus.worker.setCycle(Transaction{Pattern::Poll, StatusTo1});
-    ASSERT_TRUE(QTest::qWaitFor([&] { return cycles.count() >= 3; }, 10000));
-    for (const Exchange& x : collect(cycles))
-        EXPECT_FALSE(x.answered);
-    ASSERT_EQ(notices.count(), 1);
-    EXPECT_TRUE(notices.at(0).at(0).toString().startsWith("expected echo not heard"));
+// Echo expected but absent, or present but not expected: every poll fails, and the operator
+// is told once what to change.
+TEST(LineWorker, EchoTheSettingsDoNotExpectFailsEveryPollAndIsToldOnce) {
+    for (const auto& [adapterEchoes, echoOption, notice] :
+         {std::tuple{false, true, "expected echo not heard"},
+          {true, false, "the adapter echoes what it sends: turn on Echo"},
+          {true, true, ""}}) {
+        Bus bus;
+        bus.adapterEchoes = adapterEchoes;
+        const QByteArray good = withCrc(StatusReply.chopped(2));
+        bus.peer.setScript([good](const QByteArray&, qint64) {
+            return std::vector<ReplySegment>{{5000, good}};
+        });
+        bus.worker.setEcho(echoOption);
+        ASSERT_TRUE(bus.worker.openPort());
+        QSignalSpy cycles(&bus.worker, &LineWorker::cycleDone);
+        QSignalSpy notices(&bus.worker, &LineWorker::notice);
+        bus.worker.setCycle(Transaction{Pattern::Poll, StatusTo1});
+        ASSERT_TRUE(QTest::qWaitFor([&] { return cycles.count() >= 3; }, 10000));
+        for (const Exchange& x : collect(cycles))
+            EXPECT_EQ(x.answered, !*notice) << notice;
+        ASSERT_EQ(notices.count(), *notice ? 1 : 0) << notice;
+        if (*notice) {
+            EXPECT_TRUE(notices.at(0).at(0).toString().startsWith(notice));
+        }
+    }
 }
 
 TEST(LineWorker, OpenFailureIsReportedWithTheDevice) {
@@ -149,7 +167,7 @@ TEST(LineWorker, OpenFailureIsReportedWithTheDevice) {
             p->setPresent(false);
             return p;
         },
-        clock);
+        MakeReplyChecker(), clock);
     QString why;
     EXPECT_FALSE(worker.openPort(&why));
     EXPECT_TRUE(why.contains("/dev/ttyS9")) << why.toStdString();
@@ -159,7 +177,8 @@ TEST(LineWorker, QuittingDuringAConfirmedWriteIsSafe) {
     // Real time: the worker is in the middle of its six attempts when it is destroyed.
     test::ScriptedPeer peer;
     auto worker = std::make_unique<LineWorker>(
-        [&] { return std::make_unique<VirtualPort>(SteadyClock::instance(), peer); });
+        [&] { return std::make_unique<VirtualPort>(SteadyClock::instance(), peer); },
+        MakeReplyChecker());
     ASSERT_TRUE(worker->openPort());
     Transaction write{Pattern::ConfirmedWrite, hex("01 06 00 00 00 02 08 0B")};
     write.test = [](const QByteArray&) { return true; };

@@ -1,5 +1,6 @@
 // The QSerialPort backend against a socat pseudo-terminal pair: bytes both ways, a device
 // without RTS, open failures and a device that goes away.
+#include "detector/replycheck.h"
 #include "e2e/ptypair.h"
 #include "link/clock.h"
 #include "link/lineworker.h"
@@ -77,7 +78,8 @@ TEST_F(RealPortPair, PseudoTerminalRefusesRtsButKeepsWorking) {
 
 TEST_F(RealPortPair, KernelKeyingRefusedOnAPseudoTerminalFailsTheOpenWithAClearMessage) {
     a.close(); // the worker opens it itself
-    fh::LineWorker worker([device = deviceA] { return std::make_unique<fh::RealPort>(device); });
+    fh::LineWorker worker([device = deviceA] { return std::make_unique<fh::RealPort>(device); },
+                          fh::MakeReplyChecker());
     worker.setLineMode(fh::LineMode::Kernel);
     QString why;
     EXPECT_FALSE(worker.openPort(&why));

@@ -1,5 +1,6 @@
 // The line through a device server: the tcp:// forms, and peers that misbehave (served on
 // the loopback address by the test itself).
+#include "detector/replycheck.h"
 #include "link/lineworker.h"
 #include "link/tcpport.h"
 
@@ -66,9 +67,11 @@ TEST(TcpPort, MisbehavingPeersFailTheExchangeWithoutHangingTheWorker) {
                     s->write("garbage\xff\x00", 9);
                 });
         });
-        LineWorker worker([address = QString("tcp://127.0.0.1:%1").arg(server.serverPort())] {
-            return std::make_unique<TcpPort>(address);
-        });
+        LineWorker worker(
+            [address = QString("tcp://127.0.0.1:%1").arg(server.serverPort())] {
+                return std::make_unique<TcpPort>(address);
+            },
+            MakeReplyChecker());
         QSignalSpy done(&worker, &LineWorker::commandDone);
         QSignalSpy state(&worker, &LineWorker::portStateChanged);
         QString why;
@@ -80,6 +83,7 @@ TEST(TcpPort, MisbehavingPeersFailTheExchangeWithoutHangingTheWorker) {
         const auto x = done.at(0).at(0).value<Exchange>();
         EXPECT_EQ(x.reply, kind == Peer::Garbage ? QByteArray("garbage\xff\x00", 9) : "");
         EXPECT_EQ(x.portError, kind == Peer::Closes);
+        EXPECT_FALSE(x.answered);
         if (kind == Peer::Closes)
             EXPECT_TRUE(QTest::qWaitFor([&] { return state.count() == 1; }, 5000));
         else

@@ -4,6 +4,7 @@
 // main screen would hold.
 #include "detector/detectorrecord.h"
 #include "detector/maintenance.h"
+#include "detector/replycheck.h"
 #include "linelog.h"
 #include "link/virtualport.h"
 #include "logging/sumslog.h"
@@ -21,11 +22,12 @@ public:
     explicit FakeMain(std::unique_ptr<SimBus> bus = makeDefaultBus(), quint8 address = 1)
         : bus_(std::move(bus)), sums_(dir_.path()) {
         // Wide of the 4 ms turnaround, so a busy machine's late release of the line never
-        // makes the reply meet our still-keyed driver.
+        // makes the reply meet our still-keyed driver (and fail the reply check).
         for (int i = 0; i < bus_->count(); ++i)
-            bus_->detectorAt(i)->setLatencyUs(20'000);
+            bus_->detectorAt(i)->setLatencyUs(60'000);
         worker_ = std::make_unique<LineWorker>(
-            [this] { return std::make_unique<VirtualPort>(SteadyClock::instance(), *bus_); });
+            [this] { return std::make_unique<VirtualPort>(SteadyClock::instance(), *bus_); },
+            MakeReplyChecker());
         worker_->openPort();
         record.Address = address;
         QSignalSpy done(worker_.get(), &LineWorker::commandDone);

@@ -2,6 +2,7 @@
 // The real main screen on a line worker to the simulated bus, with scripted prompts, stand-in
 // screens and a fixed log clock. The line runs ten times faster than the wall, so a failed
 // poll costs 60 ms rather than 600.
+#include "detector/replycheck.h"
 #include "linelog.h"
 #include "link/virtualport.h"
 #include "screens/main/frmMain.h"
@@ -67,11 +68,11 @@ inline std::unique_ptr<SimBus> steadyDefaultBus() {
 
 // The line runs ten times faster than the wall, so every margin shrinks tenfold: a detector
 // answering 10 ms after a request leaves a 7000 us turnaround only 0.3 ms of wall time before
-// its reply meets our still-keyed driver. Answering after 50 ms keeps a busy machine's
-// scheduling out of the results.
+// its reply meets our still-keyed driver, and a reply that loses its first bytes fails the
+// reply check. Answering after 150 ms keeps a busy machine's scheduling out of the results.
 inline std::unique_ptr<SimBus> roomyLatency(std::unique_ptr<SimBus> bus) {
     for (int i = 0; i < bus->count(); ++i)
-        bus->detectorAt(i)->setLatencyUs(50'000);
+        bus->detectorAt(i)->setLatencyUs(150'000);
     return bus;
 }
 
@@ -96,7 +97,8 @@ struct MainRig {
                 f.write(tuningFile);
         }
         worker = std::make_unique<LineWorker>(
-            [this] { return std::make_unique<VirtualPort>(clock, bus); }, clock);
+            [this] { return std::make_unique<VirtualPort>(clock, bus); }, MakeReplyChecker(),
+            clock);
         main = std::make_unique<frmMain>(
             *worker, prompts, dir.path(),
             LogClock([] { return QDateTime(QDate(2026, 5, 12), QTime(4, 27, 37)); },

@@ -117,6 +117,22 @@ TEST(NewAddrDialog, SendMovesTheDetectorAndTheMainScreenFollows) {
     }
 }
 
+TEST(NewAddrDialog, MasterModeOnABusOfSeveralWritesNothing) {
+    FakeMain main(makeDefaultBus(), 1);
+    main.record.MasterMode = true;
+    QPointer<frmNewAddr> d = Open(main);
+    LineWatch sent(main.worker());
+    d->txtNewAddr->setText("12");
+    d->cmdSend->click();
+    ASSERT_TRUE(WaitFor([&] { return !main.prompts_.callsOf(Call::Message).empty(); }));
+    EXPECT_TRUE(OneMessage(main.prompts_, MasterCollisionText, "Warning"));
+    EXPECT_EQ(sent.count(WriteAddr(1, 12)), 0);
+    EXPECT_EQ(main.record.Address, 1);
+    EXPECT_TRUE(d && d->cmdSend->isEnabled()); // the dialog stays for another try
+    d->Command1->click();
+    Dispose(d);
+}
+
 TEST(NewAddrDialog, UnansweredSendMovesTheCaptionAndSaysSo) {
     FakeMain main(makeDefaultBus(), 9); // nobody at 9
     QPointer<frmNewAddr> d = Open(main);

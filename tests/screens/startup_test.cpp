@@ -1,5 +1,6 @@
 // Start-up: the COM-port dialog, opening the chosen port (or saying why not and asking again),
 // loading the main screen with the tuning file, and the first request on the line.
+#include "detector/replycheck.h"
 #include "linelog.h"
 #include "link/datadir.h"
 #include "link/portfactory.h"
@@ -57,7 +58,8 @@ struct Rig {
             const QString device = line.device;
             opened << device;
             const bool simulated = !device.startsWith("/missing") && !device.startsWith("tcp:");
-            return std::make_unique<LineWorker>(MakePortFactory(line, simulated ? &bus : nullptr));
+            return std::make_unique<LineWorker>(MakePortFactory(line, simulated ? &bus : nullptr),
+                                                MakeReplyChecker());
         };
         auto runDialog = [this](Dialog& d) {
             ++dialogsShown;

@@ -220,9 +220,7 @@ void frmMain::applyPoll(const Exchange& x, bool tuningPoll) {
     if (!good) {
         showDisplay(BadLinkState(record_));
         if (tuningPoll && TuningMode) {
-            TurnaroundDelay = qint16(TurnaroundDelay + TuningStepUs);
-            if (TurnaroundDelay > TuningMaxUs)
-                TurnaroundDelay = DefaultTurnaroundDelay;
+            TurnaroundDelay = qint16(NextTuningDelay(TurnaroundDelay));
             ++TuningFailures;
             if (TuningFailures > TuningMaxFailures) {
                 TuningMode = false;
@@ -318,8 +316,9 @@ void frmMain::commandResult(const Exchange& x) {
         }
     } else if (x.id == setupId_) {
         setupId_ = 0;
-        if (x.answered && openers.setup) {
-            if (QWidget* screen = openers.setup(*this, x.reply)) {
+        // A reply that failed the check opens nothing but "could not be read"; silence, nothing.
+        if (x.collected && openers.setup) {
+            if (QWidget* screen = openers.setup(*this, x.answered ? x.reply : QByteArray())) {
                 track(screen);
                 hide();
             }

@@ -112,13 +112,25 @@ void frmNewAddr::cmdSend_Click() {
     // before the next poll.
     cmdSend->setEnabled(false);
     Command1->setEnabled(false);
-    writeId_ = ctx_.worker().submit(t);
+    write_.start(ctx_.worker(), t, ctx_.detector().MasterMode);
 }
 
 void frmNewAddr::writeDone(const Exchange& x) {
-    if (writeId_ == 0 || x.id != writeId_)
+    QString refusal;
+    switch (write_.onResult(ctx_.worker(), x, &refusal)) {
+    case GuardedWrite::Step::NotMine:
+    case GuardedWrite::Step::Waiting:
         return;
-    writeId_ = 0;
+    case GuardedWrite::Step::Refused:
+        // Nothing was sent, so the address stays as it is.
+        ctx_.prompts().message(this, refusal, QStringLiteral("Warning"), Prompts::Icon::Critical,
+                               Prompts::Buttons::Ok);
+        cmdSend->setEnabled(true);
+        Command1->setEnabled(true);
+        return;
+    case GuardedWrite::Step::Done:
+        break;
+    }
     // The detector may have moved without its answer getting through: follow it all the same,
     // but never let an unconfirmed change pass for a success.
     ctx_.setAddress(newAddress_);

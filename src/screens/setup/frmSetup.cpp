@@ -136,6 +136,10 @@ void frmSetup::build() {
         member->setObjectName(QLatin1String(name));
         SetTwipGeometry(member, left, ButtonTop, ButtonWidth, ButtonHeight);
     };
+    label(lblWarn, "lblWarn", QString(), LabelLeft, ButtonTop - 300, FormWidth - 2 * LabelLeft,
+          270);
+    lblWarn->setStyleSheet(QStringLiteral("color: rgb(255, 0, 0)"));
+    lblWarn->hide();
     button(cmdOK, "cmdOK", QStringLiteral("&OK"), 840);
     button(cmdExit, "cmdExit", QStringLiteral("&Cancel"), 2880);
     button(cmdPrint, "cmdPrint", QStringLiteral("&Print"), 4920);
@@ -218,6 +222,9 @@ bool frmSetup::GetSetio() {
     chkAccBit->setChecked(v->flags.accBit);
     chkRBit->setChecked(v->flags.rBit);
     chkEOL->setChecked(v->flags.eol);
+    const QString warning = SetupDriftWarning(SetupDrifts(reply_, model, *v));
+    lblWarn->setText(warning);
+    lblWarn->setVisible(!warning.isEmpty());
     return true;
 }
 
@@ -251,13 +258,24 @@ void frmSetup::cmdOK_Click() {
     // attempts before the next poll, so the line is held for the whole sequence.
     cmdOK->setEnabled(false);
     cmdExit->setEnabled(false);
-    writeId_ = ctx_.worker().submit(t);
+    write_.start(ctx_.worker(), t, ctx_.detector().MasterMode);
 }
 
 void frmSetup::writeDone(const Exchange& x) {
-    if (writeId_ == 0 || x.id != writeId_)
+    QString refusal;
+    switch (write_.onResult(ctx_.worker(), x, &refusal)) {
+    case GuardedWrite::Step::NotMine:
+    case GuardedWrite::Step::Waiting:
         return;
-    writeId_ = 0;
+    case GuardedWrite::Step::Refused:
+        ctx_.prompts().message(this, refusal, QStringLiteral("Warning"), Prompts::Icon::Critical,
+                               Prompts::Buttons::Ok);
+        cmdOK->setEnabled(true);
+        cmdExit->setEnabled(true);
+        return;
+    case GuardedWrite::Step::Done:
+        break;
+    }
     Prompts& prompts = ctx_.prompts();
     if (!x.acknowledged)
         prompts.message(this, QStringLiteral("Changes not saved!"), QStringLiteral("Warning"),

@@ -1,6 +1,7 @@
 #pragma once
 // The setup screen: shows the setup table the main screen has just read, lets the operator
 // change it and writes it back with the confirmed-write pattern.
+#include "detector/masterguard.h"
 #include "detector/setupcodec.h"
 #include "link/exchange.h"
 
@@ -54,6 +55,7 @@ public:
     QPushButton* cmdOK = nullptr;
     QPushButton* cmdExit = nullptr;
     QPushButton* cmdPrint = nullptr;
+    QLabel* lblWarn = nullptr; // a loaded value outside its list, which OK would change
 
     void Form_Load();
     // Identity from the main screen, then the setup reply into the controls. False when the
@@ -68,7 +70,7 @@ public:
     // The values the controls hold now, as the write would carry them.
     SetupValue currentValue() const;
     // The OK sequence has sent its write and waits for the outcome.
-    bool writePending() const { return writeId_ != 0; }
+    bool writePending() const { return write_.pending(); }
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -80,7 +82,7 @@ private:
 
     ScreenContext& ctx_;
     QByteArray reply_;
-    quint64 writeId_ = 0;
+    GuardedWrite write_;
     bool unloaded_ = false;
 };
 
