@@ -41,7 +41,7 @@ TEST_P(DirectionMode, KeysAsItsAdapterNeedsAndKeepsKeyUpAndTurnaround) {
     port.clearEvents();
 
     const qint64 start = clock.nowUs();
-    const Exchange x = link.run({Pattern::SendOnly, StatusTo1});
+    link.run({Pattern::SendOnly, StatusTo1});
     const qint64 end = clock.nowUs();
     port.bytesWaiting();
     std::vector<LineEvent::Kind> rts;
@@ -60,7 +60,6 @@ TEST_P(DirectionMode, KeysAsItsAdapterNeedsAndKeepsKeyUpAndTurnaround) {
     // 4 ms of key-up (or silence) before a function-200 frame, 4 ms of turnaround after it.
     EXPECT_NEAR(firstByte - start, 4000 + 1042, 2);
     EXPECT_GE(end - lastByte, 4000);
-    EXPECT_FALSE(x.portError);
 
     clock.advanceUs(100'000); // the answer to the frame above is over
     EXPECT_EQ(link.run({Pattern::Poll, StatusTo1}).reply, StatusReply);
@@ -130,8 +129,6 @@ INSTANTIATE_TEST_SUITE_P(
                       // Without the option an echo is never stripped: the reply check refuses it.
                       EchoCase{"kept_when_not_asked", true, false, 10'000, Pattern::Poll, StatusTo1,
                                ReplyFault::Echo, StatusTo1 + StatusReply},
-                      EchoCase{"missing_on_a_line_without_echo", false, true, 30'000, Pattern::Poll,
-                               StatusTo1, ReplyFault::EchoMissing, None},
                       EchoCase{"missing_write_is_not_repeated", false, true, -1,
                                Pattern::ConfirmedWrite, Write1, ReplyFault::EchoMissing, None},
                       EchoCase{"differs_when_a_reply_comes_instead", false, true, 2'000,
