@@ -118,8 +118,10 @@ ParsedArgs ParseArguments(const QStringList& arguments) {
         QStringLiteral("MODE"), QStringLiteral("rts"));
     const QCommandLineOption echo(QStringLiteral("echo"),
                                   QStringLiteral("The adapter returns every byte it sends."));
-    parser.addOptions(
-        {help, port, simulate, address, json, timeout, acceptBadCheck, from, to, lineMode, echo});
+    const QCommandLineOption version(QStringLiteral("version"),
+                                     QStringLiteral("Shows the version and leaves."));
+    parser.addOptions({help, version, port, simulate, address, json, timeout, acceptBadCheck, from,
+                       to, lineMode, echo});
     parser.addPositionalArgument(QStringLiteral("COMMAND"),
                                  QStringLiteral("One of the commands below."),
                                  QStringLiteral("COMMAND [ARGS]"));
@@ -134,6 +136,10 @@ ParsedArgs ParseArguments(const QStringList& arguments) {
     if (parser.isSet(help)) {
         result.help = true;
         result.helpText = parser.helpText() + QString::fromLatin1(CommandsHelp);
+        return result;
+    }
+    if (parser.isSet(version)) {
+        result.version = true;
         return result;
     }
 
