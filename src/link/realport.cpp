@@ -10,6 +10,8 @@
 
 #ifdef Q_OS_UNIX
 #include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
 #endif
@@ -56,7 +58,10 @@ bool RealPort::open() {
             denied = ::access(QFile::encodeName(device_).constData(), R_OK | W_OK) != 0 &&
                      errno == EACCES;
 #endif
-        error_ = DescribePortError(device_, e, port_->errorString(), denied);
+        // A terminal call on /dev/null fails with "Inappropriate ioctl for device".
+        error_ = NotASerialPort(device_)
+                     ? QStringLiteral("Cannot open %1: not a serial port.").arg(device_)
+                     : DescribePortError(device_, e, port_->errorString(), denied);
         port_.reset();
         return false;
     }
@@ -271,6 +276,26 @@ QString KernelKeyingRefused(const QString& device, const QString& reason) {
                           "the line (TIOCSRS485: %2).\n\nChoose another line driver: \"auto\" "
                           "for adapters that switch by themselves, \"rts\" otherwise.")
         .arg(device, reason);
+}
+
+bool NotASerialPort(const QString& device) {
+#ifdef Q_OS_UNIX
+    const QByteArray path = QFile::encodeName(device);
+    struct stat st {};
+    if (device.isEmpty() || ::stat(path.constData(), &st) != 0)
+        return false; // missing: the open says so itself
+    if (!S_ISCHR(st.st_mode))
+        return true;
+    const int fd = ::open(path.constData(), O_RDONLY | O_NOCTTY | O_NONBLOCK);
+    if (fd < 0)
+        return false; // busy or not ours: the open gives the better reason
+    const bool terminal = ::isatty(fd) == 1;
+    ::close(fd);
+    return !terminal;
+#else
+    Q_UNUSED(device);
+    return false;
+#endif
 }
 
 QString DescribePortError(const QString& device, QSerialPort::SerialPortError error,

@@ -34,6 +34,7 @@ TEST_P(DirectionMode, KeysAsItsAdapterNeedsAndKeepsKeyUpAndTurnaround) {
     });
     VirtualPort port(clock, peer);
     port.setAdapter(c.mode);
+    port.setTracing(true);
     port.open();
     Link link(port, clock, MakeReplyChecker());
     link.Mode = c.mode;

@@ -1,10 +1,10 @@
 // The QSerialPort backend against a socat pseudo-terminal pair: bytes both ways, a device
 // without RTS, open failures and a device that goes away.
 #include "detector/replycheck.h"
-#include "e2e/ptypair.h"
 #include "link/clock.h"
 #include "link/lineworker.h"
 #include "link/realport.h"
+#include "support/ptypair.h"
 
 #include <gtest/gtest.h>
 #include <memory>

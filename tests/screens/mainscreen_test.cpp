@@ -1,6 +1,7 @@
 // The main screen against the simulated bus: controls at start, the poll cycle's displays,
 // master mode and address stepping, BIT, tuning, the keyboard and the hand-over to the
 // screens it opens.
+#include "detector/models.h"
 #include "mainrig.h"
 #include "screens/main/mainlayout.h"
 #include "screens/maintenance/lampshape.h"

@@ -142,6 +142,8 @@ TEST(NewAddrDialog, UnansweredSendMovesTheCaptionAndSaysSo) {
     d->Command1->click(); // neither CANCEL nor the close box ends the pending write
     d->close();
     EXPECT_TRUE(d && d->isVisible());
+    ASSERT_TRUE(WaitFor([&] { return d->lblWriting->text() == "Writing... attempt 2 of 6"; }));
+    EXPECT_TRUE(d->lblWriting->isVisible());
     ASSERT_TRUE(WaitFor([&] { return main.closed == 1; }));
     EXPECT_EQ(sent.count(WriteAddr(9, 12)), 6);
     EXPECT_EQ(main.record.Address, 12);

@@ -91,51 +91,41 @@ struct Rig {
     }
 };
 
-TEST(ComSetupDialog, ControlsCaptionsAndPlaces) {
-    Dialog d(QStringList{}, nullptr);
-    EXPECT_EQ(d.windowTitle(), "Communication Setup");
-    EXPECT_EQ(d.font().family(), "Times New Roman");
-    EXPECT_EQ(d.pos(), QPoint(2300 / 15, 1700 / 15));
-    EXPECT_EQ(d.size(), QSize(6300 / 15, (3800 + Dialog::LineControlsHeight) / 15));
-    EXPECT_EQ(d.SelectedPort, 1);
-
-    auto* frame = d.findChild<QGroupBox*>("Frame1");
-    ASSERT_TRUE(frame);
-    EXPECT_EQ(frame->title(), "Communication Port");
-    EXPECT_EQ(frame->geometry(), QRect(16, 16, 345, 113));
-
-    const QPoint places[7] = {{}, {40, 32}, {136, 32}, {240, 32}, {40, 72}, {136, 72}, {240, 72}};
-    for (int n = 1; n <= 6; ++n) {
-        auto* opt = frame->findChild<QRadioButton*>(QString("optPort1_%1").arg(n));
-        ASSERT_TRUE(opt) << n;
-        EXPECT_EQ(opt, d.optPort1[n]);
-        EXPECT_EQ(opt->text(), QString("Com %1").arg(n));
-        EXPECT_EQ(opt->geometry(), QRect(places[n], QSize(73, 25))) << n;
-        EXPECT_EQ(opt->isChecked(), n == 1);
+TEST(ComSetupDialog, OneSelectionAtATimeAndOkOpensWhatIsShown) {
+    auto row = [](int r) { return [r](Dialog& d) { d.lstDetected->setCurrentRow(r); }; };
+    auto key = [](Qt::Key k) { return [k](Dialog& d) { QTest::keyClick(d.lstDetected, k); }; };
+    auto unpick = [](Dialog& d) {
+        d.lstDetected->currentItem()->setSelected(false); // Ctrl+click on the selected port
+    };
+    struct Case {
+        const char* name;
+        std::vector<Action> steps;
+        QString device; // empty: nothing shown selected, OK disabled
+    };
+    const Case cases[] = {
+        {"untouched", {}, ComPortDevice(1)},
+        {"keyboard highlight beats Com 6", {com(6), key(Qt::Key_Down)}, "/dev/ttyACM1"},
+        {"keyboard moves on", {key(Qt::Key_Down), key(Qt::Key_Down)}, "/dev/ttyUSB0"},
+        {"Com after a port", {row(1), com(4)}, ComPortDevice(4)},
+        {"port after Com", {com(4), row(0)}, "/dev/ttyACM1"},
+        {"port taken away", {com(3), row(1), unpick}, QString()},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Dialog d(QStringList{"/dev/ttyACM1", "/dev/ttyUSB0"}, nullptr);
+        d.show();
+        for (const Action& a : c.steps)
+            a(d);
+        EXPECT_EQ(d.SelectedDevice(), c.device);
+        int checked = 0;
+        for (int n = 1; n <= 6; ++n)
+            checked += d.optPort1[n]->isChecked() ? 1 : 0;
+        const int picked = int(d.lstDetected->selectedItems().size());
+        EXPECT_EQ(checked + picked, c.device.isEmpty() ? 0 : 1);
+        EXPECT_EQ(d.OKButton->isEnabled(), !c.device.isEmpty());
+        clickOk(d);
+        EXPECT_EQ(d.result() == QDialog::Accepted, !c.device.isEmpty());
     }
-    for (const auto& [name, text, x] :
-         {std::tuple{"CancelButton", "Cancel", 104}, {"OKButton", "OK", 208}}) {
-        auto* b = d.findChild<QPushButton*>(name);
-        ASSERT_TRUE(b) << name;
-        EXPECT_EQ(b->text(), text);
-        EXPECT_EQ(b->geometry(), QRect(x, 144, 81, 49)) << name;
-    }
-    EXPECT_FALSE(d.fraDetected->isVisibleTo(&d)); // nothing detected
-}
-
-TEST(ComSetupDialog, DetectedPortOrComChoiceWhicheverCameLast) {
-    Dialog d(QStringList{"/dev/ttyACM1", "/dev/ttyUSB0"}, nullptr);
-    EXPECT_TRUE(d.fraDetected->isVisibleTo(&d));
-    EXPECT_GT(d.width(), 6300 / 15);
-    ASSERT_EQ(d.lstDetected->count(), 2);
-    EXPECT_EQ(d.SelectedDevice(), ComPortDevice(1));
-
-    d.lstDetected->setCurrentRow(1);
-    d.lstDetected_Click();
-    EXPECT_EQ(d.SelectedDevice(), "/dev/ttyUSB0");
-    d.optPort1[4]->click();
-    EXPECT_EQ(d.SelectedPort, 4);
-    EXPECT_EQ(d.SelectedDevice(), ComPortDevice(4));
 }
 
 TEST(Startup, OkOpensTheChosenPortAndPollsAddressOne) {

@@ -1,9 +1,11 @@
 #include "screens/main/frmMain.h"
 
+#include "detector/models.h"
 #include "link/lineworker.h"
 #include "link/requests.h"
 #include "link/tuningfile.h"
 #include "logging/logperiod.h"
+#include "screens/common/keptentries.h"
 #include "screens/main/mainlayout.h"
 #include "screens/maintenance/lampshape.h"
 #include "screens/prompts/prompts.h"
@@ -190,6 +192,8 @@ bool frmMain::event(QEvent* e) {
 }
 
 void frmMain::closeEvent(QCloseEvent* e) {
+    if (!MayExitWithKeptEntries(prompts_, this, {&statusLog_, &sumsLog_}))
+        return e->ignore();
     e->accept();
     if (exitProgram)
         exitProgram();
@@ -411,7 +415,7 @@ void frmMain::cmdShowLog_Click() {
 void frmMain::cmdE_Click() {
     if (prompts_.message(this, ExitQuestion, ExitTitle, Prompts::Icon::Critical,
                          Prompts::Buttons::YesNo) == Prompts::Answer::Yes &&
-        exitProgram)
+        MayExitWithKeptEntries(prompts_, this, {&statusLog_, &sumsLog_}) && exitProgram)
         exitProgram();
 }
 

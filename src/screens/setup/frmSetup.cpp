@@ -3,6 +3,7 @@
 #include "detector/detectorrecord.h"
 #include "link/lineworker.h"
 #include "screens/common/screencontext.h"
+#include "screens/common/writeprogress.h"
 #include "screens/prompts/prompts.h"
 #include "screens/twips.h"
 
@@ -61,6 +62,7 @@ frmSetup::frmSetup(ScreenContext& ctx, const QByteArray& setupReply, QWidget* pa
     // The screen as context: a result that arrives after it is gone goes nowhere.
     connect(&ctx_.worker(), &LineWorker::commandDone, this,
             [this](const Exchange& x) { writeDone(x); });
+    FollowWriteAttempts(ctx_.worker(), lblWriting, [this] { return write_.writeId(); });
     Form_Load();
 }
 
@@ -146,6 +148,10 @@ void frmSetup::build() {
     connect(cmdOK, &QPushButton::clicked, this, [this] { cmdOK_Click(); });
     connect(cmdExit, &QPushButton::clicked, this, [this] { cmdExit_Click(); });
     connect(cmdPrint, &QPushButton::clicked, this, [this] { cmdPrint_Click(); });
+    // In the warning's place: once OK is pressed, how the write goes is the news.
+    label(lblWriting, "lblWriting", QString(), LabelLeft, ButtonTop - 300,
+          FormWidth - 2 * LabelLeft, 270);
+    lblWriting->hide();
 }
 
 QComboBox* frmSetup::sensitivityList(SensitivityList list) const {
@@ -248,6 +254,17 @@ void frmSetup::cmdOK_Click() {
     if (writePending())
         return;
     const QString model = lblDetType->text();
+    const SensitivityList list = SetupRowFor(model).sensitivity;
+    if (!SensitivityTextWritable(list, currentValue().sensitivity)) {
+        // Refused before anything is sent: text that is no number would write the first code.
+        ctx_.prompts().message(
+            this,
+            QStringLiteral("\"%1\" is not a sensitivity. Choose one of: %2.")
+                .arg(currentValue().sensitivity, SensitivityItems(list).join(QStringLiteral(", "))),
+            QStringLiteral("SETUP SCREEN"), Prompts::Icon::Exclamation, Prompts::Buttons::Ok);
+        sensitivityList(list)->setFocus();
+        return;
+    }
     bool ok = false;
     const uint address = lblAddress->text().trimmed().toUInt(&ok);
     Transaction t(Pattern::ConfirmedWrite,
@@ -258,6 +275,7 @@ void frmSetup::cmdOK_Click() {
     // attempts before the next poll, so the line is held for the whole sequence.
     cmdOK->setEnabled(false);
     cmdExit->setEnabled(false);
+    lblWarn->hide();
     write_.start(ctx_.worker(), t, ctx_.detector().MasterMode);
 }
 
@@ -272,10 +290,12 @@ void frmSetup::writeDone(const Exchange& x) {
                                Prompts::Buttons::Ok);
         cmdOK->setEnabled(true);
         cmdExit->setEnabled(true);
+        lblWarn->setVisible(!lblWarn->text().isEmpty());
         return;
     case GuardedWrite::Step::Done:
         break;
     }
+    lblWriting->hide();
     Prompts& prompts = ctx_.prompts();
     if (!x.acknowledged)
         prompts.message(this, QStringLiteral("Changes not saved!"), QStringLiteral("Warning"),

@@ -11,6 +11,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QPushButton>
 #include <QRadioButton>
 
 namespace fh {
@@ -44,6 +45,7 @@ void frmComsetup::buildLineControls() {
     connect(fraNetwork, &QGroupBox::toggled, this, [this](bool on) {
         Frame1->setEnabled(!on);
         lstDetected->setEnabled(!on);
+        OKButton->setEnabled(on || !SelectedDevice().isEmpty());
         if (on)
             txtNetwork->setFocus();
     });

@@ -9,6 +9,7 @@
 
 class QCheckBox;
 class QComboBox;
+class QButtonGroup;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
@@ -42,9 +43,10 @@ public:
     QCheckBox* chkEcho = nullptr;
     static constexpr int LineControlsHeight = 1000; // twips the form grows by for them
 
-    // The COM port number chosen, 1 to 6.
+    // The COM port number chosen last, 1 to 6 (kept while a detected port is selected).
     quint8 SelectedPort = 1;
-    // The device to open: the detected port picked last, else "Com n" as this platform names it.
+    // The device shown selected: a detected port, or "Com n" as this platform names it. Only
+    // one of the two selectors holds a selection at a time; empty when neither does.
     QString SelectedDevice() const;
 
     void Form_Load();
@@ -63,10 +65,15 @@ public:
     // Escape and the close box are Cancel.
     void reject() override;
 
+protected:
+    void showEvent(QShowEvent* event) override;
+
 private:
     void build(const QStringList& detectedPorts);
     void buildLineControls();
-    QString detectedDevice_;
+    void detectedSelectionChanged();
+    void clearComOptions();
+    QButtonGroup* comGroup_ = nullptr;
 };
 
 } // namespace fh
