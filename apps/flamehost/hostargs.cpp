@@ -9,7 +9,8 @@ HostCommandLine::HostCommandLine() {
         QStringLiteral("Maintenance host for addressable flame detectors on an RS-485 line."));
     parser.addHelpOption();
     parser.addVersionOption();
-    parser.addOptions({simulate, port, dataDir, noSplash, fastReplies, acceptBadCheck});
+    parser.addOptions(
+        {simulate, port, dataDir, noSplash, lineMode, echo, fastReplies, acceptBadCheck});
 }
 
 QString HostCommandLine::read(const QStringList& arguments) {

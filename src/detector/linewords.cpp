@@ -198,7 +198,7 @@ QString DescribeRequest(const QByteArray& request) {
 
 QString DescribeReply(const QByteArray& request, const QByteArray& reply,
                       const ReplyVerdict& verdict, int waitedMs) {
-    if (reply.isEmpty())
+    if (reply.isEmpty() && verdict.fault != ReplyFault::EchoMissing)
         return QStringLiteral("no reply (%1 ms)").arg(waitedMs);
     const QString size = plural(int(reply.size()), "byte", "bytes");
     QString text;
@@ -245,6 +245,12 @@ QString DescribeReply(const QByteArray& request, const QByteArray& reply,
     }
     case ReplyFault::Echo:
         text = QStringLiteral("the request came back (echo)");
+        break;
+    case ReplyFault::EchoMissing:
+        text = QStringLiteral("our own echo did not come back");
+        break;
+    case ReplyFault::EchoDiffers:
+        text = QStringLiteral("our own echo came back changed, %1").arg(size);
         break;
     }
     if (verdict.trailingBytes > 0)
