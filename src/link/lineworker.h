@@ -61,6 +61,7 @@ protected:
 private:
     template <typename Fn> void post(Fn fn);
     bool nextJob(Transaction* job, bool* isCycle, quint64* id);
+    void deliverCycle(const Exchange& x);
     bool ensureOpen();
 
     PortFactory factory_;
@@ -74,7 +75,8 @@ private:
     std::optional<Transaction> cycle_;
     bool held_ = false;
     bool stopping_ = false;
-    qint64 holdUntilMs_ = 0; // steady milliseconds
+    qint64 holdUntilUs_ = 0; // on clock_
+    bool cycleUnread_ = false; // a cycle result not yet delivered to the screen thread
     quint64 nextId_ = 1;
     int turnaround_ = 4000;
     int reopenMs_ = 1000;

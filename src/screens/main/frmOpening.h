@@ -6,9 +6,11 @@
 #include <QWidget>
 
 class QLabel;
-class QTimer;
 
 namespace fh {
+
+class ClockTimer;
+class Clock;
 
 inline const QString SplashPictureFile = QStringLiteral("ostrixflamemov1.gif");
 
@@ -27,9 +29,10 @@ public:
     // pictureFile is read at the first tick; a missing or unreadable file leaves the splash
     // without a picture.
     explicit frmOpening(QString pictureFile, QWidget* parent = nullptr);
+    frmOpening(QString pictureFile, Clock& clock, QWidget* parent = nullptr);
 
     std::array<QLabel*, LineCount> lblHead{};
-    QTimer* Timer3 = nullptr;
+    ClockTimer* Timer3 = nullptr;
 
     // The first tick of Timer3 runs the sequence once.
     void Timer3_Timer();
@@ -39,6 +42,8 @@ public:
 
     bool hasPicture() const { return !picture_.isNull(); }
     bool isOver() const { return over_; }
+    // A click or any key: the splash closes at once and hands over.
+    void skip();
 
 signals:
     // The splash has closed: time for the COM-port dialog.
@@ -46,11 +51,13 @@ signals:
 
 protected:
     void paintEvent(QPaintEvent* e) override;
+    void mousePressEvent(QMouseEvent* e) override;
+    void keyPressEvent(QKeyEvent* e) override;
 
 private:
     QString pictureFile_;
     QPixmap picture_;
-    QTimer* sequence_ = nullptr;
+    ClockTimer* sequence_ = nullptr;
     int next_ = 0; // 0: picture and line 0; i: bold line i-1 and show line i; 7: bold 6; 8: close
     bool over_ = false;
 };

@@ -108,7 +108,7 @@ MainControls BuildMainControls(QWidget* body) {
     c.cmdDown->setIcon(arrow(false));
     for (QPushButton* b : {c.cmdUp, c.cmdDown}) {
         b->setIconSize(QSize(20, 14));
-        b->setFocusPolicy(Qt::NoFocus);
+        b->setFocusPolicy(Qt::StrongFocus); // in the Tab order, like every other button
     }
 
     c.lblDetType = label(body, "lblDetType", QString(), {mid, 42, 208, 30}, colour::Blue,

@@ -2,6 +2,7 @@
 // The new-address dialog: moves the detector the main screen works with to another bus
 // address, then points the main screen at it.
 #include "link/exchange.h"
+#include "screens/common/pendingwrite.h"
 
 #include <QDialog>
 
@@ -36,7 +37,7 @@ public:
     void Form_Unload();
 
     // SEND has sent the write and waits for the outcome.
-    bool writePending() const { return writeId_ != 0; }
+    bool writePending() const { return write_.pending(); }
 
     // Escape is CANCEL.
     void reject() override;
@@ -49,9 +50,8 @@ private:
     void writeDone(const Exchange& x);
 
     ScreenContext& ctx_;
-    quint64 writeId_ = 0;
+    PendingWrite write_;
     quint8 newAddress_ = 0;
-    bool unloaded_ = false;
 };
 
 } // namespace fh

@@ -3,6 +3,7 @@
 // change it and writes it back with the confirmed-write pattern.
 #include "detector/setupcodec.h"
 #include "link/exchange.h"
+#include "screens/common/pendingwrite.h"
 
 #include <QByteArray>
 #include <QWidget>
@@ -68,7 +69,7 @@ public:
     // The values the controls hold now, as the write would carry them.
     SetupValue currentValue() const;
     // The OK sequence has sent its write and waits for the outcome.
-    bool writePending() const { return writeId_ != 0; }
+    bool writePending() const { return write_.pending(); }
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -80,8 +81,7 @@ private:
 
     ScreenContext& ctx_;
     QByteArray reply_;
-    quint64 writeId_ = 0;
-    bool unloaded_ = false;
+    PendingWrite write_;
 };
 
 } // namespace fh

@@ -1,6 +1,7 @@
 #include "screens/startup/startupflow.h"
 
 #include "link/lineworker.h"
+#include "screens/host/hostmodel.h"
 #include "screens/main/frmMain.h"
 #include "screens/prompts/prompts.h"
 #include "screens/startup/frmComsetup.h"
@@ -14,6 +15,7 @@ StartupFlow::StartupFlow(Prompts& prompts, QString dataDir, WorkerFactory makeWo
 
 StartupFlow::~StartupFlow() {
     main_.reset();
+    model_.reset();
     worker_.reset();
 }
 
@@ -35,11 +37,13 @@ bool StartupFlow::run(const QString& presetDevice) {
         worker_ = makeWorker_(device);
         QString why;
         if (worker_) {
-            main_ = std::make_unique<frmMain>(*worker_, prompts_, dataDir_);
+            model_ = std::make_unique<HostModel>(*worker_, prompts_, dataDir_);
+            main_ = std::make_unique<frmMain>(*model_);
             if (main_->Form_Load(&why))
                 return true;
         }
         main_.reset();
+        model_.reset();
         worker_.reset();
         if (!why.contains(device))
             why = QStringLiteral("Cannot open %1. %2").arg(device, why).trimmed();

@@ -10,6 +10,7 @@ namespace fh {
 class LineWorker;
 class Prompts;
 class frmComsetup;
+class HostModel;
 class frmMain;
 
 class StartupFlow {
@@ -21,7 +22,7 @@ public:
 
     StartupFlow(Prompts& prompts, QString dataDir, WorkerFactory makeWorker,
                 DialogRunner runDialog = {});
-    ~StartupFlow(); // the main screen goes first, then the worker it used
+    ~StartupFlow(); // the main screen goes first, then the model, then the worker they used
 
     // presetDevice (--port, --simulate) is tried before asking. True once the main screen is
     // loaded; false when the operator cancelled the dialog.
@@ -30,6 +31,7 @@ public:
     frmComsetup* comsetup() const { return comsetup_.get(); }
     LineWorker* worker() const { return worker_.get(); }
     frmMain* mainWindow() const { return main_.get(); }
+    HostModel* model() const { return model_.get(); }
 
     static constexpr const char* OpenFailureTitle = "COMMUNICATION PORT";
 
@@ -40,6 +42,7 @@ private:
     DialogRunner runDialog_;
     std::unique_ptr<frmComsetup> comsetup_;
     std::unique_ptr<LineWorker> worker_;
+    std::unique_ptr<HostModel> model_;
     std::unique_ptr<frmMain> main_;
 };
 
