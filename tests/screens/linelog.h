@@ -13,13 +13,16 @@
 #include <functional>
 #include <gtest/gtest.h>
 #include <mutex>
+#include <optional>
 #include <QCoreApplication>
+#include <QDeadlineTimer>
 #include <QFile>
 #include <QObject>
 #include <QPointer>
 #include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTest>
+#include <QTimer>
 #include <vector>
 
 namespace fh::test {
@@ -85,23 +88,33 @@ public:
     std::vector<QByteArray> sent;
 };
 
-// Submits one command and waits for its own result.
-inline Exchange RunCommand(LineWorker& worker, const Transaction& t) {
-    QSignalSpy done(&worker, &LineWorker::commandDone);
-    const quint64 id = worker.submit(t);
-    for (int round = 0; round < 40; ++round) {
-        for (const auto& args : done) {
-            const Exchange x = args.at(0).value<Exchange>();
-            if (x.id == id)
-                return x;
-        }
-        done.wait(500);
+// Runs the event loop until `condition` holds, for at most `limitMs` of wall time; never
+// sleeps, so results on virtual time are taken as fast as they come.
+inline bool WaitFor(const std::function<bool()>& condition, int limitMs = 10000) {
+    QDeadlineTimer deadline(limitMs);
+    QTimer wake; // the loop wakes at least every millisecond, for the clock timers
+    wake.start(1);
+    while (!condition()) {
+        if (deadline.hasExpired())
+            return condition();
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     }
-    return {};
+    return true;
 }
 
-inline bool WaitFor(const std::function<bool()>& condition, int limitMs = 20000) {
-    return QTest::qWaitFor(condition, limitMs);
+// Submits one command and waits for its own result.
+inline Exchange RunCommand(LineWorker& worker, const Transaction& t) {
+    std::optional<Exchange> result;
+    quint64 id = 0;
+    QObject context;
+    QObject::connect(&worker, &LineWorker::commandDone, &context, [&](const Exchange& x) {
+        if (x.id == id)
+            result = x;
+    });
+    id = worker.submit(t);
+    WaitFor([&] { return result.has_value(); });
+    return result.value_or(Exchange{});
 }
 
 // Exactly one message box was shown, and it is this one.

@@ -2,11 +2,12 @@
 // byte for byte (en_US, a fixed time), records at status changes and minute ticks, the hidden
 // main screen, the bad link, and a file that refuses writes for a while.
 #include "logging/logperiod.h"
-#include "mainrig.h"
+#include "hostrig.h"
+#include "link/clocktimer.h"
 #include "screens/main/mainlayout.h"
 
+#include <QLabel>
 #include <QPushButton>
-#include <QTimer>
 
 namespace fh::test {
 namespace {
@@ -35,14 +36,14 @@ TEST(MainStatusLog, StartWith15WritesTheHeaderAndARecordAtOnce) {
     EXPECT_EQ(m.cmdLog->text(), "stop &Loging");
     EXPECT_TRUE(m.lblLogOn->isVisible());
     EXPECT_EQ(m.lblLogOn->text(), "Saving detector's data to Ir3Log.txt every 15 minutes...");
-    EXPECT_TRUE(m.Timer1->isActive() && m.Timer2->isActive());
+    EXPECT_TRUE(rig.model->statusLogTimer()->isActive() && m.Timer2->isActive());
     EXPECT_EQ(rig.log(), Header + record("N"));
 
     m.cmdLog->click();
     EXPECT_EQ(m.cmdLog->text(), "start &Loging");
     EXPECT_FALSE(m.lblLogOn->isVisible());
-    EXPECT_FALSE(m.Timer1->isActive() || m.Timer2->isActive());
-    EXPECT_FALSE(m.statusLog().LoggingOn());
+    EXPECT_FALSE(rig.model->statusLogTimer()->isActive() || m.Timer2->isActive());
+    EXPECT_FALSE(rig.model->statusLog().LoggingOn());
     EXPECT_EQ(rig.log(), Header + record("N"));
 }
 
@@ -59,8 +60,8 @@ TEST(MainStatusLog, PeriodAnswers) {
         MainRig rig; // not loaded: no reply yet, so no record at the start
         rig.prompts.inputAnswers = {c.answer};
         rig.main->cmdLog_Click();
-        EXPECT_EQ(rig.main->statusLog().LoggingOn(), c.period > 0);
-        EXPECT_EQ(rig.main->statusLog().LogPeriod(), c.period);
+        EXPECT_EQ(rig.model->statusLog().LoggingOn(), c.period > 0);
+        EXPECT_EQ(rig.model->statusLog().LogPeriod(), c.period);
         EXPECT_EQ(rig.log(), c.period > 0 ? Header : "");
         const auto messages = rig.prompts.callsOf(Call::Message);
         ASSERT_EQ(messages.size(), c.refusedMessage ? 1u : 0u);
@@ -78,8 +79,8 @@ TEST(MainStatusLog, RefusedPeriodAfterARunKeepsThePeriodAndStartsNothing) {
     m.cmdLog_Click();
     m.cmdLog_Click(); // stop
     m.cmdLog_Click(); // 300
-    EXPECT_FALSE(m.statusLog().LoggingOn());
-    EXPECT_EQ(m.statusLog().LogPeriod(), 5);
+    EXPECT_FALSE(rig.model->statusLog().LoggingOn());
+    EXPECT_EQ(rig.model->statusLog().LogPeriod(), 5);
     EXPECT_EQ(m.cmdLog->text(), "start &Loging");
     EXPECT_EQ(rig.log(), Header);
 }
@@ -90,17 +91,17 @@ TEST(MainStatusLog, RecordsAtTicksStatusChangesHiddenScreenAndBadLink) {
     frmMain& m = *rig.main;
     auto showStatus = [&](char c) {
         rig.bus.sim().detector(1)->setStatusChar(c);
-        return rig.waitFor([&] { return m.detector().StatusChar == quint8(c); });
+        return rig.waitFor([&] { return rig.model->detector().StatusChar == quint8(c); });
     };
     std::string want = Header + record("N");
 
     rig.prompts.inputAnswers = {QString("1")};
     m.cmdLog_Click();
-    m.Timer1_Timer(); // period 1: every minute
+    rig.model->statusLogMinute(); // period 1: every minute
     want += record("N");
     ASSERT_TRUE(showStatus('W'));
     want += record("W");
-    m.Timer1_Timer();
+    rig.model->statusLogMinute();
     want += record("W");
     ASSERT_TRUE(showStatus('5')); // remembered, not logged
     ASSERT_TRUE(showStatus('N'));
@@ -112,7 +113,7 @@ TEST(MainStatusLog, RecordsAtTicksStatusChangesHiddenScreenAndBadLink) {
     m.hide();
     ASSERT_TRUE(showStatus('A'));
     want += record("A", " ");
-    m.screenClosed();
+    rig.model->screenClosed();
     ASSERT_TRUE(showStatus('N')); // visible and off: nothing
     EXPECT_EQ(rig.log(), want);
 
@@ -122,9 +123,9 @@ TEST(MainStatusLog, RecordsAtTicksStatusChangesHiddenScreenAndBadLink) {
     rig.prompts.inputAnswers = {QString("2")};
     m.cmdLog_Click();
     want += Header + record("D", "");
-    m.Timer1_Timer();
+    rig.model->statusLogMinute();
     EXPECT_EQ(rig.log(), want) << "written on the first of two minutes";
-    m.Timer1_Timer();
+    rig.model->statusLogMinute();
     want += record("D", "");
     EXPECT_EQ(rig.log(), want);
 }
@@ -138,23 +139,23 @@ TEST(MainStatusLog, AFileThatRefusesWritesWarnsOnceAndLosesNothing) {
     ASSERT_EQ(rig.log(), Header);
 
     int attempts = 0;
-    m.statusLog().file().setAppender([&](const QString&, const QByteArray&, QString* why) {
+    rig.model->statusLog().file().setAppender([&](const QString&, const QByteArray&, QString* why) {
         ++attempts;
         if (why)
             *why = "Read-only file system";
         return qint64(0);
     });
-    m.Timer1_Timer();
-    m.Timer1_Timer();
+    rig.model->statusLogMinute();
+    rig.model->statusLogMinute();
     EXPECT_GT(attempts, 0);
     EXPECT_TRUE(m.lblNotice->text().contains("Ir3Log.txt")) << qPrintable(m.lblNotice->text());
     EXPECT_EQ(rig.log(), Header);
     EXPECT_EQ(rig.prompts.calls.size(), 1u) << "a message box besides the period prompt";
 
-    m.statusLog().file().setAppender({}); // writable again
-    m.Timer1_Timer();
+    rig.model->statusLog().file().setAppender({}); // writable again
+    rig.model->statusLogMinute();
     EXPECT_EQ(rig.log(), Header + record("D", "") + record("D", "") + record("D", ""));
-    EXPECT_EQ(m.statusLog().file().pendingBlocks(), 0);
+    EXPECT_EQ(rig.model->statusLog().file().pendingBlocks(), 0);
 }
 
 TEST(MainStatusLog, NoticeBlinksLightGreenFirstAndKeepsItsPhase) {

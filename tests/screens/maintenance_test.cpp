@@ -2,7 +2,8 @@
 // what it shows, BIT, version, keys, the sums log and closing with exchanges in flight.
 #include "screens/maintenance/frmMaintenance.h"
 
-#include "fakemain.h"
+#include "hostrig.h"
+#include "link/clocktimer.h"
 #include "logging/logperiod.h"
 #include "screens/maintenance/lampshape.h"
 #include "sim/simmodels.h"
@@ -16,8 +17,9 @@
 namespace {
 
 using namespace fh;
-using fh::test::FakeMain;
+using fh::test::ScreenRig;
 using fh::test::LineWatch;
+using fh::test::WaitFor;
 using Call = ScriptedPrompts::Call;
 
 bool isCommand(const QByteArray& f, quint8 code) {
@@ -32,8 +34,9 @@ struct Rig {
         : main(std::move(bus), address), address(address) {}
 
     frmMaintenance* open() {
-        screen = new frmMaintenance(main, main.mainWindow());
-        watch = std::make_unique<LineWatch>(main.worker(), Qt::QueuedConnection);
+        screen = new frmMaintenance(main, main.m().mainWindow());
+        watch = std::make_unique<LineWatch>(*main.worker);
+        main.standIn.hide(); // as the main screen hides behind it
         screen->show();
         return screen;
     }
@@ -44,28 +47,28 @@ struct Rig {
     }
     bool refreshes(int n) {
         const int target = refreshes() + n;
-        return QTest::qWaitFor([&] { return refreshes() >= target; }, 8000);
+        return WaitFor([&] { return refreshes() >= target; }, 8000);
     }
     bool commandsDone(int n) {
         const size_t target = watch->commands.size() + n;
-        return QTest::qWaitFor([&] { return watch->commands.size() >= target; }, 8000);
+        return WaitFor([&] { return watch->commands.size() >= target; }, 8000);
     }
-    SimDetector& detector() { return *main.bus().detector(address); }
+    SimDetector& detector() { return *main.bus.sim().detector(address); }
     void key(int k) { QTest::keyClick(screen->txtSum4Val, Qt::Key(k)); }
     void key(char c) { QTest::keyClick(screen->txtSum4Val, c); }
     static void deleteClosed() {
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     }
     void startLog(const char* period) {
-        main.prompts_.inputAnswers = {QString(period)};
+        main.prompts.inputAnswers = {QString(period)};
         key('l');
     }
     QByteArray sumsLog() {
-        QFile f(main.dataDir() + "/Ir3SumsLog.txt");
+        QFile f(main.dir.path() + "/Ir3SumsLog.txt");
         return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
     }
 
-    FakeMain main;
+    ScreenRig main;
     quint8 address;
     QPointer<frmMaintenance> screen;
     std::unique_ptr<LineWatch> watch;
@@ -147,7 +150,7 @@ TEST(MaintenanceScreen, OnlyReadInputsWhileOpenThenStatusPollResumes) {
     for (const Case& c : {Case{1, "Zorvan A2", 15}, Case{2, "Zorvan C1", 22}}) {
         SCOPED_TRACE(c.model);
         Rig rig(makeDefaultBus(), c.address);
-        ASSERT_EQ(rig.main.record.ModelName, c.model);
+        ASSERT_EQ(rig.main.m().detector().ModelName, c.model);
         rig.open();
         ASSERT_TRUE(rig.refreshes(3));
         const std::vector<QByteArray>& sent = rig.watch->sent;
@@ -163,9 +166,9 @@ TEST(MaintenanceScreen, OnlyReadInputsWhileOpenThenStatusPollResumes) {
 
         const size_t atClose = sent.size();
         rig.screen->cmdClose->click();
-        EXPECT_EQ(rig.main.closed, 1);
-        EXPECT_TRUE(rig.main.mainWindow()->isVisible());
-        ASSERT_TRUE(QTest::qWaitFor(
+        EXPECT_EQ(rig.main.returns, 1);
+        EXPECT_TRUE(rig.main.m().mainWindow()->isVisible());
+        ASSERT_TRUE(WaitFor(
             [&] { return std::count_if(sent.begin() + atClose, sent.end(), isStatusPoll) >= 3; },
             8000));
         EXPECT_TRUE(std::all_of(std::find_if(sent.begin() + atClose, sent.end(), isStatusPoll),
@@ -223,8 +226,8 @@ TEST(MaintenanceScreen, ShowsReadingsKeepsThemOnExceptionAndSilence) {
     EXPECT_EQ(valueTexts(s), expected);
     EXPECT_EQ(s->lblCom->text(), "GOOD");
     EXPECT_EQ(s->Shape2->fillColor(), colour::Green);
-    EXPECT_EQ(rig.main.readings.SerialNumber, 65535);
-    EXPECT_EQ(rig.main.readings.Temperature, -5);
+    EXPECT_EQ(rig.main.m().maintenanceReadings().SerialNumber, 65535);
+    EXPECT_EQ(rig.main.m().maintenanceReadings().Temperature, -5);
 
     d.setInput(11, 25);
     d.setFaults(SimFaults{.exceptionFunction = 0x84, .exceptionCode = 2});
@@ -243,14 +246,14 @@ TEST(MaintenanceScreen, ShowsReadingsKeepsThemOnExceptionAndSilence) {
 
 TEST(MaintenanceScreen, ShortModelKeepsTheBitSumsItNeverRead) {
     Rig rig(makeDefaultBus(), 1);
-    rig.main.readings.BitSum4 = 12.5f;
+    rig.main.m().maintenanceReadings().BitSum4 = 12.5f;
     frmMaintenance* s = rig.open();
     ASSERT_TRUE(rig.refreshes(1));
     EXPECT_EQ(rig.watch->cycles.back().reply.size(), 35);
-    EXPECT_GT(rig.main.readings.Sum4, 1000.0f);
-    EXPECT_EQ(rig.main.readings.BitSum4, 12.5f);
+    EXPECT_GT(rig.main.m().maintenanceReadings().Sum4, 1000.0f);
+    EXPECT_EQ(rig.main.m().maintenanceReadings().BitSum4, 12.5f);
     EXPECT_EQ(s->lblBitSum4->text(), "");
-    EXPECT_EQ(s->txtSum4Val->text(), QString::number(rig.main.readings.Sum4, 'f', 2));
+    EXPECT_EQ(s->txtSum4Val->text(), QString::number(rig.main.m().maintenanceReadings().Sum4, 'f', 2));
 }
 
 TEST(MaintenanceScreen, BitFrameOnlyForThisExchangesEcho) {
@@ -262,9 +265,12 @@ TEST(MaintenanceScreen, BitFrameOnlyForThisExchangesEcho) {
     for (const Case& c : {Case{false, -1, false}, Case{true, -1, true}, Case{true, 4, false}}) {
         SCOPED_TRACE(testing::Message() << c.lampGreen << c.shortReply);
         Rig rig(makeDefaultBus(), 2);
-        rig.main.record.LinkGood = c.lampGreen;
+        // The main screen's lamp red when the screen opened; the detector answers again once
+        // the screen's own cycle has taken the line.
+        rig.main.silence(!c.lampGreen, 2);
+        ASSERT_TRUE(rig.main.waitLink(c.lampGreen ? "GOOD" : "BAD"));
         frmMaintenance* s = rig.open();
-        ASSERT_TRUE(rig.refreshes(1));
+        ASSERT_TRUE(rig.refreshes(2));
         rig.detector().setFaults(SimFaults{.shortReply = c.shortReply});
         rig.key('b');
         if (c.lampGreen) {
@@ -284,7 +290,7 @@ TEST(MaintenanceScreen, BitFrameOnlyForThisExchangesEcho) {
 TEST(MaintenanceScreen, VersionTextOnlyFromItsOwnReply) {
     Rig rig(makeDefaultBus(), 2);
     frmMaintenance* s = rig.open();
-    auto* shown = s->findChild<QTimer*>("tmrVersion");
+    auto* shown = s->findChild<ClockTimer*>("tmrVersion");
     ASSERT_NE(shown, nullptr);
     ASSERT_TRUE(rig.refreshes(1));
 
@@ -312,12 +318,13 @@ TEST(MaintenanceScreen, VersionTextOnlyFromItsOwnReply) {
         EXPECT_EQ(shown->interval(), 4000);
     }
 
-    s->setVersionShowMs(100);
+    // Four seconds on the line's clock, which the refresh cycle moves on.
     rig.detector().clearFaults();
     s->cmdV->click();
     ASSERT_TRUE(rig.commandsDone(1));
-    EXPECT_FALSE(s->lblVer->isHidden());
-    EXPECT_TRUE(QTest::qWaitFor([&] { return s->lblVer->isHidden(); }, 5000));
+    const qint64 shownAt = rig.main.clock.nowUs();
+    ASSERT_TRUE(WaitFor([&] { return s->lblVer->isHidden(); }));
+    EXPECT_GE(rig.main.clock.nowUs() - shownAt, 4'000'000);
 }
 
 TEST(MaintenanceScreen, EscapeAndCCloseOtherKeysDoNot) {
@@ -332,8 +339,8 @@ TEST(MaintenanceScreen, EscapeAndCCloseOtherKeysDoNot) {
             rig.key(key);
         Rig::deleteClosed();
         EXPECT_EQ(rig.screen.isNull(), closes);
-        EXPECT_EQ(rig.main.closed, closes ? 1 : 0);
-        EXPECT_EQ(rig.main.mainWindow()->isVisible(), closes);
+        EXPECT_EQ(rig.main.returns, closes ? 1 : 0);
+        EXPECT_EQ(rig.main.m().mainWindow()->isVisible(), closes);
     }
 }
 
@@ -361,7 +368,7 @@ TEST(MaintenanceSumsLog, RecordsHeadersPeriodsAndStatusChanges) {
     ASSERT_TRUE(rig.refreshes(1));
 
     rig.startLog("1");
-    const auto inputs = rig.main.prompts_.callsOf(Call::Input);
+    const auto inputs = rig.main.prompts.callsOf(Call::Input);
     ASSERT_EQ(inputs.size(), 1u);
     EXPECT_EQ(inputs[0].text, "Enter LogFile Period in minutes");
     EXPECT_EQ(inputs[0].defaultText, "15");
@@ -405,9 +412,9 @@ TEST(MaintenanceSumsLog, RecordsHeadersPeriodsAndStatusChanges) {
 
     // A status change between ticks writes at once and leaves the count alone.
     rig.detector().setStatusChar('W');
-    ASSERT_TRUE(QTest::qWaitFor([&] { return records(rig.sumsLog()).size() == 4; }, 8000));
+    ASSERT_TRUE(WaitFor([&] { return records(rig.sumsLog()).size() == 4; }, 8000));
     EXPECT_EQ(records(rig.sumsLog()).back().mid(32, 2), "WN");
-    EXPECT_EQ(rig.main.sumsLog().SumsLogMinuteCount(), 2);
+    EXPECT_EQ(rig.main.m().sumsLog().SumsLogMinuteCount(), 2);
     s->Timer3_Timer();
     EXPECT_EQ(records(rig.sumsLog()).size(), 5);
 }
@@ -415,7 +422,7 @@ TEST(MaintenanceSumsLog, RecordsHeadersPeriodsAndStatusChanges) {
 TEST(MaintenanceSumsLog, PeriodAnswers) {
     Rig rig;
     frmMaintenance* s = rig.open();
-    SumsLog& log = rig.main.sumsLog();
+    SumsLog& log = rig.main.m().sumsLog();
     struct Case {
         std::optional<QString> answer;
         bool message;
@@ -423,10 +430,10 @@ TEST(MaintenanceSumsLog, PeriodAnswers) {
     for (const Case& c : {Case{"0.4", true}, Case{"", false}, Case{"abc", true},
                           Case{std::nullopt, false}, Case{"300", true}, Case{"  ", false}}) {
         SCOPED_TRACE(c.answer.value_or("<cancel>").toStdString());
-        const size_t before = rig.main.prompts_.callsOf(Call::Message).size();
-        rig.main.prompts_.inputAnswers = {c.answer};
+        const size_t before = rig.main.prompts.callsOf(Call::Message).size();
+        rig.main.prompts.inputAnswers = {c.answer};
         s->cmdLogSums->click();
-        const auto messages = rig.main.prompts_.callsOf(Call::Message);
+        const auto messages = rig.main.prompts.callsOf(Call::Message);
         EXPECT_FALSE(log.SumsLoggingOn());
         EXPECT_EQ(s->cmdLogSums->text(), "start &Log");
         EXPECT_TRUE(s->lblLogOn->isHidden());
@@ -437,7 +444,7 @@ TEST(MaintenanceSumsLog, PeriodAnswers) {
     }
     EXPECT_EQ(rig.sumsLog(), "<missing>");
 
-    rig.main.prompts_.inputAnswers = {QString("2.6")};
+    rig.main.prompts.inputAnswers = {QString("2.6")};
     s->cmdLogSums->click();
     EXPECT_TRUE(log.SumsLoggingOn());
     EXPECT_EQ(log.SumsLogPeriod(), 3);
@@ -448,27 +455,27 @@ TEST(MaintenanceSumsLog, LoggingOutlivesTheScreenButTheButtonStartsFromItsDesign
     Rig rig;
     rig.open();
     rig.startLog("1");
-    ASSERT_TRUE(rig.main.sumsLog().SumsLoggingOn());
+    ASSERT_TRUE(rig.main.m().sumsLog().SumsLoggingOn());
     rig.key('c');
     Rig::deleteClosed();
     ASSERT_TRUE(rig.screen.isNull());
-    EXPECT_TRUE(rig.main.sumsLog().SumsLoggingOn());
+    EXPECT_TRUE(rig.main.m().sumsLog().SumsLoggingOn());
 
     frmMaintenance* s = rig.open();
     EXPECT_EQ(s->cmdLogSums->text(), "start &Log");
     EXPECT_TRUE(s->lblLogOn->isHidden());
-    const size_t inputs = rig.main.prompts_.callsOf(Call::Input).size();
+    const size_t inputs = rig.main.prompts.callsOf(Call::Input).size();
     rig.key('l');
-    EXPECT_FALSE(rig.main.sumsLog().SumsLoggingOn());
+    EXPECT_FALSE(rig.main.m().sumsLog().SumsLoggingOn());
     EXPECT_EQ(s->cmdLogSums->text(), "start &Loging");
-    EXPECT_EQ(rig.main.prompts_.callsOf(Call::Input).size(), inputs);
+    EXPECT_EQ(rig.main.prompts.callsOf(Call::Input).size(), inputs);
 }
 
 TEST(MaintenanceSumsLog, FailedWritesWarnAndAreAppendedLater) {
     Rig rig(sumsBus(), 5);
     frmMaintenance* s = rig.open();
     ASSERT_TRUE(rig.refreshes(1));
-    LogFile& file = rig.main.sumsLog().file();
+    LogFile& file = rig.main.m().sumsLog().file();
     file.setAppender([](const QString&, const QByteArray&, QString* error) {
         if (error)
             *error = "No space left on device";
@@ -499,7 +506,7 @@ TEST(MaintenanceScreen, ClosingWithExchangesInFlightIsSafe) {
     Rig::deleteClosed();
     EXPECT_TRUE(rig.screen.isNull());
     EXPECT_TRUE(rig.commandsDone(2));
-    EXPECT_TRUE(QTest::qWaitFor(
+    EXPECT_TRUE(WaitFor(
         [&] {
             return !rig.watch->cycles.empty() && isStatusPoll(rig.watch->cycles.back().request);
         },

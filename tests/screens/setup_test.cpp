@@ -1,6 +1,6 @@
 // The setup screen on the simulated bus: what each model shows, what OK writes and how its
 // outcome is told, Cancel, printing, and replies that must not open the screen.
-#include "fakemain.h"
+#include "hostrig.h"
 #include "link/crc.h"
 #include "screens/setup/frmSetup.h"
 
@@ -57,13 +57,11 @@ TEST(SetupScreen, ShowsTheModelsRow) {
         {"Zorvan B3", {0x6000}, "cmbMI3", "10", nullptr, nullptr, nullptr, false},
         {"Zorvan C1", {0x4505, 0, 1, 15}, "cmbSens", "45", nullptr, "AUTO", "15", true},
         {"Zorvan C2", {0x0000, 0, 7, 12}, "cmbSens", "15", nullptr, "", "", true},
-        {"Zorvan D1", {0x9300}, "cmbSens", "15", nullptr, nullptr, nullptr, true},
-        {"Not a model", {0x7300}, "cmbSens", "60", nullptr, nullptr, nullptr, true}};
-    FakeMain main;
+        {"Zorvan D1", {0x9300}, "cmbSens", "15", nullptr, nullptr, nullptr, true}};
+    ScreenRig main(busWith(1, 0, 31208));
     for (const RowCase& c : cases) {
         SCOPED_TRACE(std::string(c.model) + " " + std::to_string(c.regs[0]));
-        main.record.ModelName = c.model;
-        main.record.SerialNumber = 31208;
+        ASSERT_TRUE(main.becomes(c.model));
         QPointer<frmSetup> s = frmSetup::open(main, SetupReply(1, c.regs));
         ASSERT_TRUE(s);
         EXPECT_EQ(s->windowTitle(), "SETUP TABLE");
@@ -104,17 +102,17 @@ TEST(SetupScreen, ShowsTheModelsRow) {
             EXPECT_TRUE(s->findChild<QCheckBox*>(always)->isVisible()) << always;
         Dispose(s);
     }
-    EXPECT_EQ(main.closed, int(std::size(cases)));
+    EXPECT_EQ(main.returns, int(std::size(cases)));
 }
 
 TEST(SetupScreen, SecondOpeningKeepsNoTraceOfTheFirst) {
-    FakeMain main;
-    main.record.ModelName = "Zorvan A2";
+    ScreenRig main;
+    ASSERT_TRUE(main.becomes("Zorvan A2"));
     QPointer<frmSetup> a2 = frmSetup::open(main, SetupReply(1, {0xFF70}));
     ASSERT_TRUE(a2);
     Dispose(a2);
 
-    main.record.ModelName = "Zorvan C1";
+    ASSERT_TRUE(main.becomes("Zorvan C1"));
     QPointer<frmSetup> c1 = frmSetup::open(main, SetupReply(1, {0x0000, 0, 2, 30}));
     ASSERT_TRUE(c1);
     EXPECT_TRUE(c1->cmbHeatMode->isVisible());
@@ -134,9 +132,11 @@ TEST(SetupScreen, SecondOpeningKeepsNoTraceOfTheFirst) {
 // but the screen's own requests reaches the line (and faults count only those).
 struct LineRig {
     explicit LineRig(quint8 address) : main(makeDefaultBus(), address), address(address) {
-        main.worker().setHeld(true);
+        main.worker->setHeld(true);
+        // The poll in flight ends before anything here is counted.
+        RunCommand(*main.worker, {Pattern::SendOnly, ReadAddr(99)});
     }
-    SimDetector& detector() { return *main.bus().detector(address); }
+    SimDetector& detector() { return *main.bus.sim().detector(address); }
     std::vector<quint16> holding() {
         std::vector<quint16> out;
         for (int r = 0; r < SimDetector::HoldingCount; ++r)
@@ -144,12 +144,12 @@ struct LineRig {
         return out;
     }
     QByteArray readSetup() {
-        return RunCommand(main.worker(),
-                          {Pattern::ButtonRead, ReadSetup(address, main.record.ModelName)})
+        return RunCommand(*main.worker,
+                          {Pattern::ButtonRead, ReadSetup(address, main.m().detector().ModelName)})
             .reply;
     }
     QPointer<frmSetup> open() { return frmSetup::open(main, readSetup()); }
-    FakeMain main;
+    ScreenRig main;
     quint8 address;
 };
 
@@ -201,20 +201,20 @@ TEST(SetupScreen, OkWritesWhatTheOperatorChangedAndNothingElse) {
         }
         if (c.flag)
             s->findChild<QCheckBox*>(c.flag)->toggle();
-        LineWatch sent(rig.main.worker());
+        LineWatch sent(*rig.main.worker);
         s->cmdOK->click();
-        ASSERT_TRUE(WaitFor([&] { return rig.main.closed == 1; }));
+        ASSERT_TRUE(WaitFor([&] { return rig.main.returns == 1; }));
         EXPECT_EQ(sent.sent, std::vector<QByteArray>{withCrc(QByteArray::fromHex(c.frame))});
         EXPECT_EQ(rig.holding(), expected);
-        EXPECT_TRUE(rig.main.prompts_.callsOf(Call::Message).empty());
-        EXPECT_EQ(rig.main.prompts_.callsOf(Call::Beep).size(), 1u);
-        EXPECT_TRUE(rig.main.mainWindow()->isVisible());
+        EXPECT_TRUE(rig.main.prompts.callsOf(Call::Message).empty());
+        EXPECT_EQ(rig.main.prompts.callsOf(Call::Beep).size(), 1u);
+        EXPECT_TRUE(rig.main.m().mainWindow()->isVisible());
         Dispose(s);
         EXPECT_FALSE(s);
 
         QPointer<frmSetup> again = rig.open();
         ASSERT_TRUE(again);
-        const SetupRow row = SetupRowFor(rig.main.record.ModelName);
+        const SetupRow row = SetupRowFor(rig.main.m().detector().ModelName);
         EXPECT_EQ(again->sensitivityList(row.sensitivity)->currentText(), c.reopened);
         Dispose(again);
     }
@@ -233,24 +233,24 @@ TEST(SetupScreen, OkTellsOnlyAWriteNoAttemptGotThrough) {
         QPointer<frmSetup> s = rig.open();
         ASSERT_TRUE(s);
         rig.detector().setFaults(c.faults);
-        LineWatch sent(rig.main.worker());
+        LineWatch sent(*rig.main.worker);
         s->cmdOK->click();
         s->cmdOK->click(); // a second click while the attempts run adds nothing
         s->close();        // nor does closing: the outcome is still to be told
         EXPECT_TRUE(s && s->isVisible());
-        EXPECT_EQ(rig.main.closed, 0);
-        ASSERT_TRUE(WaitFor([&] { return rig.main.closed == 1; }));
+        EXPECT_EQ(rig.main.returns, 0);
+        ASSERT_TRUE(WaitFor([&] { return rig.main.returns == 1; }));
 
         ASSERT_EQ(int(sent.sent.size()), c.writes);
         EXPECT_EQ(sent.count(sent.sent.front()), c.writes);
         if (c.warned) {
-            EXPECT_TRUE(OneMessage(rig.main.prompts_, "Changes not saved!", "Warning"));
+            EXPECT_TRUE(OneMessage(rig.main.prompts, "Changes not saved!", "Warning"));
         } else {
-            EXPECT_TRUE(rig.main.prompts_.callsOf(Call::Message).empty());
+            EXPECT_TRUE(rig.main.prompts.callsOf(Call::Message).empty());
         }
-        ASSERT_FALSE(rig.main.prompts_.calls.empty());
-        EXPECT_EQ(rig.main.prompts_.calls.back().kind, Call::Beep) << "the beep comes last";
-        EXPECT_TRUE(rig.main.mainWindow()->isVisible());
+        ASSERT_FALSE(rig.main.prompts.calls.empty());
+        EXPECT_EQ(rig.main.prompts.calls.back().kind, Call::Beep) << "the beep comes last";
+        EXPECT_TRUE(rig.main.m().mainWindow()->isVisible());
         Dispose(s);
     }
 }
@@ -261,45 +261,45 @@ TEST(SetupScreen, CancelAndCloseBoxSendNothing) {
         LineRig rig(2);
         QPointer<frmSetup> s = rig.open();
         ASSERT_TRUE(s);
-        LineWatch sent(rig.main.worker());
+        LineWatch sent(*rig.main.worker);
         if (viaCancel)
             s->cmdExit->click();
         else
             s->close();
-        EXPECT_EQ(rig.main.closed, 1);
+        EXPECT_EQ(rig.main.returns, 1);
         if (viaCancel) {
-            EXPECT_TRUE(OneMessage(rig.main.prompts_, "Changes were not saved!", "SETUP SCREEN"));
+            EXPECT_TRUE(OneMessage(rig.main.prompts, "Changes were not saved!", "SETUP SCREEN"));
         } else {
-            EXPECT_TRUE(rig.main.prompts_.callsOf(Call::Message).empty());
+            EXPECT_TRUE(rig.main.prompts.callsOf(Call::Message).empty());
         }
         Dispose(s);
         EXPECT_FALSE(s);
         // A request of the screen's would have gone ahead of this one.
-        RunCommand(rig.main.worker(), {Pattern::SendOnly, ReadAddr(99)});
+        RunCommand(*rig.main.worker, {Pattern::SendOnly, ReadAddr(99)});
         EXPECT_EQ(sent.sent, std::vector<QByteArray>{ReadAddr(99)});
-        EXPECT_EQ(rig.main.closed, 1);
+        EXPECT_EQ(rig.main.returns, 1);
     }
 }
 
 TEST(SetupScreen, PrintsOneImagePerCopyAndCancelPrintsNothing) {
     QTemporaryDir dir;
-    FakeMain main;
-    main.record.ModelName = "Zorvan C1";
-    main.prompts_.pdfPath = dir.filePath("setup.pdf");
-    main.prompts_.printAnswers = {std::nullopt, 3};
+    ScreenRig main;
+    ASSERT_TRUE(main.becomes("Zorvan C1"));
+    main.prompts.pdfPath = dir.filePath("setup.pdf");
+    main.prompts.printAnswers = {std::nullopt, 3};
     QPointer<frmSetup> s = frmSetup::open(main, SetupReply(1, {0x4505, 0, 1, 15}));
     ASSERT_TRUE(s);
 
     s->cmdPrint->click(); // cancelled
-    EXPECT_TRUE(main.prompts_.callsOf(Call::Print).empty());
-    EXPECT_FALSE(QFile::exists(main.prompts_.pdfPath));
+    EXPECT_TRUE(main.prompts.callsOf(Call::Print).empty());
+    EXPECT_FALSE(QFile::exists(main.prompts.pdfPath));
 
     s->cmdPrint->click();
-    const auto prints = main.prompts_.callsOf(Call::Print);
+    const auto prints = main.prompts.callsOf(Call::Print);
     ASSERT_EQ(prints.size(), 1u);
     EXPECT_EQ(prints[0].copies, 3);
-    EXPECT_EQ(PdfPages(main.prompts_.pdfPath), 3);
-    EXPECT_TRUE(main.prompts_.callsOf(Call::Message).empty());
+    EXPECT_EQ(PdfPages(main.prompts.pdfPath), 3);
+    EXPECT_TRUE(main.prompts.callsOf(Call::Message).empty());
     EXPECT_TRUE(s->isVisible());
     Dispose(s);
 }
@@ -322,12 +322,12 @@ TEST(SetupScreen, ReplyThatIsNoProperAnswerOpensNothing) {
             reply = rig.readSetup();
             EXPECT_EQ(quint8(reply.at(1)), 0x83);
         }
-        LineWatch sent(rig.main.worker());
+        LineWatch sent(*rig.main.worker);
         EXPECT_EQ(frmSetup::open(rig.main, reply), nullptr);
         for (QWidget* w : QApplication::topLevelWidgets())
             EXPECT_NE(w->objectName(), "frmSetup");
-        EXPECT_TRUE(OneMessage(rig.main.prompts_, frmSetup::CouldNotReadText, "Warning"));
-        EXPECT_EQ(rig.main.closed, 0);
+        EXPECT_TRUE(OneMessage(rig.main.prompts, frmSetup::CouldNotReadText, "Warning"));
+        EXPECT_EQ(rig.main.returns, 0);
         QCoreApplication::processEvents();
         EXPECT_TRUE(sent.sent.empty());
     }
@@ -337,13 +337,13 @@ TEST(SetupScreen, GoingAwayWhileTheWriteRunsIsSafe) {
     LineRig rig(1);
     QPointer<frmSetup> s = rig.open();
     ASSERT_TRUE(s);
-    QSignalSpy done(&rig.main.worker(), &LineWorker::commandDone);
+    QSignalSpy done(&*rig.main.worker, &LineWorker::commandDone);
     s->cmdOK->click();
     delete s; // e.g. the main window going down with it
     ASSERT_TRUE(done.wait(5000));
     QCoreApplication::processEvents();
-    EXPECT_TRUE(rig.main.prompts_.calls.empty());
-    EXPECT_EQ(rig.main.closed, 0);
+    EXPECT_TRUE(rig.main.prompts.calls.empty());
+    EXPECT_EQ(rig.main.returns, 0);
 }
 
 } // namespace

@@ -28,6 +28,7 @@ namespace {
 constexpr int Timer3IntervalMs = 60000;
 // The detector gets one reply window of quiet after a BIT before the refresh asks again.
 constexpr int BitSettleMs = 600;
+constexpr int VersionShowMs = 4000;
 
 constexpr int FormWidth = 8400, FormHeight = 6120;
 // Column titles and the value row under them: left and width of each column.
@@ -309,7 +310,7 @@ void frmMaintenance::commandDone(const Exchange& x) {
         versionId_ = 0;
         lblVer->setText(x.answered ? VersionText(x.reply) : QString());
         lblVer->show();
-        verTimer_->start(versionShowMs_);
+        verTimer_->start(VersionShowMs);
     }
 }
 

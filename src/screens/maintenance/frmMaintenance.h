@@ -55,9 +55,6 @@ public:
     void cmdClose_Click();
     void Timer3_Timer();
 
-    // How long the version text stays up (4000 ms); tests may shorten it.
-    void setVersionShowMs(int ms) { versionShowMs_ = ms; }
-
 protected:
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
@@ -73,7 +70,6 @@ private:
     QByteArray refreshFrame_; // the ReadInputs frame of this opening
     quint64 bitId_ = 0;
     quint64 versionId_ = 0;
-    int versionShowMs_ = 4000;
     bool activated_ = false;
     bool unloaded_ = false;
 };
