@@ -1,7 +1,6 @@
 // The log viewer: what it loads, printing with copies, its keys, and the way back.
 #include "hostrig.h"
 #include "screens/logviewer/frmCusLog.h"
-#include "screens/main/screenopeners.h"
 
 #include <gtest/gtest.h>
 #include <QFile>
@@ -85,25 +84,30 @@ TEST(LogViewer, PrintsOneImagePerCopyAndNothingOnCancel) {
     EXPECT_TRUE(ctx.prompts.calls.size() == 3u); // two dialogs, one print, no messages
 }
 
-TEST(LogViewer, KeysWorkWhileTheTextBoxHasTheFocus) {
+TEST(LogViewer, KeysWorkWhileTheTextBoxHasTheFocusAndEnterPressesTheFocusedButton) {
     struct Case {
         int key;
         const char* text;
         bool prints;
         bool closes;
+        QPushButton* frmCusLog::*focus = nullptr; // nullptr: the text box
     };
     for (const Case& c :
          {Case{Qt::Key_P, "p", true, false}, Case{Qt::Key_P, "P", true, false},
           Case{Qt::Key_C, "c", false, true}, Case{Qt::Key_C, "C", false, true},
-          Case{Qt::Key_Escape, "", false, true}, Case{Qt::Key_X, "x", false, false}}) {
+          Case{Qt::Key_Escape, "", false, true}, Case{Qt::Key_X, "x", false, false},
+          Case{Qt::Key_Return, "\r", false, false},
+          Case{Qt::Key_Return, "\r", false, true, &frmCusLog::cmdExit},
+          Case{Qt::Key_Enter, "\r", true, false, &frmCusLog::cmdPrint}}) {
         ScreenRig ctx;
         writeLog(ctx, "a\r\n");
         QPointer<frmCusLog> viewer = new frmCusLog(ctx);
         viewer->show();
-        viewer->txtLog->setFocus();
+        QWidget* target = c.focus ? static_cast<QWidget*>((*viewer).*c.focus) : viewer->txtLog;
+        target->setFocus();
         ctx.prompts.printAnswers = {1};
         QKeyEvent press(QEvent::KeyPress, c.key, Qt::NoModifier, QString::fromLatin1(c.text));
-        QCoreApplication::sendEvent(viewer->txtLog, &press);
+        QCoreApplication::sendEvent(target, &press);
         EXPECT_EQ(ctx.prompts.callsOf(Call::PrintDialog).size(), c.prints ? 1u : 0u) << c.text;
         EXPECT_EQ(ctx.returns, c.closes ? 1 : 0) << c.text;
         if (viewer)
@@ -111,18 +115,6 @@ TEST(LogViewer, KeysWorkWhileTheTextBoxHasTheFocus) {
         EXPECT_TRUE(WaitFor([&] { return viewer.isNull(); }, 1000));
         EXPECT_EQ(ctx.returns, 1) << "closing twice counts once";
     }
-}
-
-TEST(LogViewer, OpensFromTheMainScreensEntryAndShowsItself) {
-    ScreenRig ctx;
-    writeLog(ctx, "x\r\n");
-    QPointer<QWidget> viewer = DefaultScreenOpeners().logViewer(ctx);
-    ASSERT_TRUE(viewer);
-    EXPECT_TRUE(viewer->isVisible());
-    EXPECT_EQ(static_cast<frmCusLog*>(viewer.data())->loadedText(), "x\r\n\r\n");
-    QTest::keyClick(viewer, Qt::Key_C);
-    EXPECT_EQ(ctx.returns, 1);
-    EXPECT_TRUE(WaitFor([&] { return viewer.isNull(); }, 1000));
 }
 
 } // namespace

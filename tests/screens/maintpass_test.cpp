@@ -5,7 +5,6 @@
 
 #include <gtest/gtest.h>
 #include <QCoreApplication>
-#include <QLabel>
 #include <QLineEdit>
 #include <QPointer>
 #include <QPushButton>
@@ -41,19 +40,11 @@ int wrongMessages(const ScreenRig& main) {
     return n;
 }
 
-TEST(MaintPass, Controls) {
+TEST(MaintPass, EntryIsMasked) {
     ScreenRig main;
     frmMaintPass dlg(main);
-    EXPECT_EQ(dlg.windowTitle(), "Password");
-    EXPECT_EQ(dlg.findChild<QLabel*>("Label1")->text(), "Enter Password:");
-    EXPECT_EQ(dlg.findChild<QLineEdit*>("txtPass"), dlg.txtPass);
-    auto* ok = dlg.findChild<QPushButton*>("cmdOK");
-    ASSERT_NE(ok, nullptr);
-    EXPECT_EQ(ok->text(), "OK");
-    EXPECT_TRUE(ok->isDefault());
     QTest::keyClicks(dlg.txtPass, "abc");
     EXPECT_EQ(dlg.txtPass->displayText(), "***");
-    EXPECT_EQ(dlg.txtPass->text(), "abc");
 }
 
 struct GateCase {

@@ -87,38 +87,6 @@ struct Rig {
     }
 };
 
-TEST(ComSetupDialog, ControlsCaptionsAndPlaces) {
-    Dialog d(QStringList{}, nullptr);
-    EXPECT_EQ(d.windowTitle(), "Communication Setup");
-    EXPECT_EQ(d.font().family(), "Times New Roman");
-    EXPECT_EQ(d.pos(), QPoint(2300 / 15, 1700 / 15));
-    EXPECT_EQ(d.size(), QSize(6300 / 15, 3800 / 15));
-    EXPECT_EQ(d.SelectedPort, 1);
-
-    auto* frame = d.findChild<QGroupBox*>("Frame1");
-    ASSERT_TRUE(frame);
-    EXPECT_EQ(frame->title(), "Communication Port");
-    EXPECT_EQ(frame->geometry(), QRect(16, 16, 345, 113));
-
-    const QPoint places[7] = {{}, {40, 32}, {136, 32}, {240, 32}, {40, 72}, {136, 72}, {240, 72}};
-    for (int n = 1; n <= 6; ++n) {
-        auto* opt = frame->findChild<QRadioButton*>(QString("optPort1_%1").arg(n));
-        ASSERT_TRUE(opt) << n;
-        EXPECT_EQ(opt, d.optPort1[n]);
-        EXPECT_EQ(opt->text(), QString("Com %1").arg(n));
-        EXPECT_EQ(opt->geometry(), QRect(places[n], QSize(73, 25))) << n;
-        EXPECT_EQ(opt->isChecked(), n == 1);
-    }
-    for (const auto& [name, text, x] :
-         {std::tuple{"CancelButton", "Cancel", 104}, {"OKButton", "OK", 208}}) {
-        auto* b = d.findChild<QPushButton*>(name);
-        ASSERT_TRUE(b) << name;
-        EXPECT_EQ(b->text(), text);
-        EXPECT_EQ(b->geometry(), QRect(x, 144, 81, 49)) << name;
-    }
-    EXPECT_FALSE(d.fraDetected->isVisibleTo(&d)); // nothing detected
-}
-
 TEST(ComSetupDialog, DetectedPortOrComChoiceWhicheverCameLast) {
     Dialog d(QStringList{"/dev/ttyACM1", "/dev/ttyUSB0"}, nullptr);
     EXPECT_TRUE(d.fraDetected->isVisibleTo(&d));
