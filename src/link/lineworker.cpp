@@ -180,8 +180,14 @@ bool LineWorker::ensureOpen() {
         }
         if (stopping_)
             return false;
-        wake_.wait_for(lock, std::chrono::milliseconds(reopenMs_),
-                       [this] { return stopping_ || !queue_.empty(); });
+        if (clock_.runsWithWall()) {
+            wake_.wait_for(lock, std::chrono::milliseconds(reopenMs_),
+                           [this] { return stopping_ || !queue_.empty(); });
+        } else {
+            lock.unlock();
+            clock_.sleepUs(qint64(reopenMs_) * 1000);
+            lock.lock();
+        }
         if (stopping_)
             return false;
         if (!queue_.empty())

@@ -2,6 +2,7 @@
 // Shared by the screen tests: a bus that records what it heard, what the line worker hands
 // back, one command run to its end, the message box shown, PDF pages printed, and disposing of a
 // screen.
+#include "common/waitfor.h"
 #include "link/exchange.h"
 #include "link/lineworker.h"
 #include "link/requests.h"
@@ -15,7 +16,6 @@
 #include <mutex>
 #include <optional>
 #include <QCoreApplication>
-#include <QDeadlineTimer>
 #include <QFile>
 #include <QObject>
 #include <QPointer>
@@ -87,21 +87,6 @@ public:
     std::vector<Exchange> cycles, commands;
     std::vector<QByteArray> sent;
 };
-
-// Runs the event loop until `condition` holds, for at most `limitMs` of wall time; never
-// sleeps, so results on virtual time are taken as fast as they come.
-inline bool WaitFor(const std::function<bool()>& condition, int limitMs = 10000) {
-    QDeadlineTimer deadline(limitMs);
-    QTimer wake; // the loop wakes at least every millisecond, for the clock timers
-    wake.start(1);
-    while (!condition()) {
-        if (deadline.hasExpired())
-            return condition();
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    }
-    return true;
-}
 
 // Submits one command and waits for its own result.
 inline Exchange RunCommand(LineWorker& worker, const Transaction& t) {
