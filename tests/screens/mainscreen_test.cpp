@@ -33,20 +33,11 @@ TEST(MainScreen, FirstActivationPollsAddressOneAndShowsTheDetector) {
     EXPECT_EQ(m.windowTitle(), "Ostrix Q519300F June 2005 ");
     EXPECT_TRUE(m.lblCom->toolTip().startsWith("Communication Status\n01 C8"));
 
-    struct Case {
-        char status;
-        quint8 fault;
-        const char* shown;
-        Rgb background;
-    };
-    for (const Case& c :
-         {Case{'W', 0, "W", colour::Yellow}, Case{'A', 0, "A", colour::Red},
-          Case{'W', 1, "f", colour::Yellow}, Case{'w', 0, "w", colour::LightPeach}}) {
-        rig.detector().setStatusChar(c.status);
-        rig.detector().setFaultFlag(c.fault);
-        EXPECT_TRUE(rig.waitFor([&] { return m.lblDetStatus->text() == c.shown; })) << c.shown;
-        EXPECT_EQ(LabelBackground(m.lblDetStatus), c.background) << c.shown;
-    }
+    // The decode's own tests cover every status; here the display reaches the labels.
+    rig.detector().setStatusChar('W');
+    rig.detector().setFaultFlag(1);
+    EXPECT_TRUE(rig.waitFor([&] { return m.lblDetStatus->text() == "f"; }));
+    EXPECT_EQ(LabelBackground(m.lblDetStatus), colour::Yellow);
 }
 
 TEST(MainScreen, SilentOrShortReplyIsBadAndTheDetectorComesBackGood) {
