@@ -339,24 +339,6 @@ TEST(MainScreen, ScreensOpenOnTheirReadAndTheMainScreenComesBack) {
         EXPECT_TRUE(isStatusTo(after[i], 1));
 }
 
-TEST(MainScreen, MaintenanceReplacesTheCycleAndClosingResumesThePoll) {
-    MainRig rig;
-    ASSERT_TRUE(rig.loadGood());
-    frmMain& m = *rig.main;
-    rig.model->unlockMaintenance();
-    m.cmdMaintenance->click();
-    EXPECT_FALSE(m.isVisible());
-    // What the maintenance screen does: its own refresh takes the cycle.
-    const QByteArray refresh = ReadInputs(1, "Zorvan A2");
-    rig.worker->setCycle(Transaction{Pattern::Poll, refresh});
-    ASSERT_TRUE(rig.waitHeard([&](const QByteArray& r) { return r == refresh; }, 2));
-    EXPECT_EQ(m.lblCom->text(), "GOOD"); // its replies are not taken for status replies
-    EXPECT_EQ(m.lblDetType->text(), "Zorvan A2");
-    rig.model->screenClosed();
-    EXPECT_TRUE(m.isVisible());
-    EXPECT_TRUE(rig.waitPolls(2));
-}
-
 TEST(MainScreen, ClosingWithAnExchangeInFlightLeavesNothingBehind) {
     MainRig rig;
     ASSERT_TRUE(rig.loadGood());

@@ -266,11 +266,16 @@ void frmMain::openSetup(const QByteArray& reply) {
     }
 }
 
-void frmMain::openNewAddress() {
-    if (!openers.newAddress)
+void frmMain::openInstead(const std::function<QWidget*(ScreenContext&)>& opener) {
+    // The main screen hides behind the screen it opens.
+    if (!opener)
         return;
     hide();
-    track(openers.newAddress(model_));
+    track(opener(model_));
+}
+
+void frmMain::openNewAddress() {
+    openInstead(openers.newAddress);
 }
 
 void frmMain::openPassword() {
@@ -279,10 +284,7 @@ void frmMain::openPassword() {
 }
 
 void frmMain::cmdMaintenance_Click() {
-    if (!openers.maintenance)
-        return;
-    hide();
-    track(openers.maintenance(model_));
+    openInstead(openers.maintenance);
 }
 
 void frmMain::cmdShowLog_Click() {
@@ -292,10 +294,7 @@ void frmMain::cmdShowLog_Click() {
                                  Prompts::Buttons::Ok);
         return;
     }
-    if (!openers.logViewer)
-        return;
-    hide();
-    track(openers.logViewer(model_));
+    openInstead(openers.logViewer);
 }
 
 void frmMain::cameBack() {

@@ -103,6 +103,7 @@ private:
     void openSetup(const QByteArray& reply);
     void openNewAddress();
     void openPassword();
+    void openInstead(const std::function<QWidget*(ScreenContext&)>& opener);
     void cameBack();
     QWidget* track(QWidget* screen);
 
