@@ -75,7 +75,7 @@ private:
     std::optional<Transaction> cycle_;
     bool held_ = false;
     bool stopping_ = false;
-    qint64 holdUntilUs_ = 0; // on clock_
+    qint64 holdUntilUs_ = 0;   // on clock_
     bool cycleUnread_ = false; // a cycle result not yet delivered to the screen thread
     quint64 nextId_ = 1;
     int turnaround_ = 4000;

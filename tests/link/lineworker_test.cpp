@@ -1,7 +1,7 @@
 // The line worker: commands between cycle exchanges, holding the line, losing the device.
+#include "common/waitfor.h"
 #include "link/lineworker.h"
 #include "link/virtualport.h"
-#include "common/waitfor.h"
 #include "scriptedpeer.h"
 
 #include <gtest/gtest.h>

@@ -92,13 +92,12 @@ TEST(LogViewer, KeysWorkWhileTheTextBoxHasTheFocusAndEnterPressesTheFocusedButto
         bool closes;
         QPushButton* frmCusLog::*focus = nullptr; // nullptr: the text box
     };
-    for (const Case& c :
-         {Case{Qt::Key_P, "p", true, false}, Case{Qt::Key_P, "P", true, false},
-          Case{Qt::Key_C, "c", false, true}, Case{Qt::Key_C, "C", false, true},
-          Case{Qt::Key_Escape, "", false, true}, Case{Qt::Key_X, "x", false, false},
-          Case{Qt::Key_Return, "\r", false, false},
-          Case{Qt::Key_Return, "\r", false, true, &frmCusLog::cmdExit},
-          Case{Qt::Key_Enter, "\r", true, false, &frmCusLog::cmdPrint}}) {
+    for (const Case& c : {Case{Qt::Key_P, "p", true, false}, Case{Qt::Key_P, "P", true, false},
+                          Case{Qt::Key_C, "c", false, true}, Case{Qt::Key_C, "C", false, true},
+                          Case{Qt::Key_Escape, "", false, true}, Case{Qt::Key_X, "x", false, false},
+                          Case{Qt::Key_Return, "\r", false, false},
+                          Case{Qt::Key_Return, "\r", false, true, &frmCusLog::cmdExit},
+                          Case{Qt::Key_Enter, "\r", true, false, &frmCusLog::cmdPrint}}) {
         ScreenRig ctx;
         writeLog(ctx, "a\r\n");
         QPointer<frmCusLog> viewer = new frmCusLog(ctx);

@@ -133,7 +133,8 @@ TEST(MainScreen, BitShowsItsMessageOnlyOnItsOwnEchoAndHoldsThePolls) {
 
     rig.bus.dropBit = true;
     m.cmdBIT->click();
-    ASSERT_TRUE(rig.waitFor([&] { return rig.bus.count(isBit) == 1 && !rig.model->commandBusy(); }));
+    ASSERT_TRUE(
+        rig.waitFor([&] { return rig.bus.count(isBit) == 1 && !rig.model->commandBusy(); }));
     EXPECT_FALSE(m.lblBit->isVisible()) << "shown without a reply";
     EXPECT_TRUE(rig.waitPolls(3));
 
@@ -315,8 +316,8 @@ TEST(MainScreen, ScreensOpenOnTheirReadAndTheMainScreenComesBack) {
 
     rig.setupRefuses = true;
     m.cmdSetio->click();
-    ASSERT_TRUE(rig.waitFor(
-        [&] { return rig.opened.count("setup") == 2 && !rig.model->commandBusy(); }));
+    ASSERT_TRUE(
+        rig.waitFor([&] { return rig.opened.count("setup") == 2 && !rig.model->commandBusy(); }));
     EXPECT_TRUE(m.isVisible());
 
     m.cmdChangeAddr->click();

@@ -95,7 +95,8 @@ TEST(MainStatusLog, AFileThatRefusesWritesWarnsInTheMessageLineAndLosesNothing) 
     // Writable again: the kept records go out on the retry timer.
     m.model().statusLog().file().setAppender({});
     rig.advanceMs(HostModel::LogRetryMs);
-    ASSERT_TRUE(rig.waitFor([&] { return rig.log() == Header + record("D", "") + record("D", ""); }));
+    ASSERT_TRUE(
+        rig.waitFor([&] { return rig.log() == Header + record("D", "") + record("D", ""); }));
     EXPECT_EQ(m.model().statusLog().file().pendingBlocks(), 0);
 }
 

@@ -8,17 +8,17 @@
 #include "screens/maintenance/lampshape.h"
 #include "sim/simmodels.h"
 
+#include <QGroupBox>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QGroupBox>
-#include <QKeyEvent>
 
 namespace {
 
 using namespace fh;
-using fh::test::ScreenRig;
 using fh::test::LineWatch;
+using fh::test::ScreenRig;
 using fh::test::WaitFor;
 using Call = ScriptedPrompts::Call;
 
@@ -266,12 +266,12 @@ TEST(MaintenanceScreen, KeysAndEnterOnTheFocusedButton) {
         QPushButton* frmMaintenance::*focus;
         bool closes, versionAsked;
     };
-    for (const Case& c : {Case{Qt::Key_Escape, "\x1b", nullptr, true, false},
-                          Case{Qt::Key_C, "c", nullptr, true, false},
-                          Case{Qt::Key_C, "C", nullptr, true, false},
-                          Case{Qt::Key_X, "x", nullptr, false, false},
-                          Case{Qt::Key_Return, "\r", &frmMaintenance::cmdClose, true, false},
-                          Case{Qt::Key_Enter, "\r", &frmMaintenance::cmdV, false, true}}) {
+    for (const Case& c :
+         {Case{Qt::Key_Escape, "\x1b", nullptr, true, false},
+          Case{Qt::Key_C, "c", nullptr, true, false}, Case{Qt::Key_C, "C", nullptr, true, false},
+          Case{Qt::Key_X, "x", nullptr, false, false},
+          Case{Qt::Key_Return, "\r", &frmMaintenance::cmdClose, true, false},
+          Case{Qt::Key_Enter, "\r", &frmMaintenance::cmdV, false, true}}) {
         SCOPED_TRACE(std::string(c.text) + std::to_string(c.key));
         Rig rig;
         rig.open();

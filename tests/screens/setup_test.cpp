@@ -254,14 +254,13 @@ TEST(SetupScreen, EnterPressesTheFocusedButtonOrOkAndEscIsCancel) {
         Focus focus;
         bool writes, cancelled, prints;
     };
-    const Case cases[] = {
-        {"close box", 0, list, false, false, false},
-        {"Esc in a list", Qt::Key_Escape, list, false, true, false},
-        {"Enter in a list", Qt::Key_Return, list, true, false, false},
-        {"Enter on Cancel", Qt::Key_Return, [](frmSetup& s) -> QWidget* { return s.cmdExit; },
-         false, true, false},
-        {"Enter on Print", Qt::Key_Enter, [](frmSetup& s) -> QWidget* { return s.cmdPrint; },
-         false, false, true}};
+    const Case cases[] = {{"close box", 0, list, false, false, false},
+                          {"Esc in a list", Qt::Key_Escape, list, false, true, false},
+                          {"Enter in a list", Qt::Key_Return, list, true, false, false},
+                          {"Enter on Cancel", Qt::Key_Return,
+                           [](frmSetup& s) -> QWidget* { return s.cmdExit; }, false, true, false},
+                          {"Enter on Print", Qt::Key_Enter,
+                           [](frmSetup& s) -> QWidget* { return s.cmdPrint; }, false, false, true}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         LineRig rig(1);

@@ -19,8 +19,7 @@ FormKeys& FormKeys::on(int key, Action action) {
 
 FormKeys& FormKeys::onLetter(char letter, Action action) {
     // Letters are looked up by their key, which is the same for both cases.
-    return on(Qt::Key_A + (QChar::fromLatin1(letter).toUpper().unicode() - 'A'),
-              std::move(action));
+    return on(Qt::Key_A + (QChar::fromLatin1(letter).toUpper().unicode() - 'A'), std::move(action));
 }
 
 FormKeys& FormKeys::onIf(int key, std::function<bool()> when, Action action) {

@@ -18,9 +18,9 @@ const QString TuningTopic = QStringLiteral("tuning");
 HostModel::HostModel(LineWorker& worker, Prompts& prompts, QString dataDir, LogClock logClock,
                      Clock& clock, QObject* parent)
     : QObject(parent), worker_(worker), prompts_(prompts), dataDir_(std::move(dataDir)),
-      clock_(clock), logClock_(logClock), statusLog_(dataDir_, logClock), sumsLog_(dataDir_, logClock),
-      bitTimer_(new ClockTimer(clock, this)), logMinute_(new ClockTimer(clock, this)),
-      logRetry_(new ClockTimer(clock, this)) {
+      clock_(clock), logClock_(logClock), statusLog_(dataDir_, logClock),
+      sumsLog_(dataDir_, logClock), bitTimer_(new ClockTimer(clock, this)),
+      logMinute_(new ClockTimer(clock, this)), logRetry_(new ClockTimer(clock, this)) {
     bitTimer_->setSingleShot(true);
     bitTimer_->setInterval(BitMessageMs);
     connect(bitTimer_, &ClockTimer::timeout, this, &HostModel::bitMessageOver);
@@ -35,14 +35,13 @@ HostModel::HostModel(LineWorker& worker, Prompts& prompts, QString dataDir, LogC
     connect(&worker_, &LineWorker::cycleDone, this, &HostModel::cycleResult);
     connect(&worker_, &LineWorker::commandDone, this, &HostModel::commandResult);
     connect(&worker_, &LineWorker::notice, this, [this](const QString& text) { note(text); });
-    connect(&worker_, &LineWorker::portStateChanged, this,
-            [this](bool open, const QString& text) {
-                note(text, PortTopic);
-                if (!open) {
-                    display_ = BadLinkState(record_);
-                    emit changed();
-                }
-            });
+    connect(&worker_, &LineWorker::portStateChanged, this, [this](bool open, const QString& text) {
+        note(text, PortTopic);
+        if (!open) {
+            display_ = BadLinkState(record_);
+            emit changed();
+        }
+    });
     auto logMessage = [this](const QString& text) { note(text, LogTopic); };
     connect(&statusLog_, &StatusLog::warning, this, logMessage);
     connect(&statusLog_, &StatusLog::recovered, this, logMessage);
@@ -158,10 +157,10 @@ void HostModel::tuningPollFailed() {
     if (tuningFailures_ > TuningMaxFailures) {
         tuning_ = false;
         noteTuning(QStringLiteral("No delay from %1 to %2 µs got an answer; the delay stays "
-                                      "%3 µs")
-                           .arg(DefaultTurnaroundDelay)
-                           .arg(TuningMaxUs)
-                           .arg(turnaroundDelay_));
+                                  "%3 µs")
+                       .arg(DefaultTurnaroundDelay)
+                       .arg(TuningMaxUs)
+                       .arg(turnaroundDelay_));
     }
 }
 

@@ -43,7 +43,7 @@ public:
     QLabel* lblCom = nullptr;
     LampShape* Shape2 = nullptr;
     ClockTimer* Timer3 = nullptr; // the sums log's minute tick
-    QLabel* lblNotice = nullptr; // status line: the sums log's write warnings
+    QLabel* lblNotice = nullptr;  // status line: the sums log's write warnings
 
     // Once per opening, when first shown: the refresh cycle takes over the line.
     void Form_Activate();
