@@ -72,7 +72,8 @@ void SetLabelColours(QLabel* l, std::optional<Rgb> text, std::optional<Rgb> back
         pal.setColor(QPalette::WindowText, qcolour(*text));
     if (background)
         pal.setColor(QPalette::Window, qcolour(*background));
-    l->setPalette(pal);
+    if (pal != l->palette()) // every poll shows its result: repaint only what changed
+        l->setPalette(pal);
 }
 
 Rgb LabelTextColour(const QLabel* l) {
