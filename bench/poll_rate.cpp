@@ -1,6 +1,7 @@
 // Polls one simulated detector on the virtual line in real time and prints how close the
 // poll rate comes to the line's own limit, what it costs in CPU, how exactly the line is
 // released after each request, and how long the screen thread ever waits.
+#include "detector/replycheck.h"
 #include "link/lineworker.h"
 #include "link/virtualport.h"
 #include "sim/simbus.h"
@@ -62,7 +63,7 @@ int main(int argc, char** argv) {
             port = p.get();
             return p;
         },
-        clock);
+        MakeReplyChecker(), clock);
     worker.setTurnaroundDelay(turnaround);
     if (!worker.openPort()) {
         std::fprintf(stderr, "cannot open the virtual line\n");

@@ -18,11 +18,17 @@ Commands:
   version                The firmware version text.
   setup                  The setup table as the setup screen shows it: model,
                          sensitivity, delay, heat_mode, heat_on and the shown flags.
-  setup set KEY=VALUE... Changes those settings and keeps every other one as read.
-                         Keys: sensitivity, delay, heat_mode, heat_on (a text of the
-                         model's list) and the flags alarm_latch, relay_on_warning,
-                         auto_bit, alarm_on_bit, relay_on_bit, relay_as_eol (on/off).
+  setup set KEY=VALUE... Changes those settings and writes every other listed one
+                         as read. Keys: sensitivity, delay, heat_mode, heat_on (a text
+                         of the model's list) and the flags alarm_latch,
+                         relay_on_warning, auto_bit, alarm_on_bit, relay_on_bit,
+                         relay_as_eol (on/off). A setting read outside its list is
+                         refused unless named. Bytes the setup frame carries but no
+                         setting shows (register 2, the unused bits, a hidden delay)
+                         are written as 0.
   address NEW            Moves the detector at --address to bus address NEW (1-247).
+                         With --address 0 a status poll must first find one
+                         detector alone on the line; nothing is written otherwise.
   readings               The maintenance readings: sums, BIT sums, noise, gain,
                          temperature, voltage, serial, status, fault.
   scan [--from A] [--to B]
@@ -92,13 +98,17 @@ ParsedArgs ParseArguments(const QStringList& arguments) {
         QStringLiteral("timeout"),
         QStringLiteral("Wait this many milliseconds for a reply's first byte (default 600)."),
         QStringLiteral("MS"), QStringLiteral("600"));
+    const QCommandLineOption acceptBadCheck(
+        QStringLiteral("accept-bad-check"),
+        QStringLiteral("Take replies whose check bytes alone are wrong (a detector whose "
+                       "firmware gets them wrong); every other check stays on."));
     const QCommandLineOption from(QStringLiteral("from"),
                                   QStringLiteral("scan: first address (default 1)."),
                                   QStringLiteral("A"), QStringLiteral("1"));
     const QCommandLineOption to(QStringLiteral("to"),
                                 QStringLiteral("scan: last address (default 247)."),
                                 QStringLiteral("B"), QStringLiteral("247"));
-    parser.addOptions({help, port, simulate, address, json, timeout, from, to});
+    parser.addOptions({help, port, simulate, address, json, timeout, acceptBadCheck, from, to});
     parser.addPositionalArgument(QStringLiteral("COMMAND"),
                                  QStringLiteral("One of the commands below."),
                                  QStringLiteral("COMMAND [ARGS]"));
@@ -120,6 +130,7 @@ ParsedArgs ParseArguments(const QStringList& arguments) {
     o.simulate = parser.isSet(simulate);
     o.port = parser.value(port);
     o.json = parser.isSet(json);
+    o.acceptBadCheck = parser.isSet(acceptBadCheck);
     if (parser.isSet(port) == o.simulate)
         return usage(QStringLiteral("give either --port DEVICE or --simulate"));
     if (parser.isSet(port) && o.port.trimmed().isEmpty())

@@ -21,7 +21,8 @@ struct Options {
     bool simulate = false;
     quint8 address = 1; // 0: master mode, the lone detector answers
     bool json = false;
-    int timeoutMs = 600; // first-byte window of every exchange
+    bool acceptBadCheck = false; // replies whose check bytes alone are wrong still count
+    int timeoutMs = 600;         // first-byte window of every exchange
     Command command = Command::Status;
     std::vector<Assignment> assignments; // setup set
     quint8 newAddress = 0;               // address

@@ -1,21 +1,25 @@
 #include "commands.h"
 
 #include "detector/maintenance.h"
+#include "detector/masterguard.h"
+#include "detector/replycheck.h"
 #include "link/requests.h"
 
 #include <charconv>
+#include <cmath>
 
 namespace fh::cli {
 
 namespace {
 
-quint8 byteAt(const QByteArray& reply, int index) {
-    return index < reply.size() ? static_cast<quint8>(reply.at(index)) : 0;
-}
-
 // A float as the shortest decimal that reads back as the same float, so 1500.3 shows as
-// 1500.3 and not as the double nearest to the float.
+// 1500.3 and not as the double nearest to the float. NaN and infinities are text: JSON has
+// no number for them, and null means "not in the reply".
 QJsonValue floatValue(float f) {
+    if (std::isnan(f))
+        return QStringLiteral("NaN");
+    if (std::isinf(f))
+        return f > 0 ? QStringLiteral("inf") : QStringLiteral("-inf");
     char buffer[32];
     const auto end = std::to_chars(buffer, buffer + sizeof buffer, f).ptr;
     return QJsonValue(QByteArray(buffer, int(end - buffer)).toDouble());
@@ -26,10 +30,6 @@ QJsonValue textOrNull(const QString& text) {
 }
 
 QString refusedText(const QByteArray& reply, quint8 address, const QString& what) {
-    if (reply.size() >= 3 && (byteAt(reply, 1) & 0x80) && byteAt(reply, 1) != fn::Command)
-        return QStringLiteral("the detector at %1 refused %2 (exception code %3)")
-            .arg(AddressText(address), what)
-            .arg(byteAt(reply, 2));
     return QStringLiteral("the detector at %1 did not answer %2 properly (%3 bytes: %4)")
         .arg(AddressText(address), what)
         .arg(reply.size())
@@ -49,14 +49,43 @@ QString AddressText(quint8 address) {
                         : QStringLiteral("address %1").arg(address);
 }
 
-std::optional<Outcome> Unanswered(const Exchange& x, quint8 address) {
+std::optional<Outcome> Unanswered(const Exchange& x, quint8 address, const QString& what) {
     if (x.portError)
         return Outcome::failure(exitcode::Usage,
                                 QStringLiteral("the serial port failed during the exchange"));
-    if (!x.answered)
+    if (!x.collected)
         return Outcome::failure(exitcode::NoAnswer,
                                 QStringLiteral("no answer from %1").arg(AddressText(address)));
-    return std::nullopt;
+    if (x.answered)
+        return std::nullopt;
+    if (x.verdict.fault == ReplyFault::Exception)
+        return Outcome::failure(exitcode::NoAnswer,
+                                QStringLiteral("the detector at %1 refused %2 (exception code %3)")
+                                    .arg(AddressText(address), what)
+                                    .arg(x.verdict.exceptionCode));
+    return Outcome::failure(exitcode::NoAnswer, refusedText(x.reply, address, what) +
+                                                    QStringLiteral(": ") +
+                                                    ReplyFaultText(x.verdict));
+}
+
+void AddReplyFaults(Outcome& outcome, const ReplyFaultCounts& counts) {
+    if (!outcome.json.isObject())
+        return;
+    QJsonObject faults;
+    for (int k = 0; k < ReplyFaultKinds; ++k) {
+        const auto kind = ReplyFault(k);
+        if (kind != ReplyFault::None && counts.count(kind) > 0)
+            faults.insert(ReplyFaultKey(kind), qint64(counts.count(kind)));
+    }
+    if (counts.acceptedBadCheck > 0)
+        faults.insert(QStringLiteral("accepted_bad_check"), qint64(counts.acceptedBadCheck));
+    if (counts.trailingBytes > 0)
+        faults.insert(QStringLiteral("trailing_bytes"), qint64(counts.trailingBytes));
+    if (faults.isEmpty())
+        return;
+    QJsonObject o = outcome.json.toObject();
+    o.insert(QStringLiteral("reply_faults"), faults);
+    outcome.json = o;
 }
 
 std::optional<Outcome> PollStatus(const Session& s, DetectorRecord* record) {
@@ -64,11 +93,12 @@ std::optional<Outcome> PollStatus(const Session& s, DetectorRecord* record) {
     record->Address = a;
     record->MasterMode = a == 0;
     const Exchange x = s.run(s.transaction(Pattern::Poll, SendCommand(a, cmd::Status)));
-    if (auto failed = Unanswered(x, a))
+    // In master mode every detector on the line answers: anything collected that is not
+    // one clean reply means several did, and nothing may follow.
+    if (a == 0 && x.collected && !x.answered && !x.portError)
+        return Outcome::failure(exitcode::NoAnswer, QString::fromLatin1(MasterCollisionText));
+    if (auto failed = Unanswered(x, a, QStringLiteral("the status command")))
         return failed;
-    if (!StatusReplyComplete(x.reply))
-        return Outcome::failure(exitcode::NoAnswer,
-                                refusedText(x.reply, a, QStringLiteral("the status command")));
     DecodeStatusReply(x.reply, *record);
     return std::nullopt;
 }
@@ -105,14 +135,12 @@ Outcome Status(const Session& s) {
 Outcome Bit(const Session& s) {
     const quint8 a = s.options.address;
     const Exchange x = s.run(s.transaction(Pattern::ButtonRead, SendCommand(a, cmd::Bit)));
-    if (auto failed = Unanswered(x, a))
-        return *failed;
-    const bool performed = BitPerformed(x.reply);
+    if (x.portError || !x.collected)
+        return *Unanswered(x, a, QStringLiteral("the BIT"));
+    const bool performed = x.answered && BitPerformed(x.reply);
     Fields f;
     f.add("performed", performed, performed ? "yes" : "no");
-    Outcome o = performed ? Outcome{}
-                          : Outcome::failure(exitcode::NoAnswer,
-                                             refusedText(x.reply, a, QStringLiteral("the BIT")));
+    Outcome o = performed ? Outcome{} : *Unanswered(x, a, QStringLiteral("the BIT"));
     o.show(f);
     return o;
 }
@@ -120,11 +148,8 @@ Outcome Bit(const Session& s) {
 Outcome Version(const Session& s) {
     const quint8 a = s.options.address;
     const Exchange x = s.run(s.transaction(Pattern::Poll, SendCommand(a, cmd::Version)));
-    if (auto failed = Unanswered(x, a))
+    if (auto failed = Unanswered(x, a, QStringLiteral("the version command")))
         return *failed;
-    if (byteAt(x.reply, 1) != fn::Command || byteAt(x.reply, 4) != cmd::Version)
-        return Outcome::failure(exitcode::NoAnswer,
-                                refusedText(x.reply, a, QStringLiteral("the version command")));
     Fields f;
     f.add("version", VersionText(x.reply));
     Outcome o;
@@ -133,18 +158,25 @@ Outcome Version(const Session& s) {
 }
 
 Outcome Address(const Session& s) {
-    const quint8 a = s.options.address;
+    quint8 a = s.options.address;
     const quint8 to = s.options.newAddress;
+    if (a == 0) {
+        // Master mode: one detector must answer alone, and the write then goes to it alone.
+        DetectorRecord record;
+        if (auto failed = PollStatus(s, &record))
+            return *failed;
+        a = record.Address;
+    }
     // The presence check the main screen makes first: a silent address costs one window,
     // not six confirmed-write attempts.
     const Exchange probe = s.run(s.transaction(Pattern::ButtonRead, ReadAddr(a)));
-    if (auto failed = Unanswered(probe, a))
+    if (auto failed = Unanswered(probe, a, QStringLiteral("the address read")))
         return *failed;
     Transaction t = s.transaction(Pattern::ConfirmedWrite, WriteAddr(a, to));
     t.test = [](const QByteArray& reply) { return AddrReplyOK(reply); };
     const Exchange x = s.run(t);
     if (x.portError)
-        return *Unanswered(x, a);
+        return *Unanswered(x, a, QStringLiteral("the new address"));
     Fields f;
     f.add("address", a);
     f.add("new_address", to);
@@ -154,13 +186,18 @@ Outcome Address(const Session& s) {
 Outcome ReportWrite(Fields& f, const Exchange& x, quint8 address, const QString& what) {
     f.add("acknowledged", x.acknowledged, x.acknowledged ? "yes" : "no");
     f.add("attempts", x.attempts);
-    Outcome o = x.acknowledged
-                    ? Outcome{}
-                    : Outcome::failure(exitcode::NoAnswer,
-                                       QStringLiteral("the detector at %1 did not acknowledge "
-                                                      "%2 in %3 attempts")
-                                           .arg(AddressText(address), what)
-                                           .arg(x.attempts));
+    Outcome o =
+        x.acknowledged
+            ? Outcome{}
+            : Outcome::failure(
+                  exitcode::NoAnswer,
+                  QStringLiteral("the detector at %1 did not acknowledge "
+                                 "%2 in %3 attempts%4")
+                      .arg(AddressText(address), what)
+                      .arg(x.attempts)
+                      .arg(x.collected && !x.verdict.ok()
+                               ? QStringLiteral(" (last reply: %1)").arg(ReplyFaultText(x.verdict))
+                               : QString()));
     o.show(f);
     return o;
 }
@@ -169,13 +206,10 @@ Outcome Readings(const Session& s) {
     DetectorRecord record;
     if (auto failed = PollStatus(s, &record))
         return *failed;
-    const quint8 a = s.options.address;
+    const quint8 a = record.Address;
     const Exchange x = s.run(s.transaction(Pattern::Poll, ReadInputs(a, record.ModelName)));
-    if (auto failed = Unanswered(x, a))
+    if (auto failed = Unanswered(x, a, QStringLiteral("the readings request")))
         return *failed;
-    if (byteAt(x.reply, 1) != fn::ReadInput)
-        return Outcome::failure(exitcode::NoAnswer,
-                                refusedText(x.reply, a, QStringLiteral("the readings request")));
     const MaintenanceDecode decoded =
         DecodeMaintenanceReply(x.reply, {}, record.ModelName, QString::number(a));
     const MaintenanceReadings& m = decoded.readings;

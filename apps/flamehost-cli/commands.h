@@ -33,16 +33,20 @@ Outcome Address(const Session& s);
 Outcome Readings(const Session& s);
 Outcome Scan(const Session& s);
 
+// Adds the reply check's counts to a JSON object outcome when anything was not a clean answer.
+void AddReplyFaults(Outcome& outcome, const ReplyFaultCounts& counts);
+
 // "address 5", or "address 0 (master mode)".
 QString AddressText(quint8 address);
-// The outcome of an exchange that brought nothing usable: the port failed (2) or the
-// detector kept silent (1); nothing when a reply was collected.
-std::optional<Outcome> Unanswered(const Exchange& x, quint8 address);
+// The outcome of an exchange that brought nothing usable: the port failed (2), the detector
+// kept silent or what came failed the reply check (1, with the reason); nothing when answered.
+std::optional<Outcome> Unanswered(const Exchange& x, quint8 address, const QString& what);
 // Adds whether a confirmed write was acknowledged and in how many attempts to f, shows it,
 // and gives success or "did not acknowledge <what>" (1).
 Outcome ReportWrite(Fields& f, const Exchange& x, quint8 address, const QString& what);
 // One status poll into record (the model name is what the later requests depend on);
-// nothing on success, else the outcome to report.
+// nothing on success, else the outcome to report. In master mode record->Address is the
+// address of the detector that answered alone.
 std::optional<Outcome> PollStatus(const Session& s, DetectorRecord* record);
 
 } // namespace fh::cli

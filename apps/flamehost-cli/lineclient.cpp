@@ -9,7 +9,7 @@
 
 namespace fh::cli {
 
-LineClient::LineClient(const QString& device, SimBus* bus) {
+LineClient::LineClient(const QString& device, SimBus* bus, ReplyChecker check) {
     LineWorker::PortFactory factory;
     if (bus)
         factory = [bus]() -> std::unique_ptr<SerialPort> {
@@ -20,7 +20,7 @@ LineClient::LineClient(const QString& device, SimBus* bus) {
         factory = [device]() -> std::unique_ptr<SerialPort> {
             return std::make_unique<RealPort>(device);
         };
-    worker_ = std::make_unique<LineWorker>(std::move(factory));
+    worker_ = std::make_unique<LineWorker>(std::move(factory), std::move(check));
     // Said once per run, as the program does: a pseudo-terminal carries no RTS.
     QObject::connect(worker_.get(), &LineWorker::notice, worker_.get(), [](const QString& text) {
         std::fprintf(stderr, "flamehost-cli: note: %s\n", qPrintable(text));

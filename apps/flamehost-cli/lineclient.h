@@ -16,7 +16,7 @@ namespace fh::cli {
 class LineClient {
 public:
     // device: the port to open; ignored when bus is given (the simulated line).
-    LineClient(const QString& device, SimBus* bus);
+    LineClient(const QString& device, SimBus* bus, ReplyChecker check);
     ~LineClient();
     LineClient(const LineClient&) = delete;
     LineClient& operator=(const LineClient&) = delete;
@@ -25,6 +25,7 @@ public:
     bool open(QString* error);
     // Submits the transaction and waits, in a local event loop, for its result.
     Exchange run(const Transaction& t);
+    ReplyFaultCounts replyFaults() const { return worker_->replyFaults(); }
 
 private:
     std::unique_ptr<LineWorker> worker_;

@@ -2,6 +2,7 @@
 // commissioning and tests. Same link and detector code as the program, no GUI.
 #include "cliargs.h"
 #include "commands.h"
+#include "detector/replycheck.h"
 #include "lineclient.h"
 #include "sim/simbus.h"
 
@@ -25,7 +26,9 @@ int main(int argc, char** argv) {
 
     // The bus outlives the line that talks to it.
     std::unique_ptr<fh::SimBus> bus = options.simulate ? fh::makeDefaultBus() : nullptr;
-    fh::cli::LineClient line(options.port, bus.get());
+    fh::CheckOptions check;
+    check.acceptBadCheck = options.acceptBadCheck;
+    fh::cli::LineClient line(options.port, bus.get(), fh::MakeReplyChecker(check));
     QString error;
     if (!line.open(&error)) {
         // The port's own text already names the device and says what to do.
@@ -39,5 +42,7 @@ int main(int argc, char** argv) {
     session.options = options;
     session.run = [&line](const fh::Transaction& t) { return line.run(t); };
     session.progress = ::isatty(STDERR_FILENO) == 1;
-    return fh::cli::Print(fh::cli::RunCommand(session), options.json);
+    fh::cli::Outcome outcome = fh::cli::RunCommand(session);
+    fh::cli::AddReplyFaults(outcome, line.replyFaults());
+    return fh::cli::Print(outcome, options.json);
 }

@@ -59,15 +59,57 @@ QString PlainText(const QJsonValue& value) {
         QJsonDocument::fromVariant(value.toVariant()).toJson(QJsonDocument::Compact));
 }
 
+namespace {
+bool isControl(char16_t c) {
+    return c < 0x20 || (c >= 0x7F && c <= 0x9F);
+}
+} // namespace
+
+QString TerminalSafe(const QString& text) {
+    QString out;
+    out.reserve(text.size());
+    for (const QChar c : text) {
+        if (isControl(c.unicode()))
+            out += QStringLiteral("\\x%1").arg(c.unicode(), 2, 16, QLatin1Char('0'));
+        else
+            out += c;
+    }
+    return out;
+}
+
+QByteArray JsonSafe(const QByteArray& json) {
+    QByteArray out;
+    out.reserve(json.size());
+    for (qsizetype i = 0; i < json.size(); ++i) {
+        const auto b = static_cast<quint8>(json.at(i));
+        // U+0080..U+009F are C2 80..C2 9F in UTF-8; outside strings JSON has no such bytes.
+        if (b == 0xC2 && i + 1 < json.size() && static_cast<quint8>(json.at(i + 1)) <= 0x9F &&
+            static_cast<quint8>(json.at(i + 1)) >= 0x80) {
+            out +=
+                QByteArray("\\u00") + QByteArray::number(static_cast<quint8>(json.at(i + 1)), 16);
+            ++i;
+        } else if (b == 0x7F) {
+            out += "\\u007f";
+        } else {
+            out += char(b);
+        }
+    }
+    return out;
+}
+
 int Print(const Outcome& outcome, bool json) {
     if (outcome.hasOutput) {
         QByteArray out;
         if (json) {
-            out = outcome.json.isArray()
-                      ? QJsonDocument(outcome.json.toArray()).toJson(QJsonDocument::Indented)
-                      : QJsonDocument(outcome.json.toObject()).toJson(QJsonDocument::Indented);
+            out = JsonSafe(
+                outcome.json.isArray()
+                    ? QJsonDocument(outcome.json.toArray()).toJson(QJsonDocument::Indented)
+                    : QJsonDocument(outcome.json.toObject()).toJson(QJsonDocument::Indented));
         } else {
-            out = outcome.text.join(QLatin1Char('\n')).toUtf8();
+            QStringList lines;
+            for (const QString& line : outcome.text)
+                lines << TerminalSafe(line);
+            out = lines.join(QLatin1Char('\n')).toUtf8();
             if (!out.isEmpty())
                 out += '\n';
         }
@@ -75,7 +117,7 @@ int Print(const Outcome& outcome, bool json) {
         std::fflush(stdout);
     }
     if (!outcome.message.isEmpty())
-        std::fprintf(stderr, "flamehost-cli: %s\n", qPrintable(outcome.message));
+        std::fprintf(stderr, "flamehost-cli: %s\n", qPrintable(TerminalSafe(outcome.message)));
     return outcome.exitCode;
 }
 

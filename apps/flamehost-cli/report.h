@@ -49,6 +49,12 @@ struct Outcome {
 // The text a JSON value gets in the human-readable output.
 QString PlainText(const QJsonValue& value);
 
+// Text from the line made safe for a terminal: control characters (C0, DEL, C1) become
+// \xNN, so no escape sequence from a detector reaches the user's terminal.
+QString TerminalSafe(const QString& text);
+// JSON text with DEL and the C1 controls escaped too (the writer escapes only C0).
+QByteArray JsonSafe(const QByteArray& json);
+
 // Prints the outcome on stdout (JSON or text) and its message on stderr; returns the exit
 // status.
 int Print(const Outcome& outcome, bool json);

@@ -1,6 +1,6 @@
 // scan: the status command to each address in turn.
 #include "commands.h"
-#include "link/crc.h"
+#include "detector/replycheck.h"
 #include "link/requests.h"
 
 #include <cstdio>
@@ -20,29 +20,27 @@ constexpr int FrameOverhead = 5;
 
 enum class Piece { Status, Garbled, Other };
 
-// The program never checks a reply's check bytes; a scan does, because two detectors set to
-// one address answer together and their bytes come out mangled.
-bool checkBytesRight(const QByteArray& frame) {
-    return withCrc(frame.left(frame.size() - 2)) == frame;
-}
-
 // Splits what one window collected into the status replies it holds: with a short --timeout
-// a slow detector's reply lands in the next poll's window, just before that one's own.
-QList<QByteArray> statusFrames(const QByteArray& collected, Piece* rest) {
+// a slow detector's reply lands in the next poll's window, just before that one's own. Each
+// piece passes the reply check as the answer to a poll of the address it carries.
+QList<QByteArray> statusFrames(const QByteArray& collected, CheckOptions options, Piece* rest) {
     QList<QByteArray> frames;
     *rest = Piece::Status;
     int at = 0;
     while (at < collected.size()) {
         const QByteArray tail = collected.mid(at);
         const int length = tail.size() > 2 ? byteAt(tail, 2) + FrameOverhead : 0;
-        if (!StatusReplyComplete(tail) || byteAt(tail, 1) != fn::Command ||
-            byteAt(tail, 4) != cmd::Status || length > tail.size()) {
+        if (length < FrameOverhead || length > tail.size()) {
             *rest = Piece::Other;
             break;
         }
         const QByteArray frame = tail.left(length);
-        if (!checkBytesRight(frame)) {
-            *rest = Piece::Garbled;
+        const ReplyVerdict v =
+            CheckReply(SendCommand(byteAt(frame, 0), cmd::Status), frame, options);
+        if (!v.ok()) {
+            // Two detectors set to one address answer together and their bytes come out
+            // mangled.
+            *rest = v.fault == ReplyFault::BadCheck ? Piece::Garbled : Piece::Other;
             break;
         }
         frames << frame;
@@ -71,12 +69,15 @@ Outcome Scan(const Session& s) {
         if (x.portError) {
             if (s.progress)
                 std::fprintf(stderr, "\n");
-            return *Unanswered(x, quint8(a));
+            return *Unanswered(x, quint8(a), QStringLiteral("the status command"));
         }
-        if (!x.answered)
+        if (!x.collected)
             continue;
         Piece rest = Piece::Status;
-        const QList<QByteArray> frames = statusFrames(x.reply, &rest);
+        CheckOptions check;
+        check.acceptBadCheck = o.acceptBadCheck;
+        const QList<QByteArray> frames =
+            x.answered ? QList<QByteArray>{x.reply} : statusFrames(x.reply, check, &rest);
         if (rest == Piece::Garbled)
             garbled << a;
         else if (rest == Piece::Other)

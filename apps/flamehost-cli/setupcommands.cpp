@@ -3,6 +3,8 @@
 #include "detector/setupcodec.h"
 #include "link/requests.h"
 
+#include <algorithm>
+
 namespace fh::cli {
 
 namespace {
@@ -30,6 +32,7 @@ QJsonValue textOrNull(bool shownSetting, const QString& text) {
 struct ReadSetupResult {
     DetectorRecord record;
     SetupValue value;
+    QByteArray reply; // the proper answer the value was decoded from
     std::optional<Outcome> failed;
 };
 
@@ -37,10 +40,11 @@ ReadSetupResult readSetup(const Session& s) {
     ReadSetupResult r;
     if ((r.failed = PollStatus(s, &r.record)))
         return r;
-    const quint8 a = s.options.address;
+    // In master mode the detector that answered alone is the one read and written.
+    const quint8 a = r.record.Address;
     const QString& model = r.record.ModelName;
     const Exchange x = s.run(s.transaction(Pattern::ButtonRead, ReadSetup(a, model)));
-    if ((r.failed = Unanswered(x, a)))
+    if ((r.failed = Unanswered(x, a, QStringLiteral("the setup read"))))
         return r;
     // Only a proper answer is decoded: stale bytes must never be shown or written back.
     const auto value = DecodeSetupReply(x.reply, model);
@@ -55,6 +59,7 @@ ReadSetupResult readSetup(const Session& s) {
         return r;
     }
     r.value = *value;
+    r.reply = x.reply;
     return r;
 }
 
@@ -140,12 +145,25 @@ Outcome SetupSet(const Session& s) {
             return *refused;
     }
 
-    const quint8 a = s.options.address;
+    // Never change a setting behind the user's back: one read outside its list must be named.
+    for (const SetupDrift& d : SetupDrifts(r.reply, model, v)) {
+        const bool named = std::any_of(s.options.assignments.begin(), s.options.assignments.end(),
+                                       [&d](const Assignment& c) { return c.key == d.key; });
+        if (!named)
+            return usage(QStringLiteral("%1 reads %2, which is not in the list of the %3, and "
+                                        "would be written differently; name it (%1=...) to "
+                                        "overwrite it")
+                             .arg(d.key)
+                             .arg(d.rawValue)
+                             .arg(model));
+    }
+
+    const quint8 a = r.record.Address;
     Transaction t = s.transaction(Pattern::ConfirmedWrite, WriteSetup(a, model, v));
     t.test = [model](const QByteArray& reply) { return SetupReplyOK(reply, model); };
     const Exchange x = s.run(t);
     if (x.portError)
-        return *Unanswered(x, a);
+        return *Unanswered(x, a, QStringLiteral("the setup"));
     Fields f;
     return ReportWrite(f, x, a, QStringLiteral("the setup"));
 }

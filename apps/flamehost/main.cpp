@@ -1,5 +1,6 @@
 // flamehost: the operator program. Asks for the COM port (unless told), opens it and runs the
 // main screen; --simulate puts a built-in bus of simulated detectors on the line instead.
+#include "detector/replycheck.h"
 #include "link/datadir.h"
 #include "link/lineworker.h"
 #include "link/realport.h"
@@ -36,13 +37,17 @@ struct Options {
         QStringLiteral("DIR")};
     QCommandLineOption noSplash{QStringLiteral("no-splash"),
                                 QStringLiteral("Start without the splash screen.")};
+    QCommandLineOption acceptBadCheck{
+        QStringLiteral("accept-bad-check"),
+        QStringLiteral("Take replies whose check bytes alone are wrong (a detector whose "
+                       "firmware gets them wrong). Every other check stays on.")};
 
     Options() {
         parser.setApplicationDescription(
             QStringLiteral("Maintenance host for addressable flame detectors on an RS-485 line."));
         parser.addHelpOption();
         parser.addVersionOption();
-        parser.addOptions({simulate, port, dataDir, noSplash});
+        parser.addOptions({simulate, port, dataDir, noSplash, acceptBadCheck});
     }
 };
 
@@ -94,7 +99,9 @@ int main(int argc, char** argv) {
     if (parser.isSet(simulate))
         bus = fh::makeDefaultBus();
 
-    auto makeWorker = [&bus](const QString& device) {
+    fh::CheckOptions check;
+    check.acceptBadCheck = parser.isSet(options.acceptBadCheck);
+    auto makeWorker = [&bus, check](const QString& device) {
         fh::LineWorker::PortFactory factory;
         if (bus) {
             fh::SimBus* peer = bus.get();
@@ -107,7 +114,7 @@ int main(int argc, char** argv) {
                 return std::make_unique<fh::RealPort>(device);
             };
         }
-        return std::make_unique<fh::LineWorker>(std::move(factory));
+        return std::make_unique<fh::LineWorker>(std::move(factory), fh::MakeReplyChecker(check));
     };
 
     fh::StartupFlow flow(prompts, dir, makeWorker);

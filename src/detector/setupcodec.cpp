@@ -220,6 +220,36 @@ QByteArray WriteSetup(quint8 address, const QString& modelName, const SetupValue
     return withCrc(body);
 }
 
+std::vector<SetupDrift> SetupDrifts(const QByteArray& reply, const QString& modelName,
+                                    const SetupValue& toWrite) {
+    std::vector<SetupDrift> out;
+    if (!SetupReadReplyProper(reply, modelName))
+        return out;
+    const SetupRow row = SetupRowFor(modelName);
+    const SetupBytes written = EncodeSetup(modelName, toWrite);
+    const int mask = row.sensitivity == SensitivityList::UVIR ? 1 : 3;
+    const int readCode = (at(reply, HiByte) >> SensitivityShift) & mask;
+    if (readCode != ((written.setupHi >> SensitivityShift) & mask))
+        out.push_back({QStringLiteral("sensitivity"), readCode});
+    if (row.heatShown) {
+        if (at(reply, HeatModeByte) != written.heatMode)
+            out.push_back({QStringLiteral("heat_mode"), at(reply, HeatModeByte)});
+        if (at(reply, HeatOnByte) != written.heatOn)
+            out.push_back({QStringLiteral("heat_on"), at(reply, HeatOnByte)});
+    }
+    return out;
+}
+
+QString SetupDriftWarning(const std::vector<SetupDrift>& drifts) {
+    if (drifts.empty())
+        return {};
+    QStringList parts;
+    for (const SetupDrift& d : drifts)
+        parts << QStringLiteral("%1 %2").arg(d.key).arg(d.rawValue);
+    return QStringLiteral("Read outside its list, OK will change it: ") +
+           parts.join(QStringLiteral(", "));
+}
+
 bool SetupReplyOK(const QByteArray& reply, const QString& modelName) {
     if (reply.size() != WriteReplyLength)
         return false;

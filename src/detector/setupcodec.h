@@ -5,6 +5,7 @@
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
+#include <vector>
 
 namespace fh {
 
@@ -81,6 +82,22 @@ SetupBytes EncodeSetup(const QString& modelName, const SetupValue& value);
 // The write frame: function 6 to register 1 (8 bytes) or, for the heat models, function 16
 // to registers 1 to 4 (17 bytes).
 QByteArray WriteSetup(quint8 address, const QString& modelName, const SetupValue& value);
+
+// A setting that a write of the values would change although nobody changed it: it was read
+// outside its list (a heat byte not listed, a Zorvan A1 sensitivity code 2 or 3, ...).
+struct SetupDrift {
+    QString key;  // "sensitivity", "heat_mode" or "heat_on"
+    int rawValue; // as read: the sensitivity code, or the register's low byte
+    friend bool operator==(const SetupDrift&, const SetupDrift&) = default;
+};
+
+// The settings of a proper setup read reply whose written value would differ from the value
+// read; empty when the reply is not a proper answer.
+std::vector<SetupDrift> SetupDrifts(const QByteArray& reply, const QString& modelName,
+                                    const SetupValue& toWrite);
+
+// One line for the operator: which settings OK will change, with their raw values.
+QString SetupDriftWarning(const std::vector<SetupDrift>& drifts);
 
 // True when the reply acknowledges the frame WriteSetup builds for this model.
 bool SetupReplyOK(const QByteArray& reply, const QString& modelName);

@@ -1,5 +1,6 @@
 #pragma once
 // Exchanges as values: what a screen asks of the line and what comes back.
+#include <array>
 #include <functional>
 #include <QByteArray>
 #include <QMetaType>
@@ -24,7 +25,7 @@ enum class ReplyFault : quint8 {
     BadCheck,      // check bytes wrong
     OtherAddress,  // address byte is not the one asked (master mode: not 1..247)
     OtherFunction, // function code differs and is not that function's exception
-    OtherCommand,  // function 200: command byte differs from the request's
+    OtherCommand,  // function 200: command byte differs; 6 and 16: echoed register or value
     Exception,     // the detector refused (function | 0x80); exceptionCode says why
     WrongLength,   // shorter than the function's frame, or a byte count that does not fit
     Echo,          // the request itself came back (an echoing adapter)
@@ -43,6 +44,16 @@ struct ReplyVerdict {
 using ReplyChecker =
     std::function<ReplyVerdict(const QByteArray& request, const QByteArray& reply)>;
 
+inline constexpr int ReplyFaultKinds = int(ReplyFault::Echo) + 1;
+
+// What the reply check said over a run, for the CLI and the traffic view.
+struct ReplyFaultCounts {
+    std::array<quint64, ReplyFaultKinds> byKind{}; // indexed by ReplyFault
+    quint64 acceptedBadCheck = 0; // passed only because bad check bytes were allowed
+    quint64 trailingBytes = 0;    // dropped after complete frames
+    quint64 count(ReplyFault f) const { return byKind[size_t(f)]; }
+};
+
 struct Transaction {
     Transaction() = default;
     Transaction(Pattern p, QByteArray f) : pattern(p), frame(std::move(f)) {}
@@ -57,14 +68,16 @@ struct Transaction {
 struct Exchange {
     quint64 id = 0;
     Pattern pattern = Pattern::Poll;
-    bool cycle = false;        // a cycle exchange rather than a command
-    QByteArray request;        // the last frame sent
-    bool collected = false;    // WaitReply gave 1 (for ConfirmedWrite: on the last attempt)
-    bool answered = false;     // collected and the reply check passed: the only bytes to decode
-    ReplyVerdict verdict;      // the reply check's word on the (last) collected reply
-    QByteArray reply;          // RxBuf(0) .. RxBuf(RxCount - 1) of this exchange, else empty
+    bool cycle = false;     // a cycle exchange rather than a command
+    QByteArray request;     // the last frame sent
+    bool collected = false; // WaitReply gave 1 (for ConfirmedWrite: on the last attempt)
+    bool answered = false;  // collected and the reply check passed: the only bytes to decode
+    ReplyVerdict verdict;   // the reply check's word on the (last) collected reply
+    // The frame alone (trailing bytes cut off) when answered; else the bytes as collected,
+    // for telling the operator what came, never for decoding.
+    QByteArray reply;
     int attempts = 0;          // requests sent
-    bool acknowledged = false; // ConfirmedWrite: an attempt passed the reply test
+    bool acknowledged = false; // ConfirmedWrite: an attempt passed the reply check and test
     bool portError = false;    // the device failed during the exchange
 };
 

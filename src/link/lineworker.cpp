@@ -16,8 +16,8 @@ template <typename Fn> void LineWorker::post(Fn fn) {
     QMetaObject::invokeMethod(this, std::move(fn), Qt::QueuedConnection);
 }
 
-LineWorker::LineWorker(PortFactory factory, Clock& clock, QObject* parent)
-    : QThread(parent), factory_(std::move(factory)), clock_(clock) {
+LineWorker::LineWorker(PortFactory factory, ReplyChecker check, Clock& clock, QObject* parent)
+    : QThread(parent), factory_(std::move(factory)), check_(std::move(check)), clock_(clock) {
     qRegisterMetaType<fh::Exchange>();
     qRegisterMetaType<fh::Traffic>();
 }
@@ -98,6 +98,23 @@ bool LineWorker::portIsOpen() const {
 void LineWorker::setReopenIntervalMs(int ms) {
     std::lock_guard lock(mutex_);
     reopenMs_ = std::max(1, ms);
+}
+
+void LineWorker::countVerdict(const ReplyVerdict& v) {
+    faultCounts_[size_t(v.fault)].fetch_add(1, std::memory_order_relaxed);
+    if (v.ok() && v.checkBytesBad)
+        acceptedBadCheck_.fetch_add(1, std::memory_order_relaxed);
+    if (v.ok())
+        trailingBytes_.fetch_add(quint64(v.trailingBytes), std::memory_order_relaxed);
+}
+
+ReplyFaultCounts LineWorker::replyFaults() const {
+    ReplyFaultCounts c;
+    for (size_t i = 0; i < c.byKind.size(); ++i)
+        c.byKind[i] = faultCounts_[i].load(std::memory_order_relaxed);
+    c.acceptedBadCheck = acceptedBadCheck_.load(std::memory_order_relaxed);
+    c.trailingBytes = trailingBytes_.load(std::memory_order_relaxed);
+    return c;
 }
 
 bool LineWorker::nextJob(Transaction* job, bool* isCycle, quint64* id) {
@@ -227,7 +244,8 @@ void LineWorker::run() {
         return;
     }
 
-    link_ = std::make_unique<Link>(*port_, clock_);
+    link_ = std::make_unique<Link>(*port_, clock_, check_);
+    link_->onVerdict = [this](const ReplyVerdict& v) { countVerdict(v); };
     link_->onTraffic = [this](const Traffic& t) { post([this, t] { emit traffic(t); }); };
     link_->aborted = [this] {
         std::lock_guard lock(mutex_);

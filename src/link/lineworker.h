@@ -6,6 +6,8 @@
 #include "link/exchange.h"
 #include "link/serialport.h"
 
+#include <array>
+#include <atomic>
 #include <condition_variable>
 #include <deque>
 #include <functional>
@@ -24,8 +26,9 @@ public:
     // Builds the port on the worker thread (a QSerialPort must live where it is used).
     using PortFactory = std::function<std::unique_ptr<SerialPort>()>;
 
-    explicit LineWorker(PortFactory factory, Clock& clock = SteadyClock::instance(),
-                        QObject* parent = nullptr);
+    // check judges every reply (detector/replycheck.h): nothing is an answer without it.
+    LineWorker(PortFactory factory, ReplyChecker check, Clock& clock = SteadyClock::instance(),
+               QObject* parent = nullptr);
     ~LineWorker() override; // stops and joins; safe with an exchange in flight
 
     // Starts the thread and opens the port; blocks until the first open has succeeded or
@@ -44,6 +47,8 @@ public:
     bool portIsOpen() const;
     // Milliseconds between attempts to reopen a device that went away.
     void setReopenIntervalMs(int ms);
+    // The reply check's verdicts so far, by kind.
+    ReplyFaultCounts replyFaults() const;
 
     // The signals below are always emitted on the thread that owns this object.
 signals:
@@ -64,8 +69,14 @@ private:
     void deliverCycle(const Exchange& x);
     bool ensureOpen();
 
+    void countVerdict(const ReplyVerdict& v);
+
     PortFactory factory_;
+    ReplyChecker check_;
     Clock& clock_;
+    std::array<std::atomic<quint64>, ReplyFaultKinds> faultCounts_{};
+    std::atomic<quint64> acceptedBadCheck_{0};
+    std::atomic<quint64> trailingBytes_{0};
     std::unique_ptr<SerialPort> port_;
     std::unique_ptr<Link> link_;
 

@@ -4,7 +4,8 @@
 
 namespace fh {
 
-Link::Link(SerialPort& port, Clock& clock) : port_(port), clock_(clock) {}
+Link::Link(SerialPort& port, Clock& clock, ReplyChecker check)
+    : port_(port), clock_(clock), check_(std::move(check)) {}
 
 bool Link::Send(const QByteArray& frame) {
     TxBuf = frame;
@@ -53,6 +54,9 @@ int Link::WaitReply(qint64 startUs) {
     if (!waiting) {
         if (port_.lost())
             portError_ = true;
+        verdict_ = ReplyVerdict{};
+        if (onVerdict)
+            onVerdict(verdict_);
         return 0;
     }
     if (!sleepUntil(clock_.nowUs() + qint64(CollectMs) * 1000))
@@ -63,10 +67,21 @@ int Link::WaitReply(qint64 startUs) {
     std::copy_n(reinterpret_cast<const quint8*>(in.constData()), n, RxBuf.begin());
     RxCount = static_cast<qint16>(n);
     discarded_ += in.size() - n;
+    // Without a checker nothing can be trusted, so nothing passes.
+    verdict_ = check_ ? check_(TxBuf, reply()) : ReplyVerdict{ReplyFault::OtherFunction};
     if (onTraffic)
-        onTraffic({clock_.nowUs(), Traffic::Received, reply(), {}});
+        onTraffic({clock_.nowUs(), Traffic::Received, reply(), verdict_});
+    if (onVerdict)
+        onVerdict(verdict_);
     return 1;
 }
+
+namespace {
+// What an exchange hands on: only the frame of a proper answer, never its trailing bytes.
+QByteArray judged(const QByteArray& collected, const ReplyVerdict& v) {
+    return v.ok() ? collected.left(v.frameLength) : collected;
+}
+} // namespace
 
 QByteArray Link::reply() const {
     return QByteArray(reinterpret_cast<const char*>(RxBuf.data()), RxCount);
@@ -98,14 +113,16 @@ Exchange Link::run(const Transaction& t) {
         x.attempts = 1;
         if (sendAndRelease(t.frame, &sentAt) && WaitReply(sentAt) == 1) {
             x.collected = true;
-            x.reply = reply();
+            x.verdict = verdict_;
+            x.reply = judged(reply(), verdict_);
         }
         break;
     case Pattern::ButtonRead:
         x.attempts = 1;
         if (sendAndRelease(t.frame, &sentAt) && WaitReply() == 1) {
             x.collected = true;
-            x.reply = reply();
+            x.verdict = verdict_;
+            x.reply = judged(reply(), verdict_);
         }
         break;
     case Pattern::SendOnly:
@@ -120,17 +137,19 @@ Exchange Link::run(const Transaction& t) {
             if (!sleepUntil(sentAt + qint64(WriteSettleMs) * 1000))
                 break;
             x.collected = WaitReply() == 1;
+            x.verdict = x.collected ? verdict_ : ReplyVerdict{};
             if (portError_)
                 break;
-            x.reply = x.collected ? reply() : QByteArray();
-            if (x.collected && t.test && t.test(x.reply)) {
+            x.reply = x.collected ? judged(reply(), verdict_) : QByteArray();
+            // A write counts as done only on a proper answer that also passes its own test.
+            if (x.collected && x.verdict.ok() && t.test && t.test(x.reply)) {
                 x.acknowledged = true;
                 break;
             }
         }
         break;
     }
-    x.answered = x.collected; // until every exchange passes the reply check
+    x.answered = x.collected && x.verdict.ok();
     x.portError = portError_;
     firstByteUs_ = FirstByteUs; // a WaitReply outside run() keeps the standard window
     return x;

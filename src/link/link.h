@@ -20,7 +20,8 @@ public:
     static constexpr int WriteSettleMs = 500;      // confirmed write: pause before the wait
     static constexpr quint8 CommandFunction = 200;
 
-    Link(SerialPort& port, Clock& clock);
+    // check judges every collected reply against the request just sent (TxBuf).
+    Link(SerialPort& port, Clock& clock, ReplyChecker check);
 
     QByteArray TxBuf;
     std::array<quint8, RxBufSize> RxBuf{};
@@ -35,7 +36,7 @@ public:
     void OnTransmitDone();
     // 1 when a reply was collected into RxBuf/RxCount, 0 when no byte came within 600 ms
     // (or the running transaction's firstByteMs) of startUs (then RxBuf and RxCount are left
-    // as they were).
+    // as they were). Either way lastVerdict() holds the reply check's word on it.
     int WaitReply(qint64 startUs);
     int WaitReply() { return WaitReply(clock_.nowUs()); }
     void Delay(int ms) { clock_.sleepUs(qint64(ms) * 1000); }
@@ -47,11 +48,14 @@ public:
 
     // The bytes of the last collected reply.
     QByteArray reply() const;
+    const ReplyVerdict& lastVerdict() const { return verdict_; }
     // Bytes beyond RxBuf's 257 that were dropped, over the whole run.
     qint64 discardedBytes() const { return discarded_; }
 
-    // Called with every frame sent and every reply collected.
+    // Called with every frame sent and every reply collected (with its verdict).
     std::function<void(const Traffic&)> onTraffic;
+    // Called with the verdict of every WaitReply, silence included.
+    std::function<void(const ReplyVerdict&)> onVerdict;
     // Asked between the slices of every long wait; true ends the exchange early (quitting).
     std::function<bool()> aborted;
 
@@ -63,6 +67,8 @@ private:
 
     SerialPort& port_;
     Clock& clock_;
+    ReplyChecker check_;
+    ReplyVerdict verdict_;
     qint64 firstByteUs_ = FirstByteUs;
     qint64 discarded_ = 0;
     bool portError_ = false;

@@ -40,7 +40,7 @@ bool ParseTurnaroundDelay(const QString& line, int* delayUs) {
     return true;
 }
 
-static QString firstLine(const QByteArray& bytes) {
+QString TuningFileFirstLine(const QByteArray& bytes) {
     qsizetype end = bytes.size();
     for (qsizetype i = 0; i < bytes.size(); ++i) {
         if (bytes[i] == '\r' || bytes[i] == '\n') {
@@ -63,7 +63,7 @@ TuningLoad LoadTuningFile(const QString& path) {
             return result;
         }
         // Only the first line counts; a short read is enough to find it.
-        const QString line = firstLine(f.read(4096));
+        const QString line = TuningFileFirstLine(f.read(4096));
         int delay = 0;
         if (ParseTurnaroundDelay(line, &delay)) {
             result.delayUs = delay;

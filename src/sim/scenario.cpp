@@ -3,6 +3,7 @@
 #include "sim/simmodels.h"
 
 #include <cmath>
+#include <limits>
 #include <optional>
 #include <QFile>
 #include <QJsonArray>
@@ -54,6 +55,16 @@ public:
             return std::nullopt;
         }
         return v.toDouble();
+    }
+    // A number, or "NaN", "inf" or "-inf" for the values JSON cannot write as numbers.
+    std::optional<double> realOrNonFinite(const char* key) {
+        const QString text = obj_.value(QLatin1String(key)).toString();
+        if (text == QLatin1String("NaN"))
+            return std::numeric_limits<double>::quiet_NaN();
+        if (text == QLatin1String("inf") || text == QLatin1String("-inf"))
+            return text.startsWith('-') ? -std::numeric_limits<double>::infinity()
+                                        : std::numeric_limits<double>::infinity();
+        return real(key);
     }
     std::optional<bool> boolean(const char* key) {
         const QJsonValue v = obj_.value(QLatin1String(key));
@@ -122,7 +133,7 @@ void readReadings(const QJsonObject& obj, const QString& where, QString* error, 
         {"sum4", 5}, {"sum45", 7}, {"sum5", 9}, {"bitSum4", 16}, {"bitSum45", 18}, {"bitSum5", 20}};
     for (const auto& [key, reg] : floats)
         if (f.has(key))
-            if (const auto v = f.real(key))
+            if (const auto v = f.realOrNonFinite(key))
                 d.setInputFloat(reg, static_cast<float>(*v));
     auto byteInto = [&](const char* key, int reg, bool high) {
         if (!f.has(key))
@@ -151,8 +162,8 @@ void readReadings(const QJsonObject& obj, const QString& where, QString* error, 
 
 void readFaults(const QJsonObject& obj, const QString& where, QString* error, SimDetector& d) {
     Fields f(obj, where + QStringLiteral(", faults"), error);
-    f.only({"ignoreNext", "answerEvery", "silent", "exception", "wrongCheck", "shortReply",
-            "lateFirstByteUs", "split", "garbage"});
+    f.only({"ignoreNext", "answerEvery", "silent", "exception", "replyAddress", "echo",
+            "wrongCheck", "shortReply", "lateFirstByteUs", "split", "garbage"});
     SimFaults x;
     constexpr qint64 MaxUs = 60'000'000;
     if (f.has("ignoreNext"))
@@ -161,6 +172,10 @@ void readFaults(const QJsonObject& obj, const QString& where, QString* error, Si
         x.answerEvery = static_cast<int>(f.integer("answerEvery", 0, 1'000'000).value_or(0));
     if (f.has("silent"))
         x.silent = f.boolean("silent").value_or(false);
+    if (f.has("replyAddress"))
+        x.replyAddress = static_cast<quint8>(f.integer("replyAddress", 0, 255).value_or(0));
+    if (f.has("echo"))
+        x.echo = f.boolean("echo").value_or(false);
     if (f.has("wrongCheck"))
         x.wrongCheck = f.boolean("wrongCheck").value_or(false);
     if (f.has("shortReply"))

@@ -206,7 +206,13 @@ std::vector<ReplySegment> SimDetector::respond(const QByteArray& request, qint64
                            ? exception(faults_.exceptionFunction, faults_.exceptionCode)
                            : protocolReply(request, endUs);
     std::vector<ReplySegment> out;
+    if (faults_.echo)
+        out.push_back({0, request});
     if (!frame.isEmpty()) {
+        if (faults_.replyAddress != 0) {
+            frame[0] = static_cast<char>(faults_.replyAddress);
+            frame = simWithCheck(frame.left(frame.size() - 2));
+        }
         if (faults_.wrongCheck) {
             frame[frame.size() - 2] = static_cast<char>(frame.at(frame.size() - 2) ^ 0xA5);
             frame[frame.size() - 1] = static_cast<char>(frame.at(frame.size() - 1) ^ 0x5A);

@@ -29,6 +29,12 @@ struct SimFaults {
     // there is no reply); 0 = none. The bytes are the same on every run.
     int garbageBytes = 0;
     qint64 garbageDelayUs = 0;
+    // The reply carries this address instead of the detector's own (check bytes right, before
+    // wrongCheck applies); 0 = off.
+    quint8 replyAddress = 0;
+    // The request itself comes back on the line before anything else, as from an adapter that
+    // hears its own transmitter.
+    bool echo = false;
 
     bool operator==(const SimFaults&) const = default;
 };

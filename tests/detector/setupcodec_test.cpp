@@ -200,6 +200,18 @@ TEST(RoundTrip, DetectorBytesWrittenBack) {
                     const bool onKept = row.heatShown && heat % 5 == 0 && heat <= 30;
                     EXPECT_EQ(b.heatMode, modeKept ? heat : 0) << model.toStdString();
                     EXPECT_EQ(b.heatOn, onKept ? heat : 0) << model.toStdString();
+
+                    // Exactly the settings that move are reported, with the value read.
+                    std::vector<SetupDrift> drifts;
+                    const int codeMask = row.sensitivity == SL::UVIR ? 1 : 3;
+                    if (((expectedHi ^ hi) >> 5) & codeMask)
+                        drifts.push_back({"sensitivity", (hi >> 5) & codeMask});
+                    if (row.heatShown && !modeKept)
+                        drifts.push_back({"heat_mode", heat});
+                    if (row.heatShown && !onKept)
+                        drifts.push_back({"heat_on", heat});
+                    EXPECT_EQ(SetupDrifts(setupReply(model, hi, lo, heat, heat), model, *v), drifts)
+                        << model.toStdString() << " " << hi << " " << heat;
                 }
     }
 }

@@ -233,6 +233,86 @@ TEST_F(Cli, ScanFindsExactlyTheDetectorsOnTheBus) {
     EXPECT_EQ(empty.array(), QJsonArray());
 }
 
+// One detector per way a line can lie; nothing it sends may pass for an answer.
+const char* const HostileLine = R"({ "detectors": [
+  { "address": 20, "model": "Zorvan A2", "serial": 1, "faults": { "wrongCheck": true } },
+  { "address": 21, "model": "Zorvan A2", "serial": 2, "faults": { "replyAddress": 22 } },
+  { "address": 23, "model": "Zorvan A2", "serial": 3, "faults": { "echo": true, "shortReply": 0 } },
+  { "address": 24, "model": "Zorvan A2", "serial": 4,
+    "faults": { "garbage": { "bytes": 5, "delayUs": 0 } } },
+  { "address": 25, "model": "Zorvan A2", "serial": 5, "faults": { "shortReply": 9 } },
+  { "address": 26, "model": "Zorvan B1", "serial": 6, "version": "FW\u001b[2J\u009b1m",
+    "inputRegisters": { "5": 65472, "6": 0 }, "readings": { "sum5": "inf", "bitSum4": "-inf" } },
+  { "address": 27, "model": "Zorvan C2", "serial": 7, "setup": [17669, 0, 2, 7] },
+  { "address": 28, "model": "Zorvan A2", "serial": 8, "faults": { "echo": true } }
+] })";
+
+TEST_F(Cli, RepliesThatFailTheCheckAreNeverTakenForAnswers) {
+    serve(HostileLine);
+    const struct {
+        int address;
+        const char* command;
+        int exitCode;
+        const char* says; // on stderr, or in the JSON output when exit 0
+    } rows[] = {
+        {20, "status", 1, "bad check bytes"},
+        {20, "--accept-bad-check status", 0, R"("accepted_bad_check":1)"},
+        {20, "--accept-bad-check address 40", 0, R"("acknowledged":true)"},
+        {21, "status", 1, "another address"},
+        {21, "address 40", 1, "another address"},
+        {23, "bit", 1, "echo"},
+        {23, "version", 1, "echo"},
+        {23, "address 40", 1, "echo"},
+        {24, "status", 1, "bad check bytes"}, // a 200 reply ends with its check bytes
+        {24, "address 41", 0, R"("trailing_bytes":10)"},
+        {25, "version", 1, "wrong length"},
+        {25, "bit", 1, "bad check bytes"},
+        {26, "readings", 0, R"("sum4":"NaN")"},
+        {26, "readings", 0, R"("sum5":"inf")"},
+        {26, "readings", 0, R"("bit_sum4":"-inf")"},
+        {26, "version", 0, R"(\u001b[2J\u009b1m)"},
+        {27, "setup set alarm_latch=on", 2, "heat_on reads 7"},
+        {27, "setup set alarm_latch=on heat_on=10", 0, R"("acknowledged":true)"},
+        {28, "status", 1, "echo"},
+    };
+    for (const auto& row : rows) {
+        const CliRun r = at(row.address, words(row.command));
+        const std::string what = std::to_string(row.address) + " " + row.command;
+        EXPECT_EQ(r.exitCode, row.exitCode) << what << r.err.constData();
+        QByteArray said = QByteArray(row.exitCode == 0 ? r.out : r.err).simplified();
+        EXPECT_TRUE(said.replace(" ", "").contains(QByteArray(row.says).replace(" ", "")))
+            << what << ": " << said.constData();
+    }
+    // The moved detectors answer at their new addresses; the others did not move.
+    EXPECT_EQ(at(40, {"--accept-bad-check", "status"}).exitCode, 0);
+    EXPECT_EQ(at(41, {"status"}).exitCode, 1); // its junk spoils every 200 reply
+    EXPECT_EQ(at(41, {"setup"}).exitCode, 1);
+    // Text output shows control characters from the line as escapes.
+    const CliRun text = line(words("--address 26 version"));
+    EXPECT_EQ(text.out, "version:  FW\\x1b[2J\\x9b1m\n");
+}
+
+TEST_F(Cli, MasterModeOnABusWritesNothing) {
+    sim_ = std::make_unique<test::SimProcess>(QStringList{"--trace"});
+    ASSERT_TRUE(sim_->ok());
+    for (const char* command : {"address 12", "setup set alarm_latch=on"}) {
+        const CliRun r = at(0, words(command));
+        EXPECT_EQ(r.exitCode, 1) << command;
+        EXPECT_TRUE(r.err.contains("More than one detector answers: master mode needs a "
+                                   "detector alone on the line."))
+            << r.err.constData();
+    }
+    EXPECT_EQ(at(0, {"status"}).exitCode, 1);
+    for (const QString& request : sim_->requests())
+        EXPECT_FALSE(request.startsWith("00 06") || request.startsWith("00 10"))
+            << request.toStdString();
+    const CliRun scan = line(words("--json --timeout 100 scan --from 1 --to 12"));
+    QList<int> found;
+    for (const QJsonValue& v : scan.array())
+        found << v.toObject()["address"].toInt();
+    EXPECT_EQ(found, (QList<int>{1, 2, 3, 4}));
+}
+
 TEST_F(Cli, SilenceExitsWith1) {
     serve(ThreeDetectors);
     for (const char* command :
@@ -276,9 +356,9 @@ TEST_F(Cli, UsageAndPortErrorsExitWith2) {
 TEST(CliHelp, ListsEveryCommandAndOption) {
     const CliRun r = cli({"--help"});
     EXPECT_EQ(r.exitCode, 0);
-    for (const char* word :
-         {"--port", "--simulate", "--address", "--json", "--timeout", "--from", "--to", "status",
-          "bit", "version", "setup set", "address NEW", "readings", "scan"})
+    for (const char* word : {"--port", "--simulate", "--address", "--json", "--timeout",
+                             "--accept-bad-check", "--from", "--to", "status", "bit", "version",
+                             "setup set", "address NEW", "readings", "scan"})
         EXPECT_TRUE(r.out.contains(word)) << word;
 }
 

@@ -1,6 +1,7 @@
 // Our register frames against a Modbus server we did not write: if our framing or check
 // bytes were off, it would stay silent or answer with something else.
 #ifdef FH_HAVE_SERIALBUS
+#include "detector/replycheck.h"
 #include "detector/setupcodec.h"
 #include "link/lineworker.h"
 #include "link/realport.h"
@@ -42,8 +43,8 @@ struct Peer {
         if (!server.connectDevice())
             return false;
         const QString device = line.b();
-        worker =
-            std::make_unique<LineWorker>([device] { return std::make_unique<RealPort>(device); });
+        worker = std::make_unique<LineWorker>(
+            [device] { return std::make_unique<RealPort>(device); }, MakeReplyChecker());
         return worker->openPort();
     }
 

@@ -1,5 +1,6 @@
 // Whole programs over a real pseudo-terminal: flamehost against flamehost-sim, and the real
 // port backend surviving the simulator going away and coming back.
+#include "detector/replycheck.h"
 #include "link/lineworker.h"
 #include "link/realport.h"
 #include "link/requests.h"
@@ -41,7 +42,7 @@ TEST(RealPort, PollingResumesWhenTheDeviceComesBack) {
     auto sim = std::make_unique<test::SimProcess>(QStringList{"--link", link});
     ASSERT_TRUE(sim->ok());
 
-    LineWorker worker([link] { return std::make_unique<RealPort>(link); });
+    LineWorker worker([link] { return std::make_unique<RealPort>(link); }, MakeReplyChecker());
     worker.setReopenIntervalMs(100);
     ASSERT_TRUE(worker.openPort());
     QSignalSpy cycles(&worker, &LineWorker::cycleDone);

@@ -1,5 +1,6 @@
 // The first-byte window a transaction may shorten (flamehost-cli --timeout): honoured by the
 // exchange that asks for it, and never left behind for the next one.
+#include "detector/replycheck.h"
 #include "link/link.h"
 #include "link/virtualport.h"
 #include "scriptedpeer.h"
@@ -30,7 +31,7 @@ TEST_P(FirstByteWindow, DecidesWhetherAReplyCounts) {
     });
     VirtualPort port(clock, peer);
     ASSERT_TRUE(port.open());
-    Link link(port, clock);
+    Link link(port, clock, MakeReplyChecker());
     link.TurnaroundDelay = 0;
     Transaction t(Pattern::ButtonRead, ReadSetup1);
     t.firstByteMs = w.firstByteMs;
@@ -47,7 +48,7 @@ TEST(FirstByteWindow, AShortWindowEndsWithItsExchange) {
     test::ScriptedPeer peer;
     VirtualPort port(clock, peer);
     ASSERT_TRUE(port.open());
-    Link link(port, clock);
+    Link link(port, clock, MakeReplyChecker());
     link.TurnaroundDelay = 0;
     Transaction quick(Pattern::ButtonRead, ReadSetup1);
     quick.firstByteMs = 20;

@@ -1,5 +1,6 @@
 // The line worker: commands between cycle exchanges, holding the line, losing the device.
 #include "common/waitfor.h"
+#include "detector/replycheck.h"
 #include "link/lineworker.h"
 #include "link/virtualport.h"
 #include "scriptedpeer.h"
@@ -34,7 +35,7 @@ struct Bus {
                           port = p.get();
                           return p;
                       },
-                      clock};
+                      MakeReplyChecker(), clock};
 };
 
 std::vector<Exchange> collect(QSignalSpy& spy) {
@@ -144,7 +145,7 @@ TEST(LineWorker, OpenFailureIsReportedWithTheDevice) {
             p->setPresent(false);
             return p;
         },
-        clock);
+        MakeReplyChecker(), clock);
     QString why;
     EXPECT_FALSE(worker.openPort(&why));
     EXPECT_TRUE(why.contains("/dev/ttyS9")) << why.toStdString();
@@ -154,7 +155,8 @@ TEST(LineWorker, QuittingDuringAConfirmedWriteEndsTheThreadAndDeliversNothingLat
     // Real time: the worker is in the middle of its six attempts when it is stopped.
     test::ScriptedPeer peer;
     auto worker = std::make_unique<LineWorker>(
-        [&] { return std::make_unique<VirtualPort>(SteadyClock::instance(), peer); });
+        [&] { return std::make_unique<VirtualPort>(SteadyClock::instance(), peer); },
+        MakeReplyChecker());
     ASSERT_TRUE(worker->openPort());
     int delivered = 0;
     QObject receiver;

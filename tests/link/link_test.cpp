@@ -1,4 +1,5 @@
 // The exchange engine on the virtual line in virtual time: windows, keying, patterns.
+#include "detector/replycheck.h"
 #include "link/link.h"
 #include "link/virtualport.h"
 #include "scriptedpeer.h"
@@ -18,7 +19,7 @@ struct Line {
     VirtualClock clock;
     test::ScriptedPeer peer;
     VirtualPort port{clock, peer};
-    Link link{port, clock};
+    Link link{port, clock, MakeReplyChecker()};
     Line() { port.open(); }
 
     qint64 first(LineEvent::Kind kind) const {
@@ -198,6 +199,53 @@ TEST(ConfirmedWrite, ARefusingReplyCountsAsNoAcknowledgement) {
     EXPECT_FALSE(x.acknowledged);
     EXPECT_EQ(x.attempts, 6);
     EXPECT_TRUE(x.collected);
+}
+
+// Only the reply check makes a write acknowledged, whatever the write's own test says, and
+// only the frame of a proper answer is handed on.
+TEST(ConfirmedWrite, OnlyAProperAnswerAcknowledges) {
+    const QByteArray write = hex("01 06 00 00 00 02 08 0B");
+    QByteArray badCheck = write;
+    badCheck[7] = 0;
+    const struct {
+        const char* name;
+        QByteArray reply;
+        bool acknowledged;
+        ReplyFault fault;
+        int trailing;
+    } rows[] = {
+        {"proper", write, true, ReplyFault::None, 0},
+        {"trailing junk", write + hex("EE EE"), true, ReplyFault::None, 2},
+        {"bad check bytes", badCheck, false, ReplyFault::BadCheck, 0},
+        {"echo, then the answer", write + write, false, ReplyFault::Echo, 0},
+        {"another value", hex("01 06 00 00 00 03 C9 CB"), false, ReplyFault::OtherCommand, 0},
+        {"exception", hex("01 86 03 02 61"), false, ReplyFault::Exception, 0},
+    };
+    for (const auto& row : rows) {
+        Line l;
+        std::vector<Traffic> received;
+        l.link.onTraffic = [&](const Traffic& t) {
+            if (t.direction == Traffic::Received)
+                received.push_back(t);
+        };
+        l.peer.setScript([&](const QByteArray&, qint64) {
+            return std::vector<ReplySegment>{{5000, row.reply}};
+        });
+        Transaction t{Pattern::ConfirmedWrite, write};
+        t.test = [](const QByteArray&) { return true; };
+        const Exchange x = l.link.run(t);
+        EXPECT_EQ(x.acknowledged, row.acknowledged) << row.name;
+        EXPECT_EQ(x.answered, row.acknowledged) << row.name;
+        EXPECT_EQ(x.attempts, row.acknowledged ? 1 : 6) << row.name;
+        EXPECT_EQ(x.verdict.fault, row.fault) << row.name;
+        EXPECT_EQ(x.verdict.trailingBytes, row.trailing) << row.name;
+        if (row.acknowledged) {
+            EXPECT_EQ(x.reply, write) << row.name;
+        }
+        ASSERT_FALSE(received.empty()) << row.name;
+        EXPECT_EQ(received.back().verdict.fault, row.fault) << row.name;
+        EXPECT_EQ(received.back().bytes, row.reply) << row.name;
+    }
 }
 
 TEST(Patterns, ALateByteOfOneExchangeIsNeverTakenForTheNextAnswer) {

@@ -2,6 +2,7 @@
 #include "link/datadir.h"
 #include "link/tuningfile.h"
 
+#include <climits>
 #include <gtest/gtest.h>
 #include <optional>
 #include <QDir>
@@ -78,6 +79,14 @@ TEST(TuningFile, DirectoryWhereItCannotBeCreatedGivesDefaultAndWarning) {
     EXPECT_FALSE(load.created);
     EXPECT_TRUE(load.warning.contains("CommTune.txt")) << qPrintable(load.warning);
     EXPECT_FALSE(fh::FileExists(path));
+}
+
+TEST(TuningFile, F12NextDelayGrowsInFullWidthAndStartsAgainPastTheCeiling) {
+    const std::pair<int, int> rows[] = {{0, 1000},     {4000, 5000},   {24000, 25000},
+                                        {24500, 4000}, {25000, 4000},  {32000, 4000},
+                                        {32767, 4000}, {INT_MAX, 4000}};
+    for (const auto& [from, next] : rows)
+        EXPECT_EQ(fh::NextTuningDelay(from), next) << from;
 }
 
 TEST(TuningFile, SaveReplacesTheWholeFile) {

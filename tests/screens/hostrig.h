@@ -3,6 +3,7 @@
 // scripted prompts and a fixed log clock. MainRig puts the real main screen on top, with
 // stand-ins for the screens it opens; without it a plain window stands in for the main screen.
 #include "detector/detectorrecord.h"
+#include "detector/replycheck.h"
 #include "linelog.h"
 #include "link/virtualport.h"
 #include "screens/host/hostmodel.h"
@@ -55,7 +56,8 @@ struct HostRig {
                 f.write(tuningFile);
         }
         worker = std::make_unique<LineWorker>(
-            [this] { return std::make_unique<VirtualPort>(clock, bus); }, clock);
+            [this] { return std::make_unique<VirtualPort>(clock, bus); }, MakeReplyChecker(),
+            clock);
         model = std::make_unique<HostModel>(
             *worker, prompts, dir.path(),
             LogClock([] { return QDateTime(QDate(2026, 5, 12), QTime(4, 27, 37)); },

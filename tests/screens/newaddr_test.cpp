@@ -107,6 +107,22 @@ TEST(NewAddrDialog, SendMovesTheDetectorAndTheMainScreenFollows) {
     }
 }
 
+TEST(NewAddrDialog, MasterModeOnABusOfSeveralWritesNothing) {
+    ScreenRig main(makeDefaultBus(), 1);
+    main.m().toggleMasterMode();
+    QPointer<frmNewAddr> d = Open(main);
+    LineWatch sent(*main.worker);
+    d->txtNewAddr->setText("12");
+    d->cmdSend->click();
+    ASSERT_TRUE(WaitFor([&] { return !main.prompts.callsOf(Call::Message).empty(); }));
+    EXPECT_TRUE(OneMessage(main.prompts, MasterCollisionText, "Warning"));
+    EXPECT_EQ(sent.count(WriteAddr(1, 12)), 0);
+    EXPECT_EQ(main.m().detector().Address, 1);
+    EXPECT_TRUE(d && d->cmdSend->isEnabled()); // the dialog stays for another try
+    d->Command1->click();
+    Dispose(d);
+}
+
 TEST(NewAddrDialog, UnansweredSendMovesTheCaptionAndSaysSo) {
     ScreenRig main(makeDefaultBus(), 9); // nobody at 9
     QPointer<frmNewAddr> d = Open(main);

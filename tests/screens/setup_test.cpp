@@ -46,14 +46,16 @@ TEST(SetupScreen, ShowsTheModelsRow) {
         const char* heatMode; // nullptr: heat lists hidden
         const char* heatOn;
         bool sixFlags;
+        bool warned = false; // a value read outside its list, which OK would change
     };
     const RowCase cases[] = {
         {"Zorvan A2", {0xFF70}, "cmbSensFast", "10", "30", nullptr, nullptr, false},
-        {"Zorvan A1", {0x4000}, "cmbSensSingle", "", nullptr, nullptr, nullptr, false},
-        {"Zorvan A3", {0x0000}, "cmbUVIR", "15", nullptr, nullptr, nullptr, false},
+        {"Zorvan A1", {0x4000}, "cmbSensSingle", "", nullptr, nullptr, nullptr, false, true},
+        {"Zorvan A3", {0x0000}, "cmbUVIR", "15", nullptr, nullptr, nullptr, false, true},
         {"Zorvan A5", {0x2000}, "cmbMI", "20", nullptr, nullptr, nullptr, false},
         {"Zorvan B3", {0x6000}, "cmbMI3", "10", nullptr, nullptr, nullptr, false},
         {"Zorvan C1", {0x4505, 0, 1, 15}, "cmbSens", "45", nullptr, "AUTO", "15", true},
+        {"Zorvan C2", {0x0000, 0, 7, 12}, "cmbSens", "15", nullptr, "", "", true, true},
         {"Zorvan D1", {0x9300}, "cmbSens", "15", nullptr, nullptr, nullptr, true}};
     ScreenRig main(busWith(1, 0, 31208));
     for (const RowCase& c : cases) {
@@ -91,6 +93,7 @@ TEST(SetupScreen, ShowsTheModelsRow) {
             shown += box->isVisible();
         }
         EXPECT_EQ(shown, c.sixFlags ? 6 : 3);
+        EXPECT_EQ(s->lblWarn->isVisible(), c.warned) << s->lblWarn->text().toStdString();
         Dispose(s);
     }
     EXPECT_EQ(main.returns, int(std::size(cases)));

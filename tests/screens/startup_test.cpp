@@ -1,5 +1,6 @@
 // Start-up: the COM-port dialog, opening the chosen port (or saying why not and asking again),
 // loading the main screen with the tuning file, and the first request on the line.
+#include "detector/replycheck.h"
 #include "linelog.h"
 #include "link/datadir.h"
 #include "link/realport.h"
@@ -55,7 +56,7 @@ struct Rig {
                 f = [this, device] {
                     return std::make_unique<VirtualPort>(SteadyClock::instance(), bus, device);
                 };
-            return std::make_unique<LineWorker>(std::move(f));
+            return std::make_unique<LineWorker>(std::move(f), MakeReplyChecker());
         };
         auto runDialog = [this](Dialog& d) {
             ++dialogsShown;

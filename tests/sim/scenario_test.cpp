@@ -13,14 +13,15 @@ TEST(SimScenario, ReadsDetectorsRegistersAndFaults) {
       "detectors": [
         { "address": 5, "model": "Zorvan C2", "serial": 777, "fault": 1, "status": "W",
           "latencyUs": 20000, "setup": [4660, 0, 2, 30], "version": "C2 test",
-          "readings": { "sum4": 1.5, "temperature": -5, "voltage": 24.1, "noise45": 9,
-                        "gainCode": 2 },
+          "readings": { "sum4": 1.5, "sum5": "-inf", "bitSum4": "NaN", "temperature": -5,
+                        "voltage": 24.1, "noise45": 9, "gainCode": 2 },
           "inputRegisters": { "15": 4242 },
           "faults": { "ignoreNext": 3, "answerEvery": 2, "wrongCheck": true,
                       "shortReply": 9, "lateFirstByteUs": 590000,
                       "exception": { "function": 131, "code": 2 },
                       "split": { "after": 4, "gapUs": 50000 },
-                      "garbage": { "bytes": 7, "delayUs": 30000 } } },
+                      "garbage": { "bytes": 7, "delayUs": 30000 },
+                      "replyAddress": 9, "echo": true } },
         { "address": 6, "model": 113, "serial": 1, "inputCount": 22,
           "statusCycle": "NA", "statusStepMs": 1000 }
       ]
@@ -50,8 +51,12 @@ TEST(SimScenario, ReadsDetectorsRegistersAndFaults) {
     EXPECT_EQ(c2->input(4), 2);
     EXPECT_EQ(c2->input(15), 4242);
     // ignoreNext, answerEvery, silent, exception function and code, wrongCheck, shortReply,
-    // lateFirstByteUs, split after and gap, garbage bytes and delay.
-    EXPECT_EQ(c2->faults(), (SimFaults{3, 2, false, 0x83, 2, true, 9, 590000, 4, 50000, 7, 30000}));
+    // lateFirstByteUs, split after and gap, garbage bytes and delay, replyAddress, echo.
+    EXPECT_EQ(c2->faults(),
+              (SimFaults{3, 2, false, 0x83, 2, true, 9, 590000, 4, 50000, 7, 30000, 9, true}));
+    EXPECT_EQ(c2->input(9), 0xFF80); // -inf, big-endian single
+    EXPECT_EQ(c2->input(16) & 0x7F80, 0x7F80);
+    EXPECT_NE((c2->input(16) & 0x007F) | c2->input(17), 0); // NaN, not an infinity
 
     const auto a1 = bus->detector(6);
     ASSERT_NE(a1, nullptr);

@@ -1,7 +1,9 @@
 #include "screens/common/pendingwrite.h"
 
+#include "detector/detectorrecord.h"
 #include "link/lineworker.h"
 #include "screens/common/screencontext.h"
+#include "screens/prompts/prompts.h"
 
 #include <QCloseEvent>
 
@@ -12,20 +14,34 @@ void PendingWrite::lockWhileRunning(std::initializer_list<QWidget*> locked) {
         locked_ << QPointer<QWidget>(w);
 }
 
+void PendingWrite::lock(bool locked) {
+    for (const QPointer<QWidget>& w : locked_)
+        if (w)
+            w->setEnabled(!locked);
+}
+
 bool PendingWrite::submit(const Transaction& t) {
     if (pending())
         return false;
-    for (const QPointer<QWidget>& w : locked_)
-        if (w)
-            w->setEnabled(false);
-    id_ = ctx_.worker().submit(t);
+    lock(true);
+    guard_.start(ctx_.worker(), t, ctx_.detector().MasterMode);
     return true;
 }
 
-bool PendingWrite::finishes(const Exchange& x) {
-    if (id_ == 0 || x.id != id_)
+bool PendingWrite::finishes(const Exchange& x, QWidget* parent) {
+    QString refusal;
+    switch (guard_.onResult(ctx_.worker(), x, &refusal)) {
+    case GuardedWrite::Step::NotMine:
+    case GuardedWrite::Step::Waiting:
         return false;
-    id_ = 0;
+    case GuardedWrite::Step::Refused:
+        lock(false);
+        ctx_.prompts().message(parent, refusal, QStringLiteral("Warning"), Prompts::Icon::Critical,
+                               Prompts::Buttons::Ok);
+        return false;
+    case GuardedWrite::Step::Done:
+        break;
+    }
     return true;
 }
 

@@ -1,7 +1,9 @@
 #pragma once
-// A screen that writes to the detector and then closes: one write at a time, its buttons
-// locked while it runs, closing refused until its outcome is in (the operator must still be
-// told), and the way back to the main screen taken exactly once.
+// A screen that writes to the detector and then closes: one write at a time (in master mode
+// only once the line is clear), its buttons locked while it runs, closing refused until its
+// outcome is in (the operator must still be told), and the way back to the main screen taken
+// exactly once.
+#include "detector/masterguard.h"
 #include "link/exchange.h"
 
 #include <initializer_list>
@@ -21,11 +23,13 @@ public:
     // The controls disabled from the write's start (the screen closes when it ends).
     void lockWhileRunning(std::initializer_list<QWidget*> controls);
 
-    bool pending() const { return id_ != 0; }
-    // Sends the write; false (nothing sent) while one is still running.
+    bool pending() const { return guard_.pending(); }
+    // Sends the write (after the master-mode check when the main screen is in master mode);
+    // false (nothing sent) while one is still running.
     bool submit(const Transaction& t);
-    // True once, for the result of this screen's write; the write is then over.
-    bool finishes(const Exchange& x);
+    // True once, for the write's own result; the write is then over. A master-mode refusal
+    // is told here (nothing was written, the controls unlock again) and gives false.
+    bool finishes(const Exchange& x, QWidget* parent);
     // For closeEvent: refused while the write runs, else the way back.
     void close(QCloseEvent* event);
     // The way back to the main screen; only the first call counts.
@@ -33,8 +37,10 @@ public:
 
 private:
     ScreenContext& ctx_;
+    void lock(bool locked);
+
     QList<QPointer<QWidget>> locked_;
-    quint64 id_ = 0;
+    GuardedWrite guard_;
     bool left_ = false;
 };
 

@@ -150,9 +150,7 @@ void HostModel::applyPoll(const Exchange& x, bool tuningPoll) {
 }
 
 void HostModel::tuningPollFailed() {
-    turnaroundDelay_ += TuningStepUs;
-    if (turnaroundDelay_ > TuningMaxUs)
-        turnaroundDelay_ = DefaultTurnaroundDelay;
+    turnaroundDelay_ = NextTuningDelay(turnaroundDelay_);
     ++tuningFailures_;
     if (tuningFailures_ > TuningMaxFailures) {
         tuning_ = false;
@@ -221,8 +219,9 @@ void HostModel::commandResult(const Exchange& x) {
             emit addressRead();
     } else if (x.id == setupId_) {
         setupId_ = 0;
-        if (x.answered)
-            emit setupRead(x.reply);
+        // A reply that failed the check opens nothing but "could not be read"; silence, nothing.
+        if (x.collected)
+            emit setupRead(x.answered ? x.reply : QByteArray());
     } else if (x.id == tuningId_) {
         tuningId_ = 0;
         applyPoll(x, true);

@@ -28,8 +28,6 @@ public:
     static constexpr int BitMessageMs = 4000;
     static constexpr int LogMinuteMs = 60000;
     static constexpr int LogRetryMs = 5000;
-    static constexpr int TuningStepUs = 1000;
-    static constexpr int TuningMaxUs = 25000;
     static constexpr int TuningMaxFailures = 22; // tuning ends on the failure after this many
     static constexpr quint8 MaxAddress = 247;
     static constexpr int FirstReplySettleMs = 150; // quiet line after the first, unread command

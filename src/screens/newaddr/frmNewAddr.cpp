@@ -120,7 +120,7 @@ void frmNewAddr::cmdSend_Click() {
 }
 
 void frmNewAddr::writeDone(const Exchange& x) {
-    if (!write_.finishes(x))
+    if (!write_.finishes(x, this))
         return;
     // The detector may have moved without its answer getting through: follow it all the same,
     // but never let an unconfirmed change pass for a success.

@@ -142,6 +142,10 @@ void frmSetup::build() {
         member->setObjectName(QLatin1String(name));
         SetTwipGeometry(member, left, ButtonTop, ButtonWidth, ButtonHeight);
     };
+    label(lblWarn, "lblWarn", QString(), LabelLeft, ButtonTop - 300, FormWidth - 2 * LabelLeft,
+          270);
+    lblWarn->setStyleSheet(QStringLiteral("color: rgb(255, 0, 0)"));
+    lblWarn->hide();
     button(cmdOK, "cmdOK", QStringLiteral("&OK"), 840);
     button(cmdExit, "cmdExit", QStringLiteral("&Cancel"), 2880);
     button(cmdPrint, "cmdPrint", QStringLiteral("&Print"), 4920);
@@ -224,6 +228,9 @@ bool frmSetup::GetSetio() {
     chkAccBit->setChecked(v->flags.accBit);
     chkRBit->setChecked(v->flags.rBit);
     chkEOL->setChecked(v->flags.eol);
+    const QString warning = SetupDriftWarning(SetupDrifts(reply_, model, *v));
+    lblWarn->setText(warning);
+    lblWarn->setVisible(!warning.isEmpty());
     return true;
 }
 
@@ -259,7 +266,7 @@ void frmSetup::cmdOK_Click() {
 }
 
 void frmSetup::writeDone(const Exchange& x) {
-    if (!write_.finishes(x))
+    if (!write_.finishes(x, this))
         return;
     Prompts& prompts = ctx_.prompts();
     if (!x.acknowledged)

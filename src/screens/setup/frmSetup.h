@@ -55,6 +55,7 @@ public:
     QPushButton* cmdOK = nullptr;
     QPushButton* cmdExit = nullptr;
     QPushButton* cmdPrint = nullptr;
+    QLabel* lblWarn = nullptr; // a loaded value outside its list, which OK would change
 
     void Form_Load();
     // Identity from the main screen, then the setup reply into the controls. False when the

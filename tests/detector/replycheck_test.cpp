@@ -1,0 +1,182 @@
+// The reply check against every way a reply can be wrong, for every request the host sends.
+#include "detector/replycheck.h"
+#include "detector/setupcodec.h"
+#include "link/crc.h"
+#include "link/modelnames.h"
+#include "link/requests.h"
+
+#include <gtest/gtest.h>
+
+using namespace fh;
+
+namespace {
+
+QByteArray frame(std::initializer_list<int> body) {
+    QByteArray b;
+    for (int v : body)
+        b.append(char(v));
+    return withCrc(b);
+}
+
+QByteArray body(const QByteArray& f) {
+    return f.left(f.size() - 2);
+}
+
+struct Kind {
+    const char* name;
+    QByteArray request;
+    QByteArray reply; // the proper answer
+};
+
+std::vector<Kind> kinds() {
+    const QString c1 = QString::fromLatin1(model::ZorvanC1);
+    QByteArray inputs = frame({5, 4, 30});
+    inputs = body(inputs) + QByteArray(30, '\x11');
+    return {
+        {"status", SendCommand(5, cmd::Status), frame({5, 200, 9, 0, 32, 1, 102, 0, 7, 0, 'N', 0})},
+        {"bit", SendCommand(5, cmd::Bit), frame({5, 200, 5, 0, 17, 0, 'N', 0})},
+        {"version", SendCommand(5, cmd::Version),
+         frame({5, 200, 11, 0, 20, 0, 117, 0, 7, 'F', 'W', '2'})},
+        {"setup read", ReadSetup(5, c1), frame({5, 3, 8, 0x45, 5, 0, 0, 0, 2, 0, 30})},
+        {"inputs read", ReadInputs(5, QString()), withCrc(inputs)},
+        {"address write", WriteAddr(5, 12), WriteAddr(5, 12)},
+        {"setup write", WriteSetup(5, c1, {}), frame({5, 16, 0, 1, 0, 4})},
+    };
+}
+
+TEST(ReplyCheck, ProperRepliesPass) {
+    for (const Kind& k : kinds()) {
+        const ReplyVerdict v = CheckReply(k.request, k.reply);
+        EXPECT_TRUE(v.ok()) << k.name << " " << int(v.fault);
+        EXPECT_EQ(v.frameLength, k.reply.size()) << k.name;
+        EXPECT_EQ(v.trailingBytes, 0) << k.name;
+    }
+}
+
+TEST(ReplyCheck, EveryChangedReplyIsRejectedOrTrimmed) {
+    using Change = std::function<QByteArray(const Kind&)>;
+    const auto countBy = [](int delta) {
+        return [=](const Kind& k) {
+            QByteArray b = body(k.reply);
+            b[2] = char(b.at(2) + delta);
+            return withCrc(b);
+        };
+    };
+    const auto setByte = [](int index, int value) {
+        return [=](const Kind& k) {
+            QByteArray b = body(k.reply);
+            b[index] = char(value);
+            return withCrc(b);
+        };
+    };
+    const struct {
+        const char* name;
+        Change change;
+        ReplyFault fault; // None: passes, with trailing bytes counted
+        bool registerReadsOnly = false;
+        bool commandsOnly = false;
+    } changes[] = {
+        {"check bytes flipped",
+         [](const Kind& k) {
+             QByteArray b = k.reply;
+             b[b.size() - 1] = char(b.at(b.size() - 1) ^ 0x01);
+             return b;
+         },
+         ReplyFault::BadCheck},
+        {"echo of the request",
+         [](const Kind& k) {
+             // A function-6 answer is a copy of its request: there, the echo comes first.
+             return k.request.at(1) == 6 ? k.request + k.reply : k.request;
+         },
+         ReplyFault::Echo},
+        {"echo, then the answer", [](const Kind& k) { return k.request + k.reply; },
+         ReplyFault::Echo},
+        {"other address", setByte(0, 6), ReplyFault::OtherAddress},
+        {"other function", setByte(1, 65), ReplyFault::OtherFunction},
+        {"other command", setByte(4, 99), ReplyFault::OtherCommand, false, true},
+        // 200 has bit 7 set already: its "exception" is a reply to another function.
+        {"exception frame",
+         [](const Kind& k) {
+             return frame({5, quint8(k.request.at(1)) | 0x80, 2});
+         },
+         ReplyFault::Exception},
+        {"byte count + 1", countBy(+1), ReplyFault::WrongLength, true},
+        {"byte count - 1", countBy(-1), ReplyFault::WrongLength, true},
+        {"trailing bytes", [](const Kind& k) { return k.reply + QByteArray("\x00\xff\x55", 3); },
+         ReplyFault::None},
+    };
+    for (const Kind& k : kinds()) {
+        const bool command = quint8(k.request.at(1)) == fn::Command;
+        const bool registerRead = k.request.at(1) == 3 || k.request.at(1) == 4;
+        for (const auto& c : changes) {
+            if ((c.registerReadsOnly && !registerRead) || (c.commandsOnly && !command))
+                continue;
+            const QByteArray changed = c.change(k);
+            const ReplyVerdict v = CheckReply(k.request, changed);
+            const std::string what = std::string(k.name) + ": " + c.name;
+            if (c.fault == ReplyFault::None && command) {
+                // A 200 reply does not say how long it is: junk behind it spoils its check.
+                EXPECT_EQ(v.fault, ReplyFault::BadCheck) << what;
+            } else if (c.fault == ReplyFault::None) {
+                EXPECT_TRUE(v.ok()) << what;
+                EXPECT_EQ(v.frameLength, k.reply.size()) << what;
+                EXPECT_EQ(v.trailingBytes, 3) << what;
+            } else if (c.fault == ReplyFault::Exception && command) {
+                EXPECT_FALSE(v.ok()) << what;
+            } else {
+                EXPECT_EQ(v.fault, c.fault) << what;
+                EXPECT_EQ(v.exceptionCode, c.fault == ReplyFault::Exception ? 2 : 0) << what;
+            }
+        }
+        // Cut short of a whole frame, even by one byte, nothing passes.
+        for (qsizetype n = 0; n < k.reply.size(); ++n)
+            EXPECT_FALSE(CheckReply(k.request, k.reply.left(n)).ok()) << k.name << " cut to " << n;
+    }
+}
+
+TEST(ReplyCheck, MasterModeTakesAnyBusAddressButNotAGarbledReply) {
+    const QByteArray poll = SendCommand(0, cmd::Status);
+    const struct {
+        int from;
+        bool ok;
+    } rows[] = {{1, true}, {17, true}, {247, true}, {0, false}, {248, false}};
+    for (const auto& row : rows)
+        EXPECT_EQ(CheckReply(poll, frame({row.from, 200, 9, 0, 32, 1, 102, 0, 7, 0, 'N', 0})).ok(),
+                  row.ok)
+            << row.from;
+    // Two detectors answering at once: their bytes meet and the check bytes are wrong.
+    const QByteArray a = frame({1, 200, 9, 0, 32, 0, 117, 0x4F, 0xC1, 0, 'N', 0});
+    const QByteArray b = frame({2, 200, 9, 0, 32, 1, 102, 0x79, 0x18, 0, 'N', 0});
+    QByteArray collided = a;
+    for (int i = 0; i < a.size(); ++i)
+        collided[i] = char(a.at(i) & b.at(i));
+    EXPECT_EQ(CheckReply(poll, collided).fault, ReplyFault::BadCheck);
+}
+
+TEST(ReplyCheck, AcceptingBadCheckBytesLeavesEveryOtherCheckOn) {
+    const Kind status = kinds().front();
+    QByteArray bad = status.reply;
+    bad[bad.size() - 2] = char(bad.at(bad.size() - 2) ^ 0x10);
+    const ReplyVerdict v = CheckReply(status.request, bad, {.acceptBadCheck = true});
+    EXPECT_TRUE(v.ok());
+    EXPECT_TRUE(v.checkBytesBad);
+    QByteArray other = bad;
+    other[0] = 6;
+    EXPECT_EQ(CheckReply(status.request, other, {.acceptBadCheck = true}).fault,
+              ReplyFault::OtherAddress);
+    EXPECT_EQ(CheckReply(status.request, status.request, {.acceptBadCheck = true}).fault,
+              ReplyFault::Echo);
+    // A version reply of 9 bytes is no answer, however its check bytes look.
+    EXPECT_EQ(CheckReply(SendCommand(5, cmd::Version), frame({5, 200, 5, 0, 20, 0, 117}),
+                         {.acceptBadCheck = true})
+                  .fault,
+              ReplyFault::WrongLength);
+}
+
+TEST(ReplyCheck, WriteRepliesMustEchoWhatWasWritten) {
+    EXPECT_EQ(CheckReply(WriteAddr(5, 12), WriteAddr(5, 13)).fault, ReplyFault::OtherCommand);
+    const QByteArray setup = WriteSetup(5, QString::fromLatin1(model::ZorvanC1), {});
+    EXPECT_EQ(CheckReply(setup, frame({5, 16, 0, 1, 0, 3})).fault, ReplyFault::OtherCommand);
+}
+
+} // namespace

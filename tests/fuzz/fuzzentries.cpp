@@ -1,0 +1,203 @@
+#include "fuzzentries.h"
+
+#include "cliargs.h"
+#include "detector/detectorrecord.h"
+#include "detector/maintenance.h"
+#include "detector/replycheck.h"
+#include "detector/setupcodec.h"
+#include "link/crc.h"
+#include "link/modelnames.h"
+#include "link/requests.h"
+#include "link/tuningfile.h"
+
+#include <cstdlib>
+#include <cstring>
+
+namespace fh::fuzz {
+
+namespace {
+
+void require(bool holds) {
+    if (!holds)
+        std::abort();
+}
+
+QByteArray bytes(const uint8_t* data, size_t size) {
+    return QByteArray(reinterpret_cast<const char*>(data), qsizetype(size));
+}
+
+// The first input byte picks a model; the rest is the reply.
+const char* const Models[] = {model::ZorvanA1,
+                              model::ZorvanA2,
+                              model::ZorvanA3,
+                              model::ZorvanB1,
+                              model::ZorvanB3,
+                              model::ZorvanC1,
+                              model::ZorvanC2,
+                              model::ZorvanD1,
+                              model::ZorvanA5,
+                              model::Unknown,
+                              ""};
+
+QString pickModel(uint8_t b) {
+    return QString::fromLatin1(Models[b % (sizeof Models / sizeof *Models)]);
+}
+
+QByteArray pickRequest(uint8_t b) {
+    const quint8 address = (b & 0x80) ? 0 : 5;
+    switch (b % 9) {
+    case 0:
+        return SendCommand(address, cmd::Status);
+    case 1:
+        return SendCommand(address, cmd::Bit);
+    case 2:
+        return SendCommand(address, cmd::Version);
+    case 3:
+        return ReadSetup(address, QString::fromLatin1(model::ZorvanC1));
+    case 4:
+        return ReadSetup(address, QString::fromLatin1(model::ZorvanA2));
+    case 5:
+        return ReadInputs(address, QString::fromLatin1(model::ZorvanB1));
+    case 6:
+        return WriteAddr(address, 12);
+    case 7:
+        return WriteSetup(address, QString::fromLatin1(model::ZorvanC2), {});
+    default:
+        return ReadInputs(address, QString());
+    }
+}
+
+void replyCheck(const uint8_t* data, size_t size) {
+    if (size < 1)
+        return;
+    const QByteArray request = pickRequest(data[0]);
+    const QByteArray reply = bytes(data + 1, size - 1);
+    CheckOptions options;
+    options.acceptBadCheck = (data[0] & 0x40) != 0;
+    const ReplyVerdict v = CheckReply(request, reply, options);
+    if (!v.ok())
+        return;
+    // A passed reply is a whole frame of the function asked, from an address that fits.
+    require(v.frameLength >= 5 && v.frameLength + v.trailingBytes == reply.size());
+    const QByteArray frame = reply.left(v.frameLength);
+    require(frame.at(1) == request.at(1));
+    require(options.acceptBadCheck || withCrc(frame.left(frame.size() - 2)) == frame);
+    const quint8 from = quint8(frame.at(0));
+    require(request.at(0) == 0 ? from >= 1 && from <= 247 : from == quint8(request.at(0)));
+    DetectorRecord record;
+    DecodeStatusReply(frame, record);
+    VersionText(frame);
+    DecodeMaintenanceReply(frame, {}, QString::fromLatin1(model::ZorvanB1), QStringLiteral("5"));
+}
+
+void statusDecoder(const uint8_t* data, size_t size) {
+    DetectorRecord record;
+    record.MasterMode = size > 0 && (data[0] & 1);
+    const QByteArray reply = bytes(data, size);
+    const StatusDisplay d = DecodeStatusReply(reply, record);
+    require(record.LinkGood == StatusReplyComplete(reply));
+    require(!d.statusText.isEmpty());
+    DetectStatusChange(record, reply);
+}
+
+void setupDecoder(const uint8_t* data, size_t size) {
+    if (size < 1)
+        return;
+    const QString model = pickModel(data[0]);
+    const QByteArray reply = bytes(data + 1, size - 1);
+    const auto value = DecodeSetupReply(reply, model);
+    require(value.has_value() == SetupReadReplyProper(reply, model));
+    if (value)
+        SetupDriftWarning(SetupDrifts(reply, model, *value));
+}
+
+void readingsDecoder(const uint8_t* data, size_t size) {
+    if (size < 1)
+        return;
+    MaintenanceReadings readings;
+    const QByteArray reply = bytes(data + 1, size - 1);
+    const MaintenanceDecode d =
+        DecodeMaintenanceReply(reply, readings, pickModel(data[0]), QStringLiteral("1"));
+    require(d.display.lblDetM.startsWith(QStringLiteral("Model  ")));
+    readings = d.readings;
+    SumsStatusChanged(readings, reply);
+}
+
+// decode -> encode -> decode keeps every value that was in its list, and every flag.
+void setupRoundTrip(const uint8_t* data, size_t size) {
+    if (size < 1)
+        return;
+    const QString model = pickModel(data[0]);
+    const SetupRow row = SetupRowFor(model);
+    QByteArray registers = bytes(data + 1, std::min<size_t>(size - 1, 8));
+    registers.resize(2 * row.readRegisters, '\0');
+    QByteArray body;
+    body.append(char(1)).append(char(fn::ReadHolding)).append(char(registers.size()));
+    const auto first = DecodeSetupReply(withCrc(body + registers), model);
+    require(first.has_value());
+
+    const SetupBytes written = EncodeSetup(model, *first);
+    QByteArray again(2 * row.readRegisters, '\0');
+    again[0] = char(written.setupHi);
+    again[1] = char(written.setupLo);
+    if (row.readRegisters == SetupRegistersLong) {
+        again[5] = char(written.heatMode);
+        again[7] = char(written.heatOn);
+    }
+    const auto second = DecodeSetupReply(withCrc(body + again), model);
+    require(second.has_value());
+    require(second->flags == first->flags);
+    for (auto field :
+         {&SetupValue::sensitivity, &SetupValue::delay, &SetupValue::heatMode, &SetupValue::heatOn})
+        require((*first).*field == QString() || (*first).*field == (*second).*field);
+    // Only a value read outside its list may drift, and the drift is reported.
+    const auto drifts = SetupDrifts(withCrc(body + registers), model, *first);
+    require(drifts.empty() || !SetupDriftWarning(drifts).isEmpty());
+}
+
+void tuningReader(const uint8_t* data, size_t size) {
+    int delay = -1;
+    if (ParseTurnaroundDelay(TuningFileFirstLine(bytes(data, size)), &delay)) {
+        require(delay >= 0 && delay <= MaxTurnaroundDelay);
+        // One step up, or back to the default past the ceiling: never negative, never wrapped.
+        const int next = NextTuningDelay(delay);
+        require(next == delay + TuningStepUs || next == DefaultTurnaroundDelay);
+        require(next >= 0 && next <= TuningMaxUs);
+    }
+}
+
+// Arguments separated by NUL bytes, after the program name.
+void cliArguments(const uint8_t* data, size_t size) {
+    QStringList args{QStringLiteral("flamehost-cli")};
+    for (const QByteArray& a : bytes(data, size).split('\0'))
+        args << QString::fromUtf8(a);
+    const cli::ParsedArgs parsed = cli::ParseArguments(args);
+    require(parsed.help || parsed.options.has_value() != !parsed.error.isEmpty());
+    if (parsed.options) {
+        const cli::Options& o = *parsed.options;
+        require(o.address <= 247 && o.timeoutMs >= 1 && o.from >= 1 && o.to <= 247);
+        require(o.port.isEmpty() == o.simulate);
+    }
+}
+
+const Target AllTargets[] = {
+    {"replycheck", replyCheck},    {"status", statusDecoder},           {"setup", setupDecoder},
+    {"readings", readingsDecoder}, {"setup_roundtrip", setupRoundTrip}, {"tuning", tuningReader},
+    {"cliargs", cliArguments},
+};
+
+} // namespace
+
+const Target* Targets(size_t* count) {
+    *count = sizeof AllTargets / sizeof *AllTargets;
+    return AllTargets;
+}
+
+Entry FindTarget(const char* name) {
+    for (const Target& t : AllTargets)
+        if (std::strcmp(t.name, name) == 0)
+            return t.entry;
+    return nullptr;
+}
+
+} // namespace fh::fuzz
