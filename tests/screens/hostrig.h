@@ -42,6 +42,7 @@ struct HostRig {
     ScriptedPrompts prompts;
     VirtualClock clock;
     RecordingBus bus;
+    VirtualPort* port = nullptr; // made on the worker's thread when it opens
     std::unique_ptr<LineWorker> worker;
     std::unique_ptr<HostModel> model;
     QWidget standIn; // the main window when no main screen is made
@@ -56,8 +57,12 @@ struct HostRig {
                 f.write(tuningFile);
         }
         worker = std::make_unique<LineWorker>(
-            [this] { return std::make_unique<VirtualPort>(clock, bus); }, MakeReplyChecker(),
-            clock);
+            [this] {
+                auto p = std::make_unique<VirtualPort>(clock, bus);
+                port = p.get();
+                return p;
+            },
+            MakeReplyChecker(), clock);
         model = std::make_unique<HostModel>(
             *worker, prompts, dir.path(),
             LogClock([] { return QDateTime(QDate(2026, 5, 12), QTime(4, 27, 37)); },

@@ -197,16 +197,18 @@ TEST(MainScreen, TuningWithAnAnsweringDetectorStoresTheDelayAndSaysSo) {
 TEST(MainScreen, MessageLineShowsTheNewestAndReplacesAStateWhenItChanges) {
     MainRig rig;
     ASSERT_TRUE(rig.loadGood());
-    MessageLine& line = rig.model->messages();
-    line.add("04:00:00", "first");
-    line.add("04:00:01", "COM9 went away", "port");
-    line.add("04:00:02", "COM9 is back", "port");
-    line.add("04:00:03", "COM9 went away", "port");
-    EXPECT_EQ(rig.main->lblNotice->text(), "04:00:03  COM9 went away");
-    EXPECT_EQ(rig.main->lblNotice->toolTip(), "04:00:00  first");
-    EXPECT_TRUE(rig.main->lblNotice->wordWrap());
-    line.add("04:00:04", "", "port"); // the state is over
-    EXPECT_EQ(rig.main->lblNotice->text(), "04:00:00  first");
+    QLabel* line = rig.main->lblNotice;
+    EXPECT_TRUE(line->wordWrap());
+    rig.model->messages().add("04:00:00", "an older message");
+    for (bool present : {false, true, false}) {
+        rig.port->setPresent(present);
+        ASSERT_TRUE(rig.waitLink(present ? "GOOD" : "BAD"));
+        ASSERT_TRUE(rig.waitFor(
+            [&] { return line->text().contains(present ? "is back" : "No such device"); }));
+    }
+    // A second unplug replaces the "is back" of the first: no stale state anywhere.
+    EXPECT_EQ(line->text(), "04:27:37  virtual: No such device");
+    EXPECT_EQ(line->toolTip(), "04:00:00  an older message");
 }
 
 TEST(MainScreen, ExitAsksAndEndsOnlyOnYes) {
