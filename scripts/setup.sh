@@ -5,7 +5,9 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 packages=(build-essential cmake pkg-config qt6-base-dev qt6-serialport-dev qt6-serialbus-dev
-          qt6-qpa-plugins libgtest-dev fonts-liberation socat xvfb)
+          qt6-qpa-plugins libgtest-dev fonts-liberation socat xvfb
+          # the package and its checks (scripts/package.sh)
+          dpkg-dev fakeroot file help2man lintian desktop-file-utils appstream)
 missing=()
 for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -108,7 +108,10 @@ ParsedArgs ParseArguments(const QStringList& arguments) {
     const QCommandLineOption to(QStringLiteral("to"),
                                 QStringLiteral("scan: last address (default 247)."),
                                 QStringLiteral("B"), QStringLiteral("247"));
-    parser.addOptions({help, port, simulate, address, json, timeout, acceptBadCheck, from, to});
+    const QCommandLineOption version(QStringLiteral("version"),
+                                     QStringLiteral("Shows the version and leaves."));
+    parser.addOptions(
+        {help, version, port, simulate, address, json, timeout, acceptBadCheck, from, to});
     parser.addPositionalArgument(QStringLiteral("COMMAND"),
                                  QStringLiteral("One of the commands below."),
                                  QStringLiteral("COMMAND [ARGS]"));
@@ -123,6 +126,10 @@ ParsedArgs ParseArguments(const QStringList& arguments) {
     if (parser.isSet(help)) {
         result.help = true;
         result.helpText = parser.helpText() + QString::fromLatin1(CommandsHelp);
+        return result;
+    }
+    if (parser.isSet(version)) {
+        result.version = true;
         return result;
     }
 

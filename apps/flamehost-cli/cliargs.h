@@ -30,8 +30,9 @@ struct Options {
 };
 
 struct ParsedArgs {
-    std::optional<Options> options; // nothing: help asked for, or a usage error
+    std::optional<Options> options; // nothing: help or version asked for, or a usage error
     bool help = false;
+    bool version = false;
     QString helpText;
     QString error; // plain words, without the program name
 };

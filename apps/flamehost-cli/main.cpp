@@ -3,6 +3,7 @@
 #include "cliargs.h"
 #include "commands.h"
 #include "detector/replycheck.h"
+#include "flamehost/version.h"
 #include "lineclient.h"
 #include "sim/simbus.h"
 
@@ -13,10 +14,15 @@
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("flamehost-cli"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(FLAMEHOST_VERSION));
 
     const fh::cli::ParsedArgs parsed = fh::cli::ParseArguments(app.arguments());
     if (parsed.help) {
         std::fputs(qPrintable(parsed.helpText), stdout);
+        return fh::cli::exitcode::Success;
+    }
+    if (parsed.version) {
+        std::printf("flamehost-cli %s\n", FLAMEHOST_VERSION);
         return fh::cli::exitcode::Success;
     }
     if (!parsed.options)

@@ -1,5 +1,6 @@
 // flamehost-sim: simulated detectors on a pseudo-terminal. Prints the device path, then
 // answers requests until SIGINT or SIGTERM.
+#include "flamehost/version.h"
 #include "sim/ptyserver.h"
 #include "sim/scenario.h"
 #include "sim/simbus.h"
@@ -71,11 +72,13 @@ int main(int argc, char** argv) {
 
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("flamehost-sim"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(FLAMEHOST_VERSION));
     QCommandLineParser parser;
     parser.setApplicationDescription(
         QStringLiteral("Simulated flame detectors on a pseudo-terminal. Prints the device "
                        "path to open, then answers until interrupted."));
     parser.addHelpOption();
+    parser.addVersionOption();
     const QCommandLineOption linkOption(
         QStringLiteral("link"),
         QStringLiteral("Also make a symbolic link at <path> to the device."),

@@ -1,6 +1,7 @@
 // flamehost: the operator program. Asks for the COM port (unless told), opens it and runs the
 // main screen; --simulate puts a built-in bus of simulated detectors on the line instead.
 #include "detector/replycheck.h"
+#include "flamehost/version.h"
 #include "link/datadir.h"
 #include "link/lineworker.h"
 #include "link/realport.h"
@@ -14,10 +15,6 @@
 #include <cstdio>
 #include <QApplication>
 #include <QCommandLineParser>
-
-#ifndef FH_VERSION
-#define FH_VERSION "0.1.0"
-#endif
 
 namespace {
 
@@ -33,7 +30,7 @@ struct Options {
     QCommandLineOption dataDir{
         QStringLiteral("data-dir"),
         QStringLiteral("Keep CommTune.txt and the logs in DIR (default: the program's directory "
-                       "when writable, else the user's application data)."),
+                       "when writable and not installed, else the user's application data)."),
         QStringLiteral("DIR")};
     QCommandLineOption noSplash{QStringLiteral("no-splash"),
                                 QStringLiteral("Start without the splash screen.")};
@@ -64,7 +61,7 @@ bool onlyPrints(int argc, char** argv) {
 
 void nameProgram() {
     QCoreApplication::setApplicationName(QStringLiteral("flamehost"));
-    QCoreApplication::setApplicationVersion(QStringLiteral(FH_VERSION));
+    QCoreApplication::setApplicationVersion(QStringLiteral(FLAMEHOST_VERSION));
 }
 
 } // namespace

@@ -5,6 +5,8 @@
 #include <QFileInfo>
 #include <QStandardPaths>
 
+// FH_SHIPPED_DATA_DIR comes from the build: the data folder relative to the programs' folder.
+
 namespace fh {
 
 static bool makeDir(const QString& dir, QString* errorText) {
@@ -36,9 +38,21 @@ QString ChooseDataDirectory(const QString& requested, const QString& programDir,
 }
 
 QString DataDirectory(const QString& requested, QString* errorText) {
-    return ChooseDataDirectory(requested, QCoreApplication::applicationDirPath(),
+    const QString programDir = QCoreApplication::applicationDirPath();
+    return ChooseDataDirectory(requested, IsInstalledProgram(programDir) ? QString() : programDir,
                                QStandardPaths::writableLocation(QStandardPaths::AppDataLocation),
                                errorText);
+}
+
+bool IsInstalledProgram(const QString& programDir) {
+    return !programDir.isEmpty() &&
+           QFileInfo(QDir(programDir).filePath(QStringLiteral(FH_SHIPPED_DATA_DIR))).isDir();
+}
+
+QString ShippedDataDirectory(const QString& programDir) {
+    if (IsInstalledProgram(programDir))
+        return QDir::cleanPath(QDir(programDir).filePath(QStringLiteral(FH_SHIPPED_DATA_DIR)));
+    return programDir;
 }
 
 QString ComPortDevice(int n) {

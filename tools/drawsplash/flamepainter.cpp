@@ -2,7 +2,6 @@
 
 #include <QLinearGradient>
 #include <QPainter>
-#include <QPainterPath>
 #include <QRadialGradient>
 
 namespace fh {
@@ -16,8 +15,9 @@ QRgb mix(QRgb a, QRgb b, double t) {
     return qRgb(m(qRed(a), qRed(b)), m(qGreen(a), qGreen(b)), m(qBlue(a), qBlue(b)));
 }
 
-// One tongue of flame standing on (cx, base), `h` high and `w` wide, leaning by `lean`.
-QPainterPath tongue(double cx, double base, double w, double h, double lean) {
+} // namespace
+
+QPainterPath FlameTongue(double cx, double base, double w, double h, double lean) {
     QPainterPath p;
     p.moveTo(cx - w / 2, base);
     p.cubicTo(cx - w * 0.75, base - h * 0.35, cx - w * 0.05 + lean * 0.3, base - h * 0.55,
@@ -28,7 +28,20 @@ QPainterPath tongue(double cx, double base, double w, double h, double lean) {
     return p;
 }
 
-} // namespace
+std::vector<FlameLayer> FlameLayers(double scale) {
+    std::vector<FlameLayer> layers = {
+        {92, 132, -6, QColor(170, 10, 0), QColor(255, 110, 0)},
+        {70, 104, 5, QColor(235, 60, 0), QColor(255, 190, 0)},
+        {46, 74, -3, QColor(255, 170, 0), QColor(255, 240, 90)},
+        {24, 42, 2, QColor(255, 240, 120), QColor(255, 255, 245)},
+    };
+    for (FlameLayer& l : layers) {
+        l.w *= scale;
+        l.h *= scale;
+        l.lean *= scale;
+    }
+    return layers;
+}
 
 QList<QRgb> SplashPalette() {
     QList<QRgb> palette;
@@ -66,31 +79,21 @@ QImage PaintSplashPicture() {
     p.fillRect(image.rect(), glow);
 
     // Outer flame, then the hotter layers inside it.
-    struct Layer {
-        double w, h, lean;
-        QColor low, high;
-    };
-    const Layer layers[] = {
-        {92, 132, -6, QColor(170, 10, 0), QColor(255, 110, 0)},
-        {70, 104, 5, QColor(235, 60, 0), QColor(255, 190, 0)},
-        {46, 74, -3, QColor(255, 170, 0), QColor(255, 240, 90)},
-        {24, 42, 2, QColor(255, 240, 120), QColor(255, 255, 245)},
-    };
-    for (const Layer& l : layers) {
+    for (const FlameLayer& l : FlameLayers()) {
         QLinearGradient g(cx, base, cx, base - l.h);
         g.setColorAt(0, l.low);
         g.setColorAt(1, l.high);
         p.setPen(Qt::NoPen);
         p.setBrush(g);
-        p.drawPath(tongue(cx, base, l.w, l.h, l.lean));
+        p.drawPath(FlameTongue(cx, base, l.w, l.h, l.lean));
     }
     // Two side tongues.
     QLinearGradient side(0, base, 0, base - 70);
     side.setColorAt(0, QColor(200, 30, 0));
     side.setColorAt(1, QColor(255, 150, 0));
     p.setBrush(side);
-    p.drawPath(tongue(cx - 34, base, 30, 62, -10));
-    p.drawPath(tongue(cx + 36, base, 28, 56, 9));
+    p.drawPath(FlameTongue(cx - 34, base, 30, 62, -10));
+    p.drawPath(FlameTongue(cx + 36, base, 28, 56, 9));
 
     // The burner bar the flame stands on.
     p.setBrush(QColor(70, 70, 75));

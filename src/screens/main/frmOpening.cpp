@@ -1,18 +1,23 @@
 #include "screens/main/frmOpening.h"
 
 #include "link/clocktimer.h"
+#include "link/datadir.h"
 #include "screens/twips.h"
 
 #include <QDir>
 #include <QFile>
 #include <QGuiApplication>
 #include <QLabel>
+#include <QLoggingCategory>
 #include <QPainter>
 #include <QScreen>
 
 namespace fh {
 
 namespace {
+
+// Quiet unless asked for: the operator has no use for it, an install check has.
+Q_LOGGING_CATEGORY(lcSplash, "flamehost.splash", QtWarningMsg)
 
 struct Line {
     const char* text;
@@ -42,7 +47,7 @@ QString SplashPicturePath(const QString& dataDir, const QString& programDir) {
     const QString inData = QDir(dataDir).filePath(SplashPictureFile);
     if (QFile::exists(inData))
         return inData;
-    const QString shipped = QDir(programDir).filePath(SplashPictureFile);
+    const QString shipped = QDir(ShippedDataDirectory(programDir)).filePath(SplashPictureFile);
     if (!QFile::exists(shipped))
         return QString();
     if (!dataDir.isEmpty() && QFile::copy(shipped, inData))
@@ -112,7 +117,11 @@ int frmOpening::step() {
     Timer3->stop();
     const int i = next_++;
     if (i == 0) {
-        picture_ = QPixmap(pictureFile_); // null when missing: no picture, no message
+        picture_ = QPixmap(pictureFile_); // null when missing: no picture, no message box
+        if (picture_.isNull())
+            qCInfo(lcSplash, "splash picture missing: \"%s\"", qUtf8Printable(pictureFile_));
+        else
+            qCInfo(lcSplash, "splash picture shown: %s", qUtf8Printable(pictureFile_));
         update();
     }
     if (i > 0 && i <= LineCount) {

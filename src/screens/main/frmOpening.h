@@ -14,8 +14,9 @@ class Clock;
 
 inline const QString SplashPictureFile = QStringLiteral("ostrixflamemov1.gif");
 
-// The picture lives in the data directory; when it is not there yet, the one shipped beside
-// the program is copied in (best effort) and used. Empty when neither exists.
+// The picture lives in the data directory; when it is not there yet, the one shipped with the
+// program (beside it in a build tree, in share/flamehost once installed) is copied in (best
+// effort) and used. Empty when neither exists.
 QString SplashPicturePath(const QString& dataDir, const QString& programDir);
 
 class frmOpening : public QWidget {
@@ -27,7 +28,8 @@ public:
     static constexpr int LineCount = 7;
 
     // pictureFile is read at the first tick; a missing or unreadable file leaves the splash
-    // without a picture.
+    // without a picture. Either way the category "flamehost.splash" tells at info level
+    // (QT_LOGGING_RULES="flamehost.splash.info=true"), for the package check.
     explicit frmOpening(QString pictureFile, QWidget* parent = nullptr);
     frmOpening(QString pictureFile, Clock& clock, QWidget* parent = nullptr);
 
