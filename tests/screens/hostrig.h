@@ -134,6 +134,7 @@ struct ScreenRig : HostRig {
     explicit ScreenRig(std::unique_ptr<SimBus> sim = steadyDefaultBus(), quint8 address = 1)
         : HostRig(std::move(sim)) {
         started = start(address);
+        EXPECT_TRUE(started) << "the first poll never ended";
     }
     operator ScreenContext&() { return *model; }
     bool started = false;

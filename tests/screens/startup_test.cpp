@@ -40,6 +40,7 @@ Action com(int n) {
 struct Rig {
     QTemporaryDir dir;
     ScriptedPrompts prompts;
+    VirtualClock clock; // the line's time: a busy machine cannot make a reply late
     RecordingBus bus{makeDefaultBus()};
     QStringList opened;
     std::deque<std::vector<Action>> dialogs; // what the operator does in each dialog shown
@@ -53,10 +54,8 @@ struct Rig {
             if (device.startsWith("/missing"))
                 f = [device] { return std::make_unique<RealPort>(device); };
             else
-                f = [this, device] {
-                    return std::make_unique<VirtualPort>(SteadyClock::instance(), bus, device);
-                };
-            return std::make_unique<LineWorker>(std::move(f), MakeReplyChecker());
+                f = [this, device] { return std::make_unique<VirtualPort>(clock, bus, device); };
+            return std::make_unique<LineWorker>(std::move(f), MakeReplyChecker(), clock);
         };
         auto runDialog = [this](Dialog& d) {
             ++dialogsShown;
