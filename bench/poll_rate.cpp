@@ -61,6 +61,7 @@ int main(int argc, char** argv) {
         [&] {
             auto p = std::make_unique<VirtualPort>(clock, bus);
             port = p.get();
+            port->setTracing(true);
             return p;
         },
         MakeReplyChecker(), clock);

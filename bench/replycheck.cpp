@@ -1,6 +1,7 @@
 // What the reply check costs per reply, for the replies the host meets most: a status reply,
 // the longest register reply (22 input registers) and a reply that fails on its check bytes.
 #include "detector/replycheck.h"
+#include "detector/models.h"
 #include "link/crc.h"
 #include "link/requests.h"
 

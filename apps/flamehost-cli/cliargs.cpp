@@ -44,6 +44,36 @@ struct Words {
     Command command;
 };
 
+// QCommandLineParser takes "-1" for an option named 1; a leading mark keeps a negative
+// number an argument, so it meets the range check of whatever it was given for.
+const QString NumberMark = QStringLiteral("\u0001");
+
+QStringList shieldNegativeNumbers(QStringList arguments) {
+    for (qsizetype i = 1; i < arguments.size(); ++i) {
+        const QString& a = arguments[i];
+        if (a.size() > 1 && a[0] == QLatin1Char('-') &&
+            (a[1].isDigit() || a[1] == QLatin1Char('.')))
+            arguments[i].prepend(NumberMark);
+    }
+    return arguments;
+}
+
+QString unshield(QString text) {
+    return text.startsWith(NumberMark) ? text.mid(1) : text;
+}
+
+// The first option given more than once ("--address 3 --address 4"): which one was meant is
+// anyone's guess, so it is refused rather than the last one taken.
+QString repeatedOption(const QCommandLineParser& parser) {
+    QStringList seen;
+    for (const QString& name : parser.optionNames()) {
+        if (seen.contains(name))
+            return name;
+        seen << name;
+    }
+    return {};
+}
+
 std::optional<int> wholeNumber(const QString& text, int low, int high) {
     bool ok = false;
     const int n = text.trimmed().toInt(&ok, 10);
@@ -121,7 +151,7 @@ ParsedArgs ParseArguments(const QStringList& arguments) {
         return result;
     };
 
-    if (!parser.parse(arguments))
+    if (!parser.parse(shieldNegativeNumbers(arguments)))
         return usage(parser.errorText());
     if (parser.isSet(help)) {
         result.help = true;
@@ -133,9 +163,15 @@ ParsedArgs ParseArguments(const QStringList& arguments) {
         return result;
     }
 
+    if (const QString twice = repeatedOption(parser); !twice.isEmpty())
+        return usage(QStringLiteral("--%1 is given more than once").arg(twice));
+    auto value = [&parser](const QCommandLineOption& option) {
+        return unshield(parser.value(option));
+    };
+
     Options o;
     o.simulate = parser.isSet(simulate);
-    o.port = parser.value(port);
+    o.port = value(port);
     o.json = parser.isSet(json);
     o.acceptBadCheck = parser.isSet(acceptBadCheck);
     if (parser.isSet(port) == o.simulate)
@@ -143,19 +179,21 @@ ParsedArgs ParseArguments(const QStringList& arguments) {
     if (parser.isSet(port) && o.port.trimmed().isEmpty())
         return usage(QStringLiteral("--port needs a device name"));
 
-    const auto addr = wholeNumber(parser.value(address), 0, MaxBusAddress);
+    const auto addr = wholeNumber(value(address), 0, MaxBusAddress);
     if (!addr)
         return usage(QStringLiteral("--address must be a whole number from 0 to 247, not \"%1\"")
-                         .arg(parser.value(address)));
+                         .arg(value(address)));
     o.address = quint8(*addr);
-    const auto ms = wholeNumber(parser.value(timeout), 1, MaxTimeoutMs);
+    const auto ms = wholeNumber(value(timeout), 1, MaxTimeoutMs);
     if (!ms)
         return usage(QStringLiteral("--timeout must be a whole number of milliseconds from 1 to "
                                     "60000, not \"%1\"")
-                         .arg(parser.value(timeout)));
+                         .arg(value(timeout)));
     o.timeoutMs = *ms;
 
-    QStringList words = parser.positionalArguments();
+    QStringList words;
+    for (const QString& w : parser.positionalArguments())
+        words << unshield(w);
     if (words.isEmpty())
         return usage(QStringLiteral("no command given"));
     const QString word = words.takeFirst();
@@ -211,15 +249,18 @@ ParsedArgs ParseArguments(const QStringList& arguments) {
     case Command::Address: {
         if (words.size() != 1)
             return usage(QStringLiteral("address takes the new address, e.g. \"address 12\""));
-        const auto n = wholeNumber(words.takeFirst(), 1, MaxBusAddress);
+        const QString given = words.takeFirst();
+        const auto n = wholeNumber(given, 1, MaxBusAddress);
         if (!n)
-            return usage(QStringLiteral("the new address must be a whole number from 1 to 247"));
+            return usage(
+                QStringLiteral("the new address must be a whole number from 1 to 247, not \"%1\"")
+                    .arg(given));
         o.newAddress = quint8(*n);
         break;
     }
     case Command::Scan: {
-        const auto a = wholeNumber(parser.value(from), 1, MaxBusAddress);
-        const auto b = wholeNumber(parser.value(to), 1, MaxBusAddress);
+        const auto a = wholeNumber(value(from), 1, MaxBusAddress);
+        const auto b = wholeNumber(value(to), 1, MaxBusAddress);
         if (!a || !b)
             return usage(QStringLiteral("--from and --to must be whole numbers from 1 to 247"));
         if (*a > *b)

@@ -2,6 +2,7 @@
 
 #include "detector/maintenance.h"
 #include "detector/masterguard.h"
+#include "detector/models.h"
 #include "detector/replycheck.h"
 #include "link/requests.h"
 
@@ -223,22 +224,22 @@ Outcome Readings(const Session& s) {
         else
             f.add(key, QJsonValue::Null);
     };
-    add("sum4", d.txtSum4Val, floatValue(m.Sum4));
-    add("sum45", d.txtSum45Val, floatValue(m.Sum45));
-    add("sum5", d.txtSum5Val, floatValue(m.Sum5));
-    add("bit_sum4", d.lblBitSum4, floatValue(m.BitSum4));
-    add("bit_sum45", d.lblBitSum45, floatValue(m.BitSum45));
-    add("bit_sum5", d.lblBitSum5, floatValue(m.BitSum5));
-    add("noise4", d.txtN4Val, m.Noise4);
-    add("noise45", d.txtN45Val, m.Noise45);
-    add("noise5", d.txtN5Val, m.Noise5);
-    add("gain", d.lblDetGain, m.Gain);
-    add("temperature", d.lblTemp, m.Temperature);
+    add("sum4", d.sum4, floatValue(m.Sum4));
+    add("sum45", d.sum45, floatValue(m.Sum45));
+    add("sum5", d.sum5, floatValue(m.Sum5));
+    add("bit_sum4", d.bitSum4, floatValue(m.BitSum4));
+    add("bit_sum45", d.bitSum45, floatValue(m.BitSum45));
+    add("bit_sum5", d.bitSum5, floatValue(m.BitSum5));
+    add("noise4", d.noise4, m.Noise4);
+    add("noise45", d.noise45, m.Noise45);
+    add("noise5", d.noise5, m.Noise5);
+    add("gain", d.gain, m.Gain);
+    add("temperature", d.temperature, m.Temperature);
     // The shown text is the voltage's shortest form, so 24.1 is not 24.100000000000001.
-    add("voltage", d.lblVol, d.lblVol.value_or(QString()).toDouble());
-    add("serial", d.lblserNum, m.SerialNumber);
-    add("status", d.lblDetS, textOrNull(d.lblDetS.value_or(QString())));
-    add("fault", d.lblDetS2, textOrNull(m.FaultText));
+    add("voltage", d.voltage, d.voltage.value_or(QString()).toDouble());
+    add("serial", d.serial, m.SerialNumber);
+    add("status", d.status, textOrNull(d.status.value_or(QString())));
+    add("fault", d.fault, textOrNull(m.FaultText));
     Outcome o;
     o.show(f);
     return o;

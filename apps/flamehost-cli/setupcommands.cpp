@@ -1,5 +1,6 @@
 // setup and setup set: the setup table read, shown and changed as the setup screen does.
 #include "commands.h"
+#include "detector/models.h"
 #include "detector/setupcodec.h"
 #include "link/requests.h"
 

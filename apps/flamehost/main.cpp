@@ -2,6 +2,7 @@
 // main screen; --simulate puts a built-in bus of simulated detectors on the line instead.
 #include "detector/replycheck.h"
 #include "flamehost/version.h"
+#include "hostargs.h"
 #include "link/datadir.h"
 #include "link/lineworker.h"
 #include "link/realport.h"
@@ -14,39 +15,8 @@
 
 #include <cstdio>
 #include <QApplication>
-#include <QCommandLineParser>
 
 namespace {
-
-struct Options {
-    QCommandLineParser parser;
-    QCommandLineOption simulate{QStringLiteral("simulate"),
-                                QStringLiteral("Talk to a built-in bus of simulated detectors "
-                                               "instead of a serial port.")};
-    QCommandLineOption port{QStringLiteral("port"),
-                            QStringLiteral("Open DEVICE (e.g. /dev/ttyUSB0) instead of asking "
-                                           "for a COM port."),
-                            QStringLiteral("DEVICE")};
-    QCommandLineOption dataDir{
-        QStringLiteral("data-dir"),
-        QStringLiteral("Keep CommTune.txt and the logs in DIR (default: the program's directory "
-                       "when writable and not installed, else the user's application data)."),
-        QStringLiteral("DIR")};
-    QCommandLineOption noSplash{QStringLiteral("no-splash"),
-                                QStringLiteral("Start without the splash screen.")};
-    QCommandLineOption acceptBadCheck{
-        QStringLiteral("accept-bad-check"),
-        QStringLiteral("Take replies whose check bytes alone are wrong (a detector whose "
-                       "firmware gets them wrong). Every other check stays on.")};
-
-    Options() {
-        parser.setApplicationDescription(
-            QStringLiteral("Maintenance host for addressable flame detectors on an RS-485 line."));
-        parser.addHelpOption();
-        parser.addVersionOption();
-        parser.addOptions({simulate, port, dataDir, noSplash, acceptBadCheck});
-    }
-};
 
 // --help and --version print and leave; they must work without a display.
 bool onlyPrints(int argc, char** argv) {
@@ -70,14 +40,17 @@ int main(int argc, char** argv) {
     if (onlyPrints(argc, argv)) {
         QCoreApplication app(argc, argv);
         nameProgram();
-        Options options;
+        fh::HostCommandLine options;
         options.parser.process(app); // prints and exits
         return 0;
     }
     QApplication app(argc, argv);
     nameProgram();
-    Options options;
-    options.parser.process(app);
+    fh::HostCommandLine options;
+    if (const QString problem = options.read(app.arguments()); !problem.isEmpty()) {
+        std::fprintf(stderr, "flamehost: %s\n", qPrintable(problem));
+        return 2;
+    }
     const QCommandLineParser& parser = options.parser;
     const QCommandLineOption& simulate = options.simulate;
     const QCommandLineOption& port = options.port;

@@ -1,6 +1,6 @@
 #include "detector/detectorrecord.h"
 
-#include "link/modelnames.h"
+#include "detector/models.h"
 #include "link/requests.h"
 
 namespace fh {

@@ -1,6 +1,6 @@
 #include "detector/maintenance.h"
 
-#include "link/modelnames.h"
+#include "detector/models.h"
 #include "link/requests.h"
 
 #include <bit>
@@ -68,7 +68,7 @@ MaintenanceDecode DecodeMaintenanceReply(const QByteArray& bytes,
     MaintenanceReadings& m = out.readings;
     MaintenanceDisplay& d = out.display;
     m = previous;
-    d.lblDetM = QStringLiteral("Model  ") + modelName;
+    d.model = QStringLiteral("Model  ") + modelName;
 
     const Reply r(bytes);
     // The long-read models answer with function 4 or not at all; anything else (an exception
@@ -81,40 +81,40 @@ MaintenanceDecode DecodeMaintenanceReply(const QByteArray& bytes,
 
     if (r.has(StatusByte)) {
         m.StatusChar = r[StatusByte];
-        d.lblDetS = charText(m.StatusChar);
+        d.status = charText(m.StatusChar);
     }
     if (r.has(FaultByte)) {
         m.FaultText = r[FaultByte] != 0 ? QStringLiteral("F") : QStringLiteral("N");
-        d.lblDetS2 = m.FaultText;
+        d.fault = m.FaultText;
     }
     m.Address = addressText;
-    d.lblAddr = addressText;
+    d.address = addressText;
     if (r.has(SerialByte, 2)) {
         m.SerialNumber = quint16(r[SerialByte] << 8 | r[SerialByte + 1]);
-        d.lblserNum = QString::number(m.SerialNumber);
+        d.serial = QString::number(m.SerialNumber);
     }
     if (r.has(TemperatureByte)) {
         m.Temperature = static_cast<qint8>(r[TemperatureByte]);
-        d.lblTemp = QString::number(m.Temperature);
+        d.temperature = QString::number(m.Temperature);
     }
     if (r.has(VoltageByte, 2)) {
         // Signed, so a word above 32767 shows as a negative voltage.
         const auto word = static_cast<qint16>(quint16(r[VoltageByte] << 8 | r[VoltageByte + 1]));
         m.Voltage = word * 0.1;
-        d.lblVol = FormatVoltage(m.Voltage);
+        d.voltage = FormatVoltage(m.Voltage);
     }
     if (r.has(GainByte)) {
         if (r[GainByte] <= MaxGainCode)
             m.Gain = quint8(MaxGainCode - r[GainByte]);
-        d.lblDetGain = QString::number(m.Gain);
+        d.gain = QString::number(m.Gain);
     }
 
     float* sums[3] = {&m.Sum4, &m.Sum45, &m.Sum5};
     float* bitSums[3] = {&m.BitSum4, &m.BitSum45, &m.BitSum5};
-    std::optional<QString>* sumTexts[3] = {&d.txtSum4Val, &d.txtSum45Val, &d.txtSum5Val};
-    std::optional<QString>* bitTexts[3] = {&d.lblBitSum4, &d.lblBitSum45, &d.lblBitSum5};
+    std::optional<QString>* sumTexts[3] = {&d.sum4, &d.sum45, &d.sum5};
+    std::optional<QString>* bitTexts[3] = {&d.bitSum4, &d.bitSum45, &d.bitSum5};
     quint8* noises[3] = {&m.Noise4, &m.Noise45, &m.Noise5};
-    std::optional<QString>* noiseTexts[3] = {&d.txtN4Val, &d.txtN45Val, &d.txtN5Val};
+    std::optional<QString>* noiseTexts[3] = {&d.noise4, &d.noise45, &d.noise5};
     for (int k = 0; k < 3; ++k) {
         if (r.has(SumBytes[k], 4)) {
             *sums[k] = r.floatAt(SumBytes[k]);

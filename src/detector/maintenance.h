@@ -21,15 +21,15 @@ struct MaintenanceReadings {
     quint8 LastSumsStatusByte = 0; // only for asking the sums log for a record
 };
 
-// Texts for the maintenance screen's controls. A control left as nullopt keeps
-// the text it has: the reply did not carry that value, or the decode stopped early.
+// The texts the maintenance screen shows for a reply, one per reading. A text left as nullopt
+// keeps what is shown: the reply did not carry that value, or the decode stopped early.
 struct MaintenanceDisplay {
-    QString lblDetM; // always set
-    std::optional<QString> lblDetS, lblDetS2, lblAddr, lblserNum;
-    std::optional<QString> txtSum4Val, txtSum45Val, txtSum5Val;
-    std::optional<QString> lblBitSum4, lblBitSum45, lblBitSum5;
-    std::optional<QString> txtN4Val, txtN45Val, txtN5Val;
-    std::optional<QString> lblDetGain, lblTemp, lblVol;
+    QString model; // always set
+    std::optional<QString> status, fault, address, serial;
+    std::optional<QString> sum4, sum45, sum5;
+    std::optional<QString> bitSum4, bitSum45, bitSum5;
+    std::optional<QString> noise4, noise45, noise5;
+    std::optional<QString> gain, temperature, voltage;
 };
 
 struct MaintenanceDecode {

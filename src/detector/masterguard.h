@@ -37,6 +37,8 @@ public:
     void start(LineWorker& worker, const Transaction& write, bool masterMode);
     Step onResult(LineWorker& worker, const Exchange& x, QString* refusal);
     bool pending() const { return pollId_ != 0 || writeId_ != 0; }
+    // The write's command id once it has been submitted, else 0.
+    quint64 writeId() const { return writeId_; }
 
 private:
     Transaction write_;

@@ -1,7 +1,7 @@
 #include "detector/setupcodec.h"
 
+#include "detector/models.h"
 #include "link/crc.h"
-#include "link/modelnames.h"
 #include "link/requests.h"
 
 #include <algorithm>
@@ -108,6 +108,14 @@ quint8 SensitivityCode(SensitivityList list, const QString& text) {
     }
     }
     return 0;
+}
+
+bool SensitivityTextWritable(SensitivityList list, const QString& text) {
+    if (text.trimmed().isEmpty() || SensitivityItems(list).contains(text))
+        return true;
+    bool ok = false;
+    const double n = text.trimmed().toDouble(&ok);
+    return ok && std::isfinite(n);
 }
 
 QStringList DelayItems() {

@@ -22,6 +22,10 @@ QString SensitivityText(SensitivityList list, int code);
 // fixed lists gives 0, and numbers typed into cmbMI or cmbSens are clamped to the list's range.
 quint8 SensitivityCode(SensitivityList list, const QString& text);
 
+// False for typed text that is no number and none of the list's items ("abc"): it would
+// write the first code without a word, so the setup screen refuses it. Empty text passes.
+bool SensitivityTextWritable(SensitivityList list, const QString& text);
+
 QStringList DelayItems();    // cmbDelay: code = position
 QStringList HeatModeItems(); // cmbHeatMode: code = position
 QStringList HeatOnItems();   // cmbHeatOn: the threshold is the number itself

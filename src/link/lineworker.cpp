@@ -265,6 +265,9 @@ void LineWorker::run() {
             std::lock_guard lock(mutex_);
             link_->TurnaroundDelay = static_cast<qint16>(turnaround_);
         }
+        link_->onAttempt = [this, id](int attempt, int attempts) {
+            post([this, id, attempt, attempts] { emit writeAttempt(id, attempt, attempts); });
+        };
         Exchange x = link_->run(job);
         x.id = id;
         x.cycle = isCycle;

@@ -55,6 +55,9 @@ signals:
     void commandDone(fh::Exchange result);
     void cycleDone(fh::Exchange result);
     void traffic(fh::Traffic frame);
+    // A confirmed write (command `id`) begins its attempt `attempt` of at most `attempts`, so
+    // a screen can say how far the write has got while it runs.
+    void writeAttempt(quint64 id, int attempt, int attempts);
     // The device went away (open false) or came back (open true).
     void portStateChanged(bool open, QString message);
     // Something worth telling the operator once (e.g. the device cannot do RTS).

@@ -132,6 +132,8 @@ Exchange Link::run(const Transaction& t) {
     case Pattern::ConfirmedWrite:
         for (int attempt = 1; attempt <= std::max(1, t.attempts) && !isAborted(); ++attempt) {
             x.attempts = attempt;
+            if (onAttempt)
+                onAttempt(attempt, std::max(1, t.attempts));
             if (!sendAndRelease(t.frame, &sentAt))
                 break;
             if (!sleepUntil(sentAt + qint64(WriteSettleMs) * 1000))

@@ -54,6 +54,8 @@ public:
 
     // Called with every frame sent and every reply collected (with its verdict).
     std::function<void(const Traffic&)> onTraffic;
+    // Called as each attempt of a confirmed write begins: attempt number, attempts at most.
+    std::function<void(int attempt, int attempts)> onAttempt;
     // Called with the verdict of every WaitReply, silence included.
     std::function<void(const ReplyVerdict&)> onVerdict;
     // Asked between the slices of every long wait; true ends the exchange early (quitting).

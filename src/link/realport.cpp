@@ -10,6 +10,8 @@
 
 #ifdef Q_OS_UNIX
 #include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
 #endif
@@ -52,7 +54,10 @@ bool RealPort::open() {
             denied = ::access(QFile::encodeName(device_).constData(), R_OK | W_OK) != 0 &&
                      errno == EACCES;
 #endif
-        error_ = DescribePortError(device_, e, port_->errorString(), denied);
+        // A terminal call on /dev/null fails with "Inappropriate ioctl for device".
+        error_ = NotASerialPort(device_)
+                     ? QStringLiteral("Cannot open %1: not a serial port.").arg(device_)
+                     : DescribePortError(device_, e, port_->errorString(), denied);
         port_.reset();
         return false;
     }
@@ -234,6 +239,26 @@ int RealPort::goneErrno() const {
     return (e == EIO || e == ENXIO || e == ENODEV || e == EBADF) ? e : 0;
 #else
     return 0;
+#endif
+}
+
+bool NotASerialPort(const QString& device) {
+#ifdef Q_OS_UNIX
+    const QByteArray path = QFile::encodeName(device);
+    struct stat st {};
+    if (device.isEmpty() || ::stat(path.constData(), &st) != 0)
+        return false; // missing: the open says so itself
+    if (!S_ISCHR(st.st_mode))
+        return true;
+    const int fd = ::open(path.constData(), O_RDONLY | O_NOCTTY | O_NONBLOCK);
+    if (fd < 0)
+        return false; // busy or not ours: the open gives the better reason
+    const bool terminal = ::isatty(fd) == 1;
+    ::close(fd);
+    return !terminal;
+#else
+    Q_UNUSED(device);
+    return false;
 #endif
 }
 

@@ -49,6 +49,10 @@ private:
 
 // The operator's text for a port that failed: the device, the system's reason, and what to do
 // where there is something to do. accessDenied: the device refuses this user (EACCES).
+// True when the path names something that exists but is no serial port (/dev/null, a plain
+// file, a folder): opening it can only fail, and the reason should say so.
+bool NotASerialPort(const QString& device);
+
 QString DescribePortError(const QString& device, QSerialPort::SerialPortError error,
                           const QString& reason, bool accessDenied);
 

@@ -1,7 +1,6 @@
 #include "link/requests.h"
 
 #include "link/crc.h"
-#include "link/modelnames.h"
 
 #include <cmath>
 
@@ -32,14 +31,6 @@ QByteArray registerFrame(quint8 address, quint8 function, quint16 reg, quint16 v
 
 } // namespace
 
-int SetupRegisterCount(const QString& modelName) {
-    return model::IsLongReadModel(modelName) ? SetupRegistersLong : SetupRegistersShort;
-}
-
-int InputRegisterCount(const QString& modelName) {
-    return model::IsLongReadModel(modelName) ? InputRegistersLong : InputRegistersShort;
-}
-
 QByteArray SendCommand(quint8 address, quint8 code) {
     // Bytes 3 and 5 to 9 are fixed; byte 2 counts bytes 3 to 9.
     QByteArray body;
@@ -53,18 +44,16 @@ QByteArray SendCommand(quint8 address, quint8 code) {
     return withCrc(body);
 }
 
-QByteArray ReadSetup(quint8 address, const QString& modelName) {
-    return registerFrame(address, fn::ReadHolding, SetupRegister,
-                         quint16(SetupRegisterCount(modelName)));
+QByteArray ReadSetup(quint8 address, int registers) {
+    return registerFrame(address, fn::ReadHolding, SetupRegister, quint16(registers));
 }
 
 QByteArray ReadAddr(quint8 address) {
     return registerFrame(address, fn::ReadHolding, AddressRegister, 1);
 }
 
-QByteArray ReadInputs(quint8 address, const QString& modelName) {
-    return registerFrame(address, fn::ReadInput, FirstInputRegister,
-                         quint16(InputRegisterCount(modelName)));
+QByteArray ReadInputs(quint8 address, int registers) {
+    return registerFrame(address, fn::ReadInput, FirstInputRegister, quint16(registers));
 }
 
 QByteArray WriteAddr(quint8 currentAddress, quint8 newAddress) {

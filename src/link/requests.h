@@ -37,18 +37,14 @@ inline constexpr int WriteReplyLength = 8;
 // The version text starts at this byte of the reply and stops before the check bytes.
 inline constexpr int VersionTextStart = 9;
 
-// Counts chosen by the model text as shown; empty or unknown names get the smaller ones.
-int SetupRegisterCount(const QString& modelName);
-int InputRegisterCount(const QString& modelName);
-
 // Function-200 command frame, 12 bytes.
 QByteArray SendCommand(quint8 address, quint8 code);
-// Function 3 from register 1, one or four registers.
-QByteArray ReadSetup(quint8 address, const QString& modelName);
+// Function 3 from register 1, one or four registers (the model table in detector/ says which).
+QByteArray ReadSetup(quint8 address, int registers);
 // Function 3, register 0, count 1: a presence check.
 QByteArray ReadAddr(quint8 address);
 // Function 4 from register 0, 15 or 22 registers.
-QByteArray ReadInputs(quint8 address, const QString& modelName);
+QByteArray ReadInputs(quint8 address, int registers);
 // Function 6 to register 0.
 QByteArray WriteAddr(quint8 currentAddress, quint8 newAddress);
 

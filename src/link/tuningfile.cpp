@@ -51,6 +51,19 @@ QString TuningFileFirstLine(const QByteArray& bytes) {
     return QString::fromLatin1(bytes.left(end));
 }
 
+// What the notice may quote of a line: printable ASCII only (the file holds digits), so a
+// binary file cannot put control codes or stray Latin-1 letters on the screen.
+static QString printable(const QString& text, int limit) {
+    QString out;
+    for (const QChar c : text) {
+        if (out.size() >= limit)
+            break;
+        if (c.unicode() >= 0x20 && c.unicode() < 0x7F)
+            out += c;
+    }
+    return out;
+}
+
 TuningLoad LoadTuningFile(const QString& path) {
     TuningLoad result;
     const QString name = QDir::toNativeSeparators(path);
@@ -72,7 +85,7 @@ TuningLoad LoadTuningFile(const QString& path) {
                                             "on its first line (\"%3\"). Using %4 µs.")
                                  .arg(name)
                                  .arg(MaxTurnaroundDelay)
-                                 .arg(line.left(40))
+                                 .arg(printable(line, 40))
                                  .arg(DefaultTurnaroundDelay);
         }
         return result;

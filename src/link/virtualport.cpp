@@ -204,7 +204,14 @@ bool VirtualPort::waitForInput(qint64 deadlineUs) {
     }
 }
 
+void VirtualPort::setTracing(bool on) {
+    std::lock_guard lock(mutex_);
+    tracing_ = on;
+}
+
 void VirtualPort::record(qint64 t, LineEvent::Kind kind, quint8 byte) {
+    if (!tracing_)
+        return;
     if (events_.size() >= 200'000)
         events_.erase(events_.begin(), events_.begin() + 100'000);
     events_.push_back({t, kind, byte});

@@ -42,6 +42,9 @@ public:
 
     // Any thread: unplug or plug the virtual adapter.
     void setPresent(bool present);
+    // Any thread: record the time line from now on (off by default: only tests read it, and
+    // a running program would pile it up).
+    void setTracing(bool on);
     // Any thread: the recorded time line (RTS changes, bytes out, bytes in or lost).
     std::vector<LineEvent> events() const;
     void clearEvents();
@@ -75,6 +78,7 @@ private:
     std::deque<Pending> outgoing_;
     std::deque<Incoming> incoming_;
     QByteArray input_;
+    bool tracing_ = false;
     std::vector<LineEvent> events_;
     int lost_ = 0;
 };

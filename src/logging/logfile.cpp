@@ -3,27 +3,61 @@
 #include <QFile>
 #include <QFileInfo>
 
+#ifdef Q_OS_UNIX
+#include <unistd.h>
+#endif
+
 namespace fh {
+
+namespace {
+
+bool syncToDisk(QFile& file) {
+#ifdef Q_OS_UNIX
+    return ::fsync(file.handle()) == 0;
+#else
+    return file.flush();
+#endif
+}
+
+// True when the file is empty or its last byte ends a line.
+bool endsWithLineEnd(QFile& file) {
+    const qint64 size = file.size();
+    if (size == 0 || file.isSequential())
+        return true;
+    char last = 0;
+    return file.seek(size - 1) && file.read(&last, 1) == 1 && last == '\n';
+}
+
+} // namespace
 
 qint64 AppendToFile(const QString& path, const QByteArray& bytes, QString* errorText) {
     QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered)) {
+    if (!file.open(QIODevice::ReadWrite | QIODevice::Append | QIODevice::Unbuffered)) {
         if (errorText)
             *errorText = file.errorString();
         return 0;
     }
-    qint64 total = 0;
-    while (total < bytes.size()) {
-        const qint64 n = file.write(bytes.constData() + total, bytes.size() - total);
-        if (n <= 0) {
-            if (errorText)
-                *errorText = file.errorString();
-            break;
-        }
+    const qint64 start = file.size();
+    const QByteArray out = endsWithLineEnd(file) ? bytes : QByteArray("\r\n") + bytes;
+    bool ok = true;
+    for (qint64 total = 0; ok && total < out.size();) {
+        const qint64 n = file.write(out.constData() + total, out.size() - total);
+        ok = n > 0;
         total += n;
     }
-    file.close();
-    return total;
+    QString why = ok ? QString() : file.errorString();
+    if (ok && !syncToDisk(file)) {
+        ok = false;
+        why = QStringLiteral("the data did not reach the disk");
+    }
+    if (!ok) {
+        if (errorText)
+            *errorText = why;
+        if (!file.isSequential())
+            file.resize(start); // no half record stays behind; the whole block is kept instead
+        return 0;
+    }
+    return bytes.size();
 }
 
 LogFile::LogFile(QString path, int maxPending)
@@ -36,6 +70,17 @@ QString LogFile::fileName() const {
 
 void LogFile::setAppender(FileAppender appender) {
     appender_ = appender ? std::move(appender) : FileAppender(AppendToFile);
+}
+
+QByteArray LogFile::pendingBytes() const {
+    QByteArray all;
+    for (const QByteArray& b : pending_)
+        all.append(b);
+    return all;
+}
+
+void LogFile::forgetPending() {
+    pending_.clear();
 }
 
 LogWriteOutcome LogFile::append(const QByteArray& block) {
@@ -78,9 +123,7 @@ LogWriteOutcome LogFile::flush() {
     }
     // One open for the whole backlog: it goes out in order, and a partly written block
     // keeps only its unwritten tail, so nothing is doubled in the file.
-    QByteArray all;
-    for (const QByteArray& b : pending_)
-        all.append(b);
+    const QByteArray all = pendingBytes();
     const int waiting = int(pending_.size());
     QString error;
     qint64 n = appender_(path_, all, &error);

@@ -14,7 +14,10 @@ namespace fh {
 using FileAppender =
     std::function<qint64(const QString& path, const QByteArray& bytes, QString* errorText)>;
 
-// The real appender: unbuffered, so a disk that fills up mid-write reports how far it got.
+// The real appender: all or nothing. The bytes count as written only once they are on the
+// disk (fsync); a short write or a failed sync is cut off again, so the file never keeps half
+// a record for the next header to follow. A file whose last line was left unfinished (a crash
+// mid-write) gets its line ended first.
 qint64 AppendToFile(const QString& path, const QByteArray& bytes, QString* errorText);
 
 // What one write did, for the screen that shows the program's own warnings.
@@ -42,6 +45,10 @@ public:
     const QString& path() const { return path_; }
     QString fileName() const;
     int pendingBlocks() const { return int(pending_.size()); }
+    // The kept blocks in order, as they would go to the file.
+    QByteArray pendingBytes() const;
+    // The kept blocks are safe elsewhere (saved by the operator): forget them.
+    void forgetPending();
     qint64 droppedBlocks() const { return dropped_; }
     bool failing() const { return failing_; }
 

@@ -68,33 +68,33 @@ TEST(DecodeMaintenanceReply, FieldTexts) {
         std::optional<QString> D::*field;
         const char* text;
     } cases[] = {
-        {"temperature -5", InputReply(15).set(26, {0xFB}), &D::lblTemp, "-5"},
-        {"temperature 25", InputReply(15).set(26, {0x19}), &D::lblTemp, "25"},
-        {"temperature -128", InputReply(15).set(26, {0x80}), &D::lblTemp, "-128"},
-        {"voltage 24.1", InputReply(15).set(27, {0x00, 0xF1}), &D::lblVol, "24.1"},
-        {"voltage 24", InputReply(15).set(27, {0x00, 0xF0}), &D::lblVol, "24"},
-        {"voltage word above 32767", InputReply(15).set(27, {0xFF, 0xF6}), &D::lblVol, "-1"},
-        {"gain code 2", InputReply(15).set(12, {2}), &D::lblDetGain, "1"},
-        {"gain code 0", InputReply(15).set(12, {0}), &D::lblDetGain, "3"},
-        {"gain code 7 keeps 0", InputReply(15).set(12, {7}), &D::lblDetGain, "0"},
-        {"fault 0", InputReply(15).set(9, {0}), &D::lblDetS2, "N"},
-        {"fault 2", InputReply(15).set(9, {2}), &D::lblDetS2, "F"},
-        {"serial", InputReply(15).set(5, {0xFF, 0xFF}), &D::lblserNum, "65535"},
-        {"status", InputReply(15).set(10, {'W'}), &D::lblDetS, "W"},
-        {"sum4", InputReply(15).set(13, {0x3F, 0xC0, 0, 0}), &D::txtSum4Val, "1.50"},
-        {"sum45", InputReply(15).set(17, {0xC0, 0x10, 0, 0}), &D::txtSum45Val, "-2.25"},
-        {"sum5", InputReply(15).set(21, {0x44, 0x9A, 0x52, 0x25}), &D::txtSum5Val, "1234.57"},
-        {"noise", InputReply(15).set(29, {0, 7, 255}), &D::txtN5Val, "255"},
-        {"noise45", InputReply(15).set(29, {0, 7, 255}), &D::txtN45Val, "7"},
-        {"bit sum4", InputReply(22).set(35, {0x3F, 0xC0, 0, 0}), &D::lblBitSum4, "1.50"},
-        {"bit sum5", InputReply(22).set(43, {0xC0, 0x10, 0, 0}), &D::lblBitSum5, "-2.25"},
+        {"temperature -5", InputReply(15).set(26, {0xFB}), &D::temperature, "-5"},
+        {"temperature 25", InputReply(15).set(26, {0x19}), &D::temperature, "25"},
+        {"temperature -128", InputReply(15).set(26, {0x80}), &D::temperature, "-128"},
+        {"voltage 24.1", InputReply(15).set(27, {0x00, 0xF1}), &D::voltage, "24.1"},
+        {"voltage 24", InputReply(15).set(27, {0x00, 0xF0}), &D::voltage, "24"},
+        {"voltage word above 32767", InputReply(15).set(27, {0xFF, 0xF6}), &D::voltage, "-1"},
+        {"gain code 2", InputReply(15).set(12, {2}), &D::gain, "1"},
+        {"gain code 0", InputReply(15).set(12, {0}), &D::gain, "3"},
+        {"gain code 7 keeps 0", InputReply(15).set(12, {7}), &D::gain, "0"},
+        {"fault 0", InputReply(15).set(9, {0}), &D::fault, "N"},
+        {"fault 2", InputReply(15).set(9, {2}), &D::fault, "F"},
+        {"serial", InputReply(15).set(5, {0xFF, 0xFF}), &D::serial, "65535"},
+        {"status", InputReply(15).set(10, {'W'}), &D::status, "W"},
+        {"sum4", InputReply(15).set(13, {0x3F, 0xC0, 0, 0}), &D::sum4, "1.50"},
+        {"sum45", InputReply(15).set(17, {0xC0, 0x10, 0, 0}), &D::sum45, "-2.25"},
+        {"sum5", InputReply(15).set(21, {0x44, 0x9A, 0x52, 0x25}), &D::sum5, "1234.57"},
+        {"noise", InputReply(15).set(29, {0, 7, 255}), &D::noise5, "255"},
+        {"noise45", InputReply(15).set(29, {0, 7, 255}), &D::noise45, "7"},
+        {"bit sum4", InputReply(22).set(35, {0x3F, 0xC0, 0, 0}), &D::bitSum4, "1.50"},
+        {"bit sum5", InputReply(22).set(43, {0xC0, 0x10, 0, 0}), &D::bitSum5, "-2.25"},
     };
     for (const auto& c : cases) {
         const MaintenanceDecode out = decode(c.reply.bytes, "Zorvan B1");
         ASSERT_TRUE((out.display.*c.field).has_value()) << c.what;
         EXPECT_EQ(*(out.display.*c.field), c.text) << c.what;
-        EXPECT_EQ(out.display.lblDetM, "Model  Zorvan B1");
-        EXPECT_EQ(out.display.lblAddr, "12");
+        EXPECT_EQ(out.display.model, "Model  Zorvan B1");
+        EXPECT_EQ(out.display.address, "12");
     }
 }
 
@@ -117,10 +117,10 @@ TEST(DecodeMaintenanceReply, FieldsTheReplyDoesNotCarryKeepTheirValues) {
                       earlier());
     EXPECT_EQ(out.readings.BitSum4, 7.0f);
     EXPECT_EQ(out.readings.BitSum5, 9.0f);
-    EXPECT_FALSE(out.display.lblBitSum4.has_value());
-    EXPECT_FALSE(out.display.lblBitSum5.has_value());
+    EXPECT_FALSE(out.display.bitSum4.has_value());
+    EXPECT_FALSE(out.display.bitSum5.has_value());
     EXPECT_EQ(out.readings.Sum4, 1.5f);
-    EXPECT_EQ(out.display.lblDetGain, "2") << "gain code 7 leaves the previous gain";
+    EXPECT_EQ(out.display.gain, "2") << "gain code 7 leaves the previous gain";
 
     // An exception reply for a short-read model carries nothing to decode.
     out = decode(QByteArray::fromHex("01 84 02 C2 C1"), "Zorvan A1", earlier());
@@ -128,15 +128,15 @@ TEST(DecodeMaintenanceReply, FieldsTheReplyDoesNotCarryKeepTheirValues) {
     EXPECT_EQ(out.readings.Sum4, 3.0f);
     EXPECT_EQ(out.readings.Temperature, 40);
     EXPECT_EQ(out.readings.StatusChar, 'N');
-    EXPECT_FALSE(out.display.lblDetS.has_value());
-    EXPECT_FALSE(out.display.lblTemp.has_value());
-    EXPECT_FALSE(out.display.txtSum4Val.has_value());
-    EXPECT_EQ(out.display.lblAddr, "12");
+    EXPECT_FALSE(out.display.status.has_value());
+    EXPECT_FALSE(out.display.temperature.has_value());
+    EXPECT_FALSE(out.display.sum4.has_value());
+    EXPECT_EQ(out.display.address, "12");
 
     // Cut just before the voltage's second byte.
     out = decode(InputReply(15).set(26, {0x19, 0x00, 0xF1}).bytes.left(28), "Zorvan A1", earlier());
-    EXPECT_EQ(out.display.lblTemp, "25");
-    EXPECT_FALSE(out.display.lblVol.has_value());
+    EXPECT_EQ(out.display.temperature, "25");
+    EXPECT_FALSE(out.display.voltage.has_value());
 }
 
 TEST(DecodeMaintenanceReply, LongReadModelNeedsFunction4) {
@@ -145,16 +145,16 @@ TEST(DecodeMaintenanceReply, LongReadModelNeedsFunction4) {
         for (const QByteArray& reply : {refused.bytes, QByteArray::fromHex("01 84 02 C2 C1")}) {
             const auto out = decode(reply, model, earlier());
             EXPECT_TRUE(out.stoppedEarly) << model;
-            EXPECT_EQ(out.display.lblDetM, QString("Model  ") + model);
-            EXPECT_FALSE(out.display.lblDetS || out.display.lblAddr || out.display.lblTemp ||
-                         out.display.txtSum4Val || out.display.lblBitSum4 || out.display.lblVol)
+            EXPECT_EQ(out.display.model, QString("Model  ") + model);
+            EXPECT_FALSE(out.display.status || out.display.address || out.display.temperature ||
+                         out.display.sum4 || out.display.bitSum4 || out.display.voltage)
                 << model;
             EXPECT_EQ(out.readings.Temperature, 40);
             EXPECT_EQ(out.readings.StatusChar, 'N');
         }
     }
     // The function byte is not looked at for other models.
-    EXPECT_EQ(decode(refused.bytes, "Zorvan A2").display.lblTemp, "25");
+    EXPECT_EQ(decode(refused.bytes, "Zorvan A2").display.temperature, "25");
 }
 
 TEST(SumsStatusChanged, ByteTenAgainstLastValue) {

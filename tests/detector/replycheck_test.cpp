@@ -1,8 +1,8 @@
 // The reply check against every way a reply can be wrong, for every request the host sends.
+#include "detector/models.h"
 #include "detector/replycheck.h"
 #include "detector/setupcodec.h"
 #include "link/crc.h"
-#include "link/modelnames.h"
 #include "link/requests.h"
 
 #include <gtest/gtest.h>

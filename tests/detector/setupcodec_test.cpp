@@ -1,4 +1,5 @@
 // Setup rows per model, the decode of read replies, the write frames and their round trips.
+#include "detector/models.h"
 #include "detector/setupcodec.h"
 #include "link/crc.h"
 #include "link/requests.h"
@@ -40,6 +41,19 @@ const QStringList allModels{"Zorvan A1",      "Zorvan A2",     "Zorvan A3", "Zor
                             "Zorvan B4",      "Zorvan C1",     "Zorvan C2", "Zorvan C3",
                             "Zorvan D1",      "Zorvan D2",     "Zorvan D3", "Zorvan E1",
                             "Zorvan V1 NTSC", "Zorvan V2 PAL", "Zorvan Q9", ""};
+
+// Only the heat models and Zorvan B1 read the long tables; names must match exactly.
+TEST(ModelTable, ReadCountsPerModel) {
+    for (const auto& [model, setup, inputs] : {std::tuple{"Zorvan A1", 1, 15},
+                                               {"Zorvan C2", 4, 22},
+                                               {"Zorvan B1", 4, 22},
+                                               {"", 1, 15},
+                                               {"Zorvan C2 ", 1, 15},
+                                               {"Unknown Detector", 1, 15}}) {
+        EXPECT_EQ(ReadSetup(1, model), ReadSetup(1, setup)) << model;
+        EXPECT_EQ(ReadInputs(1, model), ReadInputs(1, inputs)) << model;
+    }
+}
 
 TEST(DecodeSetupReply, PerModelRow) {
     const SetupFlags none;

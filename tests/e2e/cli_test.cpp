@@ -1,6 +1,6 @@
 // flamehost-cli as a technician runs it: against flamehost-sim on a pseudo-terminal, each
 // command's output and exit status, and the detector's state read back after every write.
-#include "simprocess.h"
+#include "support/simprocess.h"
 
 #include <gtest/gtest.h>
 #include <QJsonArray>
@@ -323,34 +323,28 @@ TEST_F(Cli, SilenceExitsWith1) {
     }
 }
 
+// The parser's cases are in tests/apps; here only that a refusal leaves with 2 and nothing on
+// stdout, and the port errors that only an open can find.
 TEST_F(Cli, UsageAndPortErrorsExitWith2) {
     serve(ThreeDetectors);
-    for (const char* args : {
-             "--port PORT",
-             "--port PORT --simulate status",
-             "status",
-             "--port PORT frobnicate",
-             "--port PORT --address 248 status",
-             "--port PORT --address five status",
-             "--port PORT --timeout 0 status",
-             "--port PORT --address 5 address 0",
-             "--port PORT --address 5 address 248",
-             "--port PORT --address 5 address",
-             "--port PORT --address 5 setup set",
-             "--port PORT --address 5 setup set colour=red",
-             "--port PORT --address 5 setup set auto_bit=maybe",
-             "--port PORT --address 5 setup set delay=A delay=3",
-             "--port PORT --address 5 status extra",
-             "--port PORT scan --from 10 --to 5",
-             "--port PORT --address 5 status --from 3",
-             "--port PORT --bogus status",
-             "--port /nonexistent/ttyFLAME status",
+    for (const auto& [args, says] : {
+             std::pair{"--port PORT --address 5 address -1", "not \"-1\""},
+             {"--port /nonexistent/ttyFLAME status", "/nonexistent/ttyFLAME"},
+             {"--port /dev/null status", "not a serial port"},
          }) {
         const CliRun r = cli(words(args).replaceInStrings("PORT", sim_->device()));
         EXPECT_EQ(r.exitCode, 2) << args;
-        EXPECT_FALSE(r.err.isEmpty()) << args;
+        EXPECT_TRUE(r.err.contains(says)) << r.err.constData();
         EXPECT_TRUE(r.out.isEmpty()) << args;
     }
+}
+
+TEST(HostUsage, MistakeExitsWith2BeforeAnyWindow) {
+    QProcess p;
+    p.start(QStringLiteral(FH_BIN_DIR "/flamehost"), {"--simulate", "--port", "/dev/ttyS0"});
+    ASSERT_TRUE(p.waitForFinished(30000));
+    EXPECT_EQ(p.exitCode(), 2);
+    EXPECT_TRUE(p.readAllStandardError().contains("not both"));
 }
 
 TEST(CliHelp, ListsEveryCommandAndOption) {

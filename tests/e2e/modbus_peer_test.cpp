@@ -1,12 +1,13 @@
 // Our register frames against a Modbus server we did not write: if our framing or check
 // bytes were off, it would stay silent or answer with something else.
 #ifdef FH_HAVE_SERIALBUS
+#include "detector/models.h"
 #include "detector/replycheck.h"
 #include "detector/setupcodec.h"
 #include "link/lineworker.h"
 #include "link/realport.h"
 #include "link/requests.h"
-#include "ptypair.h"
+#include "support/ptypair.h"
 
 #include <gtest/gtest.h>
 #include <QModbusRtuSerialServer>

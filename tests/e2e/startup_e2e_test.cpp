@@ -4,7 +4,7 @@
 #include "link/lineworker.h"
 #include "link/realport.h"
 #include "link/requests.h"
-#include "simprocess.h"
+#include "support/simprocess.h"
 
 #include <gtest/gtest.h>
 #include <QSignalSpy>

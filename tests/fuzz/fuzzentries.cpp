@@ -3,10 +3,10 @@
 #include "cliargs.h"
 #include "detector/detectorrecord.h"
 #include "detector/maintenance.h"
+#include "detector/models.h"
 #include "detector/replycheck.h"
 #include "detector/setupcodec.h"
 #include "link/crc.h"
-#include "link/modelnames.h"
 #include "link/requests.h"
 #include "link/tuningfile.h"
 
@@ -118,7 +118,7 @@ void readingsDecoder(const uint8_t* data, size_t size) {
     const QByteArray reply = bytes(data + 1, size - 1);
     const MaintenanceDecode d =
         DecodeMaintenanceReply(reply, readings, pickModel(data[0]), QStringLiteral("1"));
-    require(d.display.lblDetM.startsWith(QStringLiteral("Model  ")));
+    require(d.display.model.startsWith(QStringLiteral("Model  ")));
     readings = d.readings;
     SumsStatusChanged(readings, reply);
 }

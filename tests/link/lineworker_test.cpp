@@ -85,6 +85,7 @@ TEST(LineWorker, HeldLineRunsCommandsButNoCycle) {
 TEST(LineWorker, HoldAfterACommandKeepsTheCycleQuietForItsTime) {
     Bus bus;
     ASSERT_TRUE(bus.worker.openPort());
+    bus.port->setTracing(true);
     QSignalSpy cycles(&bus.worker, &LineWorker::cycleDone);
     QSignalSpy commands(&bus.worker, &LineWorker::commandDone);
     bus.worker.setHeld(true);

@@ -20,7 +20,10 @@ struct Line {
     test::ScriptedPeer peer;
     VirtualPort port{clock, peer};
     Link link{port, clock, MakeReplyChecker()};
-    Line() { port.open(); }
+    Line() {
+        port.setTracing(true);
+        port.open();
+    }
 
     qint64 first(LineEvent::Kind kind) const {
         for (const auto& e : port.events())

@@ -1,8 +1,8 @@
 // The QSerialPort backend against a socat pseudo-terminal pair: bytes both ways, a device
 // without RTS, open failures and a device that goes away.
-#include "e2e/ptypair.h"
 #include "link/clock.h"
 #include "link/realport.h"
+#include "support/ptypair.h"
 
 #include <gtest/gtest.h>
 #include <memory>

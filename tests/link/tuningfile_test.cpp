@@ -47,6 +47,9 @@ TEST_P(TuningFileLoad, GivesDelayAndLeavesExistingFileAlone) {
     if (c.warns) {
         EXPECT_TRUE(load.warning.contains("CommTune.txt"));
     }
+    // The notice quotes the line, but never a control code or a stray byte of a binary file.
+    for (const QChar ch : load.warning)
+        EXPECT_TRUE(ch.isPrint() && ch != QChar(0xFF)) << int(ch.unicode());
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -63,7 +66,7 @@ INSTANTIATE_TEST_SUITE_P(
         LoadCase{"numberThenText", "5000us\r\n", 4000, true}, LoadCase{"empty", "", 4000, true},
         LoadCase{"emptyFirstLine", "\r\n7000\r\n", 4000, true},
         LoadCase{"tooLarge", "40000\r\n", 4000, true}, LoadCase{"negative", "-1\r\n", 4000, true},
-        LoadCase{"binary", QByteArray("\x00\xff\x01", 3), 4000, true}),
+        LoadCase{"binary", QByteArray("\x00\xff\x01\x1b[2J", 7), 4000, true}),
     [](const testing::TestParamInfo<LoadCase>& i) { return std::string(i.param.name); });
 
 TEST(TuningFile, DirectoryWhereItCannotBeCreatedGivesDefaultAndWarning) {

@@ -5,11 +5,13 @@
 
 #include "loghelpers.h"
 
+#include <csignal>
 #include <gtest/gtest.h>
 #include <QDir>
 #include <QFileInfo>
 #include <QSignalSpy>
 #include <QTemporaryDir>
+#include <sys/resource.h>
 
 using namespace fh;
 using namespace fh::test;
@@ -120,26 +122,31 @@ TEST(LogFile, ExistingContentIsNeverRewritten) {
     EXPECT_EQ(appender.calls, calls);
 }
 
-TEST(LogFile, PartlyWrittenEntryIsFinishedNotRepeated) {
+TEST(LogFile, NoHalfLineIsEverFollowedByTheNextBlock) {
     QTemporaryDir dir;
     const QString path = dir.filePath("Ir3Log.txt");
-    int allowed = 5; // bytes the disk takes before it is full
+    // A run that ended in the middle of a record left half a line: it is ended first.
+    writeAll(path, "older\r\nhalf a rec");
     LogFile file(path);
-    file.setAppender([&](const QString& p, const QByteArray& bytes, QString* error) {
-        if (allowed < 0)
-            return AppendToFile(p, bytes, error);
-        const QByteArray part = bytes.left(allowed);
-        allowed = 0;
-        AppendToFile(p, part, error);
-        *error = "No space left on device";
-        return qint64(part.size());
-    });
-    file.append("0123456789\r\n");
-    file.append("second\r\n");
-    EXPECT_EQ(readAll(path), "01234");
-    allowed = -1;
-    file.retryPending();
-    EXPECT_EQ(readAll(path), "0123456789\r\nsecond\r\n");
+    EXPECT_TRUE(file.append("next\r\n").written);
+    EXPECT_EQ(readAll(path), "older\r\nhalf a rec\r\nnext\r\n");
+
+    // A disk that fills up in the middle of a block: the part written is taken back, the
+    // block is kept whole and goes in whole later.
+    rlimit before{};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &before), 0);
+    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit tight = before;
+    tight.rlim_cur = rlim_t(QFileInfo(path).size() + 5);
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &tight), 0);
+    const LogWriteOutcome full = file.append("0123456789\r\n");
+    setrlimit(RLIMIT_FSIZE, &before);
+    std::signal(SIGXFSZ, oldHandler);
+    EXPECT_FALSE(full.written);
+    EXPECT_EQ(file.pendingBlocks(), 1);
+    EXPECT_EQ(readAll(path), "older\r\nhalf a rec\r\nnext\r\n");
+    EXPECT_TRUE(file.append("second\r\n").written);
+    EXPECT_EQ(readAll(path), "older\r\nhalf a rec\r\nnext\r\n0123456789\r\nsecond\r\n");
 }
 
 TEST(LogFile, PastTheBoundNewerEntriesAreDropped) {
@@ -151,17 +158,17 @@ TEST(LogFile, PastTheBoundNewerEntriesAreDropped) {
     file.setAppender(std::ref(appender));
 
     int warnings = 0;
-    for (const char* block : {"1", "2", "3", "4", "5"})
+    for (const char* block : {"1\r\n", "2\r\n", "3\r\n", "4\r\n", "5\r\n"})
         warnings += file.append(block).warning.isEmpty() ? 0 : 1;
     EXPECT_EQ(warnings, 2); // the failure, then the full backlog
     EXPECT_EQ(file.pendingBlocks(), 3);
     EXPECT_EQ(file.droppedBlocks(), 2);
 
     appender.fail = false;
-    const LogWriteOutcome out = file.append("6");
+    const LogWriteOutcome out = file.append("6\r\n");
     EXPECT_TRUE(out.written);
     EXPECT_TRUE(out.recovered.contains("2 entries could not be kept"));
-    EXPECT_EQ(readAll(path), "1236");
+    EXPECT_EQ(readAll(path), "1\r\n2\r\n3\r\n6\r\n");
 }
 
 } // namespace

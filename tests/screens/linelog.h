@@ -6,8 +6,8 @@
 #include "link/exchange.h"
 #include "link/lineworker.h"
 #include "link/requests.h"
-#include "screens/prompts/scriptedprompts.h"
 #include "sim/simbus.h"
+#include "support/scriptedprompts.h"
 
 #include <algorithm>
 #include <atomic>

@@ -1,6 +1,7 @@
 // The main screen on the host model against the simulated bus: the poll cycle's displays,
 // master mode and address stepping, BIT, tuning, the message line, the keyboard and the
 // hand-over to the screens it opens.
+#include "detector/models.h"
 #include "hostrig.h"
 #include "link/clocktimer.h"
 #include "screens/main/mainlayout.h"

@@ -92,6 +92,14 @@ TEST(MainStatusLog, AFileThatRefusesWritesWarnsInTheMessageLineAndLosesNothing) 
     EXPECT_EQ(rig.log(), Header);
     EXPECT_EQ(rig.prompts.calls.size(), 1u) << "a message box besides the period prompt";
 
+    // Leaving now would lose them: Exit and the close box ask, and staying keeps them.
+    rig.prompts.messageAnswers = {Prompts::Answer::Yes, Prompts::Answer::Cancel};
+    m.cmdE_Click();
+    EXPECT_FALSE(m.close());
+    EXPECT_EQ(rig.exits, 0);
+    EXPECT_EQ(rig.prompts.callsOf(Call::Message).size(), 3u);
+    EXPECT_TRUE(rig.prompts.calls.back().text.contains("could not be written to Ir3Log.txt"));
+
     // Writable again: the kept records go out on the retry timer.
     m.model().statusLog().file().setAppender({});
     rig.advanceMs(HostModel::LogRetryMs);

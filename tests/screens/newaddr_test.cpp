@@ -127,12 +127,18 @@ TEST(NewAddrDialog, UnansweredSendMovesTheCaptionAndSaysSo) {
     ScreenRig main(makeDefaultBus(), 9); // nobody at 9
     QPointer<frmNewAddr> d = Open(main);
     LineWatch sent(*main.worker);
+    QStringList shown; // the progress line as each attempt begins
+    QObject::connect(main.worker.get(), &LineWorker::writeAttempt, d, [&] {
+        shown << (d->lblWriting->isVisible() ? d->lblWriting->text() : QString());
+    });
     d->txtNewAddr->setText("12");
     d->cmdSend->click();
     d->Command1->click(); // neither CANCEL nor the close box ends the pending write
     d->close();
     EXPECT_TRUE(d && d->isVisible());
     ASSERT_TRUE(WaitFor([&] { return main.returns == 1; }));
+    ASSERT_EQ(shown.size(), 6);
+    EXPECT_EQ(shown[1], "Writing... attempt 2 of 6");
     EXPECT_EQ(sent.count(WriteAddr(9, 12)), 6);
     EXPECT_EQ(main.m().detector().Address, 12);
     EXPECT_TRUE(OneMessage(main.prompts, frmNewAddr::NotConfirmedText.arg(12), "Warning"));

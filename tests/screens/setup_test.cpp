@@ -1,5 +1,6 @@
 // The setup screen on the simulated bus: what each model shows, what OK writes and how its
 // outcome is told, Cancel, printing, and replies that must not open the screen.
+#include "detector/models.h"
 #include "hostrig.h"
 #include "link/crc.h"
 #include "screens/setup/frmSetup.h"
@@ -227,6 +228,10 @@ TEST(SetupScreen, OkTellsOnlyAWriteNoAttemptGotThrough) {
         ASSERT_TRUE(s);
         rig.detector().setFaults(c.faults);
         LineWatch sent(*rig.main.worker);
+        QStringList shown; // the progress line as each attempt begins
+        QObject::connect(rig.main.worker.get(), &LineWorker::writeAttempt, s, [&] {
+            shown << (s->lblWriting->isVisible() ? s->lblWriting->text() : QString());
+        });
         s->cmdOK->click();
         s->cmdOK->click(); // a second click while the attempts run adds nothing
         s->close();        // nor does closing: the outcome is still to be told
@@ -236,6 +241,8 @@ TEST(SetupScreen, OkTellsOnlyAWriteNoAttemptGotThrough) {
 
         ASSERT_EQ(int(sent.sent.size()), c.writes);
         EXPECT_EQ(sent.count(sent.sent.front()), c.writes);
+        ASSERT_EQ(shown.size(), c.writes);
+        EXPECT_EQ(shown.back(), QString("Writing... attempt %1 of 6").arg(c.writes));
         if (c.warned) {
             EXPECT_TRUE(OneMessage(rig.main.prompts, "Changes not saved!", "Warning"));
         } else {
@@ -290,6 +297,27 @@ TEST(SetupScreen, EnterPressesTheFocusedButtonOrOkAndEscIsCancel) {
         }
         EXPECT_EQ(rig.main.prompts.callsOf(Call::Message).size(), c.cancelled ? 1u : 0u);
         EXPECT_EQ(rig.main.prompts.callsOf(Call::PrintDialog).size(), c.prints ? 1u : 0u);
+    }
+}
+
+TEST(SetupScreen, TypedSensitivityThatIsNoNumberIsRefusedBeforeWriting) {
+    for (const auto& [address, list, values] :
+         {std::tuple{4, "cmbSensSingle", "5, 15"}, {3, "cmbMI", "10, 20, 30, 40"}}) {
+        SCOPED_TRACE(list);
+        LineRig rig{quint8(address)};
+        QPointer<frmSetup> s = rig.open();
+        ASSERT_TRUE(s);
+        auto* box = s->findChild<QComboBox*>(list);
+        box->lineEdit()->selectAll();
+        QTest::keyClicks(box->lineEdit(), "abc");
+        s->cmdOK->click();
+        EXPECT_FALSE(s->writePending());
+        EXPECT_TRUE(
+            OneMessage(rig.main.prompts,
+                       QString("\"abc\" is not a sensitivity. Choose one of: %1.").arg(values),
+                       "SETUP SCREEN", Prompts::Icon::Exclamation));
+        EXPECT_TRUE(s->isVisible()); // the operator corrects it or cancels
+        Dispose(s);
     }
 }
 

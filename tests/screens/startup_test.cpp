@@ -13,7 +13,6 @@
 
 #include <deque>
 #include <optional>
-#include <QGroupBox>
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
@@ -87,19 +86,41 @@ struct Rig {
     }
 };
 
-TEST(ComSetupDialog, DetectedPortOrComChoiceWhicheverCameLast) {
-    Dialog d(QStringList{"/dev/ttyACM1", "/dev/ttyUSB0"}, nullptr);
-    EXPECT_TRUE(d.fraDetected->isVisibleTo(&d));
-    EXPECT_GT(d.width(), 6300 / 15);
-    ASSERT_EQ(d.lstDetected->count(), 2);
-    EXPECT_EQ(d.SelectedDevice(), ComPortDevice(1));
-
-    d.lstDetected->setCurrentRow(1);
-    d.lstDetected_Click();
-    EXPECT_EQ(d.SelectedDevice(), "/dev/ttyUSB0");
-    d.optPort1[4]->click();
-    EXPECT_EQ(d.SelectedPort, 4);
-    EXPECT_EQ(d.SelectedDevice(), ComPortDevice(4));
+TEST(ComSetupDialog, OneSelectionAtATimeAndOkOpensWhatIsShown) {
+    auto row = [](int r) { return [r](Dialog& d) { d.lstDetected->setCurrentRow(r); }; };
+    auto key = [](Qt::Key k) { return [k](Dialog& d) { QTest::keyClick(d.lstDetected, k); }; };
+    auto unpick = [](Dialog& d) {
+        d.lstDetected->currentItem()->setSelected(false); // Ctrl+click on the selected port
+    };
+    struct Case {
+        const char* name;
+        std::vector<Action> steps;
+        QString device; // empty: nothing shown selected, OK disabled
+    };
+    const Case cases[] = {
+        {"untouched", {}, ComPortDevice(1)},
+        {"keyboard highlight beats Com 6", {com(6), key(Qt::Key_Down)}, "/dev/ttyACM1"},
+        {"keyboard moves on", {key(Qt::Key_Down), key(Qt::Key_Down)}, "/dev/ttyUSB0"},
+        {"Com after a port", {row(1), com(4)}, ComPortDevice(4)},
+        {"port after Com", {com(4), row(0)}, "/dev/ttyACM1"},
+        {"port taken away", {com(3), row(1), unpick}, QString()},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Dialog d(QStringList{"/dev/ttyACM1", "/dev/ttyUSB0"}, nullptr);
+        d.show();
+        for (const Action& a : c.steps)
+            a(d);
+        EXPECT_EQ(d.SelectedDevice(), c.device);
+        int checked = 0;
+        for (int n = 1; n <= 6; ++n)
+            checked += d.optPort1[n]->isChecked() ? 1 : 0;
+        const int picked = int(d.lstDetected->selectedItems().size());
+        EXPECT_EQ(checked + picked, c.device.isEmpty() ? 0 : 1);
+        EXPECT_EQ(d.OKButton->isEnabled(), !c.device.isEmpty());
+        clickOk(d);
+        EXPECT_EQ(d.result() == QDialog::Accepted, !c.device.isEmpty());
+    }
 }
 
 TEST(Startup, OkOpensTheChosenPortAndPollsAddressOne) {

@@ -38,6 +38,8 @@ bool PendingWrite::finishes(const Exchange& x, QWidget* parent) {
         lock(false);
         ctx_.prompts().message(parent, refusal, QStringLiteral("Warning"), Prompts::Icon::Critical,
                                Prompts::Buttons::Ok);
+        if (refused)
+            refused();
         return false;
     case GuardedWrite::Step::Done:
         break;

@@ -6,6 +6,7 @@
 #include "detector/masterguard.h"
 #include "link/exchange.h"
 
+#include <functional>
 #include <initializer_list>
 #include <QList>
 #include <QPointer>
@@ -24,6 +25,10 @@ public:
     void lockWhileRunning(std::initializer_list<QWidget*> controls);
 
     bool pending() const { return guard_.pending(); }
+    // The id of the write on the line (0 before and after), for its progress.
+    quint64 writeId() const { return guard_.writeId(); }
+    // Runs after a master-mode refusal has been told.
+    std::function<void()> refused;
     // Sends the write (after the master-mode check when the main screen is in master mode);
     // false (nothing sent) while one is still running.
     bool submit(const Transaction& t);

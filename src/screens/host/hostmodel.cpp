@@ -1,5 +1,6 @@
 #include "screens/host/hostmodel.h"
 
+#include "detector/models.h"
 #include "link/clocktimer.h"
 #include "link/lineworker.h"
 #include "link/requests.h"

@@ -4,6 +4,7 @@
 #include "link/tuningfile.h"
 #include "logging/logperiod.h"
 #include "screens/common/formkeys.h"
+#include "screens/common/keptentries.h"
 #include "screens/host/hostmodel.h"
 #include "screens/main/mainlayout.h"
 #include "screens/maintenance/lampshape.h"
@@ -145,6 +146,9 @@ bool frmMain::event(QEvent* e) {
 }
 
 void frmMain::closeEvent(QCloseEvent* e) {
+    // Log entries still kept after failed writes are never lost without a word.
+    if (!MayExitWithKeptEntries(model_.prompts(), this, {&model_.statusLog(), &model_.sumsLog()}))
+        return e->ignore();
     e->accept();
     if (exitProgram)
         exitProgram();
@@ -244,6 +248,7 @@ void frmMain::cmdLog_Click() {
 void frmMain::cmdE_Click() {
     if (model_.prompts().message(this, ExitQuestion, ExitTitle, Prompts::Icon::Critical,
                                  Prompts::Buttons::YesNo) == Prompts::Answer::Yes &&
+        MayExitWithKeptEntries(model_.prompts(), this, {&model_.statusLog(), &model_.sumsLog()}) &&
         exitProgram)
         exitProgram();
 }

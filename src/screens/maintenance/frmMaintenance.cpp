@@ -2,6 +2,7 @@
 
 #include "detector/detectorrecord.h"
 #include "detector/maintenance.h"
+#include "detector/models.h"
 #include "link/clocktimer.h"
 #include "link/lineworker.h"
 #include "link/requests.h"
@@ -150,6 +151,7 @@ void frmMaintenance::build() {
         const char* boxName;
         const char* initial;
     };
+    // The captions cross the control names (lblSum45 says "SUM4"): meant so, keep them.
     const SumRow rows[6] = {
         {&lblSum45, "lblSum45", "SUM4", &txtSum4Val, "txtSum4Val", "0.00"},
         {&lblSum5, "lblSum5", "SUM45", &txtSum45Val, "txtSum45Val", "0.00"},
@@ -260,23 +262,23 @@ void frmMaintenance::MaintenanceRefresh(const Exchange& x) {
         DecodeMaintenanceReply(x.reply, readings, ctx_.detector().ModelName, ctx_.addressText());
     readings = decoded.readings;
     const MaintenanceDisplay& d = decoded.display;
-    lblDetM->setText(d.lblDetM);
-    setIfGiven(lblDetS, d.lblDetS);
-    setIfGiven(lblDetS2, d.lblDetS2);
-    setIfGiven(lblAddr, d.lblAddr);
-    setIfGiven(lblserNum, d.lblserNum);
-    setIfGiven(lblBitSum4, d.lblBitSum4);
-    setIfGiven(lblBitSum45, d.lblBitSum45);
-    setIfGiven(lblBitSum5, d.lblBitSum5);
-    setIfGiven(txtSum4Val, d.txtSum4Val);
-    setIfGiven(txtSum45Val, d.txtSum45Val);
-    setIfGiven(txtSum5Val, d.txtSum5Val);
-    setIfGiven(txtN4Val, d.txtN4Val);
-    setIfGiven(txtN45Val, d.txtN45Val);
-    setIfGiven(txtN5Val, d.txtN5Val);
-    setIfGiven(lblDetGain, d.lblDetGain);
-    setIfGiven(lblTemp, d.lblTemp);
-    setIfGiven(lblVol, d.lblVol);
+    lblDetM->setText(d.model);
+    setIfGiven(lblDetS, d.status);
+    setIfGiven(lblDetS2, d.fault);
+    setIfGiven(lblAddr, d.address);
+    setIfGiven(lblserNum, d.serial);
+    setIfGiven(lblBitSum4, d.bitSum4);
+    setIfGiven(lblBitSum45, d.bitSum45);
+    setIfGiven(lblBitSum5, d.bitSum5);
+    setIfGiven(txtSum4Val, d.sum4);
+    setIfGiven(txtSum45Val, d.sum45);
+    setIfGiven(txtSum5Val, d.sum5);
+    setIfGiven(txtN4Val, d.noise4);
+    setIfGiven(txtN45Val, d.noise45);
+    setIfGiven(txtN5Val, d.noise5);
+    setIfGiven(lblDetGain, d.gain);
+    setIfGiven(lblTemp, d.temperature);
+    setIfGiven(lblVol, d.voltage);
 
     if (SumsStatusChanged(readings, x.reply))
         ctx_.sumsLog().WriteSumsLogRecord(readings);

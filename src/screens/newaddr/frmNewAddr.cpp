@@ -5,6 +5,7 @@
 #include "link/requests.h"
 #include "screens/common/formkeys.h"
 #include "screens/common/screencontext.h"
+#include "screens/common/writeprogress.h"
 #include "screens/prompts/prompts.h"
 #include "screens/twips.h"
 
@@ -54,6 +55,7 @@ frmNewAddr::frmNewAddr(ScreenContext& ctx, QWidget* parent)
     // The dialog as context: a result that arrives after it is gone goes nowhere.
     connect(&ctx_.worker(), &LineWorker::commandDone, this,
             [this](const Exchange& x) { writeDone(x); });
+    FollowWriteAttempts(ctx_.worker(), lblWriting, [this] { return write_.writeId(); });
     Form_Load();
 }
 
@@ -82,6 +84,11 @@ void frmNewAddr::build() {
     SetTwipGeometry(Command1, 3000, 1200, 1455, 555);
     Command1->setAutoDefault(false);
     connect(Command1, &QPushButton::clicked, this, [this] { Command1_Click(); });
+
+    lblWriting = new QLabel(this);
+    lblWriting->setObjectName(QStringLiteral("lblWriting"));
+    SetTwipGeometry(lblWriting, 840, 1830, 3615, 315);
+    lblWriting->hide();
 }
 
 void frmNewAddr::Form_Load() {
@@ -122,6 +129,7 @@ void frmNewAddr::cmdSend_Click() {
 void frmNewAddr::writeDone(const Exchange& x) {
     if (!write_.finishes(x, this))
         return;
+    lblWriting->hide();
     // The detector may have moved without its answer getting through: follow it all the same,
     // but never let an unconfirmed change pass for a success.
     ctx_.setAddress(newAddress_);

@@ -29,6 +29,7 @@ public:
     QLineEdit* txtNewAddr = nullptr;
     QPushButton* cmdSend = nullptr;
     QPushButton* Command1 = nullptr;
+    QLabel* lblWriting = nullptr; // the write's attempts while it runs, else hidden
 
     void Form_Load();
     void txtNewAddr_Change();

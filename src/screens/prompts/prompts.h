@@ -12,8 +12,8 @@ namespace fh {
 class Prompts {
 public:
     enum class Icon { None, Information, Exclamation, Critical, Question };
-    enum class Buttons { Ok, OkCancel, YesNo, YesNoCancel, RetryCancel };
-    enum class Answer { Ok, Cancel, Yes, No, Retry };
+    enum class Buttons { Ok, OkCancel, YesNo, YesNoCancel, RetryCancel, RetrySaveDiscardCancel };
+    enum class Answer { Ok, Cancel, Yes, No, Retry, Save, Discard };
 
     virtual ~Prompts() = default;
 
@@ -30,6 +30,9 @@ public:
     // printer could not be used.
     virtual bool printImage(QWidget* widget, int copies) = 0;
     virtual void beep() = 0;
+    // The save-file dialog, opening at suggestedPath; the chosen path, nullopt when cancelled.
+    virtual std::optional<QString> saveFileName(QWidget* parent, const QString& title,
+                                                const QString& suggestedPath) = 0;
 };
 
 } // namespace fh

@@ -3,6 +3,7 @@
 #include "screens/prompts/printimage.h"
 
 #include <QApplication>
+#include <QFileDialog>
 #include <QInputDialog>
 #include <QMessageBox>
 #include <QPrintDialog>
@@ -52,6 +53,9 @@ Prompts::Answer QtPrompts::message(QWidget* parent, const QString& text, const Q
     case Buttons::RetryCancel:
         set = QMessageBox::Retry | QMessageBox::Cancel;
         break;
+    case Buttons::RetrySaveDiscardCancel:
+        set = QMessageBox::Retry | QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel;
+        break;
     }
     box.setStandardButtons(set);
     box.setEscapeButton(escape);
@@ -64,6 +68,10 @@ Prompts::Answer QtPrompts::message(QWidget* parent, const QString& text, const Q
         return Answer::No;
     case QMessageBox::Retry:
         return Answer::Retry;
+    case QMessageBox::Save:
+        return Answer::Save;
+    case QMessageBox::Discard:
+        return Answer::Discard;
     default:
         break;
     }
@@ -103,6 +111,15 @@ bool QtPrompts::printImage(QWidget* widget, int copies) {
 
 void QtPrompts::beep() {
     QApplication::beep();
+}
+
+std::optional<QString> QtPrompts::saveFileName(QWidget* parent, const QString& title,
+                                               const QString& suggestedPath) {
+    const QString path = QFileDialog::getSaveFileName(
+        parent, title, suggestedPath, QStringLiteral("Text files (*.txt);;All files (*)"));
+    if (path.isEmpty())
+        return std::nullopt;
+    return path;
 }
 
 } // namespace fh

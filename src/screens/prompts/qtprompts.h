@@ -20,6 +20,8 @@ public:
     std::optional<int> printDialog(QWidget* parent) override;
     bool printImage(QWidget* widget, int copies) override;
     void beep() override;
+    std::optional<QString> saveFileName(QWidget* parent, const QString& title,
+                                        const QString& suggestedPath) override;
 
 private:
     std::unique_ptr<QPrinter> printer_; // keeps the operator's choice for the next print

@@ -4,6 +4,7 @@
 #include "link/lineworker.h"
 #include "screens/common/formkeys.h"
 #include "screens/common/screencontext.h"
+#include "screens/common/writeprogress.h"
 #include "screens/prompts/prompts.h"
 #include "screens/twips.h"
 
@@ -60,6 +61,7 @@ frmSetup::frmSetup(ScreenContext& ctx, const QByteArray& setupReply, QWidget* pa
     setAttribute(Qt::WA_DeleteOnClose);
     build();
     write_.lockWhileRunning({cmdOK, cmdExit});
+    write_.refused = [this] { lblWarn->setVisible(!lblWarn->text().isEmpty()); };
     // Enter: the focused button, else OK; Esc: Cancel.
     auto* keys = new FormKeys(this);
     keys->setDefaultButton(cmdOK);
@@ -67,6 +69,7 @@ frmSetup::frmSetup(ScreenContext& ctx, const QByteArray& setupReply, QWidget* pa
     // The screen as context: a result that arrives after it is gone goes nowhere.
     connect(&ctx_.worker(), &LineWorker::commandDone, this,
             [this](const Exchange& x) { writeDone(x); });
+    FollowWriteAttempts(ctx_.worker(), lblWriting, [this] { return write_.writeId(); });
     Form_Load();
 }
 
@@ -152,6 +155,10 @@ void frmSetup::build() {
     connect(cmdOK, &QPushButton::clicked, this, [this] { cmdOK_Click(); });
     connect(cmdExit, &QPushButton::clicked, this, [this] { cmdExit_Click(); });
     connect(cmdPrint, &QPushButton::clicked, this, [this] { cmdPrint_Click(); });
+    // In the warning's place: once OK is pressed, how the write goes is the news.
+    label(lblWriting, "lblWriting", QString(), LabelLeft, ButtonTop - 300,
+          FormWidth - 2 * LabelLeft, 270);
+    lblWriting->hide();
 }
 
 QComboBox* frmSetup::sensitivityList(SensitivityList list) const {
@@ -254,6 +261,17 @@ void frmSetup::cmdOK_Click() {
     if (writePending())
         return;
     const QString model = lblDetType->text();
+    const SensitivityList list = SetupRowFor(model).sensitivity;
+    if (!SensitivityTextWritable(list, currentValue().sensitivity)) {
+        // Refused before anything is sent: text that is no number would write the first code.
+        ctx_.prompts().message(
+            this,
+            QStringLiteral("\"%1\" is not a sensitivity. Choose one of: %2.")
+                .arg(currentValue().sensitivity, SensitivityItems(list).join(QStringLiteral(", "))),
+            QStringLiteral("SETUP SCREEN"), Prompts::Icon::Exclamation, Prompts::Buttons::Ok);
+        sensitivityList(list)->setFocus();
+        return;
+    }
     bool ok = false;
     const uint address = lblAddress->text().trimmed().toUInt(&ok);
     Transaction t(Pattern::ConfirmedWrite,
@@ -262,12 +280,14 @@ void frmSetup::cmdOK_Click() {
     t.attempts = 6;
     // The worker lets the exchange in flight end first (the drain) and runs all six
     // attempts before the next poll, so the line is held for the whole sequence.
+    lblWarn->hide();
     write_.submit(t);
 }
 
 void frmSetup::writeDone(const Exchange& x) {
     if (!write_.finishes(x, this))
         return;
+    lblWriting->hide();
     Prompts& prompts = ctx_.prompts();
     if (!x.acknowledged)
         prompts.message(this, QStringLiteral("Changes not saved!"), QStringLiteral("Warning"),

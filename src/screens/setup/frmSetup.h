@@ -55,7 +55,8 @@ public:
     QPushButton* cmdOK = nullptr;
     QPushButton* cmdExit = nullptr;
     QPushButton* cmdPrint = nullptr;
-    QLabel* lblWarn = nullptr; // a loaded value outside its list, which OK would change
+    QLabel* lblWarn = nullptr;    // a loaded value outside its list, which OK would change
+    QLabel* lblWriting = nullptr; // the write's attempts while it runs, else hidden
 
     void Form_Load();
     // Identity from the main screen, then the setup reply into the controls. False when the

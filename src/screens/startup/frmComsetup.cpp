@@ -3,11 +3,13 @@
 #include "link/datadir.h"
 #include "screens/twips.h"
 
+#include <QButtonGroup>
 #include <QFont>
 #include <QGroupBox>
 #include <QListWidget>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
 #include <QSerialPortInfo>
 
 namespace fh {
@@ -44,14 +46,19 @@ void frmComsetup::build(const QStringList& detectedPorts) {
     Frame1 = new QGroupBox(QStringLiteral("Communication Port"), this);
     Frame1->setObjectName(QStringLiteral("Frame1"));
     SetTwipGeometry(Frame1, 240, 240, 5175, 1695);
+    comGroup_ = new QButtonGroup(this);
     for (int n = 1; n <= 6; ++n) {
         auto* opt = new QRadioButton(QStringLiteral("Com %1").arg(n), Frame1);
         opt->setObjectName(QStringLiteral("optPort1_%1").arg(n));
         SetTwipGeometry(opt, OptionLefts[(n - 1) % 3], OptionTops[(n - 1) / 3], 1095, 375);
-        connect(opt, &QRadioButton::clicked, this, [this, n] { optPort1_Click(n); });
+        // Toggled, not clicked: the arrow keys move the choice within the group too.
+        connect(opt, &QRadioButton::toggled, this, [this, n](bool on) {
+            if (on)
+                optPort1_Click(n);
+        });
+        comGroup_->addButton(opt, n);
         optPort1[n] = opt;
     }
-    optPort1[1]->setChecked(true);
 
     CancelButton = new QPushButton(QStringLiteral("Cancel"), this);
     CancelButton->setObjectName(QStringLiteral("CancelButton"));
@@ -74,12 +81,15 @@ void frmComsetup::build(const QStringList& detectedPorts) {
         auto* item = new QListWidgetItem(device, lstDetected);
         item->setData(Qt::UserRole, device);
     }
-    connect(lstDetected, &QListWidget::itemClicked, this, [this] { lstDetected_Click(); });
+    // Selection, not clicks: a port picked with the arrow keys counts the same as a click.
+    connect(lstDetected, &QListWidget::itemSelectionChanged, this,
+            [this] { detectedSelectionChanged(); });
     connect(lstDetected, &QListWidget::itemDoubleClicked, this, [this] {
         lstDetected_Click();
         OKButton_Click();
     });
     fraDetected->setVisible(!detectedPorts.isEmpty());
+    optPort1[1]->setChecked(true);
 }
 
 void frmComsetup::Form_Load() {
@@ -96,24 +106,60 @@ void frmComsetup::optPort1_Click(int index) {
         return;
     SelectedPort = quint8(index);
     optPort1[index]->setChecked(true);
-    // A Com choice made after a detected port replaces it.
-    detectedDevice_.clear();
+    // A Com choice replaces a detected port: one selection at a time.
     lstDetected->clearSelection();
+    OKButton->setEnabled(true);
 }
 
 void frmComsetup::lstDetected_Click() {
-    const QListWidgetItem* item = lstDetected->currentItem();
-    if (item)
-        detectedDevice_ = item->data(Qt::UserRole).toString();
+    if (QListWidgetItem* item = lstDetected->currentItem())
+        item->setSelected(true);
+}
+
+void frmComsetup::detectedSelectionChanged() {
+    if (!lstDetected->selectedItems().isEmpty())
+        clearComOptions();
+    // A selection taken away (Ctrl+click) leaves nothing to open.
+    OKButton->setEnabled(!SelectedDevice().isEmpty());
+}
+
+void frmComsetup::clearComOptions() {
+    // An exclusive group keeps one button checked; let go of it for the moment.
+    comGroup_->setExclusive(false);
+    for (int n = 1; n <= 6; ++n)
+        optPort1[n]->setChecked(false);
+    comGroup_->setExclusive(true);
 }
 
 QString frmComsetup::SelectedDevice() const {
-    return detectedDevice_.isEmpty() ? ComPortDevice(SelectedPort) : detectedDevice_;
+    const QList<QListWidgetItem*> picked = lstDetected->selectedItems();
+    if (!picked.isEmpty())
+        return picked.first()->data(Qt::UserRole).toString();
+    const int checked = comGroup_->checkedId();
+    return checked >= 1 ? ComPortDevice(checked) : QString();
 }
 
 void frmComsetup::OKButton_Click() {
+    if (SelectedDevice().isEmpty())
+        return;
     // Hidden, not destroyed: the caller reads the choice and loads the main screen.
     QDialog::accept();
+}
+
+void frmComsetup::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    // The twip place assumes a screen of the layout's size; at high scaling the widened form
+    // would run off the right or bottom edge, so pull it back onto the screen it opens on.
+    const QScreen* where = screen();
+    if (!where)
+        return;
+    const QRect room = where->availableGeometry();
+    const QRect frame = frameGeometry(); // a window's pos() and move() mean its frame
+    QPoint place = frame.topLeft();
+    place.setX(std::max(room.left(), std::min(place.x(), room.right() + 1 - frame.width())));
+    place.setY(std::max(room.top(), std::min(place.y(), room.bottom() + 1 - frame.height())));
+    if (place != frame.topLeft())
+        move(place);
 }
 
 void frmComsetup::CancelButton_Click() {

@@ -5,6 +5,7 @@
 #include <QDialog>
 #include <QStringList>
 
+class QButtonGroup;
 class QGroupBox;
 class QListWidget;
 class QPushButton;
@@ -27,9 +28,10 @@ public:
     QGroupBox* fraDetected = nullptr;   // hidden when no port was detected
     QListWidget* lstDetected = nullptr; // item data: the device path
 
-    // The COM port number chosen, 1 to 6.
+    // The COM port number chosen last, 1 to 6 (kept while a detected port is selected).
     quint8 SelectedPort = 1;
-    // The device to open: the detected port picked last, else "Com n" as this platform names it.
+    // The device shown selected: a detected port, or "Com n" as this platform names it. Only
+    // one of the two selectors holds a selection at a time; empty when neither does.
     QString SelectedDevice() const;
 
     void Form_Load();
@@ -43,9 +45,14 @@ public:
     // Escape and the close box are Cancel.
     void reject() override;
 
+protected:
+    void showEvent(QShowEvent* event) override;
+
 private:
     void build(const QStringList& detectedPorts);
-    QString detectedDevice_;
+    void detectedSelectionChanged();
+    void clearComOptions();
+    QButtonGroup* comGroup_ = nullptr;
 };
 
 } // namespace fh

@@ -1,4 +1,4 @@
-#include "screens/prompts/scriptedprompts.h"
+#include "support/scriptedprompts.h"
 
 #include "screens/prompts/printimage.h"
 
@@ -40,6 +40,8 @@ Prompts::Answer ScriptedPrompts::message(QWidget*, const QString& text, const QS
         return Answer::Yes;
     case Buttons::RetryCancel:
         return Answer::Retry;
+    case Buttons::RetrySaveDiscardCancel:
+        return Answer::Cancel; // Retry could go round for ever on a file that stays broken
     default:
         return Answer::Ok;
     }
@@ -84,6 +86,20 @@ bool ScriptedPrompts::printImage(QWidget* widget, int copies) {
     printer.setOutputFormat(QPrinter::PdfFormat);
     printer.setOutputFileName(pdfPath);
     return PrintWidgetImage(printer, widget, copies);
+}
+
+std::optional<QString> ScriptedPrompts::saveFileName(QWidget*, const QString& title,
+                                                     const QString& suggestedPath) {
+    Call c;
+    c.kind = Call::SaveFile;
+    c.text = title;
+    c.defaultText = suggestedPath;
+    record(c);
+    if (saveAnswers.empty())
+        return std::nullopt;
+    const std::optional<QString> a = saveAnswers.front();
+    saveAnswers.pop_front();
+    return a;
 }
 
 void ScriptedPrompts::beep() {

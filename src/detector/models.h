@@ -1,6 +1,9 @@
 #pragma once
-// Model display names. Every model-dependent rule (request counts, setup rows, maintenance
-// decode) compares the main screen's model text with these, so they must match exactly.
+// The model table: display names, and what each model reads. Every model-dependent rule
+// (request counts, setup rows, maintenance decode) compares the main screen's model text with
+// these names, so they must match exactly.
+#include "link/requests.h"
+
 #include <QString>
 
 namespace fh::model {
@@ -37,3 +40,23 @@ inline bool IsLongReadModel(const QString& name) {
 }
 
 } // namespace fh::model
+
+namespace fh {
+
+// Counts chosen by the model text as shown; empty or unknown names get the smaller ones.
+inline int SetupRegisterCount(const QString& modelName) {
+    return model::IsLongReadModel(modelName) ? SetupRegistersLong : SetupRegistersShort;
+}
+inline int InputRegisterCount(const QString& modelName) {
+    return model::IsLongReadModel(modelName) ? InputRegistersLong : InputRegistersShort;
+}
+
+// The setup read and the maintenance read as the model asks for them.
+inline QByteArray ReadSetup(quint8 address, const QString& modelName) {
+    return ReadSetup(address, SetupRegisterCount(modelName));
+}
+inline QByteArray ReadInputs(quint8 address, const QString& modelName) {
+    return ReadInputs(address, InputRegisterCount(modelName));
+}
+
+} // namespace fh

@@ -12,7 +12,7 @@ namespace fh {
 class ScriptedPrompts final : public Prompts {
 public:
     struct Call {
-        enum Kind { Message, Input, PrintDialog, Print, Beep };
+        enum Kind { Message, Input, PrintDialog, Print, Beep, SaveFile };
         Kind kind = Message;
         QString text; // message text or input prompt
         QString title;
@@ -23,10 +23,13 @@ public:
     };
 
     // Answers, taken front first. When a queue is empty: a message gets its first button
-    // (Ok or Yes), an input box its default text, the print dialog Cancel.
+    // (Ok, Yes or Retry; Cancel for Retry/Save/Discard), an input box its default text, the
+    // print and save dialogs Cancel.
+    // A save-file call records its title as text and the suggested path as defaultText.
     std::deque<Answer> messageAnswers;
     std::deque<std::optional<QString>> inputAnswers;
     std::deque<std::optional<int>> printAnswers;
+    std::deque<std::optional<QString>> saveAnswers;
     // Where printImage writes; empty: printing is only recorded.
     QString pdfPath;
     // Called with each call as it happens, e.g. to look at a screen while its message is "open".
@@ -42,6 +45,8 @@ public:
     std::optional<int> printDialog(QWidget* parent) override;
     bool printImage(QWidget* widget, int copies) override;
     void beep() override;
+    std::optional<QString> saveFileName(QWidget* parent, const QString& title,
+                                        const QString& suggestedPath) override;
 
 private:
     void record(const Call& call);
