@@ -1,5 +1,7 @@
 #include "cliargs.h"
 
+#include "link/tcpport.h"
+
 #include <QCommandLineParser>
 #include <QSet>
 
@@ -108,12 +110,13 @@ ParsedArgs ParseArguments(const QStringList& arguments) {
     parser.setApplicationDescription(
         QStringLiteral("Talks to addressable flame detectors on an RS-485 line.\n\n"
                        "flamehost-cli (--port DEVICE | --simulate) [--address N] [--json] "
-                       "[--timeout MS] COMMAND [ARGS]"));
+                       "[--timeout MS] [--line-mode MODE] [--echo] COMMAND [ARGS]"));
     const QCommandLineOption help(QStringList{"h", "help"},
                                   QStringLiteral("Shows this help and leaves."));
     const QCommandLineOption port(QStringLiteral("port"),
                                   QStringLiteral("The serial device (/dev/ttyUSB0, a "
-                                                 "pseudo-terminal of flamehost-sim)."),
+                                                 "pseudo-terminal of flamehost-sim), or "
+                                                 "tcp://HOST:PORT for a device server."),
                                   QStringLiteral("DEVICE"));
     const QCommandLineOption simulate(
         QStringLiteral("simulate"),
@@ -138,10 +141,17 @@ ParsedArgs ParseArguments(const QStringList& arguments) {
     const QCommandLineOption to(QStringLiteral("to"),
                                 QStringLiteral("scan: last address (default 247)."),
                                 QStringLiteral("B"), QStringLiteral("247"));
+    const QCommandLineOption lineMode(
+        QStringLiteral("line-mode"),
+        QStringLiteral("How the line driver is keyed: rts (default), rts-inverted, auto or "
+                       "kernel."),
+        QStringLiteral("MODE"), QStringLiteral("rts"));
+    const QCommandLineOption echo(QStringLiteral("echo"),
+                                  QStringLiteral("The adapter returns every byte it sends."));
     const QCommandLineOption version(QStringLiteral("version"),
                                      QStringLiteral("Shows the version and leaves."));
-    parser.addOptions(
-        {help, version, port, simulate, address, json, timeout, acceptBadCheck, from, to});
+    parser.addOptions({help, version, port, simulate, address, json, timeout, acceptBadCheck, from,
+                       to, lineMode, echo});
     parser.addPositionalArgument(QStringLiteral("COMMAND"),
                                  QStringLiteral("One of the commands below."),
                                  QStringLiteral("COMMAND [ARGS]"));
@@ -178,6 +188,15 @@ ParsedArgs ParseArguments(const QStringList& arguments) {
         return usage(QStringLiteral("give either --port DEVICE or --simulate"));
     if (parser.isSet(port) && o.port.trimmed().isEmpty())
         return usage(QStringLiteral("--port needs a device name"));
+    QString why;
+    if (IsTcpAddress(o.port) && !ParseTcpAddress(o.port, nullptr, nullptr, &why))
+        return usage(why);
+    const auto mode = ParseLineMode(parser.value(lineMode));
+    if (!mode)
+        return usage(QStringLiteral("--line-mode must be one of %1, not \"%2\"")
+                         .arg(LineModeNames().join(QStringLiteral(", ")), parser.value(lineMode)));
+    o.lineMode = *mode;
+    o.echo = parser.isSet(echo);
 
     const auto addr = wholeNumber(value(address), 0, MaxBusAddress);
     if (!addr)

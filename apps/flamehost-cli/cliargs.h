@@ -1,6 +1,8 @@
 #pragma once
 // The command line of flamehost-cli, read into plain values before anything touches a port,
 // so every usage mistake is answered with exit status 2 and nothing sent.
+#include "link/linemode.h"
+
 #include <optional>
 #include <QString>
 #include <QStringList>
@@ -19,6 +21,8 @@ struct Assignment {
 struct Options {
     QString port; // the device; empty with --simulate
     bool simulate = false;
+    LineMode lineMode = LineMode::Rts;
+    bool echo = false;  // the adapter returns what it sends
     quint8 address = 1; // 0: master mode, the lone detector answers
     bool json = false;
     bool acceptBadCheck = false; // replies whose check bytes alone are wrong still count

@@ -1,7 +1,6 @@
 #include "lineclient.h"
 
-#include "link/realport.h"
-#include "link/virtualport.h"
+#include "link/portfactory.h"
 #include "sim/simbus.h"
 
 #include <cstdio>
@@ -9,18 +8,10 @@
 
 namespace fh::cli {
 
-LineClient::LineClient(const QString& device, SimBus* bus, ReplyChecker check) {
-    LineWorker::PortFactory factory;
-    if (bus)
-        factory = [bus]() -> std::unique_ptr<SerialPort> {
-            return std::make_unique<VirtualPort>(SteadyClock::instance(), *bus,
-                                                 QStringLiteral("simulated bus"));
-        };
-    else
-        factory = [device]() -> std::unique_ptr<SerialPort> {
-            return std::make_unique<RealPort>(device);
-        };
-    worker_ = std::make_unique<LineWorker>(std::move(factory), std::move(check));
+LineClient::LineClient(const LineChoice& line, SimBus* bus, ReplyChecker check) {
+    worker_ = std::make_unique<LineWorker>(MakePortFactory(line, bus), std::move(check));
+    worker_->setLineMode(line.mode);
+    worker_->setEcho(line.echo);
     // Said once per run, as the program does: a pseudo-terminal carries no RTS.
     QObject::connect(worker_.get(), &LineWorker::notice, worker_.get(), [](const QString& text) {
         std::fprintf(stderr, "flamehost-cli: note: %s\n", qPrintable(text));

@@ -2,6 +2,7 @@
 // The line for a command-line run: a line worker on a real or simulated port, and one
 // exchange at a time run to its end while the caller waits.
 #include "link/exchange.h"
+#include "link/linemode.h"
 #include "link/lineworker.h"
 
 #include <memory>
@@ -15,8 +16,9 @@ namespace fh::cli {
 
 class LineClient {
 public:
-    // device: the port to open; ignored when bus is given (the simulated line).
-    LineClient(const QString& device, SimBus* bus, ReplyChecker check);
+    // line.device: the port to open (tcp://HOST:PORT for a device server); ignored when bus
+    // is given (the simulated line, whose adapter then suits the line mode and echo).
+    LineClient(const LineChoice& line, SimBus* bus, ReplyChecker check);
     ~LineClient();
     LineClient(const LineClient&) = delete;
     LineClient& operator=(const LineClient&) = delete;

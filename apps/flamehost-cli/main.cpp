@@ -34,7 +34,8 @@ int main(int argc, char** argv) {
     std::unique_ptr<fh::SimBus> bus = options.simulate ? fh::makeDefaultBus() : nullptr;
     fh::CheckOptions check;
     check.acceptBadCheck = options.acceptBadCheck;
-    fh::cli::LineClient line(options.port, bus.get(), fh::MakeReplyChecker(check));
+    fh::cli::LineClient line({options.port, options.lineMode, options.echo}, bus.get(),
+                             fh::MakeReplyChecker(check));
     QString error;
     if (!line.open(&error)) {
         // The port's own text already names the device and says what to do.

@@ -4,6 +4,7 @@
 #include "sim/ptyserver.h"
 #include "sim/scenario.h"
 #include "sim/simbus.h"
+#include "sim/tcpserver.h"
 
 #include <csignal>
 #include <cstdio>
@@ -90,6 +91,13 @@ int main(int argc, char** argv) {
     const QCommandLineOption traceOption(
         QStringLiteral("trace"),
         QStringLiteral("Print every request heard on stderr as a line \"request <hex>\"."));
+    const QCommandLineOption tcpOption(
+        QStringLiteral("tcp"),
+        QStringLiteral("Serve the bus on TCP <port> of 127.0.0.1 instead of a pseudo-terminal, as "
+                       "a serial device server in raw TCP mode (0: any free port). Prints "
+                       "tcp://127.0.0.1:<port>."),
+        QStringLiteral("port"));
+    parser.addOption(tcpOption);
     parser.addOption(linkOption);
     parser.addOption(traceOption);
     parser.addOption(scenarioOption);
@@ -109,22 +117,38 @@ int main(int argc, char** argv) {
     }
 
     TracingPeer tracing(*bus);
-    fh::PtyServer server(parser.isSet(traceOption) ? static_cast<fh::LinePeer&>(tracing)
-                                                   : static_cast<fh::LinePeer&>(*bus));
+    fh::LinePeer& peer = parser.isSet(traceOption) ? static_cast<fh::LinePeer&>(tracing)
+                                                   : static_cast<fh::LinePeer&>(*bus);
     QString error;
+    // Prints where to connect, then serves until SIGINT or SIGTERM.
+    auto serveUntilStopped = [&stopSignals](auto& server, const QString& where) {
+        std::printf("%s\n", qPrintable(where));
+        std::fflush(stdout);
+        server.start();
+        int received = 0;
+        sigwait(&stopSignals, &received);
+        server.stop();
+    };
+    if (parser.isSet(tcpOption)) {
+        bool ok = false;
+        const uint port = parser.value(tcpOption).toUInt(&ok);
+        if (!ok || port > 65535)
+            return fail(QStringLiteral("--tcp takes a port number from 0 to 65535, not \"%1\"")
+                            .arg(parser.value(tcpOption)));
+        fh::TcpServer server(peer);
+        if (!server.listen(quint16(port), &error))
+            return fail(QStringLiteral("cannot listen on 127.0.0.1:%1: %2").arg(port).arg(error));
+        serveUntilStopped(server, QStringLiteral("tcp://127.0.0.1:%1").arg(server.port()));
+        return 0;
+    }
+    fh::PtyServer server(peer);
     if (!server.open(&error))
         return fail(QStringLiteral("cannot create a pseudo-terminal: %1").arg(error));
     const QString linkPath = parser.value(linkOption);
     if (!linkPath.isEmpty() && !makeLink(linkPath, server.devicePath(), &error))
         return fail(error);
 
-    std::printf("%s\n", qPrintable(server.devicePath()));
-    std::fflush(stdout);
-    server.start();
-
-    int received = 0;
-    sigwait(&stopSignals, &received);
-    server.stop();
+    serveUntilStopped(server, server.devicePath());
     // Remove the link only while it still points at this run's device.
     if (!linkPath.isEmpty() && QFileInfo(linkPath).symLinkTarget() == server.devicePath())
         ::unlink(QFile::encodeName(linkPath).constData());

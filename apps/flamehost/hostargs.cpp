@@ -9,7 +9,7 @@ HostCommandLine::HostCommandLine() {
         QStringLiteral("Maintenance host for addressable flame detectors on an RS-485 line."));
     parser.addHelpOption();
     parser.addVersionOption();
-    parser.addOptions({simulate, port, dataDir, noSplash, acceptBadCheck});
+    parser.addOptions({simulate, port, dataDir, noSplash, lineMode, echo, acceptBadCheck});
 }
 
 QString HostCommandLine::read(const QStringList& arguments) {

@@ -13,8 +13,9 @@ struct HostCommandLine {
                                 QStringLiteral("Talk to a built-in bus of simulated detectors "
                                                "instead of a serial port.")};
     QCommandLineOption port{QStringLiteral("port"),
-                            QStringLiteral("Open DEVICE (e.g. /dev/ttyUSB0) instead of asking "
-                                           "for a COM port."),
+                            QStringLiteral("Open DEVICE (e.g. /dev/ttyUSB0, or tcp://HOST:PORT "
+                                           "for a device server) instead of asking for a COM "
+                                           "port."),
                             QStringLiteral("DEVICE")};
     QCommandLineOption dataDir{
         QStringLiteral("data-dir"),
@@ -23,6 +24,13 @@ struct HostCommandLine {
         QStringLiteral("DIR")};
     QCommandLineOption noSplash{QStringLiteral("no-splash"),
                                 QStringLiteral("Start without the splash screen.")};
+    QCommandLineOption lineMode{
+        QStringLiteral("line-mode"),
+        QStringLiteral("How the line driver is keyed: rts, rts-inverted, auto or kernel "
+                       "(default: the last one chosen, else rts)."),
+        QStringLiteral("MODE")};
+    QCommandLineOption echo{QStringLiteral("echo"),
+                            QStringLiteral("The adapter returns every byte it sends.")};
     QCommandLineOption acceptBadCheck{
         QStringLiteral("accept-bad-check"),
         QStringLiteral("Take replies whose check bytes alone are wrong (a detector whose "

@@ -4,9 +4,9 @@
 #include "flamehost/version.h"
 #include "hostargs.h"
 #include "link/datadir.h"
+#include "link/linemode.h"
 #include "link/lineworker.h"
-#include "link/realport.h"
-#include "link/virtualport.h"
+#include "link/portfactory.h"
 #include "screens/main/frmMain.h"
 #include "screens/main/frmOpening.h"
 #include "screens/prompts/qtprompts.h"
@@ -71,25 +71,28 @@ int main(int argc, char** argv) {
 
     fh::CheckOptions check;
     check.acceptBadCheck = parser.isSet(options.acceptBadCheck);
-    auto makeWorker = [&bus, check](const QString& device) {
-        fh::LineWorker::PortFactory factory;
-        if (bus) {
-            fh::SimBus* peer = bus.get();
-            factory = [peer, device]() -> std::unique_ptr<fh::SerialPort> {
-                return std::make_unique<fh::VirtualPort>(fh::SteadyClock::instance(), *peer,
-                                                         device);
-            };
-        } else {
-            factory = [device]() -> std::unique_ptr<fh::SerialPort> {
-                return std::make_unique<fh::RealPort>(device);
-            };
-        }
-        return std::make_unique<fh::LineWorker>(std::move(factory), fh::MakeReplyChecker(check));
+    auto makeWorker = [&bus, check](const fh::LineChoice& line) {
+        return std::make_unique<fh::LineWorker>(fh::MakePortFactory(line, bus.get()),
+                                                fh::MakeReplyChecker(check));
     };
 
     fh::StartupFlow flow(prompts, dir, makeWorker);
-    const QString preset =
-        parser.isSet(simulate) ? QStringLiteral("simulated bus") : parser.value(port);
+    QString preset = parser.isSet(simulate) ? QStringLiteral("simulated bus") : parser.value(port);
+    std::optional<fh::LineMode> mode;
+    if (parser.isSet(options.lineMode)) {
+        mode = fh::ParseLineMode(parser.value(options.lineMode));
+        if (!mode) {
+            // A word the program does not know: say so, then let the operator choose.
+            prompts.message(nullptr,
+                            QStringLiteral("\"%1\" is not a line driver mode; the modes are %2.")
+                                .arg(parser.value(options.lineMode),
+                                     fh::LineModeNames().join(QStringLiteral(", "))),
+                            QLatin1String(fh::StartupFlow::OpenFailureTitle),
+                            fh::Prompts::Icon::Critical, fh::Prompts::Buttons::Ok);
+            preset.clear();
+        }
+    }
+    flow.setLineOverrides(mode, parser.isSet(options.echo));
     if (parser.isSet(options.noSplash)) {
         if (!flow.run(preset))
             return 0; // cancelled in the COM-port dialog: nothing opened, nothing written

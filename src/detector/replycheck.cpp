@@ -160,6 +160,10 @@ QString ReplyFaultKey(ReplyFault fault) {
         return QStringLiteral("wrong_length");
     case ReplyFault::Echo:
         return QStringLiteral("echo");
+    case ReplyFault::EchoMissing:
+        return QStringLiteral("echo_missing");
+    case ReplyFault::EchoDiffers:
+        return QStringLiteral("echo_differs");
     }
     return QStringLiteral("unknown");
 }
@@ -185,6 +189,10 @@ QString ReplyFaultText(const ReplyVerdict& v) {
         return QStringLiteral("wrong length");
     case ReplyFault::Echo:
         return QStringLiteral("echo of the request");
+    case ReplyFault::EchoMissing:
+        return QStringLiteral("expected echo not heard");
+    case ReplyFault::EchoDiffers:
+        return QStringLiteral("expected echo not heard: other bytes came");
     }
     return QStringLiteral("unknown");
 }

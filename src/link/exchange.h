@@ -29,6 +29,8 @@ enum class ReplyFault : quint8 {
     Exception,     // the detector refused (function | 0x80); exceptionCode says why
     WrongLength,   // shorter than the function's frame, or a byte count that does not fit
     Echo,          // the request itself came back (an echoing adapter)
+    EchoMissing,   // echo expected (--echo) but nothing came back
+    EchoDiffers,   // echo expected (--echo) but the bytes are not the request's
 };
 
 struct ReplyVerdict {
@@ -44,7 +46,7 @@ struct ReplyVerdict {
 using ReplyChecker =
     std::function<ReplyVerdict(const QByteArray& request, const QByteArray& reply)>;
 
-inline constexpr int ReplyFaultKinds = int(ReplyFault::Echo) + 1;
+inline constexpr int ReplyFaultKinds = int(ReplyFault::EchoDiffers) + 1;
 
 // What the reply check said over a run, for the CLI and the traffic view.
 struct ReplyFaultCounts {

@@ -80,6 +80,16 @@ void LineWorker::setHeld(bool held) {
     wake_.notify_all();
 }
 
+void LineWorker::setLineMode(LineMode mode) {
+    std::lock_guard lock(mutex_);
+    mode_ = mode;
+}
+
+void LineWorker::setEcho(bool echo) {
+    std::lock_guard lock(mutex_);
+    echo_ = echo;
+}
+
 void LineWorker::setTurnaroundDelay(int us) {
     std::lock_guard lock(mutex_);
     turnaround_ = us;
@@ -210,8 +220,9 @@ bool LineWorker::ensureOpen() {
         if (!queue_.empty())
             continue;
         lock.unlock();
-        if (port_->open()) {
-            port_->setRts(false);
+        if (port_->open() && !link_->PrepareLine())
+            port_->close(); // refused kernel keying: still not usable, try again later
+        if (port_->isOpen()) {
             {
                 std::lock_guard relock(mutex_);
                 open_ = true;
@@ -223,13 +234,51 @@ bool LineWorker::ensureOpen() {
     }
 }
 
+void LineWorker::noticeEcho(ReplyFault fault) {
+    int which = -1;
+    QString text;
+    switch (fault) {
+    case ReplyFault::Echo:
+        which = 0;
+        text = QStringLiteral("the adapter echoes what it sends: turn on Echo");
+        break;
+    case ReplyFault::EchoMissing:
+        which = 1;
+        text = QStringLiteral("expected echo not heard: nothing came back. Turn Echo off "
+                              "unless the adapter echoes what it sends");
+        break;
+    case ReplyFault::EchoDiffers:
+        which = 2;
+        text = QStringLiteral("expected echo not heard: other bytes came instead (noise, or "
+                              "Echo is on for an adapter that does not echo)");
+        break;
+    default:
+        return;
+    }
+    if (echoSaid_[which])
+        return;
+    echoSaid_[which] = true;
+    post([this, text] { emit notice(text); });
+}
+
 void LineWorker::run() {
 #ifdef __linux__
     // Wake from sleeps when asked, not up to 50 us later: the microsecond waits rely on it.
     prctl(PR_SET_TIMERSLACK, 1UL, 0UL, 0UL, 0UL);
 #endif
     port_ = factory_ ? factory_() : nullptr;
-    const bool ok = port_ && port_->open();
+    bool ok = port_ && port_->open();
+    if (ok) {
+        link_ = std::make_unique<Link>(*port_, clock_, check_);
+        std::lock_guard lock(mutex_);
+        link_->Mode = mode_;
+        link_->Echo = echo_;
+        link_->TurnaroundDelay = static_cast<qint16>(turnaround_);
+    }
+    if (ok && !link_->PrepareLine()) {
+        ok = false;
+        port_->close();
+    }
     {
         std::lock_guard lock(mutex_);
         openDone_ = true;
@@ -240,18 +289,19 @@ void LineWorker::run() {
     }
     wake_.notify_all();
     if (!ok) {
+        link_.reset();
         port_.reset();
         return;
     }
 
-    link_ = std::make_unique<Link>(*port_, clock_, check_);
     link_->onVerdict = [this](const ReplyVerdict& v) { countVerdict(v); };
     link_->onTraffic = [this](const Traffic& t) { post([this, t] { emit traffic(t); }); };
     link_->aborted = [this] {
         std::lock_guard lock(mutex_);
         return stopping_;
     };
-    if (!port_->setRts(false))
+    const bool keysRts = link_->Mode == LineMode::Rts || link_->Mode == LineMode::RtsInverted;
+    if (keysRts && !port_->setRts(link_->Mode == LineMode::RtsInverted))
         post([this,
               text = QStringLiteral("%1 cannot drive RTS (a pseudo-terminal?): the line driver "
                                     "is not keyed, bytes still pass.")
@@ -269,6 +319,7 @@ void LineWorker::run() {
             post([this, id, attempt, attempts] { emit writeAttempt(id, attempt, attempts); });
         };
         Exchange x = link_->run(job);
+        noticeEcho(x.verdict.fault);
         x.id = id;
         x.cycle = isCycle;
         if (job.holdAfterMs > 0) {
@@ -282,7 +333,7 @@ void LineWorker::run() {
         if ((x.portError || port_->lost()) && !ensureOpen())
             break;
     }
-    port_->setRts(false);
+    link_->ReleaseLine();
     port_->close();
     link_.reset();
     port_.reset();

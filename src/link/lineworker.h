@@ -4,6 +4,7 @@
 // as a value through queued signals, so no screen ever blocks on the line.
 #include "link/clock.h"
 #include "link/exchange.h"
+#include "link/linemode.h"
 #include "link/serialport.h"
 
 #include <array>
@@ -34,6 +35,10 @@ public:
     // Starts the thread and opens the port; blocks until the first open has succeeded or
     // failed. On failure the thread has ended and errorText says why.
     bool openPort(QString* errorText = nullptr);
+    // How the line driver is keyed and whether the adapter echoes; set before openPort.
+    // A driver that refuses kernel keying fails the open, naming the device and the mode.
+    void setLineMode(LineMode mode);
+    void setEcho(bool echo);
     void stop();
 
     // Everything below may be called from any thread.
@@ -71,6 +76,8 @@ private:
     bool nextJob(Transaction* job, bool* isCycle, quint64* id);
     void deliverCycle(const Exchange& x);
     bool ensureOpen();
+    // Tells the operator once per run about an echo the line settings do not expect.
+    void noticeEcho(ReplyFault fault);
 
     void countVerdict(const ReplyVerdict& v);
 
@@ -95,6 +102,9 @@ private:
     int turnaround_ = 4000;
     int reopenMs_ = 1000;
     bool open_ = false;
+    LineMode mode_ = LineMode::Rts;
+    bool echo_ = false;
+    bool echoSaid_[3] = {false, false, false}; // Echo, EchoMissing, EchoDiffers
 
     // first-open hand-shake
     bool openDone_ = false;

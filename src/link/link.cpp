@@ -7,12 +7,34 @@ namespace fh {
 Link::Link(SerialPort& port, Clock& clock, ReplyChecker check)
     : port_(port), clock_(clock), check_(std::move(check)) {}
 
+namespace {
+int roundUpMs(qint64 us) {
+    return int((std::max<qint64>(0, us) + 999) / 1000);
+}
+} // namespace
+
 bool Link::Send(const QByteArray& frame) {
     TxBuf = frame;
-    port_.setRts(true); // a device without RTS (a pty) still carries the bytes
-    if (TxBuf.size() > 1 && static_cast<quint8>(TxBuf[1]) == CommandFunction)
-        RTMicroDelay(CommandKeyUs);
-    const bool ok = port_.write(TxBuf);
+    const bool command = TxBuf.size() > 1 && static_cast<quint8>(TxBuf[1]) == CommandFunction;
+    bool ok = true;
+    switch (Mode) {
+    case LineMode::Rts:
+    case LineMode::RtsInverted:
+        // A device without RTS (a pty) still carries the bytes.
+        port_.setRts(Mode == LineMode::Rts);
+        if (command)
+            RTMicroDelay(CommandKeyUs);
+        break;
+    case LineMode::Auto:
+        // The adapter keys itself with the first byte; the key-up time is kept as silence.
+        if (command)
+            RTMicroDelay(CommandKeyUs);
+        break;
+    case LineMode::Kernel:
+        ok = handKernelKeying(command ? CommandKeyUs : 0);
+        break;
+    }
+    ok = ok && port_.write(TxBuf);
     if (onTraffic)
         onTraffic({clock_.nowUs(), Traffic::Sent, TxBuf, {}});
     return ok;
@@ -22,9 +44,36 @@ void Link::OnTransmitDone() {
     const bool sent = port_.waitUntilSent();
     if (sent)
         RTMicroDelay(TurnaroundDelay);
-    port_.setRts(false);
+    ReleaseLine();
     if (!sent)
         portError_ = true;
+}
+
+void Link::ReleaseLine() {
+    if (Mode == LineMode::Rts || Mode == LineMode::RtsInverted)
+        port_.setRts(Mode == LineMode::RtsInverted);
+}
+
+bool Link::PrepareLine() {
+    kernelKeyUpMs_ = kernelTurnaroundMs_ = -1;
+    carried_.clear();
+    if (Mode == LineMode::Kernel)
+        return handKernelKeying(0);
+    ReleaseLine();
+    return true;
+}
+
+bool Link::handKernelKeying(qint64 keyUpUs) {
+    // The driver takes whole milliseconds; rounded up so no wait comes out shorter.
+    const int keyUp = roundUpMs(keyUpUs);
+    const int turnaround = roundUpMs(TurnaroundDelay);
+    if (keyUp == kernelKeyUpMs_ && turnaround == kernelTurnaroundMs_)
+        return true;
+    if (!port_.setKernelKeying(keyUp, turnaround))
+        return false;
+    kernelKeyUpMs_ = keyUp;
+    kernelTurnaroundMs_ = turnaround;
+    return true;
 }
 
 namespace {
@@ -40,10 +89,39 @@ bool Link::sleepUntil(qint64 t) {
     return true;
 }
 
+ReplyFault Link::takeEcho(const QByteArray& frame) {
+    const qint64 deadline = clock_.nowUs() + qint64(EchoGraceMs) * 1000;
+    QByteArray heard;
+    for (;;) {
+        heard += port_.readAll();
+        const qint64 now = clock_.nowUs();
+        if (heard.size() >= frame.size() || now >= deadline || port_.lost() || isAborted())
+            break;
+        port_.waitForInput(std::min(deadline, now + SliceUs));
+    }
+    ReplyFault fault = ReplyFault::None;
+    if (heard.isEmpty())
+        fault = ReplyFault::EchoMissing;
+    else if (!heard.startsWith(frame))
+        fault = ReplyFault::EchoDiffers;
+    if (fault == ReplyFault::None) {
+        carried_ = heard.mid(frame.size());
+    } else {
+        // A line fault, shown as heard and counted; none of it is ever taken for the reply.
+        const ReplyVerdict v{fault};
+        if (onTraffic)
+            onTraffic({clock_.nowUs(), Traffic::Received, heard, v});
+        if (onVerdict)
+            onVerdict(v);
+    }
+    return fault;
+}
+
 int Link::WaitReply(qint64 startUs) {
     const qint64 deadline = startUs + firstByteUs_;
-    bool waiting = false;
-    for (;;) {
+    // Bytes that came right behind the echo are the reply's first.
+    bool waiting = !carried_.isEmpty();
+    while (!waiting) {
         if (isAborted())
             return 0;
         const qint64 now = clock_.nowUs();
@@ -61,7 +139,8 @@ int Link::WaitReply(qint64 startUs) {
     }
     if (!sleepUntil(clock_.nowUs() + qint64(CollectMs) * 1000))
         return 0;
-    const QByteArray in = port_.readAll();
+    QByteArray in = carried_ + port_.readAll();
+    carried_.clear();
     // Only the first 257 bytes fit the buffer; the rest of a flood is dropped, and counted.
     const int n = std::min<int>(static_cast<int>(in.size()), RxBufSize);
     std::copy_n(reinterpret_cast<const quint8*>(in.constData()), n, RxBuf.begin());
@@ -90,12 +169,18 @@ QByteArray Link::reply() const {
 bool Link::sendAndRelease(const QByteArray& frame, qint64* sentAtUs) {
     // A late byte of an earlier exchange must never pass for this request's answer.
     port_.flushInput();
+    carried_.clear();
+    echoFault_ = ReplyFault::None;
     const bool ok = Send(frame);
     *sentAtUs = clock_.nowUs();
     OnTransmitDone();
     if (!ok)
         portError_ = true;
-    return ok && !portError_;
+    if (!ok || portError_)
+        return false;
+    if (Echo)
+        echoFault_ = takeEcho(frame);
+    return !portError_ && echoFault_ == ReplyFault::None;
 }
 
 Exchange Link::run(const Transaction& t) {
@@ -103,6 +188,7 @@ Exchange Link::run(const Transaction& t) {
     x.pattern = t.pattern;
     x.request = t.frame;
     portError_ = false;
+    echoFault_ = ReplyFault::None;
     qint64 sentAt = 0;
     firstByteUs_ = qint64(std::max(1, t.firstByteMs)) * 1000;
 
@@ -150,6 +236,12 @@ Exchange Link::run(const Transaction& t) {
             }
         }
         break;
+    }
+    if (echoFault_ != ReplyFault::None) {
+        // A line fault: whatever was collected before it is not this exchange's answer.
+        x.collected = false;
+        x.reply.clear();
+        x.verdict = ReplyVerdict{echoFault_};
     }
     x.answered = x.collected && x.verdict.ok();
     x.portError = portError_;

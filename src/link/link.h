@@ -4,6 +4,7 @@
 // thread runs it.
 #include "link/clock.h"
 #include "link/exchange.h"
+#include "link/linemode.h"
 #include "link/serialport.h"
 
 #include <array>
@@ -19,6 +20,8 @@ public:
     static constexpr int CollectMs = 100;          // then this much more, then take all
     static constexpr int WriteSettleMs = 500;      // confirmed write: pause before the wait
     static constexpr quint8 CommandFunction = 200;
+    // With Echo: after the line is released, the echo's last byte within this much more.
+    static constexpr int EchoGraceMs = 20;
 
     // check judges every collected reply against the request just sent (TxBuf).
     Link(SerialPort& port, Clock& clock, ReplyChecker check);
@@ -28,6 +31,18 @@ public:
     qint16 RxCount = 0;
     // Microseconds the transmitter stays keyed after the last byte has left.
     qint16 TurnaroundDelay = 4000;
+    // Who keys the driver. Auto and Kernel never touch RTS, but the key-up time before a
+    // function-200 frame and the turnaround stay, so detectors see the same timing.
+    LineMode Mode = LineMode::Rts;
+    // The adapter returns every byte sent: each request's copy comes first and is removed;
+    // a missing or different copy fails the exchange and is never taken for the reply.
+    bool Echo = false;
+
+    // Puts the line in its listening state for Mode (releases RTS, or hands the keying to the
+    // driver). False when the driver refuses kernel keying (the port's errorText says why).
+    bool PrepareLine();
+    // Releases the driver where the program keys it (RTS off, or on for RtsInverted).
+    void ReleaseLine();
 
     // Keys the transmitter, waits 4000 us before a function-200 frame, hands the frame over.
     // Returns false when the device refused it.
@@ -66,6 +81,9 @@ private:
     bool sleepUntil(qint64 t);
     bool isAborted() const { return aborted && aborted(); }
     bool sendAndRelease(const QByteArray& frame, qint64* sentAtUs);
+    // Reads the adapter's copy of frame; what follows it is kept for WaitReply.
+    ReplyFault takeEcho(const QByteArray& frame);
+    bool handKernelKeying(qint64 keyUpUs);
 
     SerialPort& port_;
     Clock& clock_;
@@ -74,6 +92,9 @@ private:
     qint64 firstByteUs_ = FirstByteUs;
     qint64 discarded_ = 0;
     bool portError_ = false;
+    ReplyFault echoFault_ = ReplyFault::None;
+    QByteArray carried_; // bytes read behind the echo: the start of the reply
+    int kernelKeyUpMs_ = -1, kernelTurnaroundMs_ = -1; // what the driver was last handed
 };
 
 } // namespace fh

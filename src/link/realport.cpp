@@ -15,6 +15,10 @@
 #include <termios.h>
 #include <unistd.h>
 #endif
+#ifdef Q_OS_LINUX
+#include <linux/serial.h>
+#include <sys/ioctl.h>
+#endif
 #ifdef Q_OS_WIN
 #include <windows.h>
 #endif
@@ -96,6 +100,31 @@ bool RealPort::setRts(bool on) {
     const bool ok = port_->setRequestToSend(on);
     port_->clearError();
     return ok;
+}
+
+bool RealPort::setKernelKeying(int keyUpMs, int turnaroundMs) {
+    if (!isOpen())
+        return false;
+    QString why;
+#ifdef Q_OS_LINUX
+    serial_rs485 conf{};
+    // Keep what the driver already knows (termination, receive-during-send), change the keying.
+    if (::ioctl(port_->handle(), TIOCGRS485, &conf) != 0)
+        conf = serial_rs485{};
+    conf.flags |= SER_RS485_ENABLED | SER_RS485_RTS_ON_SEND;
+    conf.flags &= ~static_cast<__u32>(SER_RS485_RTS_AFTER_SEND);
+    conf.delay_rts_before_send = static_cast<__u32>(std::max(0, keyUpMs));
+    conf.delay_rts_after_send = static_cast<__u32>(std::max(0, turnaroundMs));
+    if (::ioctl(port_->handle(), TIOCSRS485, &conf) == 0)
+        return true;
+    why = QString::fromLocal8Bit(::strerror(errno));
+#else
+    Q_UNUSED(keyUpMs);
+    Q_UNUSED(turnaroundMs);
+    why = QStringLiteral("this system has no kernel RS-485 keying");
+#endif
+    error_ = KernelKeyingRefused(device_, why);
+    return false;
 }
 
 bool RealPort::write(const QByteArray& bytes) {
@@ -240,6 +269,13 @@ int RealPort::goneErrno() const {
 #else
     return 0;
 #endif
+}
+
+QString KernelKeyingRefused(const QString& device, const QString& reason) {
+    return QStringLiteral("%1 cannot use line driver mode \"kernel\": its driver refuses to key "
+                          "the line (TIOCSRS485: %2).\n\nChoose another line driver: \"auto\" "
+                          "for adapters that switch by themselves, \"rts\" otherwise.")
+        .arg(device, reason);
 }
 
 bool NotASerialPort(const QString& device) {

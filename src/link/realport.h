@@ -22,6 +22,7 @@ public:
     QString deviceName() const override { return device_; }
     bool setRts(bool on) override;
     bool rts() const override { return rts_; }
+    bool setKernelKeying(int keyUpMs, int turnaroundMs) override;
     bool write(const QByteArray& bytes) override;
     bool waitUntilSent() override;
     int bytesWaiting() override;
@@ -46,6 +47,9 @@ private:
     bool lost_ = false;
     bool rts_ = false;
 };
+
+// The operator's text for a driver that refuses kernel keying (line mode kernel).
+QString KernelKeyingRefused(const QString& device, const QString& reason);
 
 // The operator's text for a port that failed: the device, the system's reason, and what to do
 // where there is something to do. accessDenied: the device refuses this user (EACCES).

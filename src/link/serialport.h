@@ -23,6 +23,10 @@ public:
     // Keys the line driver. Returns false where the device has no RTS (pseudo-terminals).
     virtual bool setRts(bool on) = 0;
     virtual bool rts() const = 0;
+    // Hands the keying to the serial driver (TIOCSRS485): RTS on keyUpMs before the first byte
+    // of every frame, off turnaroundMs after the last. False where the driver refuses it; then
+    // errorText() names the device and the reason.
+    virtual bool setKernelKeying(int keyUpMs, int turnaroundMs) = 0;
 
     // Hands the bytes to the device; returns false on a device error.
     virtual bool write(const QByteArray& bytes) = 0;

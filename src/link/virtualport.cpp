@@ -59,6 +59,16 @@ void VirtualPort::setPresent(bool present) {
     }
 }
 
+void VirtualPort::setAdapter(LineMode keying) {
+    std::lock_guard lock(mutex_);
+    adapter_ = keying;
+}
+
+void VirtualPort::setEcho(bool echo) {
+    std::lock_guard lock(mutex_);
+    echo_ = echo;
+}
+
 bool VirtualPort::setRts(bool on) {
     std::lock_guard lock(mutex_);
     if (!open_)
@@ -71,6 +81,32 @@ bool VirtualPort::setRts(bool on) {
         rtsHistory_.erase(rtsHistory_.begin(), rtsHistory_.end() - 32);
     record(now, on ? LineEvent::RtsOn : LineEvent::RtsOff);
     return true;
+}
+
+bool VirtualPort::setKernelKeying(int keyUpMs, int turnaroundMs) {
+    std::lock_guard lock(mutex_);
+    if (!open_ || adapter_ != LineMode::Kernel)
+        return false;
+    kernelKeying_ = true;
+    kernelKeyUpUs_ = qint64(keyUpMs) * 1000;
+    kernelTurnaroundUs_ = qint64(turnaroundMs) * 1000;
+    return true;
+}
+
+bool VirtualPort::keyedAt(qint64 t) const {
+    switch (adapter_) {
+    case LineMode::RtsInverted:
+        return !rtsAt(t);
+    case LineMode::Auto:
+        for (const auto& [from, to] : sending_)
+            if (t >= from && t <= to)
+                return true;
+        return false;
+    case LineMode::Rts:
+    case LineMode::Kernel:
+        break;
+    }
+    return rtsAt(t);
 }
 
 bool VirtualPort::rts() const {
@@ -92,12 +128,27 @@ bool VirtualPort::write(const QByteArray& bytes) {
     std::lock_guard lock(mutex_);
     if (!open_)
         return false;
-    const qint64 start = std::max(clock_.nowUs(), txBusyUntil_);
+    qint64 start = std::max(clock_.nowUs(), txBusyUntil_);
+    if (kernelKeying_) {
+        // The driver raises RTS, waits its key-up time, sends, and drops RTS after its delay.
+        auto key = [this](qint64 t, bool on) {
+            rtsHistory_.emplace_back(t, on);
+            if (rtsHistory_.size() > 64)
+                rtsHistory_.erase(rtsHistory_.begin(), rtsHistory_.end() - 32);
+            record(t, on ? LineEvent::RtsOn : LineEvent::RtsOff);
+        };
+        key(start, true);
+        start += kernelKeyUpUs_;
+        key(byteEnd(start, int(bytes.size()) - 1) + kernelTurnaroundUs_, false);
+    }
     Pending p;
     p.bytes = bytes;
     for (int i = 0; i < bytes.size(); ++i)
         p.leaveUs.push_back(byteEnd(start, i));
     txBusyUntil_ = p.leaveUs.empty() ? start : p.leaveUs.back();
+    sending_.emplace_back(start, txBusyUntil_);
+    if (sending_.size() > 16)
+        sending_.pop_front();
     outgoing_.push_back(std::move(p));
     return true;
 }
@@ -124,8 +175,10 @@ void VirtualPort::advance(qint64 now) {
         QByteArray heard;
         for (int i = 0; i < p.bytes.size(); ++i) {
             record(p.leaveUs[i], LineEvent::TxByte, static_cast<quint8>(p.bytes[i]));
-            if (rtsAt(p.leaveUs[i] - 1))
+            if (keyedAt(p.leaveUs[i] - 1))
                 heard.append(p.bytes[i]);
+            if (echo_)
+                incoming_.push_back({p.leaveUs[i], static_cast<quint8>(p.bytes[i]), true});
         }
         qint64 at = p.leaveUs.back();
         for (const ReplySegment& seg : peer_.answer(heard, at)) {
@@ -143,7 +196,7 @@ void VirtualPort::advance(qint64 now) {
     while (!incoming_.empty() && incoming_.front().arrivalUs <= now) {
         const Incoming in = incoming_.front();
         incoming_.pop_front();
-        if (rtsAt(in.arrivalUs)) {
+        if (!in.echo && keyedAt(in.arrivalUs)) {
             ++lost_;
             record(in.arrivalUs, LineEvent::RxLost, in.byte);
         } else if (input_.size() < 1024) {

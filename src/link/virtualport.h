@@ -2,6 +2,7 @@
 // An in-process line to a LinePeer, paced like a real 9600-baud line and time-stamped, so
 // tests can check the keying and the collection windows byte by byte.
 #include "link/clock.h"
+#include "link/linemode.h"
 #include "link/linepeer.h"
 #include "link/serialport.h"
 
@@ -33,6 +34,8 @@ public:
     QString deviceName() const override { return name_; }
     bool setRts(bool on) override;
     bool rts() const override;
+    // Accepted only by an adapter set to LineMode::Kernel.
+    bool setKernelKeying(int keyUpMs, int turnaroundMs) override;
     bool write(const QByteArray& bytes) override;
     bool waitUntilSent() override;
     int bytesWaiting() override;
@@ -42,6 +45,11 @@ public:
 
     // Any thread: unplug or plug the virtual adapter.
     void setPresent(bool present);
+    // What keys the virtual adapter's driver: RTS high (default), RTS low, the adapter itself
+    // while bytes leave, or the driver's kernel keying.
+    void setAdapter(LineMode keying);
+    // The adapter hears its own transmission and returns every byte it sends.
+    void setEcho(bool echo);
     // Any thread: record the time line from now on (off by default: only tests read it, and
     // a running program would pile it up).
     void setTracing(bool on);
@@ -59,9 +67,12 @@ private:
     struct Incoming {
         qint64 arrivalUs;
         quint8 byte;
+        bool echo = false; // our own byte coming back: heard even while keyed
     };
     void advance(qint64 now);
     bool rtsAt(qint64 t) const;
+    // The driver is on at t (it carries our bytes, and our receiver is deaf).
+    bool keyedAt(qint64 t) const;
     void record(qint64 t, LineEvent::Kind kind, quint8 byte = 0);
     qint64 nextEventUs() const;
 
@@ -73,6 +84,12 @@ private:
     bool open_ = false;
     bool lostFlag_ = false;
     bool rts_ = false;
+    LineMode adapter_ = LineMode::Rts;
+    bool echo_ = false;
+    bool kernelKeying_ = false;
+    qint64 kernelKeyUpUs_ = 0;
+    qint64 kernelTurnaroundUs_ = 0;
+    std::deque<std::pair<qint64, qint64>> sending_; // recent transmissions, first to last byte
     std::vector<std::pair<qint64, bool>> rtsHistory_;
     qint64 txBusyUntil_ = 0;
     std::deque<Pending> outgoing_;

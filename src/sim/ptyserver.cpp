@@ -1,7 +1,6 @@
 #include "sim/ptyserver.h"
 
-#include "link/clock.h"
-#include "sim/simbus.h"
+#include "sim/requestloop.h"
 
 #include <cerrno>
 #include <cmath>
@@ -16,9 +15,6 @@ namespace fh {
 
 namespace {
 
-// More than the longest request plus noise: bytes that never form a request are dropped.
-constexpr qsizetype MaxPending = 300;
-
 QString systemError(const char* what) {
     return QStringLiteral("%1: %2").arg(QLatin1String(what),
                                         QString::fromLocal8Bit(std::strerror(errno)));
@@ -32,9 +28,6 @@ PtyServer::~PtyServer() {
     stop();
     if (master_ >= 0)
         ::close(master_);
-    for (int fd : wake_)
-        if (fd >= 0)
-            ::close(fd);
 }
 
 bool PtyServer::open(QString* error) {
@@ -45,7 +38,7 @@ bool PtyServer::open(QString* error) {
     };
     if (master_ >= 0)
         return true;
-    if (::pipe2(wake_, O_CLOEXEC | O_NONBLOCK) != 0)
+    if (!serving_.ok())
         return fail("pipe");
     master_ = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
     if (master_ < 0)
@@ -83,120 +76,21 @@ bool PtyServer::open(QString* error) {
 }
 
 void PtyServer::start() {
-    if (master_ < 0 || thread_.joinable())
-        return;
-    stopping_ = false;
-    thread_ = std::thread([this] { run(); });
+    if (master_ >= 0)
+        serving_.start([this] { run(); });
 }
 
 void PtyServer::stop() {
-    stopping_ = true;
-    if (wake_[1] >= 0) {
-        const char b = 1;
-        [[maybe_unused]] const auto n = ::write(wake_[1], &b, 1);
-    }
-    if (thread_.joinable())
-        thread_.join();
-}
-
-int PtyServer::expectedLength(const QByteArray& pending) {
-    if (pending.size() < 2)
-        return 0;
-    switch (static_cast<quint8>(pending.at(1))) {
-    case 3:
-    case 4:
-    case 6:
-        return 8;
-    case 200:
-        return 12;
-    case 16:
-        return pending.size() >= 7 ? 9 + static_cast<quint8>(pending.at(6)) : 0;
-    default:
-        return 0;
-    }
-}
-
-bool PtyServer::pause(qint64 us) {
-    if (us <= 0)
-        return !stopping_;
-    pollfd fd{wake_[0], POLLIN, 0};
-    const timespec ts{static_cast<time_t>(us / 1'000'000),
-                      static_cast<long>(us % 1'000'000) * 1000};
-    const int rc = ::ppoll(&fd, 1, &ts, nullptr);
-    return !(rc > 0) && !stopping_;
+    serving_.stop();
 }
 
 void PtyServer::run() {
-    QByteArray pending;
-    char buf[512];
-    while (!stopping_) {
-        pollfd fds[2] = {{master_, POLLIN, 0}, {wake_[0], POLLIN, 0}};
-        const int rc = ::poll(fds, 2, pending.isEmpty() ? -1 : FrameGapMs);
-        if (stopping_ || (rc > 0 && (fds[1].revents & POLLIN)))
+    RequestLoop loop(peer_, serving_.wakeFd(), serving_.stopping());
+    // The pty reports a hang-up at once while no program holds the device open, so wait a
+    // little before looking again.
+    while (loop.serve(master_) == RequestLoop::End::Gone)
+        if (!loop.pause(IdleRetryMs * 1000))
             return;
-        if (rc == 0) {
-            // Silence in the middle: whatever came is all of this request (a cut-short one
-            // fails its check bytes and gets no answer).
-            handle(pending);
-            pending.clear();
-            continue;
-        }
-        if (rc < 0) {
-            if (errno != EINTR && !pause(IdleRetryMs * 1000))
-                return;
-            continue;
-        }
-        const ssize_t n = ::read(master_, buf, sizeof buf);
-        if (n > 0) {
-            pending.append(buf, n);
-            for (int len = expectedLength(pending); len > 0 && pending.size() >= len;
-                 len = expectedLength(pending)) {
-                handle(pending.left(len));
-                pending.remove(0, len);
-            }
-            if (pending.size() > MaxPending)
-                pending.clear();
-            continue;
-        }
-        if (n < 0 && (errno == EAGAIN || errno == EINTR))
-            continue;
-        // EIO or end of file: no program holds the device open. The poll reports a hang-up
-        // at once in that state, so wait a little before looking again.
-        pending.clear();
-        if (!pause(IdleRetryMs * 1000))
-            return;
-    }
-}
-
-void PtyServer::handle(const QByteArray& request) {
-    if (request.isEmpty())
-        return;
-    qint64 t = SteadyClock::instance().nowUs();
-    const std::vector<ReplySegment> reply = peer_.answer(request, t);
-    for (const ReplySegment& seg : reply) {
-        t += seg.delayUs;
-        if (!pause(t - SteadyClock::instance().nowUs()))
-            return;
-        writeAll(seg.bytes);
-        // The next stretch is timed from when this one would have left a real line.
-        t += std::llround(seg.bytes.size() * SimBus::ByteUs);
-    }
-}
-
-void PtyServer::writeAll(const QByteArray& bytes) {
-    qsizetype done = 0;
-    while (done < bytes.size() && !stopping_) {
-        const ssize_t n = ::write(master_, bytes.constData() + done, bytes.size() - done);
-        if (n > 0) {
-            done += n;
-        } else if (n < 0 && errno == EAGAIN) {
-            pollfd fds[2] = {{master_, POLLOUT, 0}, {wake_[0], POLLIN, 0}};
-            if (::poll(fds, 2, 100) > 0 && (fds[1].revents & POLLIN))
-                return;
-        } else if (!(n < 0 && errno == EINTR)) {
-            return; // the client went away; the reply is lost as on an unplugged line
-        }
-    }
 }
 
 } // namespace fh

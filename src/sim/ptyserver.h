@@ -2,6 +2,7 @@
 // Serves a simulated bus on a pseudo-terminal, so any program that opens serial devices
 // (the host itself, a terminal, a test) can talk to the detectors.
 #include "link/linepeer.h"
+#include "sim/requestloop.h"
 
 #include <atomic>
 #include <QByteArray>
@@ -12,9 +13,6 @@ namespace fh {
 
 class PtyServer {
 public:
-    // A gap this long in the middle of a request ends it (about four byte times at 9600
-    // baud, widened because a pseudo-terminal hands bytes over in bursts).
-    static constexpr int FrameGapMs = 20;
     // While no program holds the device open, look again this often.
     static constexpr int IdleRetryMs = 50;
 
@@ -33,21 +31,13 @@ public:
     void start();
     void stop();
 
-    // Length of a request by its function byte, or 0 when only a gap can tell.
-    static int expectedLength(const QByteArray& pending);
-
 private:
     void run();
-    bool pause(qint64 us); // false when asked to stop
-    void handle(const QByteArray& request);
-    void writeAll(const QByteArray& bytes);
 
     LinePeer& peer_;
     int master_ = -1;
-    int wake_[2] = {-1, -1};
     QString path_;
-    std::thread thread_;
-    std::atomic<bool> stopping_{false};
+    ServingThread serving_;
 };
 
 } // namespace fh

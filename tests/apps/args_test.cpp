@@ -43,6 +43,12 @@ TEST(CliArguments, MistakesAreNamedAndRefused) {
         {"--port P scan --from 10 --to 5", "--from 10 lies after --to 5"},
         {"--port P status --from 3", "belong to the scan command"},
         {"--port P --bogus status", "bogus"},
+        {"--port tcp://127.0.0.1:4001 --line-mode auto --echo status", nullptr},
+        {"--port P --line-mode sideways status", "--line-mode must be one of"},
+        {"--port tcp:// status", "no port number"},
+        {"--port tcp://127.0.0.1:0 status", "1 to 65535"},
+        {"--port tcp://127.0.0.1:70000 status", "1 to 65535"},
+        {"--port tcp://bad_host!:4001 status", "not a host name"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.args);

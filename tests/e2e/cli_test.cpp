@@ -331,6 +331,7 @@ TEST_F(Cli, UsageAndPortErrorsExitWith2) {
              std::pair{"--port PORT --address 5 address -1", "not \"-1\""},
              {"--port /nonexistent/ttyFLAME status", "/nonexistent/ttyFLAME"},
              {"--port /dev/null status", "not a serial port"},
+             {"--port PORT --line-mode kernel status", "\"kernel\""}, // a pty cannot
          }) {
         const CliRun r = cli(words(args).replaceInStrings("PORT", sim_->device()));
         EXPECT_EQ(r.exitCode, 2) << args;
@@ -354,6 +355,23 @@ TEST(CliHelp, ListsEveryCommandAndOption) {
                              "--accept-bad-check", "--from", "--to", "status", "bit", "version",
                              "setup set", "address NEW", "readings", "scan"})
         EXPECT_TRUE(r.out.contains(word)) << word;
+}
+
+TEST(CliTcp, TalksToADeviceServerAndSaysWhenTheEchoIsMissing) {
+    test::SimProcess sim({"--tcp", "0"});
+    ASSERT_TRUE(sim.device().startsWith("tcp://127.0.0.1:")) << qPrintable(sim.device());
+    CliRun r = cli({"--port", sim.device(), "--address", "2", "--json", "status"});
+    EXPECT_EQ(r.exitCode, 0) << r.err.constData();
+    EXPECT_EQ(r.object()["serial"].toInt(), 31208);
+
+    r = cli({"--port", sim.device(), "--address", "2", "--echo", "status"});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_TRUE(r.err.contains("expected echo not heard")) << r.err.constData();
+
+    sim.stop();
+    r = cli({"--port", sim.device(), "status"});
+    EXPECT_EQ(r.exitCode, 2);
+    EXPECT_TRUE(r.err.contains("refused")) << r.err.constData();
 }
 
 TEST(CliSimulate, TalksToTheBuiltInBus) {

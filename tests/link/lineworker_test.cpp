@@ -1,6 +1,7 @@
 // The line worker: commands between cycle exchanges, holding the line, losing the device.
 #include "common/waitfor.h"
 #include "detector/replycheck.h"
+#include "link/crc.h"
 #include "link/lineworker.h"
 #include "link/virtualport.h"
 #include "scriptedpeer.h"
@@ -30,8 +31,10 @@ struct Bus {
         return std::vector<ReplySegment>{};
     }};
     VirtualPort* port = nullptr;
+    bool adapterEchoes = false;
     LineWorker worker{[this] {
                           auto p = std::make_unique<VirtualPort>(clock, peer);
+                          p->setEcho(adapterEchoes);
                           port = p.get();
                           return p;
                       },
@@ -135,6 +138,34 @@ TEST(LineWorker, UnpluggedDeviceTurnsBadAndPollingResumesWhenItIsBack) {
     EXPECT_TRUE(states.at(1).at(0).toBool());
     ASSERT_TRUE(test::WaitFor([&] { return cycles.count() >= 2; }, 10000));
     EXPECT_TRUE(collect(cycles).back().collected);
+}
+
+// Echo expected but absent, or present but not expected: every poll fails, and the operator
+// is told once what to change.
+TEST(LineWorker, EchoTheSettingsDoNotExpectFailsEveryPollAndIsToldOnce) {
+    for (const auto& [adapterEchoes, echoOption, notice] :
+         {std::tuple{false, true, "expected echo not heard"},
+          {true, false, "the adapter echoes what it sends: turn on Echo"},
+          {true, true, ""}}) {
+        Bus bus;
+        bus.adapterEchoes = adapterEchoes;
+        const QByteArray good = withCrc(StatusReply.chopped(2));
+        bus.peer.setScript([good](const QByteArray&, qint64) {
+            return std::vector<ReplySegment>{{5000, good}};
+        });
+        bus.worker.setEcho(echoOption);
+        ASSERT_TRUE(bus.worker.openPort());
+        QSignalSpy cycles(&bus.worker, &LineWorker::cycleDone);
+        QSignalSpy notices(&bus.worker, &LineWorker::notice);
+        bus.worker.setCycle(Transaction{Pattern::Poll, StatusTo1});
+        ASSERT_TRUE(QTest::qWaitFor([&] { return cycles.count() >= 3; }, 10000));
+        for (const Exchange& x : collect(cycles))
+            EXPECT_EQ(x.answered, !*notice) << notice;
+        ASSERT_EQ(notices.count(), *notice ? 1 : 0) << notice;
+        if (*notice) {
+            EXPECT_TRUE(notices.at(0).at(0).toString().startsWith(notice));
+        }
+    }
 }
 
 TEST(LineWorker, OpenFailureIsReportedWithTheDevice) {

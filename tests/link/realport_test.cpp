@@ -1,6 +1,8 @@
 // The QSerialPort backend against a socat pseudo-terminal pair: bytes both ways, a device
 // without RTS, open failures and a device that goes away.
+#include "detector/replycheck.h"
 #include "link/clock.h"
+#include "link/lineworker.h"
 #include "link/realport.h"
 #include "support/ptypair.h"
 
@@ -72,6 +74,17 @@ TEST_F(RealPortPair, PseudoTerminalRefusesRtsButKeepsWorking) {
     EXPECT_FALSE(a.setRts(false));
     EXPECT_FALSE(a.rts());
     EXPECT_EQ(receive(b, 2), QByteArray("\x01\x03"));
+}
+
+TEST_F(RealPortPair, KernelKeyingRefusedOnAPseudoTerminalFailsTheOpenWithAClearMessage) {
+    a.close(); // the worker opens it itself
+    fh::LineWorker worker([device = deviceA] { return std::make_unique<fh::RealPort>(device); },
+                          fh::MakeReplyChecker());
+    worker.setLineMode(fh::LineMode::Kernel);
+    QString why;
+    EXPECT_FALSE(worker.openPort(&why));
+    EXPECT_TRUE(why.contains(deviceA) && why.contains("\"kernel\"") && why.contains("TIOCSRS485"))
+        << qPrintable(why);
 }
 
 TEST_F(RealPortPair, DeviceThatGoesAwayIsLostAndCannotReopen) {

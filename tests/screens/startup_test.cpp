@@ -3,6 +3,7 @@
 #include "detector/replycheck.h"
 #include "linelog.h"
 #include "link/datadir.h"
+#include "link/portfactory.h"
 #include "link/realport.h"
 #include "link/tuningfile.h"
 #include "link/virtualport.h"
@@ -10,13 +11,19 @@
 #include "screens/main/frmMain.h"
 #include "screens/startup/frmComsetup.h"
 #include "screens/startup/startupflow.h"
+#include "sim/tcpserver.h"
 
 #include <deque>
 #include <optional>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGroupBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSettings>
 #include <QTemporaryDir>
 
 namespace fh::test {
@@ -39,22 +46,21 @@ Action com(int n) {
 struct Rig {
     QTemporaryDir dir;
     ScriptedPrompts prompts;
-    VirtualClock clock; // the line's time: a busy machine cannot make a reply late
     RecordingBus bus{makeDefaultBus()};
     QStringList opened;
     std::deque<std::vector<Action>> dialogs; // what the operator does in each dialog shown
     int dialogsShown = 0;
     std::unique_ptr<StartupFlow> flow;
 
-    Rig() {
-        auto makeWorker = [this](const QString& device) {
+    explicit Rig(bool forget = true) {
+        if (forget)
+            QSettings(QSettings::IniFormat, QSettings::UserScope, "flamehost", "flamehost").clear();
+        auto makeWorker = [this](const LineChoice& line) {
+            const QString device = line.device;
             opened << device;
-            LineWorker::PortFactory f;
-            if (device.startsWith("/missing"))
-                f = [device] { return std::make_unique<RealPort>(device); };
-            else
-                f = [this, device] { return std::make_unique<VirtualPort>(clock, bus, device); };
-            return std::make_unique<LineWorker>(std::move(f), MakeReplyChecker(), clock);
+            const bool simulated = !device.startsWith("/missing") && !device.startsWith("tcp:");
+            return std::make_unique<LineWorker>(MakePortFactory(line, simulated ? &bus : nullptr),
+                                                MakeReplyChecker());
         };
         auto runDialog = [this](Dialog& d) {
             ++dialogsShown;
@@ -215,6 +221,66 @@ TEST(Startup, TuningFileSetsTheDelayOrWarnsInTheStatusLine) {
         EXPECT_EQ(rig.tuningFile(), c.content);
         EXPECT_TRUE(rig.prompts.calls.empty()); // a status line, not a message box
     }
+}
+
+TEST(Startup, TheLineChosenIsRememberedButOptionsAreNot) {
+    {
+        Rig first;
+        first.dialogs.push_back({com(3),
+                                 [](Dialog& d) {
+                                     d.cboLineDriver->setCurrentIndex(2); // automatic
+                                     d.chkEcho->setChecked(true);
+                                 },
+                                 clickOk});
+        ASSERT_TRUE(first.flow->run());
+    }
+    const auto remembered = [] {
+        const LineChoice c = LoadLineChoice();
+        return std::tuple{c.device, c.mode, c.echo};
+    };
+    const auto chosen = std::tuple{ComPortDevice(3), LineMode::Auto, true};
+    EXPECT_EQ(remembered(), chosen);
+
+    // Options and --port win for this run only.
+    Rig preset(false);
+    preset.flow->setLineOverrides(LineMode::RtsInverted, false);
+    ASSERT_TRUE(preset.flow->run("/dev/virtual"));
+    EXPECT_EQ(remembered(), chosen);
+
+    // The next dialog opens with the remembered line selected.
+    Rig again(false);
+    std::optional<LineChoice> shown;
+    again.dialogs.push_back({[&](Dialog& d) { shown = d.SelectedLine(); }, clickCancel});
+    EXPECT_FALSE(again.flow->run());
+    ASSERT_TRUE(shown);
+    EXPECT_EQ((std::tuple{shown->device, shown->mode, shown->echo}), chosen);
+}
+
+// A device server on the network: chosen in the dialog, BAD while it is off, polled again by
+// itself once it is back.
+TEST(Startup, NetworkLineGoesBadWhileTheServerIsOffAndRecovers) {
+    Rig rig;
+    TcpServer server(rig.bus);
+    QString error;
+    ASSERT_TRUE(server.listen(0, &error)) << qPrintable(error);
+    server.start();
+    const quint16 port = server.port();
+    rig.dialogs.push_back({[port](Dialog& d) {
+                               d.fraNetwork->setChecked(true);
+                               d.txtNetwork->setText(QString("127.0.0.1:%1").arg(port));
+                               EXPECT_FALSE(d.Frame1->isEnabled());
+                           },
+                           clickOk});
+    ASSERT_TRUE(rig.flow->run());
+    EXPECT_EQ(rig.opened, QStringList{QString("tcp://127.0.0.1:%1").arg(port)});
+    QLabel* com = rig.flow->mainWindow()->lblCom;
+    ASSERT_TRUE(QTest::qWaitFor([&] { return com->text() == "GOOD"; }, 10000));
+
+    server.stop();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return com->text() == "BAD"; }, 10000));
+    ASSERT_TRUE(server.listen(port, &error)) << qPrintable(error);
+    server.start();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return com->text() == "GOOD"; }, 10000));
 }
 
 } // namespace

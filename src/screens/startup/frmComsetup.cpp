@@ -90,6 +90,7 @@ void frmComsetup::build(const QStringList& detectedPorts) {
     });
     fraDetected->setVisible(!detectedPorts.isEmpty());
     optPort1[1]->setChecked(true);
+    buildLineControls();
 }
 
 void frmComsetup::Form_Load() {
@@ -97,7 +98,7 @@ void frmComsetup::Form_Load() {
     if (lstDetected->count() > 0)
         width = DetectedLeft + DetectedWidth + 240;
     move(Twips(FormLeft), Twips(FormTop));
-    setFixedSize(Twips(width), Twips(FormHeight));
+    setFixedSize(Twips(width), Twips(FormHeight + LineControlsHeight));
     SelectedPort = 1;
 }
 

@@ -1,12 +1,18 @@
 #pragma once
 // The COM-port dialog: the operator picks Com 1 to Com 6, or one of the serial ports the system
 // detects (USB adapters), before the main screen opens the port.
+#include "link/linemode.h"
+
 #include <array>
 #include <QDialog>
 #include <QStringList>
 
+class QCheckBox;
+class QComboBox;
 class QButtonGroup;
 class QGroupBox;
+class QLabel;
+class QLineEdit;
 class QListWidget;
 class QPushButton;
 class QRadioButton;
@@ -28,6 +34,15 @@ public:
     QGroupBox* fraDetected = nullptr;   // hidden when no port was detected
     QListWidget* lstDetected = nullptr; // item data: the device path
 
+    // Below the port choice: a device server on the network instead of a serial port, how the
+    // line driver is keyed, and whether the adapter echoes.
+    QGroupBox* fraNetwork = nullptr; // checkable; checked: the serial choices step aside
+    QLineEdit* txtNetwork = nullptr; // HOST:PORT (tcp:// may be typed or left out)
+    QLabel* lblLineDriver = nullptr;
+    QComboBox* cboLineDriver = nullptr; // item data: the LineMode
+    QCheckBox* chkEcho = nullptr;
+    static constexpr int LineControlsHeight = 1000; // twips the form grows by for them
+
     // The COM port number chosen last, 1 to 6 (kept while a detected port is selected).
     quint8 SelectedPort = 1;
     // The device shown selected: a detected port, or "Com n" as this platform names it. Only
@@ -42,6 +57,11 @@ public:
 
     static QStringList DetectedPorts();
 
+    // The device (tcp://HOST:PORT when Network is checked), line driver and echo chosen.
+    LineChoice SelectedLine() const;
+    // Shows a choice made before: its port where the dialog lists it, its driver and echo.
+    void SelectLine(const LineChoice& line);
+
     // Escape and the close box are Cancel.
     void reject() override;
 
@@ -50,6 +70,7 @@ protected:
 
 private:
     void build(const QStringList& detectedPorts);
+    void buildLineControls();
     void detectedSelectionChanged();
     void clearComOptions();
     QButtonGroup* comGroup_ = nullptr;

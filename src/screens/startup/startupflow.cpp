@@ -19,28 +19,42 @@ StartupFlow::~StartupFlow() {
     worker_.reset();
 }
 
+void StartupFlow::setLineOverrides(std::optional<LineMode> mode, bool echo) {
+    modeOverride_ = mode;
+    echoOverride_ = echo;
+}
+
 bool StartupFlow::run(const QString& presetDevice) {
-    QString device = presetDevice;
-    int lastPort = 1;
+    LineChoice line = LoadLineChoice();
+    line.mode = modeOverride_.value_or(line.mode);
+    line.echo = line.echo || echoOverride_;
+    LineChoice shown = line; // what the dialog opens with
+    line.device = presetDevice;
     for (;;) {
-        if (device.isEmpty()) {
-            // A fresh dialog each time, so adapters plugged in meanwhile are listed; the Com
-            // choice of the failed attempt stays selected.
+        const bool fromDialog = line.device.isEmpty();
+        if (fromDialog) {
+            // A fresh dialog each time, so adapters plugged in meanwhile are listed; it opens
+            // with the last line that opened, or the one that just failed.
             comsetup_ = std::make_unique<frmComsetup>();
-            comsetup_->optPort1_Click(lastPort);
+            comsetup_->SelectLine(shown);
             const int result = runDialog_ ? runDialog_(*comsetup_) : comsetup_->exec();
             if (result != QDialog::Accepted)
                 return false;
-            lastPort = comsetup_->SelectedPort;
-            device = comsetup_->SelectedDevice();
+            line = comsetup_->SelectedLine();
         }
-        worker_ = makeWorker_(device);
+        const QString device = line.device;
+        worker_ = makeWorker_(line);
         QString why;
         if (worker_) {
+            worker_->setLineMode(line.mode);
+            worker_->setEcho(line.echo);
             model_ = std::make_unique<HostModel>(*worker_, prompts_, dataDir_);
             main_ = std::make_unique<frmMain>(*model_);
-            if (main_->Form_Load(&why))
+            if (main_->Form_Load(&why)) {
+                if (fromDialog)
+                    SaveLineChoice(line);
                 return true;
+            }
         }
         main_.reset();
         model_.reset();
@@ -49,7 +63,8 @@ bool StartupFlow::run(const QString& presetDevice) {
             why = QStringLiteral("Cannot open %1. %2").arg(device, why).trimmed();
         prompts_.message(nullptr, why, QLatin1String(OpenFailureTitle), Prompts::Icon::Critical,
                          Prompts::Buttons::Ok);
-        device.clear();
+        shown = line;
+        line.device.clear();
     }
 }
 

@@ -1,8 +1,11 @@
 #pragma once
 // From the COM-port dialog to a running main screen: ask for the port (unless one is given),
 // open it, and on failure say why and ask again. Cancel ends it with no port opened.
+#include "link/linemode.h"
+
 #include <functional>
 #include <memory>
+#include <optional>
 #include <QString>
 
 namespace fh {
@@ -15,8 +18,8 @@ class frmMain;
 
 class StartupFlow {
 public:
-    // Makes the (not yet opened) worker for a device.
-    using WorkerFactory = std::function<std::unique_ptr<LineWorker>(const QString& device)>;
+    // Makes the (not yet opened) worker for a line; the flow sets its mode and echo.
+    using WorkerFactory = std::function<std::unique_ptr<LineWorker>(const LineChoice& line)>;
     // Shows the dialog and returns its result; exec() unless a test drives it.
     using DialogRunner = std::function<int(frmComsetup&)>;
 
@@ -24,8 +27,12 @@ public:
                 DialogRunner runDialog = {});
     ~StartupFlow(); // the main screen goes first, then the model, then the worker they used
 
+    // --line-mode and --echo: they win over what was remembered, and are not remembered.
+    void setLineOverrides(std::optional<LineMode> mode, bool echo);
+
     // presetDevice (--port, --simulate) is tried before asking. True once the main screen is
-    // loaded; false when the operator cancelled the dialog.
+    // loaded; false when the operator cancelled the dialog. A line chosen in the dialog that
+    // opens is remembered for the next start.
     bool run(const QString& presetDevice = QString());
 
     frmComsetup* comsetup() const { return comsetup_.get(); }
@@ -40,6 +47,8 @@ private:
     QString dataDir_;
     WorkerFactory makeWorker_;
     DialogRunner runDialog_;
+    std::optional<LineMode> modeOverride_;
+    bool echoOverride_ = false;
     std::unique_ptr<frmComsetup> comsetup_;
     std::unique_ptr<LineWorker> worker_;
     std::unique_ptr<HostModel> model_;
