@@ -115,5 +115,6 @@ int main(int argc, char** argv) {
         },
         Qt::QueuedConnection);
     splash.show();
+    splash.activateWindow(); // a key skips it, so it takes the keyboard
     return app.exec();
 }

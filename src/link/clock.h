@@ -14,6 +14,9 @@ public:
     // Returns at or after t, never before.
     virtual void sleepUntilUs(qint64 t) = 0;
     void sleepUs(qint64 us) { sleepUntilUs(nowUs() + us); }
+    // True when the clock is the wall's own time, so waits for it may be left to the kernel
+    // and to Qt's timers; any other clock is only read.
+    virtual bool runsWithWall() const { return false; }
 };
 
 // Wall time. Sleeps through the bulk of a wait and spins only its last stretch, so short
@@ -22,6 +25,7 @@ class SteadyClock final : public Clock {
 public:
     qint64 nowUs() const override;
     void sleepUntilUs(qint64 t) override;
+    bool runsWithWall() const override { return true; }
     static SteadyClock& instance();
     // Length of the final busy stretch; the kernel's wake-up slack must fit in it.
     static constexpr qint64 SpinUs = 250;

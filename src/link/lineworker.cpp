@@ -9,16 +9,6 @@
 
 namespace fh {
 
-namespace {
-using SteadyTime = std::chrono::steady_clock;
-
-qint64 steadyMs() {
-    return std::chrono::duration_cast<std::chrono::milliseconds>(
-               SteadyTime::now().time_since_epoch())
-        .count();
-}
-} // namespace
-
 // Every signal goes out on the thread that owns this object (the screen thread), whatever
 // connection the receiver chose: a direct connection, as QSignalSpy makes, would otherwise
 // run on the worker thread, beside the screen thread's own reads.
@@ -154,18 +144,43 @@ bool LineWorker::nextJob(Transaction* job, bool* isCycle, quint64* id) {
             *isCycle = false;
             return true;
         }
-        const qint64 holdLeft = holdUntilMs_ - steadyMs();
-        if (cycle_ && !held_ && holdLeft <= 0) {
+        // The cycle never runs ahead of the screen thread: its next exchange waits until the
+        // last result has been handed over.
+        const qint64 holdLeftUs = holdUntilUs_ - clock_.nowUs();
+        const bool cycleDue = cycle_ && !held_ && !cycleUnread_;
+        if (cycleDue && holdLeftUs <= 0) {
             *job = *cycle_;
             *id = nextId_++;
             *isCycle = true;
             return true;
         }
-        if (cycle_ && !held_)
-            wake_.wait_for(lock, std::chrono::milliseconds(holdLeft));
-        else
+        if (!cycleDue) {
             wake_.wait(lock);
+        } else if (clock_.runsWithWall()) {
+            wake_.wait_for(lock, std::chrono::microseconds(holdLeftUs));
+        } else {
+            // Time that moves only when slept through: sleep the hold away.
+            const qint64 until = holdUntilUs_;
+            lock.unlock();
+            clock_.sleepUntilUs(until);
+            lock.lock();
+        }
     }
+}
+
+void LineWorker::deliverCycle(const Exchange& x) {
+    {
+        std::lock_guard lock(mutex_);
+        cycleUnread_ = true;
+    }
+    post([this, x] {
+        {
+            std::lock_guard lock(mutex_);
+            cycleUnread_ = false;
+        }
+        wake_.notify_all();
+        emit cycleDone(x);
+    });
 }
 
 bool LineWorker::ensureOpen() {
@@ -197,8 +212,14 @@ bool LineWorker::ensureOpen() {
         }
         if (stopping_)
             return false;
-        wake_.wait_for(lock, std::chrono::milliseconds(reopenMs_),
-                       [this] { return stopping_ || !queue_.empty(); });
+        if (clock_.runsWithWall()) {
+            wake_.wait_for(lock, std::chrono::milliseconds(reopenMs_),
+                           [this] { return stopping_ || !queue_.empty(); });
+        } else {
+            lock.unlock();
+            clock_.sleepUs(qint64(reopenMs_) * 1000);
+            lock.lock();
+        }
         if (stopping_)
             return false;
         if (!queue_.empty())
@@ -310,10 +331,10 @@ void LineWorker::run() {
         x.cycle = isCycle;
         if (job.holdAfterMs > 0) {
             std::lock_guard lock(mutex_);
-            holdUntilMs_ = steadyMs() + job.holdAfterMs;
+            holdUntilUs_ = clock_.nowUs() + qint64(job.holdAfterMs) * 1000;
         }
         if (isCycle)
-            post([this, x] { emit cycleDone(x); });
+            deliverCycle(x);
         else
             post([this, x] { emit commandDone(x); });
         if ((x.portError || port_->lost()) && !ensureOpen())

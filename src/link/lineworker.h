@@ -77,6 +77,7 @@ protected:
 private:
     template <typename Fn> void post(Fn fn);
     bool nextJob(Transaction* job, bool* isCycle, quint64* id);
+    void deliverCycle(const Exchange& x);
     bool ensureOpen();
     // Tells the operator once per run about an echo the line settings do not expect.
     void noticeEcho(ReplyFault fault);
@@ -98,7 +99,8 @@ private:
     std::optional<Transaction> cycle_;
     bool held_ = false;
     bool stopping_ = false;
-    qint64 holdUntilMs_ = 0; // steady milliseconds
+    qint64 holdUntilUs_ = 0;   // on clock_
+    bool cycleUnread_ = false; // a cycle result not yet delivered to the screen thread
     quint64 nextId_ = 1;
     int turnaround_ = 4000;
     bool fastCycle_ = false;

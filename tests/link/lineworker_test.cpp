@@ -1,4 +1,5 @@
 // The line worker: commands between cycle exchanges, holding the line, losing the device.
+#include "common/waitfor.h"
 #include "detector/replycheck.h"
 #include "link/crc.h"
 #include "link/lineworker.h"
@@ -53,10 +54,10 @@ TEST(LineWorker, ACommandWaitsForThePollInFlightWhichStillCountsAsGood) {
     QSignalSpy cycles(&bus.worker, &LineWorker::cycleDone);
     QSignalSpy commands(&bus.worker, &LineWorker::commandDone);
     bus.worker.setCycle(Transaction{Pattern::Poll, StatusTo1});
-    ASSERT_TRUE(QTest::qWaitFor([&] { return cycles.count() >= 3; }, 10000));
+    ASSERT_TRUE(test::WaitFor([&] { return cycles.count() >= 3; }, 10000));
     const quint64 id = bus.worker.submit({Pattern::ButtonRead, BitTo1});
     ASSERT_TRUE(commands.wait(10000));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return cycles.count() >= 10; }, 10000));
+    ASSERT_TRUE(test::WaitFor([&] { return cycles.count() >= 10; }, 10000));
     bus.worker.stop();
 
     const Exchange bit = commands.at(0).at(0).value<Exchange>();
@@ -77,8 +78,8 @@ TEST(LineWorker, HeldLineRunsCommandsButNoCycle) {
     bus.worker.setHeld(true);
     bus.worker.setCycle(Transaction{Pattern::Poll, StatusTo1});
     bus.worker.submit({Pattern::ButtonRead, BitTo1});
-    ASSERT_TRUE(commands.wait(10000));
-    QTest::qWait(100);
+    bus.worker.submit({Pattern::ButtonRead, BitTo1});
+    ASSERT_TRUE(test::WaitFor([&] { return commands.count() == 2; }));
     EXPECT_EQ(cycles.count(), 0);
     bus.worker.setHeld(false);
     EXPECT_TRUE(cycles.wait(10000));
@@ -87,6 +88,7 @@ TEST(LineWorker, HeldLineRunsCommandsButNoCycle) {
 TEST(LineWorker, HoldAfterACommandKeepsTheCycleQuietForItsTime) {
     Bus bus;
     ASSERT_TRUE(bus.worker.openPort());
+    bus.port->setTracing(true);
     QSignalSpy cycles(&bus.worker, &LineWorker::cycleDone);
     QSignalSpy commands(&bus.worker, &LineWorker::commandDone);
     bus.worker.setHeld(true);
@@ -95,10 +97,17 @@ TEST(LineWorker, HoldAfterACommandKeepsTheCycleQuietForItsTime) {
     bit.holdAfterMs = 300;
     bus.worker.submit(bit);
     bus.worker.setHeld(false);
-    ASSERT_TRUE(commands.wait(10000));
-    QTest::qWait(100);
-    EXPECT_EQ(cycles.count(), 0);
-    EXPECT_TRUE(cycles.wait(10000));
+    ASSERT_TRUE(cycles.wait(10000));
+    // The poll keys the line no sooner than 300 ms after the BIT's reply.
+    qint64 lastReply = 0, nextKeying = 0;
+    for (const LineEvent& e : bus.port->events()) {
+        if (e.kind == LineEvent::RxByte && nextKeying == 0)
+            lastReply = e.timeUs;
+        if (e.kind == LineEvent::RtsOn && lastReply > 0 && nextKeying == 0)
+            nextKeying = e.timeUs;
+    }
+    ASSERT_GT(lastReply, 0);
+    EXPECT_GE(nextKeying - lastReply, 300'000);
 }
 
 TEST(LineWorker, UnpluggedDeviceTurnsBadAndPollingResumesWhenItIsBack) {
@@ -119,14 +128,15 @@ TEST(LineWorker, UnpluggedDeviceTurnsBadAndPollingResumesWhenItIsBack) {
     bus.worker.submit({Pattern::ButtonRead, BitTo1});
     ASSERT_TRUE(commands.wait(10000));
     EXPECT_TRUE(commands.at(0).at(0).value<Exchange>().portError);
-    QTest::qWait(100);
+    const qint64 gone = bus.clock.nowUs();
+    ASSERT_TRUE(test::WaitFor([&] { return bus.clock.nowUs() > gone + 1'000'000; }));
     EXPECT_EQ(states.count(), 1) << "one message per episode, not a storm";
 
     cycles.clear();
     bus.port->setPresent(true);
     ASSERT_TRUE(states.wait(10000));
     EXPECT_TRUE(states.at(1).at(0).toBool());
-    ASSERT_TRUE(QTest::qWaitFor([&] { return cycles.count() >= 2; }, 10000));
+    ASSERT_TRUE(test::WaitFor([&] { return cycles.count() >= 2; }, 10000));
     EXPECT_TRUE(collect(cycles).back().collected);
 }
 
@@ -173,19 +183,26 @@ TEST(LineWorker, OpenFailureIsReportedWithTheDevice) {
     EXPECT_TRUE(why.contains("/dev/ttyS9")) << why.toStdString();
 }
 
-TEST(LineWorker, QuittingDuringAConfirmedWriteIsSafe) {
-    // Real time: the worker is in the middle of its six attempts when it is destroyed.
+TEST(LineWorker, QuittingDuringAConfirmedWriteEndsTheThreadAndDeliversNothingLater) {
+    // Real time: the worker is in the middle of its six attempts when it is stopped.
     test::ScriptedPeer peer;
     auto worker = std::make_unique<LineWorker>(
         [&] { return std::make_unique<VirtualPort>(SteadyClock::instance(), peer); },
         MakeReplyChecker());
     ASSERT_TRUE(worker->openPort());
+    int delivered = 0;
+    QObject receiver;
+    QObject::connect(worker.get(), &LineWorker::commandDone, &receiver, [&] { ++delivered; });
+    QSignalSpy sent(worker.get(), &LineWorker::traffic);
     Transaction write{Pattern::ConfirmedWrite, hex("01 06 00 00 00 02 08 0B")};
     write.test = [](const QByteArray&) { return true; };
     worker->submit(write);
-    QTest::qWait(50);
+    ASSERT_TRUE(sent.wait(5000)); // the first attempt is on the line
+    worker->stop();
+    EXPECT_TRUE(worker->isFinished());
     worker.reset();
-    SUCCEED();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(delivered, 0);
 }
 
 } // namespace

@@ -2,6 +2,7 @@
 // Shared by the screen tests: a bus that records what it heard, what the line worker hands
 // back, one command run to its end, the message box shown, PDF pages printed, and disposing of a
 // screen.
+#include "common/waitfor.h"
 #include "link/exchange.h"
 #include "link/lineworker.h"
 #include "link/requests.h"
@@ -13,6 +14,7 @@
 #include <functional>
 #include <gtest/gtest.h>
 #include <mutex>
+#include <optional>
 #include <QCoreApplication>
 #include <QFile>
 #include <QObject>
@@ -20,6 +22,7 @@
 #include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTest>
+#include <QTimer>
 #include <vector>
 
 namespace fh::test {
@@ -87,21 +90,16 @@ public:
 
 // Submits one command and waits for its own result.
 inline Exchange RunCommand(LineWorker& worker, const Transaction& t) {
-    QSignalSpy done(&worker, &LineWorker::commandDone);
-    const quint64 id = worker.submit(t);
-    for (int round = 0; round < 40; ++round) {
-        for (const auto& args : done) {
-            const Exchange x = args.at(0).value<Exchange>();
-            if (x.id == id)
-                return x;
-        }
-        done.wait(500);
-    }
-    return {};
-}
-
-inline bool WaitFor(const std::function<bool()>& condition, int limitMs = 20000) {
-    return QTest::qWaitFor(condition, limitMs);
+    std::optional<Exchange> result;
+    quint64 id = 0;
+    QObject context;
+    QObject::connect(&worker, &LineWorker::commandDone, &context, [&](const Exchange& x) {
+        if (x.id == id)
+            result = x;
+    });
+    id = worker.submit(t);
+    WaitFor([&] { return result.has_value(); });
+    return result.value_or(Exchange{});
 }
 
 // Exactly one message box was shown, and it is this one.

@@ -1,7 +1,6 @@
 // The log viewer: what it loads, printing with copies, its keys, and the way back.
-#include "fakemain.h"
+#include "hostrig.h"
 #include "screens/logviewer/frmCusLog.h"
-#include "screens/main/screenopeners.h"
 
 #include <gtest/gtest.h>
 #include <QFile>
@@ -16,8 +15,8 @@ namespace {
 
 using Call = ScriptedPrompts::Call;
 
-void writeLog(FakeMain& ctx, const QByteArray& bytes) {
-    QFile f(QDir(ctx.dataDir()).filePath("Ir3Log.txt"));
+void writeLog(ScreenRig& ctx, const QByteArray& bytes) {
+    QFile f(QDir(ctx.dir.path()).filePath("Ir3Log.txt"));
     ASSERT_TRUE(f.open(QIODevice::WriteOnly));
     f.write(bytes);
 }
@@ -46,10 +45,9 @@ TEST(LogViewer, LoadsTheWholeFileAndOneMoreLineEnd) {
                              "e\n\n")},
     };
     for (const Case& c : cases) {
-        FakeMain ctx;
-        ctx.record.StatusChar = quint8(c.status);
-        ctx.record.FaultFlag = 0;
-        ctx.record.LinkGood = true;
+        ScreenRig ctx;
+        ctx.detector().setStatusChar(c.status);
+        ASSERT_TRUE(ctx.waitFor([&] { return ctx.m().detector().StatusChar == quint8(c.status); }));
         if (c.file)
             writeLog(ctx, *c.file);
         QPointer<frmCusLog> viewer = new frmCusLog(ctx);
@@ -58,72 +56,64 @@ TEST(LogViewer, LoadsTheWholeFileAndOneMoreLineEnd) {
         EXPECT_EQ(viewer->txtLog->toPlainText(), c.shown) << c.name;
         EXPECT_TRUE(viewer->testAttribute(Qt::WA_DeleteOnClose));
         viewer->close();
-        EXPECT_EQ(ctx.closed, 1) << c.name;
-        EXPECT_TRUE(QTest::qWaitFor([&] { return viewer.isNull(); }, 1000));
+        EXPECT_EQ(ctx.returns, 1) << c.name;
+        EXPECT_TRUE(WaitFor([&] { return viewer.isNull(); }, 1000));
     }
 }
 
 TEST(LogViewer, PrintsOneImagePerCopyAndNothingOnCancel) {
-    FakeMain ctx;
+    ScreenRig ctx;
     writeLog(ctx, "1     5/12/26     4:27:37 AM    N        20417\r\n");
     QTemporaryDir out;
-    ctx.prompts_.pdfPath = out.filePath("log.pdf");
+    ctx.prompts.pdfPath = out.filePath("log.pdf");
     frmCusLog viewer(ctx);
     viewer.setAttribute(Qt::WA_DeleteOnClose, false);
     viewer.show();
 
-    ctx.prompts_.printAnswers = {std::nullopt};
+    ctx.prompts.printAnswers = {std::nullopt};
     viewer.cmdPrint->click();
-    EXPECT_TRUE(ctx.prompts_.callsOf(Call::Print).empty());
-    EXPECT_FALSE(QFile::exists(ctx.prompts_.pdfPath));
+    EXPECT_TRUE(ctx.prompts.callsOf(Call::Print).empty());
+    EXPECT_FALSE(QFile::exists(ctx.prompts.pdfPath));
 
-    ctx.prompts_.printAnswers = {3};
+    ctx.prompts.printAnswers = {3};
     viewer.cmdPrint->click();
-    const auto prints = ctx.prompts_.callsOf(Call::Print);
+    const auto prints = ctx.prompts.callsOf(Call::Print);
     ASSERT_EQ(prints.size(), 1u);
     EXPECT_EQ(prints[0].copies, 3);
-    EXPECT_EQ(PdfPages(ctx.prompts_.pdfPath), 3);
-    EXPECT_TRUE(ctx.prompts_.calls.size() == 3u); // two dialogs, one print, no messages
+    EXPECT_EQ(PdfPages(ctx.prompts.pdfPath), 3);
+    EXPECT_TRUE(ctx.prompts.calls.size() == 3u); // two dialogs, one print, no messages
 }
 
-TEST(LogViewer, KeysWorkWhileTheTextBoxHasTheFocus) {
+TEST(LogViewer, KeysWorkWhileTheTextBoxHasTheFocusAndEnterPressesTheFocusedButton) {
     struct Case {
         int key;
         const char* text;
         bool prints;
         bool closes;
+        QPushButton* frmCusLog::*focus = nullptr; // nullptr: the text box
     };
-    for (const Case& c :
-         {Case{Qt::Key_P, "p", true, false}, Case{Qt::Key_P, "P", true, false},
-          Case{Qt::Key_C, "c", false, true}, Case{Qt::Key_C, "C", false, true},
-          Case{Qt::Key_Escape, "", false, true}, Case{Qt::Key_X, "x", false, false}}) {
-        FakeMain ctx;
+    for (const Case& c : {Case{Qt::Key_P, "p", true, false}, Case{Qt::Key_P, "P", true, false},
+                          Case{Qt::Key_C, "c", false, true}, Case{Qt::Key_C, "C", false, true},
+                          Case{Qt::Key_Escape, "", false, true}, Case{Qt::Key_X, "x", false, false},
+                          Case{Qt::Key_Return, "\r", false, false},
+                          Case{Qt::Key_Return, "\r", false, true, &frmCusLog::cmdExit},
+                          Case{Qt::Key_Enter, "\r", true, false, &frmCusLog::cmdPrint}}) {
+        ScreenRig ctx;
         writeLog(ctx, "a\r\n");
         QPointer<frmCusLog> viewer = new frmCusLog(ctx);
         viewer->show();
-        viewer->txtLog->setFocus();
-        ctx.prompts_.printAnswers = {1};
+        QWidget* target = c.focus ? static_cast<QWidget*>((*viewer).*c.focus) : viewer->txtLog;
+        target->setFocus();
+        ctx.prompts.printAnswers = {1};
         QKeyEvent press(QEvent::KeyPress, c.key, Qt::NoModifier, QString::fromLatin1(c.text));
-        QCoreApplication::sendEvent(viewer->txtLog, &press);
-        EXPECT_EQ(ctx.prompts_.callsOf(Call::PrintDialog).size(), c.prints ? 1u : 0u) << c.text;
-        EXPECT_EQ(ctx.closed, c.closes ? 1 : 0) << c.text;
+        QCoreApplication::sendEvent(target, &press);
+        EXPECT_EQ(ctx.prompts.callsOf(Call::PrintDialog).size(), c.prints ? 1u : 0u) << c.text;
+        EXPECT_EQ(ctx.returns, c.closes ? 1 : 0) << c.text;
         if (viewer)
             viewer->close();
-        EXPECT_TRUE(QTest::qWaitFor([&] { return viewer.isNull(); }, 1000));
-        EXPECT_EQ(ctx.closed, 1) << "closing twice counts once";
+        EXPECT_TRUE(WaitFor([&] { return viewer.isNull(); }, 1000));
+        EXPECT_EQ(ctx.returns, 1) << "closing twice counts once";
     }
-}
-
-TEST(LogViewer, OpensFromTheMainScreensEntryAndShowsItself) {
-    FakeMain ctx;
-    writeLog(ctx, "x\r\n");
-    QPointer<QWidget> viewer = DefaultScreenOpeners().logViewer(ctx);
-    ASSERT_TRUE(viewer);
-    EXPECT_TRUE(viewer->isVisible());
-    EXPECT_EQ(static_cast<frmCusLog*>(viewer.data())->loadedText(), "x\r\n\r\n");
-    QTest::keyClick(viewer, Qt::Key_C);
-    EXPECT_EQ(ctx.closed, 1);
-    EXPECT_TRUE(QTest::qWaitFor([&] { return viewer.isNull(); }, 1000));
 }
 
 } // namespace

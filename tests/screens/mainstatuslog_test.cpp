@@ -1,12 +1,13 @@
-// The status log as the main screen runs it: the period prompt, captions and notice, the file
-// byte for byte (en_US, a fixed time), records at status changes and minute ticks, the hidden
-// main screen, the bad link, and a file that refuses writes for a while.
+// The status log as the main screen runs it: the period prompt, the switch and its notice,
+// records at status changes and on the minute of the line's clock, the hidden main screen,
+// and a file that refuses writes for a while. The records' bytes are the logging layer's.
+#include "hostrig.h"
+#include "link/clocktimer.h"
 #include "logging/logperiod.h"
-#include "mainrig.h"
 #include "screens/main/mainlayout.h"
 
+#include <QLabel>
 #include <QPushButton>
-#include <QTimer>
 
 namespace fh::test {
 namespace {
@@ -21,115 +22,58 @@ std::string record(const char* status, const char* serial = "20417") {
     return std::string("1     5/12/26     4:27:37 AM    ") + status + "        " + serial + "\r\n";
 }
 
-TEST(MainStatusLog, StartWith15WritesTheHeaderAndARecordAtOnce) {
+TEST(MainStatusLog, ButtonPromptAndRecordsAtTheStartOnTheMinuteAndOnChanges) {
     MainRig rig;
     ASSERT_TRUE(rig.loadGood());
     frmMain& m = *rig.main;
-    rig.prompts.inputAnswers = {QString("15")};
+    rig.prompts.inputAnswers = {QString("1")};
     m.cmdLog->click();
-
     const auto inputs = rig.prompts.callsOf(Call::Input);
     ASSERT_EQ(inputs.size(), 1u);
     EXPECT_EQ(inputs[0].text, "Enter LogFile Period in minutes(1..255)");
-    EXPECT_EQ(inputs[0].defaultText, "15");
     EXPECT_EQ(m.cmdLog->text(), "stop &Loging");
-    EXPECT_TRUE(m.lblLogOn->isVisible());
-    EXPECT_EQ(m.lblLogOn->text(), "Saving detector's data to Ir3Log.txt every 15 minutes...");
-    EXPECT_TRUE(m.Timer1->isActive() && m.Timer2->isActive());
-    EXPECT_EQ(rig.log(), Header + record("N"));
+    EXPECT_EQ(m.lblLogOn->text(), "Saving detector's data to Ir3Log.txt every 1 minutes...");
+    std::string want = Header + record("N");
+    EXPECT_EQ(rig.log(), want);
 
+    // The minute runs on the line's clock, which the polls move on.
+    ASSERT_TRUE(rig.waitFor([&] { return rig.log() == want + record("N"); }));
+    want += record("N");
+    rig.detector().setStatusChar('W');
+    ASSERT_TRUE(rig.waitFor([&] { return rig.log() == want + record("W"); }));
+    want += record("W");
+
+    // Logging off and the main screen hidden: a change still writes, with a blank serial.
     m.cmdLog->click();
-    EXPECT_EQ(m.cmdLog->text(), "start &Loging");
+    EXPECT_FALSE(rig.model->statusLogTimer()->isActive() || m.Timer2->isActive());
     EXPECT_FALSE(m.lblLogOn->isVisible());
-    EXPECT_FALSE(m.Timer1->isActive() || m.Timer2->isActive());
-    EXPECT_FALSE(m.statusLog().LoggingOn());
-    EXPECT_EQ(rig.log(), Header + record("N"));
+    m.hide();
+    rig.detector().setStatusChar('A');
+    ASSERT_TRUE(rig.waitFor([&] { return rig.log() == want + record("A", " "); }));
+    want += record("A", " ");
+    m.show();
+    rig.detector().setStatusChar('N'); // visible and off: nothing
+    ASSERT_TRUE(rig.waitFor([&] { return rig.model->detector().StatusChar == 'N'; }));
+    EXPECT_EQ(rig.log(), want);
 }
 
-TEST(MainStatusLog, PeriodAnswers) {
-    struct Case {
-        std::optional<QString> answer;
-        int period; // 0: logging does not start
-        bool refusedMessage;
-    };
-    for (const Case& c : {Case{"2.5", 2, false}, Case{"3.5", 4, false},
-                          Case{" 7 minutes", 7, false}, Case{"0.4", 0, true}, Case{"abc", 0, true},
-                          Case{"300", 0, true}, Case{std::nullopt, 0, false}, Case{"", 0, false}}) {
-        SCOPED_TRACE(c.answer.value_or("<cancel>").toStdString());
-        MainRig rig; // not loaded: no reply yet, so no record at the start
-        rig.prompts.inputAnswers = {c.answer};
+TEST(MainStatusLog, RefusedOrCancelledPeriodStartsNothing) {
+    for (const auto& [answer, message] :
+         {std::pair{std::optional<QString>("300"), true}, {std::nullopt, false}}) {
+        MainRig rig;
+        rig.prompts.inputAnswers = {QString("5"), answer};
         rig.main->cmdLog_Click();
-        EXPECT_EQ(rig.main->statusLog().LoggingOn(), c.period > 0);
-        EXPECT_EQ(rig.main->statusLog().LogPeriod(), c.period);
-        EXPECT_EQ(rig.log(), c.period > 0 ? Header : "");
-        const auto messages = rig.prompts.callsOf(Call::Message);
-        ASSERT_EQ(messages.size(), c.refusedMessage ? 1u : 0u);
-        if (c.refusedMessage) {
-            EXPECT_EQ(messages[0].text, PeriodRangeMessage);
-        }
-        EXPECT_EQ(rig.main->lblLogOn->isVisibleTo(rig.main.get()), c.period > 0);
+        rig.main->cmdLog_Click(); // stop
+        rig.main->cmdLog_Click();
+        EXPECT_FALSE(rig.model->statusLog().LoggingOn());
+        EXPECT_EQ(rig.model->statusLog().LogPeriod(), 5);
+        EXPECT_EQ(rig.main->cmdLog->text(), "start &Loging");
+        EXPECT_EQ(rig.log(), Header);
+        EXPECT_EQ(rig.prompts.callsOf(Call::Message).size(), message ? 1u : 0u);
     }
 }
 
-TEST(MainStatusLog, RefusedPeriodAfterARunKeepsThePeriodAndStartsNothing) {
-    MainRig rig;
-    frmMain& m = *rig.main;
-    rig.prompts.inputAnswers = {QString("5"), QString("300")};
-    m.cmdLog_Click();
-    m.cmdLog_Click(); // stop
-    m.cmdLog_Click(); // 300
-    EXPECT_FALSE(m.statusLog().LoggingOn());
-    EXPECT_EQ(m.statusLog().LogPeriod(), 5);
-    EXPECT_EQ(m.cmdLog->text(), "start &Loging");
-    EXPECT_EQ(rig.log(), Header);
-}
-
-TEST(MainStatusLog, RecordsAtTicksStatusChangesHiddenScreenAndBadLink) {
-    MainRig rig;
-    ASSERT_TRUE(rig.loadGood());
-    frmMain& m = *rig.main;
-    auto showStatus = [&](char c) {
-        rig.bus.sim().detector(1)->setStatusChar(c);
-        return rig.waitFor([&] { return m.detector().StatusChar == quint8(c); });
-    };
-    std::string want = Header + record("N");
-
-    rig.prompts.inputAnswers = {QString("1")};
-    m.cmdLog_Click();
-    m.Timer1_Timer(); // period 1: every minute
-    want += record("N");
-    ASSERT_TRUE(showStatus('W'));
-    want += record("W");
-    m.Timer1_Timer();
-    want += record("W");
-    ASSERT_TRUE(showStatus('5')); // remembered, not logged
-    ASSERT_TRUE(showStatus('N'));
-    want += record("N");
-    EXPECT_EQ(rig.log(), want);
-
-    // Logging off and the main screen hidden: a change still writes, with a blank serial.
-    m.cmdLog_Click();
-    m.hide();
-    ASSERT_TRUE(showStatus('A'));
-    want += record("A", " ");
-    m.screenClosed();
-    ASSERT_TRUE(showStatus('N')); // visible and off: nothing
-    EXPECT_EQ(rig.log(), want);
-
-    // A second start with the link bad: a second header, then "D" with an empty serial.
-    rig.silence(true);
-    ASSERT_TRUE(rig.waitLink("BAD"));
-    rig.prompts.inputAnswers = {QString("2")};
-    m.cmdLog_Click();
-    want += Header + record("D", "");
-    m.Timer1_Timer();
-    EXPECT_EQ(rig.log(), want) << "written on the first of two minutes";
-    m.Timer1_Timer();
-    want += record("D", "");
-    EXPECT_EQ(rig.log(), want);
-}
-
-TEST(MainStatusLog, AFileThatRefusesWritesWarnsOnceAndLosesNothing) {
+TEST(MainStatusLog, AFileThatRefusesWritesWarnsInTheMessageLineAndLosesNothing) {
     MainRig rig; // not loaded: no detector shown, the link counts as bad
     frmMain& m = *rig.main;
     m.show();
@@ -137,16 +81,13 @@ TEST(MainStatusLog, AFileThatRefusesWritesWarnsOnceAndLosesNothing) {
     m.cmdLog_Click();
     ASSERT_EQ(rig.log(), Header);
 
-    int attempts = 0;
-    m.statusLog().file().setAppender([&](const QString&, const QByteArray&, QString* why) {
-        ++attempts;
+    m.model().statusLog().file().setAppender([&](const QString&, const QByteArray&, QString* why) {
         if (why)
             *why = "Read-only file system";
         return qint64(0);
     });
-    m.Timer1_Timer();
-    m.Timer1_Timer();
-    EXPECT_GT(attempts, 0);
+    rig.model->statusLogMinute();
+    rig.model->statusLogMinute();
     EXPECT_TRUE(m.lblNotice->text().contains("Ir3Log.txt")) << qPrintable(m.lblNotice->text());
     EXPECT_EQ(rig.log(), Header);
     EXPECT_EQ(rig.prompts.calls.size(), 1u) << "a message box besides the period prompt";
@@ -159,10 +100,12 @@ TEST(MainStatusLog, AFileThatRefusesWritesWarnsOnceAndLosesNothing) {
     EXPECT_EQ(rig.prompts.callsOf(Call::Message).size(), 3u);
     EXPECT_TRUE(rig.prompts.calls.back().text.contains("could not be written to Ir3Log.txt"));
 
-    m.statusLog().file().setAppender({}); // writable again
-    m.Timer1_Timer();
-    EXPECT_EQ(rig.log(), Header + record("D", "") + record("D", "") + record("D", ""));
-    EXPECT_EQ(m.statusLog().file().pendingBlocks(), 0);
+    // Writable again: the kept records go out on the retry timer.
+    m.model().statusLog().file().setAppender({});
+    rig.advanceMs(HostModel::LogRetryMs);
+    ASSERT_TRUE(
+        rig.waitFor([&] { return rig.log() == Header + record("D", "") + record("D", ""); }));
+    EXPECT_EQ(m.model().statusLog().file().pendingBlocks(), 0);
 }
 
 TEST(MainStatusLog, NoticeBlinksLightGreenFirstAndKeepsItsPhase) {
@@ -170,15 +113,14 @@ TEST(MainStatusLog, NoticeBlinksLightGreenFirstAndKeepsItsPhase) {
     frmMain& m = *rig.main;
     rig.prompts.inputAnswers = {QString("3"), QString("3")};
     m.cmdLog_Click();
-    m.Timer2_Timer();
-    EXPECT_EQ(LabelBackground(m.lblLogOn), LightGreen);
-    m.Timer2_Timer();
-    EXPECT_EQ(LabelBackground(m.lblLogOn), colour::White);
-    m.Timer2_Timer();
+    for (Rgb want : {LightGreen, colour::White, LightGreen}) {
+        rig.advanceMs(frmMain::BlinkMs);
+        ASSERT_TRUE(rig.waitFor([&] { return LabelBackground(m.lblLogOn) == want; }));
+    }
     m.cmdLog_Click(); // stop and start again: the phase goes on
     m.cmdLog_Click();
-    m.Timer2_Timer();
-    EXPECT_EQ(LabelBackground(m.lblLogOn), colour::White);
+    rig.advanceMs(frmMain::BlinkMs);
+    EXPECT_TRUE(rig.waitFor([&] { return LabelBackground(m.lblLogOn) == colour::White; }));
 }
 
 } // namespace

@@ -1,6 +1,6 @@
 // The new-address dialog on the simulated bus: the box's filter, refused addresses, the move
 // itself (answered or not) and every way out.
-#include "fakemain.h"
+#include "hostrig.h"
 #include "screens/newaddr/frmNewAddr.h"
 
 #include <QLabel>
@@ -12,7 +12,7 @@ namespace {
 
 using Call = ScriptedPrompts::Call;
 
-QPointer<frmNewAddr> Open(FakeMain& main) {
+QPointer<frmNewAddr> Open(ScreenRig& main) {
     auto* d = new frmNewAddr(main);
     d->show();
     return d;
@@ -29,7 +29,7 @@ TEST(NewAddrDialog, BoxKeepsOnlyWholeNumbersUpTo247) {
         const char* typed;
         std::vector<const char*> after; // the box after each key
     };
-    FakeMain main;
+    ScreenRig main;
     QPointer<frmNewAddr> d = Open(main);
     for (const Case& c : {Case{"300", {"3", "30", ""}}, Case{"2470", {"2", "24", "247", ""}},
                           Case{"a", {""}}, Case{"1.5", {"1", "", "5"}}, Case{"1e2", {"1", "", "2"}},
@@ -58,25 +58,23 @@ TEST(NewAddrDialog, BoxKeepsOnlyWholeNumbersUpTo247) {
 }
 
 TEST(NewAddrDialog, SendRefusesAddressesOutsideTheRange) {
-    FakeMain main;
+    ScreenRig main;
     QPointer<frmNewAddr> d = Open(main);
-    EXPECT_EQ(d->windowTitle(), "SET NEW ADDRESS");
-    EXPECT_EQ(d->lblHeadAddr->text(), "Set New Address (1..247)");
-    LineWatch sent(main.worker());
+    LineWatch sent(*main.worker);
     for (const char* text : {"0", ""}) {
         SCOPED_TRACE(text);
-        main.prompts_.calls.clear();
+        main.prompts.calls.clear();
         d->txtNewAddr->setText(text);
         d->cmdSend->setFocus();
         d->cmdSend->click();
-        EXPECT_TRUE(OneMessage(main.prompts_, "Invalid Address.\rChange is not Saved!", "Warning"));
-        EXPECT_EQ(main.prompts_.callsOf(Call::Beep).size(), 1u);
+        EXPECT_TRUE(OneMessage(main.prompts, "Invalid Address.\rChange is not Saved!", "Warning"));
+        EXPECT_EQ(main.prompts.callsOf(Call::Beep).size(), 1u);
         EXPECT_EQ(d->txtNewAddr->text(), "");
         EXPECT_EQ(d->focusWidget(), d->txtNewAddr);
         EXPECT_TRUE(d->isVisible());
     }
-    EXPECT_EQ(main.closed, 0);
-    EXPECT_EQ(main.record.Address, 1);
+    EXPECT_EQ(main.returns, 0);
+    EXPECT_EQ(main.m().detector().Address, 1);
     OnlyPolls(sent, 1);
     Dispose(d);
 }
@@ -84,107 +82,107 @@ TEST(NewAddrDialog, SendRefusesAddressesOutsideTheRange) {
 TEST(NewAddrDialog, SendMovesTheDetectorAndTheMainScreenFollows) {
     auto bus = std::make_unique<SimBus>();
     bus->add(5, 117, 20417); // Zorvan A2
-    FakeMain main(std::move(bus), 5);
-    ASSERT_TRUE(main.record.LinkGood);
+    ScreenRig main(std::move(bus), 5);
+    ASSERT_TRUE(main.m().detector().LinkGood);
     for (quint8 to : {quint8(1), quint8(247)}) {
         SCOPED_TRACE(int(to));
-        const quint8 from = main.record.Address;
-        main.closed = 0;
+        const quint8 from = main.m().detector().Address;
+        main.returns = 0;
         QPointer<frmNewAddr> d = Open(main);
         EXPECT_EQ(d->txtNewAddr->text(), QString::number(from));
-        LineWatch sent(main.worker());
+        LineWatch sent(*main.worker);
         d->txtNewAddr->setText(QString::number(to));
-        d->cmdSend->click();
-        ASSERT_TRUE(WaitFor([&] { return main.closed == 1; }));
+        if (to == 1)
+            d->cmdSend->click();
+        else // Enter in the box sends
+            QTest::keyClick(d->txtNewAddr, Qt::Key_Return);
+        ASSERT_TRUE(WaitFor([&] { return main.returns == 1; }));
         EXPECT_EQ(sent.count(WriteAddr(from, to)), 1);
-        EXPECT_EQ(main.record.Address, to);
-        EXPECT_TRUE(main.prompts_.callsOf(Call::Message).empty());
-        EXPECT_TRUE(main.mainWindow()->isVisible());
-        EXPECT_EQ(main.bus().detector(to).get(), main.bus().detectorAt(0).get());
+        EXPECT_EQ(main.m().detector().Address, to);
+        EXPECT_TRUE(main.prompts.callsOf(Call::Message).empty());
+        EXPECT_TRUE(main.m().mainWindow()->isVisible());
+        EXPECT_EQ(main.bus.sim().detector(to).get(), main.bus.sim().detectorAt(0).get());
         Dispose(d);
-        EXPECT_FALSE(d);
-
-        // The main screen's poll at the new address finds the detector: GOOD.
-        LineWatch polls(main.worker());
-        ASSERT_TRUE(WaitFor([&] {
-            return std::any_of(polls.cycles.begin(), polls.cycles.end(), [&](const Exchange& x) {
-                DetectorRecord r;
-                r.Address = to;
-                return x.request == SendCommand(to, cmd::Status) && StatusReplyComplete(x.reply) &&
-                       DecodeStatusReply(x.reply, r).linkText == "GOOD";
-            });
-        }));
+        EXPECT_TRUE(main.waitPolls(1, to)); // the main screen polls the new address
     }
 }
 
 TEST(NewAddrDialog, MasterModeOnABusOfSeveralWritesNothing) {
-    FakeMain main(makeDefaultBus(), 1);
-    main.record.MasterMode = true;
+    ScreenRig main(makeDefaultBus(), 1);
+    main.m().toggleMasterMode();
     QPointer<frmNewAddr> d = Open(main);
-    LineWatch sent(main.worker());
+    LineWatch sent(*main.worker);
     d->txtNewAddr->setText("12");
     d->cmdSend->click();
-    ASSERT_TRUE(WaitFor([&] { return !main.prompts_.callsOf(Call::Message).empty(); }));
-    EXPECT_TRUE(OneMessage(main.prompts_, MasterCollisionText, "Warning"));
+    ASSERT_TRUE(WaitFor([&] { return !main.prompts.callsOf(Call::Message).empty(); }));
+    EXPECT_TRUE(OneMessage(main.prompts, MasterCollisionText, "Warning"));
     EXPECT_EQ(sent.count(WriteAddr(1, 12)), 0);
-    EXPECT_EQ(main.record.Address, 1);
+    EXPECT_EQ(main.m().detector().Address, 1);
     EXPECT_TRUE(d && d->cmdSend->isEnabled()); // the dialog stays for another try
     d->Command1->click();
     Dispose(d);
 }
 
 TEST(NewAddrDialog, UnansweredSendMovesTheCaptionAndSaysSo) {
-    FakeMain main(makeDefaultBus(), 9); // nobody at 9
+    ScreenRig main(makeDefaultBus(), 9); // nobody at 9
     QPointer<frmNewAddr> d = Open(main);
-    LineWatch sent(main.worker());
+    LineWatch sent(*main.worker);
+    QStringList shown; // the progress line as each attempt begins
+    QObject::connect(main.worker.get(), &LineWorker::writeAttempt, d, [&] {
+        shown << (d->lblWriting->isVisible() ? d->lblWriting->text() : QString());
+    });
     d->txtNewAddr->setText("12");
     d->cmdSend->click();
     d->Command1->click(); // neither CANCEL nor the close box ends the pending write
     d->close();
     EXPECT_TRUE(d && d->isVisible());
-    ASSERT_TRUE(WaitFor([&] { return d->lblWriting->text() == "Writing... attempt 2 of 6"; }));
-    EXPECT_TRUE(d->lblWriting->isVisible());
-    ASSERT_TRUE(WaitFor([&] { return main.closed == 1; }));
+    ASSERT_TRUE(WaitFor([&] { return main.returns == 1; }));
+    ASSERT_EQ(shown.size(), 6);
+    EXPECT_EQ(shown[1], "Writing... attempt 2 of 6");
     EXPECT_EQ(sent.count(WriteAddr(9, 12)), 6);
-    EXPECT_EQ(main.record.Address, 12);
-    EXPECT_TRUE(OneMessage(main.prompts_, frmNewAddr::NotConfirmedText.arg(12), "Warning"));
+    EXPECT_EQ(main.m().detector().Address, 12);
+    EXPECT_TRUE(OneMessage(main.prompts, frmNewAddr::NotConfirmedText.arg(12), "Warning"));
     Dispose(d);
 }
 
 TEST(NewAddrDialog, EveryOtherWayOutKeepsTheOldAddress) {
     const std::vector<std::pair<const char*, std::function<void(frmNewAddr&)>>> ways = {
         {"CANCEL", [](frmNewAddr& d) { d.Command1->click(); }},
-        {"Escape", [](frmNewAddr& d) { QTest::keyClick(&d, Qt::Key_Escape); }},
+        {"Escape", [](frmNewAddr& d) { QTest::keyClick(d.txtNewAddr, Qt::Key_Escape); }},
+        {"Enter on CANCEL",
+         [](frmNewAddr& d) {
+             d.Command1->setFocus();
+             QTest::keyClick(d.Command1, Qt::Key_Return);
+         }},
         {"close box", [](frmNewAddr& d) { d.close(); }}};
-    FakeMain main(makeDefaultBus(), 3);
+    ScreenRig main(makeDefaultBus(), 3);
     for (const auto& [what, leave] : ways) {
         SCOPED_TRACE(what);
-        main.closed = 0;
+        main.returns = 0;
         QPointer<frmNewAddr> d = Open(main);
         d->txtNewAddr->setText("42");
-        LineWatch sent(main.worker());
+        LineWatch sent(*main.worker);
         leave(*d);
-        EXPECT_EQ(main.closed, 1);
+        EXPECT_EQ(main.returns, 1);
         Dispose(d);
         EXPECT_FALSE(d);
-        EXPECT_EQ(main.record.Address, 3);
+        EXPECT_EQ(main.m().detector().Address, 3);
         QCoreApplication::processEvents();
         OnlyPolls(sent, 3);
     }
-    EXPECT_TRUE(main.prompts_.calls.empty());
+    EXPECT_TRUE(main.prompts.calls.empty());
 }
 
 TEST(NewAddrDialog, GoingAwayWhileTheWriteRunsIsSafe) {
-    FakeMain main(makeDefaultBus(), 4);
+    ScreenRig main(makeDefaultBus(), 4);
     QPointer<frmNewAddr> d = Open(main);
-    QSignalSpy done(&main.worker(), &LineWorker::commandDone);
+    LineWatch done(*main.worker);
     d->txtNewAddr->setText("40");
     d->cmdSend->click();
     delete d;
-    ASSERT_TRUE(done.wait(5000));
-    QCoreApplication::processEvents();
-    EXPECT_EQ(main.record.Address, 4);
-    EXPECT_EQ(main.closed, 0);
+    ASSERT_TRUE(WaitFor([&] { return !done.commands.empty(); }));
+    EXPECT_EQ(main.m().detector().Address, 4);
+    EXPECT_EQ(main.returns, 0);
 }
 
 } // namespace

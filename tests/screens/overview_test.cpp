@@ -1,7 +1,7 @@
 // The bus overview against simulated detectors: what a scan finds and reports, the live table
 // (a status change, a detector going silent and coming back), Cancel, and the hand-over to the
 // main screen.
-#include "fakemain.h"
+#include "hostrig.h"
 #include "screens/overview/busoverview.h"
 #include "screens/overview/frmOverview.h"
 
@@ -45,7 +45,8 @@ const BusOverview::Entry* entry(const BusOverview& o, int address) {
 
 TEST(Overview, ScansThenKeepsTheTableLive) {
     std::shared_ptr<SimDetector> five, seven;
-    FakeMain main(loopOfFour(&five, &seven), 2);
+    ScreenRig rig(loopOfFour(&five, &seven), 2);
+    ScreenContext& main = rig;
     LineWatch watch(main.worker());
     BusOverview o(main.worker());
     o.scan(1, 10, 150); // the rig's detectors answer 60 ms after a request
@@ -73,8 +74,8 @@ TEST(Overview, ScansThenKeepsTheTableLive) {
 
 TEST(Overview, CancelKeepsWhatWasFoundAndEnterHandsTheAddressOver) {
     std::shared_ptr<SimDetector> five, seven;
-    FakeMain main(loopOfFour(&five, &seven), 2);
-    QPointer<frmOverview> screen = new frmOverview(main);
+    ScreenRig rig(loopOfFour(&five, &seven), 2);
+    QPointer<frmOverview> screen = new frmOverview(rig);
     screen->txtWindow->setValue(150); // before the scan starts, once events run
     screen->show();
     BusOverview& o = screen->overview();
@@ -87,8 +88,8 @@ TEST(Overview, CancelKeepsWhatWasFoundAndEnterHandsTheAddressOver) {
 
     screen->grdBus->setCurrentIndex(o.index(1, 0));
     QTest::keyClick(screen->grdBus, Qt::Key_Return);
-    EXPECT_EQ(main.record.Address, 5);
-    EXPECT_EQ(main.closed, 1);
+    EXPECT_EQ(rig.m().detector().Address, 5);
+    EXPECT_EQ(rig.returns, 1);
     Dispose(screen);
     EXPECT_TRUE(screen.isNull());
 }

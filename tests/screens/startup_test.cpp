@@ -7,6 +7,7 @@
 #include "link/realport.h"
 #include "link/tuningfile.h"
 #include "link/virtualport.h"
+#include "screens/host/hostmodel.h"
 #include "screens/main/frmMain.h"
 #include "screens/startup/frmComsetup.h"
 #include "screens/startup/startupflow.h"
@@ -147,13 +148,12 @@ TEST(Startup, OkOpensTheChosenPortAndPollsAddressOne) {
         EXPECT_EQ(rig.flow->worker()->turnaroundDelay(), 4000);
 
         // One status command, then the polls: both to address 1, and the replies shown.
-        ASSERT_TRUE(QTest::qWaitFor([&] { return main->lblCom->text() == "GOOD"; }, 10000));
+        ASSERT_TRUE(WaitFor([&] { return main->lblCom->text() == "GOOD"; }, 10000));
         const auto heard = rig.bus.heard();
         ASSERT_GE(heard.size(), 2u);
         EXPECT_EQ(heard[0].toHex(), "01c8070020d15b040503bd27");
         EXPECT_EQ(heard[1], heard[0]);
-        EXPECT_TRUE(main->lblReply->text().startsWith("01 C8"))
-            << qPrintable(main->lblReply->text());
+        EXPECT_TRUE(rig.flow->model()->replyHex().startsWith("01 C8"));
     } // leaving with a poll in flight must be safe
 }
 
@@ -214,7 +214,7 @@ TEST(Startup, TuningFileSetsTheDelayOrWarnsInTheStatusLine) {
         rig.writeTuningFile(c.content);
         ASSERT_TRUE(rig.flow->run("/dev/virtual"));
         frmMain* main = rig.flow->mainWindow();
-        EXPECT_EQ(main->TurnaroundDelay, c.delay);
+        EXPECT_EQ(rig.flow->model()->turnaroundDelay(), c.delay);
         EXPECT_EQ(rig.flow->worker()->turnaroundDelay(), c.delay);
         EXPECT_EQ(main->lblNotice->text().contains("CommTune.txt"), c.warns)
             << qPrintable(main->lblNotice->text());

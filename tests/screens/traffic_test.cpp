@@ -1,8 +1,8 @@
 // The traffic window's model (rows, counters, bound, pause, export) and the keys that open
 // the field tools from the main screen.
 #include "detector/replycheck.h"
+#include "hostrig.h"
 #include "link/crc.h"
-#include "mainrig.h"
 #include "screens/common/about.h"
 #include "screens/traffic/frmTraffic.h"
 #include "screens/traffic/trafficmodel.h"

@@ -9,6 +9,7 @@ class QWidget;
 
 namespace fh {
 
+class Clock;
 class LineWorker;
 class Prompts;
 class SumsLog;
@@ -40,6 +41,8 @@ public:
     // again and its poll cycle resumes.
     virtual void screenClosed() = 0;
     virtual QWidget* mainWindow() = 0;
+    // The time the screens' timers run on (virtual in tests).
+    virtual Clock& clock() = 0;
 };
 
 } // namespace fh

@@ -2,6 +2,7 @@
 
 #include "detector/detectorrecord.h"
 #include "logging/statuslog.h"
+#include "screens/common/formkeys.h"
 #include "screens/common/keyhelp.h"
 #include "screens/common/screencontext.h"
 #include "screens/prompts/prompts.h"
@@ -10,7 +11,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFontDatabase>
-#include <QKeyEvent>
 #include <QPlainTextEdit>
 #include <QPushButton>
 
@@ -46,10 +46,11 @@ frmCusLog::frmCusLog(ScreenContext& ctx, QWidget* parent) : QWidget(parent), ctx
     connect(cmdExit, &QPushButton::clicked, this, &frmCusLog::cmdExit_Click);
     connect(cmdPrint, &QPushButton::clicked, this, &frmCusLog::cmdPrint_Click);
 
-    // The form sees every key first, also while the text box has the focus.
-    installEventFilter(this);
-    for (QWidget* w : findChildren<QWidget*>())
-        w->installEventFilter(this);
+    // The form sees every key first, also while the text box has the focus; Esc is Close.
+    auto* keys = new FormKeys(this);
+    keys->onLetter('c', [this] { cmdExit_Click(); })
+        .onLetter('p', [this] { cmdPrint_Click(); })
+        .on(Qt::Key_Escape, [this] { cmdExit_Click(); });
 
     Form_Load();
 }
@@ -83,36 +84,6 @@ void frmCusLog::cmdPrint_Click() {
 
 void frmCusLog::cmdExit_Click() {
     close();
-}
-
-bool frmCusLog::Form_KeyPress(QChar c) {
-    switch (c.unicode()) {
-    case 'c':
-    case 'C':
-    case 27: // Esc presses the cancel button
-        cmdExit_Click();
-        return true;
-    case 'p':
-    case 'P':
-        cmdPrint_Click();
-        return true;
-    default:
-        return false;
-    }
-}
-
-bool frmCusLog::eventFilter(QObject* watched, QEvent* e) {
-    if (e->type() == QEvent::KeyPress) {
-        auto* k = static_cast<QKeyEvent*>(e);
-        if (!(k->modifiers() & (Qt::AltModifier | Qt::ControlModifier | Qt::MetaModifier))) {
-            QChar typed = k->text().isEmpty() ? QChar() : k->text().at(0);
-            if (k->key() == Qt::Key_Escape)
-                typed = QChar(27);
-            if (!typed.isNull() && Form_KeyPress(typed))
-                return true;
-        }
-    }
-    return QWidget::eventFilter(watched, e);
 }
 
 void frmCusLog::closeEvent(QCloseEvent* e) {

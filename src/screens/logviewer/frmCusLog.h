@@ -29,14 +29,11 @@ public:
     void GetTextFromFile(const QString& txtFile, QPlainTextEdit* txtopen);
     void cmdPrint_Click();
     void cmdExit_Click();
-    // The typed character selects a command; true when it did.
-    bool Form_KeyPress(QChar c);
 
     // The text as loaded, CR LF line ends kept (the box shows plain line ends).
     const QString& loadedText() const { return loaded_; }
 
 protected:
-    bool eventFilter(QObject* watched, QEvent* e) override;
     void closeEvent(QCloseEvent* e) override; // Form_Unload: the main screen comes back
 
 private:

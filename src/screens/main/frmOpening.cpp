@@ -1,5 +1,6 @@
 #include "screens/main/frmOpening.h"
 
+#include "link/clocktimer.h"
 #include "link/datadir.h"
 #include "screens/twips.h"
 
@@ -10,7 +11,6 @@
 #include <QLoggingCategory>
 #include <QPainter>
 #include <QScreen>
-#include <QTimer>
 
 namespace fh {
 
@@ -56,6 +56,9 @@ QString SplashPicturePath(const QString& dataDir, const QString& programDir) {
 }
 
 frmOpening::frmOpening(QString pictureFile, QWidget* parent)
+    : frmOpening(std::move(pictureFile), SteadyClock::instance(), parent) {}
+
+frmOpening::frmOpening(QString pictureFile, Clock& clock, QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::FramelessWindowHint), pictureFile_(std::move(pictureFile)) {
     setObjectName(QStringLiteral("frmOpening"));
     setAutoFillBackground(true);
@@ -83,17 +86,16 @@ frmOpening::frmOpening(QString pictureFile, QWidget* parent)
     if (const QScreen* screen = QGuiApplication::primaryScreen())
         move(screen->availableGeometry().center() - rect().center());
 
-    Timer3 = new QTimer(this);
+    setFocusPolicy(Qt::StrongFocus);
+    Timer3 = new ClockTimer(clock, this);
     Timer3->setObjectName(QStringLiteral("Timer3"));
     Timer3->setInterval(FirstTickMs);
-    Timer3->setTimerType(Qt::PreciseTimer);
-    connect(Timer3, &QTimer::timeout, this, &frmOpening::Timer3_Timer);
+    connect(Timer3, &ClockTimer::timeout, this, &frmOpening::Timer3_Timer);
     Timer3->start();
 
-    sequence_ = new QTimer(this);
+    sequence_ = new ClockTimer(clock, this);
     sequence_->setSingleShot(true);
-    sequence_->setTimerType(Qt::PreciseTimer);
-    connect(sequence_, &QTimer::timeout, this, [this] {
+    connect(sequence_, &ClockTimer::timeout, this, [this] {
         const int wait = step();
         if (wait >= 0)
             sequence_->start(wait);
@@ -133,11 +135,26 @@ int frmOpening::step() {
     }
     if (i == LineCount)
         return FinalMs;
+    skip();
+    return -1;
+}
+
+void frmOpening::skip() {
+    if (over_)
+        return;
     over_ = true;
+    Timer3->stop();
     sequence_->stop();
     close();
     emit finished();
-    return -1;
+}
+
+void frmOpening::mousePressEvent(QMouseEvent*) {
+    skip();
+}
+
+void frmOpening::keyPressEvent(QKeyEvent*) {
+    skip();
 }
 
 void frmOpening::paintEvent(QPaintEvent*) {

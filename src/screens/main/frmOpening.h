@@ -6,9 +6,11 @@
 #include <QWidget>
 
 class QLabel;
-class QTimer;
 
 namespace fh {
+
+class ClockTimer;
+class Clock;
 
 inline const QString SplashPictureFile = QStringLiteral("ostrixflamemov1.gif");
 
@@ -29,9 +31,10 @@ public:
     // without a picture. Either way the category "flamehost.splash" tells at info level
     // (QT_LOGGING_RULES="flamehost.splash.info=true"), for the package check.
     explicit frmOpening(QString pictureFile, QWidget* parent = nullptr);
+    frmOpening(QString pictureFile, Clock& clock, QWidget* parent = nullptr);
 
     std::array<QLabel*, LineCount> lblHead{};
-    QTimer* Timer3 = nullptr;
+    ClockTimer* Timer3 = nullptr;
 
     // The first tick of Timer3 runs the sequence once.
     void Timer3_Timer();
@@ -41,6 +44,8 @@ public:
 
     bool hasPicture() const { return !picture_.isNull(); }
     bool isOver() const { return over_; }
+    // A click or any key: the splash closes at once and hands over.
+    void skip();
 
 signals:
     // The splash has closed: time for the COM-port dialog.
@@ -48,11 +53,13 @@ signals:
 
 protected:
     void paintEvent(QPaintEvent* e) override;
+    void mousePressEvent(QMouseEvent* e) override;
+    void keyPressEvent(QKeyEvent* e) override;
 
 private:
     QString pictureFile_;
     QPixmap picture_;
-    QTimer* sequence_ = nullptr;
+    ClockTimer* sequence_ = nullptr;
     int next_ = 0; // 0: picture and line 0; i: bold line i-1 and show line i; 7: bold 6; 8: close
     bool over_ = false;
 };

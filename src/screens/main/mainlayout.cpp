@@ -72,7 +72,8 @@ void SetLabelColours(QLabel* l, std::optional<Rgb> text, std::optional<Rgb> back
         pal.setColor(QPalette::WindowText, qcolour(*text));
     if (background)
         pal.setColor(QPalette::Window, qcolour(*background));
-    l->setPalette(pal);
+    if (pal != l->palette()) // every poll shows its result: repaint only what changed
+        l->setPalette(pal);
 }
 
 Rgb LabelTextColour(const QLabel* l) {
@@ -108,7 +109,7 @@ MainControls BuildMainControls(QWidget* body) {
     c.cmdDown->setIcon(arrow(false));
     for (QPushButton* b : {c.cmdUp, c.cmdDown}) {
         b->setIconSize(QSize(20, 14));
-        b->setFocusPolicy(Qt::NoFocus);
+        b->setFocusPolicy(Qt::StrongFocus); // in the Tab order, like every other button
     }
 
     c.lblDetType = label(body, "lblDetType", QString(), {mid, 42, 208, 30}, colour::Blue,

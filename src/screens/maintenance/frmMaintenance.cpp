@@ -3,10 +3,12 @@
 #include "detector/detectorrecord.h"
 #include "detector/maintenance.h"
 #include "detector/models.h"
+#include "link/clocktimer.h"
 #include "link/lineworker.h"
 #include "link/requests.h"
 #include "logging/logperiod.h"
 #include "logging/sumslog.h"
+#include "screens/common/formkeys.h"
 #include "screens/common/keyhelp.h"
 #include "screens/common/screencontext.h"
 #include "screens/maintenance/lampshape.h"
@@ -17,12 +19,10 @@
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QGroupBox>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPointer>
 #include <QPushButton>
-#include <QTimer>
 
 namespace fh {
 
@@ -31,6 +31,7 @@ namespace {
 constexpr int Timer3IntervalMs = 60000;
 // The detector gets one reply window of quiet after a BIT before the refresh asks again.
 constexpr int BitSettleMs = 600;
+constexpr int VersionShowMs = 4000;
 
 constexpr int FormWidth = 8400, FormHeight = 6120;
 // Column titles and the value row under them: left and width of each column.
@@ -211,23 +212,25 @@ void frmMaintenance::build() {
     lblNotice->setWordWrap(true);
     lblNotice->hide();
 
-    Timer3 = new QTimer(this);
+    Timer3 = new ClockTimer(ctx_.clock(), this);
     Timer3->setObjectName(QStringLiteral("Timer3"));
-    Timer3->setTimerType(Qt::PreciseTimer);
     Timer3->setInterval(Timer3IntervalMs);
-    connect(Timer3, &QTimer::timeout, this, [this] { Timer3_Timer(); });
+    connect(Timer3, &ClockTimer::timeout, this, [this] { Timer3_Timer(); });
     Timer3->start();
 
-    verTimer_ = new QTimer(this);
+    verTimer_ = new ClockTimer(ctx_.clock(), this);
     verTimer_->setObjectName(QStringLiteral("tmrVersion"));
-    verTimer_->setTimerType(Qt::PreciseTimer);
     verTimer_->setSingleShot(true);
-    connect(verTimer_, &QTimer::timeout, lblVer, &QLabel::hide);
+    connect(verTimer_, &ClockTimer::timeout, lblVer, &QLabel::hide);
 
-    // Form-level key handling sees every key before the controls do.
-    installEventFilter(this);
-    for (QWidget* w : findChildren<QWidget*>())
-        w->installEventFilter(this);
+    auto* keys = new FormKeys(this);
+    keys->active = [this] { return !unloaded_; };
+    keys->onLetter('b', [this] { cmdBIT_Click(); })
+        .onLetter('l', [this] { cmdLogSums_Click(); })
+        .onLetter('v', [this] { cmdV_Click(); })
+        .onLetter('c', [this] { cmdClose_Click(); })
+        .on(Qt::Key_F9, [this] { frmTraffic::showFor(ctx_.worker(), ctx_.mainWindow()); })
+        .on(Qt::Key_Escape, [this] { cmdClose_Click(); });
 }
 
 void frmMaintenance::showEvent(QShowEvent* event) {
@@ -313,7 +316,7 @@ void frmMaintenance::commandDone(const Exchange& x) {
         versionId_ = 0;
         lblVer->setText(x.answered ? VersionText(x.reply) : QString());
         lblVer->show();
-        verTimer_->start(versionShowMs_);
+        verTimer_->start(VersionShowMs);
     }
 }
 
@@ -354,50 +357,6 @@ void frmMaintenance::cmdClose_Click() {
 
 void frmMaintenance::Timer3_Timer() {
     ctx_.sumsLog().SumsLogTick(ctx_.maintenanceReadings());
-}
-
-bool frmMaintenance::Form_KeyPress(int keyAscii) {
-    switch (keyAscii) {
-    case 'b':
-    case 'B':
-        cmdBIT_Click();
-        return true;
-    case 'l':
-    case 'L':
-        cmdLogSums_Click();
-        return true;
-    case 'v':
-    case 'V':
-        cmdV_Click();
-        return true;
-    case 'c':
-    case 'C':
-    case 27:
-        cmdClose_Click();
-        return true;
-    default:
-        return false;
-    }
-}
-
-bool frmMaintenance::eventFilter(QObject* watched, QEvent* event) {
-    if (event->type() != QEvent::KeyPress || unloaded_)
-        return QWidget::eventFilter(watched, event);
-    auto* key = static_cast<QKeyEvent*>(event);
-    if (key->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier))
-        return QWidget::eventFilter(watched, event);
-    if (key->key() == Qt::Key_F9) {
-        frmTraffic::showFor(ctx_.worker(), ctx_.mainWindow());
-        return true;
-    }
-    int ascii = 0;
-    if (key->key() == Qt::Key_Escape)
-        ascii = 27;
-    else if (key->text().size() == 1)
-        ascii = key->text().at(0).unicode();
-    if (ascii != 0 && Form_KeyPress(ascii))
-        return true;
-    return QWidget::eventFilter(watched, event);
 }
 
 void frmMaintenance::closeEvent(QCloseEvent* event) {

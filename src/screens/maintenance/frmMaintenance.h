@@ -10,10 +10,10 @@ class QGroupBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
-class QTimer;
 
 namespace fh {
 
+class ClockTimer;
 class LampShape;
 class ScreenContext;
 
@@ -42,8 +42,8 @@ public:
     QPushButton *cmdBIT = nullptr, *cmdLogSums = nullptr, *cmdV = nullptr, *cmdClose = nullptr;
     QLabel* lblCom = nullptr;
     LampShape* Shape2 = nullptr;
-    QTimer* Timer3 = nullptr;    // the sums log's minute tick
-    QLabel* lblNotice = nullptr; // status line: the sums log's write warnings
+    ClockTimer* Timer3 = nullptr; // the sums log's minute tick
+    QLabel* lblNotice = nullptr;  // status line: the sums log's write warnings
 
     // Once per opening, when first shown: the refresh cycle takes over the line.
     void Form_Activate();
@@ -54,16 +54,10 @@ public:
     void cmdLogSums_Click();
     void cmdClose_Click();
     void Timer3_Timer();
-    // A typed character; true when it chose a command.
-    bool Form_KeyPress(int keyAscii);
-
-    // How long the version text stays up (4000 ms); tests may shorten it.
-    void setVersionShowMs(int ms) { versionShowMs_ = ms; }
 
 protected:
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
-    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void build();
@@ -72,11 +66,10 @@ private:
     void showNotice(const QString& text);
 
     ScreenContext& ctx_;
-    QTimer* verTimer_ = nullptr;
+    ClockTimer* verTimer_ = nullptr;
     QByteArray refreshFrame_; // the ReadInputs frame of this opening
     quint64 bitId_ = 0;
     quint64 versionId_ = 0;
-    int versionShowMs_ = 4000;
     bool activated_ = false;
     bool unloaded_ = false;
 };

@@ -3,6 +3,7 @@
 #include "detector/detectorrecord.h"
 #include "link/lineworker.h"
 #include "link/requests.h"
+#include "screens/common/formkeys.h"
 #include "screens/common/keyhelp.h"
 #include "screens/common/screencontext.h"
 #include "screens/common/writeprogress.h"
@@ -44,9 +45,14 @@ const QString frmNewAddr::NotConfirmedText =
                    "address %1.");
 
 frmNewAddr::frmNewAddr(ScreenContext& ctx, QWidget* parent)
-    : QDialog(parent ? parent : ctx.mainWindow()), ctx_(ctx) {
+    : QDialog(parent ? parent : ctx.mainWindow()), ctx_(ctx), write_(ctx) {
     setAttribute(Qt::WA_DeleteOnClose);
     build();
+    write_.lockWhileRunning({cmdSend, Command1});
+    // Enter: the focused button, else SEND; Esc: CANCEL.
+    auto* keys = new FormKeys(this);
+    keys->setDefaultButton(cmdSend);
+    keys->on(Qt::Key_Escape, [this] { Command1_Click(); });
     // The dialog as context: a result that arrives after it is gone goes nowhere.
     connect(&ctx_.worker(), &LineWorker::commandDone, this,
             [this](const Exchange& x) { writeDone(x); });
@@ -119,27 +125,12 @@ void frmNewAddr::cmdSend_Click() {
     t.attempts = 6;
     // The worker lets the exchange in flight end first (the drain) and runs the attempts
     // before the next poll.
-    cmdSend->setEnabled(false);
-    Command1->setEnabled(false);
-    write_.start(ctx_.worker(), t, ctx_.detector().MasterMode);
+    write_.submit(t);
 }
 
 void frmNewAddr::writeDone(const Exchange& x) {
-    QString refusal;
-    switch (write_.onResult(ctx_.worker(), x, &refusal)) {
-    case GuardedWrite::Step::NotMine:
-    case GuardedWrite::Step::Waiting:
+    if (!write_.finishes(x, this))
         return;
-    case GuardedWrite::Step::Refused:
-        // Nothing was sent, so the address stays as it is.
-        ctx_.prompts().message(this, refusal, QStringLiteral("Warning"), Prompts::Icon::Critical,
-                               Prompts::Buttons::Ok);
-        cmdSend->setEnabled(true);
-        Command1->setEnabled(true);
-        return;
-    case GuardedWrite::Step::Done:
-        break;
-    }
     lblWriting->hide();
     // The detector may have moved without its answer getting through: follow it all the same,
     // but never let an unconfirmed change pass for a success.
@@ -161,20 +152,12 @@ void frmNewAddr::reject() {
 }
 
 void frmNewAddr::Form_Unload() {
-    if (unloaded_)
-        return;
-    unloaded_ = true;
-    ctx_.screenClosed();
+    write_.leave();
 }
 
 void frmNewAddr::closeEvent(QCloseEvent* event) {
     // While the write runs the dialog stays: the main screen must still learn the address.
-    if (writePending()) {
-        event->ignore();
-        return;
-    }
-    Form_Unload();
-    event->accept();
+    write_.close(event);
 }
 
 } // namespace fh

@@ -1,8 +1,8 @@
 #pragma once
 // The new-address dialog: moves the detector the main screen works with to another bus
 // address, then points the main screen at it.
-#include "detector/masterguard.h"
 #include "link/exchange.h"
+#include "screens/common/pendingwrite.h"
 
 #include <QDialog>
 
@@ -51,9 +51,8 @@ private:
     void writeDone(const Exchange& x);
 
     ScreenContext& ctx_;
-    GuardedWrite write_;
+    PendingWrite write_;
     quint8 newAddress_ = 0;
-    bool unloaded_ = false;
 };
 
 } // namespace fh

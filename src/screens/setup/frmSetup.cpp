@@ -2,6 +2,7 @@
 
 #include "detector/detectorrecord.h"
 #include "link/lineworker.h"
+#include "screens/common/formkeys.h"
 #include "screens/common/keyhelp.h"
 #include "screens/common/screencontext.h"
 #include "screens/common/writeprogress.h"
@@ -57,9 +58,15 @@ frmSetup* frmSetup::open(ScreenContext& ctx, const QByteArray& setupReply) {
 }
 
 frmSetup::frmSetup(ScreenContext& ctx, const QByteArray& setupReply, QWidget* parent)
-    : QWidget(parent, Qt::Window), ctx_(ctx), reply_(setupReply) {
+    : QWidget(parent, Qt::Window), ctx_(ctx), reply_(setupReply), write_(ctx) {
     setAttribute(Qt::WA_DeleteOnClose);
     build();
+    write_.lockWhileRunning({cmdOK, cmdExit});
+    write_.refused = [this] { lblWarn->setVisible(!lblWarn->text().isEmpty()); };
+    // Enter: the focused button, else OK; Esc: Cancel.
+    auto* keys = new FormKeys(this);
+    keys->setDefaultButton(cmdOK);
+    keys->on(Qt::Key_Escape, [this] { cmdExit->click(); });
     // The screen as context: a result that arrives after it is gone goes nowhere.
     connect(&ctx_.worker(), &LineWorker::commandDone, this,
             [this](const Exchange& x) { writeDone(x); });
@@ -275,28 +282,13 @@ void frmSetup::cmdOK_Click() {
     t.attempts = 6;
     // The worker lets the exchange in flight end first (the drain) and runs all six
     // attempts before the next poll, so the line is held for the whole sequence.
-    cmdOK->setEnabled(false);
-    cmdExit->setEnabled(false);
     lblWarn->hide();
-    write_.start(ctx_.worker(), t, ctx_.detector().MasterMode);
+    write_.submit(t);
 }
 
 void frmSetup::writeDone(const Exchange& x) {
-    QString refusal;
-    switch (write_.onResult(ctx_.worker(), x, &refusal)) {
-    case GuardedWrite::Step::NotMine:
-    case GuardedWrite::Step::Waiting:
+    if (!write_.finishes(x, this))
         return;
-    case GuardedWrite::Step::Refused:
-        ctx_.prompts().message(this, refusal, QStringLiteral("Warning"), Prompts::Icon::Critical,
-                               Prompts::Buttons::Ok);
-        cmdOK->setEnabled(true);
-        cmdExit->setEnabled(true);
-        lblWarn->setVisible(!lblWarn->text().isEmpty());
-        return;
-    case GuardedWrite::Step::Done:
-        break;
-    }
     lblWriting->hide();
     Prompts& prompts = ctx_.prompts();
     if (!x.acknowledged)
@@ -324,20 +316,11 @@ void frmSetup::cmdPrint_Click() {
 }
 
 void frmSetup::Form_Unload() {
-    if (unloaded_)
-        return;
-    unloaded_ = true;
-    ctx_.screenClosed();
+    write_.leave();
 }
 
 void frmSetup::closeEvent(QCloseEvent* event) {
-    // While the write runs the screen stays: its outcome still has to be told.
-    if (writePending()) {
-        event->ignore();
-        return;
-    }
-    Form_Unload();
-    event->accept();
+    write_.close(event);
 }
 
 } // namespace fh

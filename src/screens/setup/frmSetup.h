@@ -1,9 +1,9 @@
 #pragma once
 // The setup screen: shows the setup table the main screen has just read, lets the operator
 // change it and writes it back with the confirmed-write pattern.
-#include "detector/masterguard.h"
 #include "detector/setupcodec.h"
 #include "link/exchange.h"
+#include "screens/common/pendingwrite.h"
 
 #include <QByteArray>
 #include <QWidget>
@@ -83,8 +83,7 @@ private:
 
     ScreenContext& ctx_;
     QByteArray reply_;
-    GuardedWrite write_;
-    bool unloaded_ = false;
+    PendingWrite write_;
 };
 
 } // namespace fh

@@ -1,6 +1,7 @@
 #include "screens/startup/startupflow.h"
 
 #include "link/lineworker.h"
+#include "screens/host/hostmodel.h"
 #include "screens/main/frmMain.h"
 #include "screens/prompts/prompts.h"
 #include "screens/startup/frmComsetup.h"
@@ -14,6 +15,7 @@ StartupFlow::StartupFlow(Prompts& prompts, QString dataDir, WorkerFactory makeWo
 
 StartupFlow::~StartupFlow() {
     main_.reset();
+    model_.reset();
     worker_.reset();
 }
 
@@ -46,7 +48,8 @@ bool StartupFlow::run(const QString& presetDevice) {
         if (worker_) {
             worker_->setLineMode(line.mode);
             worker_->setEcho(line.echo);
-            main_ = std::make_unique<frmMain>(*worker_, prompts_, dataDir_);
+            model_ = std::make_unique<HostModel>(*worker_, prompts_, dataDir_);
+            main_ = std::make_unique<frmMain>(*model_);
             if (main_->Form_Load(&why)) {
                 if (fromDialog)
                     SaveLineChoice(line);
@@ -54,6 +57,7 @@ bool StartupFlow::run(const QString& presetDevice) {
             }
         }
         main_.reset();
+        model_.reset();
         worker_.reset();
         if (!why.contains(device))
             why = QStringLiteral("Cannot open %1. %2").arg(device, why).trimmed();

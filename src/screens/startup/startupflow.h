@@ -13,6 +13,7 @@ namespace fh {
 class LineWorker;
 class Prompts;
 class frmComsetup;
+class HostModel;
 class frmMain;
 
 class StartupFlow {
@@ -24,7 +25,7 @@ public:
 
     StartupFlow(Prompts& prompts, QString dataDir, WorkerFactory makeWorker,
                 DialogRunner runDialog = {});
-    ~StartupFlow(); // the main screen goes first, then the worker it used
+    ~StartupFlow(); // the main screen goes first, then the model, then the worker they used
 
     // --line-mode and --echo: they win over what was remembered, and are not remembered.
     void setLineOverrides(std::optional<LineMode> mode, bool echo);
@@ -37,6 +38,7 @@ public:
     frmComsetup* comsetup() const { return comsetup_.get(); }
     LineWorker* worker() const { return worker_.get(); }
     frmMain* mainWindow() const { return main_.get(); }
+    HostModel* model() const { return model_.get(); }
 
     static constexpr const char* OpenFailureTitle = "COMMUNICATION PORT";
 
@@ -49,6 +51,7 @@ private:
     bool echoOverride_ = false;
     std::unique_ptr<frmComsetup> comsetup_;
     std::unique_ptr<LineWorker> worker_;
+    std::unique_ptr<HostModel> model_;
     std::unique_ptr<frmMain> main_;
 };
 
