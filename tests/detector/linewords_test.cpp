@@ -30,19 +30,20 @@ const QByteArray statusReply = framed("0cc8090020"
                                       "00");
 
 TEST(LineWords, Requests) {
-    EXPECT_EQ(DescribeRequest(SendCommand(12, cmd::Status)), "status request to 12");
-    EXPECT_EQ(DescribeRequest(SendCommand(0, cmd::Bit)), "BIT request to 0");
-    EXPECT_EQ(DescribeRequest(ReadInputs(3, InputRegistersLong)), "read 22 input registers from 3");
-    EXPECT_EQ(DescribeRequest(ReadSetup(4, SetupRegistersShort)),
-              "read 1 holding register from 4 (from register 1)");
-    EXPECT_EQ(DescribeRequest(WriteAddr(4, 9)), "write 9 to register 0 of 4");
     QByteArray bad = SendCommand(12, cmd::Status);
     bad[11] = char(bad[11] ^ 1);
-    EXPECT_EQ(DescribeRequest(bad), "status request to 12, bad check bytes");
-    EXPECT_EQ(DescribeRequest(QByteArray::fromHex("0c c8 07")), "3 bytes, too short for a request");
-    EXPECT_EQ(DescribeRequest(QByteArray::fromHex("0c c8 07 00 20")),
-              "short request: 5 of 12 bytes");
-    EXPECT_EQ(DescribeRequest(framed("0541")), "function 65 to 5");
+    const std::pair<QByteArray, const char*> cases[] = {
+        {SendCommand(0, cmd::Bit), "BIT request to 0"},
+        {ReadInputs(3, InputRegistersLong), "read 22 input registers from 3"},
+        {ReadSetup(4, SetupRegistersShort), "read 1 holding register from 4 (from register 1)"},
+        {WriteAddr(4, 9), "write 9 to register 0 of 4"},
+        {bad, "status request to 12, bad check bytes"},
+        {QByteArray::fromHex("0c c8 07"), "3 bytes, too short for a request"},
+        {QByteArray::fromHex("0c c8 07 00 20"), "short request: 5 of 12 bytes"},
+        {framed("0541"), "function 65 to 5"},
+    };
+    for (const auto& [request, words] : cases)
+        EXPECT_EQ(DescribeRequest(request), words) << words;
 }
 
 struct ReplyCase {

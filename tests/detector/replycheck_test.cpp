@@ -44,16 +44,7 @@ std::vector<Kind> kinds() {
     };
 }
 
-TEST(ReplyCheck, ProperRepliesPass) {
-    for (const Kind& k : kinds()) {
-        const ReplyVerdict v = CheckReply(k.request, k.reply);
-        EXPECT_TRUE(v.ok()) << k.name << " " << int(v.fault);
-        EXPECT_EQ(v.frameLength, k.reply.size()) << k.name;
-        EXPECT_EQ(v.trailingBytes, 0) << k.name;
-    }
-}
-
-TEST(ReplyCheck, EveryChangedReplyIsRejectedOrTrimmed) {
+TEST(ReplyCheck, ProperRepliesPassAndEveryChangedReplyIsRejectedOrTrimmed) {
     using Change = std::function<QByteArray(const Kind&)>;
     const auto countBy = [](int delta) {
         return [=](const Kind& k) {
@@ -106,6 +97,10 @@ TEST(ReplyCheck, EveryChangedReplyIsRejectedOrTrimmed) {
          ReplyFault::None},
     };
     for (const Kind& k : kinds()) {
+        const ReplyVerdict proper = CheckReply(k.request, k.reply);
+        EXPECT_TRUE(proper.ok()) << k.name << " " << int(proper.fault);
+        EXPECT_EQ(proper.frameLength, k.reply.size()) << k.name;
+        EXPECT_EQ(proper.trailingBytes, 0) << k.name;
         const bool command = quint8(k.request.at(1)) == fn::Command;
         const bool registerRead = k.request.at(1) == 3 || k.request.at(1) == 4;
         for (const auto& c : changes) {
