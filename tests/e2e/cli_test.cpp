@@ -288,6 +288,12 @@ TEST_F(Cli, MasterModeOnABusWritesNothing) {
     for (const QString& request : sim_->requests())
         EXPECT_FALSE(request.startsWith("00 06") || request.startsWith("00 10"))
             << request.toStdString();
+    // Every detector still answers at its own address.
+    const CliRun scan = line(words("--json --timeout 100 scan --from 1 --to 12"));
+    QList<int> found;
+    for (const QJsonValue& v : scan.array())
+        found << v.toObject()["address"].toInt();
+    EXPECT_EQ(found, (QList<int>{1, 2, 3, 4}));
 }
 
 TEST_F(Cli, SilenceExitsWith1) {
