@@ -9,12 +9,10 @@
 #include <gtest/gtest.h>
 
 using namespace fh;
-using fh::test::hex;
+using namespace fh::test;
 
 namespace {
 
-const QByteArray StatusTo1 = hex("01 C8 07 00 20 D1 5B 04 05 03 BD 27");
-const QByteArray Write1 = hex("01 06 00 00 00 02 08 0B");
 const QByteArray StatusReply = withCrc(hex("01 C8 0A 00 20 00 75 01 00 00 4E 00"));
 
 struct ModeCase {
@@ -29,9 +27,7 @@ class DirectionMode : public ::testing::TestWithParam<ModeCase> {};
 TEST_P(DirectionMode, KeysAsItsAdapterNeedsAndKeepsKeyUpAndTurnaround) {
     const ModeCase& c = GetParam();
     VirtualClock clock;
-    test::ScriptedPeer peer([](const QByteArray&, qint64) {
-        return std::vector<ReplySegment>{{6000, StatusReply}};
-    });
+    test::ScriptedPeer peer(always({{6000, StatusReply}}));
     VirtualPort port(clock, peer);
     port.setAdapter(c.mode);
     port.setTracing(true);

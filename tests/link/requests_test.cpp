@@ -4,8 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <functional>
-
 using namespace fh;
 
 namespace {
@@ -14,35 +12,24 @@ QByteArray hex(const char* text) {
     return QByteArray::fromHex(text);
 }
 
-struct FrameCase {
-    const char* name;
-    std::function<QByteArray()> build;
-    const char* expected;
-};
-
-class RequestFrames : public ::testing::TestWithParam<FrameCase> {};
-
-TEST_P(RequestFrames, MatchLineBytes) {
-    EXPECT_EQ(GetParam().build().toHex(' '), hex(GetParam().expected).toHex(' '));
+TEST(RequestFrames, MatchLineBytes) {
+    const struct {
+        QByteArray built;
+        const char* expected;
+    } cases[] = {
+        {ReadSetup(1, 1), "01 03 00 01 00 01 D5 CA"},
+        {ReadSetup(1, 4), "01 03 00 01 00 04 15 C9"},
+        {ReadInputs(1, 15), "01 04 00 00 00 0F B0 0E"},
+        {ReadInputs(1, 22), "01 04 00 00 00 16 71 C4"},
+        {ReadAddr(5), "05 03 00 00 00 01 85 8E"},
+        {SendCommand(3, cmd::Bit), "03 C8 07 00 11 D1 5B 04 05 03 18 CC"},
+        {SendCommand(1, cmd::Status), "01 C8 07 00 20 D1 5B 04 05 03 BD 27"},
+        {WriteAddr(1, NewAddressByte(" 12 ").value_or(0)), "01 06 00 00 00 0C 89 CF"},
+        {WriteAddr(1, 2), "01 06 00 00 00 02 08 0B"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(c.built.toHex(' '), hex(c.expected).toHex(' '));
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Builders, RequestFrames,
-    ::testing::Values(
-        FrameCase{"SetupOne", [] { return ReadSetup(1, 1); }, "01 03 00 01 00 01 D5 CA"},
-        FrameCase{"SetupFour", [] { return ReadSetup(1, 4); }, "01 03 00 01 00 04 15 C9"},
-        FrameCase{"InputsFifteen", [] { return ReadInputs(1, 15); }, "01 04 00 00 00 0F B0 0E"},
-        FrameCase{"InputsTwentyTwo", [] { return ReadInputs(1, 22); }, "01 04 00 00 00 16 71 C4"},
-        FrameCase{"AddrAt5", [] { return ReadAddr(5); }, "05 03 00 00 00 01 85 8E"},
-        FrameCase{"Bit", [] { return SendCommand(3, cmd::Bit); },
-                  "03 C8 07 00 11 D1 5B 04 05 03 18 CC"},
-        FrameCase{"Status", [] { return SendCommand(1, cmd::Status); },
-                  "01 C8 07 00 20 D1 5B 04 05 03 BD 27"},
-        FrameCase{"WriteAddrFromDialogText",
-                  [] { return WriteAddr(1, NewAddressByte(" 12 ").value_or(0)); },
-                  "01 06 00 00 00 0C 89 CF"},
-        FrameCase{"WriteAddrTwo", [] { return WriteAddr(1, 2); }, "01 06 00 00 00 02 08 0B"}),
-    [](const auto& info) { return std::string(info.param.name); });
 
 TEST(FrameCheck, KnownCheckValues) {
     EXPECT_EQ(crc16("123456789"), 0x4B37);
