@@ -14,12 +14,6 @@ namespace {
 
 const QByteArray SetupReply = hex("01 03 02 00 07 F9 86");
 
-struct Window {
-    int firstByteMs;
-    qint64 firstByteAfterReleaseUs;
-    bool collected;
-};
-
 // The setup reply arrives `afterUs` after the line is released.
 struct Line {
     VirtualClock clock;
@@ -41,12 +35,16 @@ struct Line {
 };
 
 TEST(FirstByteWindow, DecidesWhetherAReplyCounts) {
-    const Window cases[] = {{600, 590'000, true},
-                            {600, 610'000, false},
-                            {50, 40'000, true},
-                            {50, 60'000, false},
-                            {1000, 900'000, true}};
-    for (const Window& w : cases)
+    const struct {
+        int firstByteMs;
+        qint64 firstByteAfterReleaseUs;
+        bool collected;
+    } cases[] = {{600, 590'000, true},
+                 {600, 610'000, false},
+                 {50, 40'000, true},
+                 {50, 60'000, false},
+                 {1000, 900'000, true}};
+    for (const auto& w : cases)
         EXPECT_EQ(Line(w.firstByteAfterReleaseUs).collected(w.firstByteMs), w.collected);
 }
 

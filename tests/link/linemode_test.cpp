@@ -15,21 +15,19 @@ namespace {
 
 const QByteArray StatusReply = withCrc(hex("01 C8 0A 00 20 00 75 01 00 00 4E 00"));
 
-struct ModeCase {
-    const char* name;
-    LineMode mode;
-    std::vector<LineEvent::Kind> rts; // the RTS trace of one exchange, in order
-};
-
 using K = LineEvent::Kind;
 
 // The adapter suits the mode, so a reply comes back in every mode; what differs is the trace.
 TEST(DirectionMode, KeysAsItsAdapterNeedsAndKeepsKeyUpAndTurnaround) {
-    const ModeCase cases[] = {{"rts", LineMode::Rts, {K::RtsOn, K::RtsOff}},
-                              {"rts_inverted", LineMode::RtsInverted, {K::RtsOff, K::RtsOn}},
-                              {"auto", LineMode::Auto, {}},
-                              {"kernel", LineMode::Kernel, {K::RtsOn, K::RtsOff}}};
-    for (const ModeCase& c : cases) {
+    const struct {
+        const char* name;
+        LineMode mode;
+        std::vector<LineEvent::Kind> rts; // the RTS trace of one exchange, in order
+    } cases[] = {{"rts", LineMode::Rts, {K::RtsOn, K::RtsOff}},
+                 {"rts_inverted", LineMode::RtsInverted, {K::RtsOff, K::RtsOn}},
+                 {"auto", LineMode::Auto, {}},
+                 {"kernel", LineMode::Kernel, {K::RtsOn, K::RtsOff}}};
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         VirtualClock clock;
         test::ScriptedPeer peer(always({{6000, StatusReply}}));
@@ -68,20 +66,18 @@ TEST(DirectionMode, KeysAsItsAdapterNeedsAndKeepsKeyUpAndTurnaround) {
     }
 }
 
-struct EchoCase {
-    const char* name;
-    bool adapterEchoes;
-    bool echoOption;
-    qint64 replyDelayUs; // after the request's last byte; < 0: the detector stays silent
-    Pattern pattern;
-    QByteArray frame;
-    ReplyFault fault; // the exchange's verdict
-    QByteArray reply; // what is collected
-};
-
 const QByteArray None;
 TEST(LocalEcho, ComesOffFirstOrFailsTheExchange) {
-    const EchoCase cases[] = {
+    const struct {
+        const char* name;
+        bool adapterEchoes;
+        bool echoOption;
+        qint64 replyDelayUs; // after the request's last byte; < 0: the detector stays silent
+        Pattern pattern;
+        QByteArray frame;
+        ReplyFault fault; // the exchange's verdict
+        QByteArray reply; // what is collected
+    } cases[] = {
         {"removed", true, true, 10'000, Pattern::Poll, StatusTo1, ReplyFault::None, StatusReply},
         {"removed_before_an_acknowledged_write", true, true, 10'000, Pattern::ConfirmedWrite,
          Write1, ReplyFault::None, Write1},
@@ -92,7 +88,7 @@ TEST(LocalEcho, ComesOffFirstOrFailsTheExchange) {
          ReplyFault::EchoMissing, None},
         {"differs_when_a_reply_comes_instead", false, true, 2'000, Pattern::ButtonRead, StatusTo1,
          ReplyFault::EchoDiffers, None}};
-    for (const EchoCase& c : cases) {
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         VirtualClock clock;
         test::ScriptedPeer peer([&c](const QByteArray& req, qint64) {

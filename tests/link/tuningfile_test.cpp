@@ -22,23 +22,20 @@ void writeBytes(const QString& path, const QByteArray& bytes) {
     f.write(bytes);
 }
 
-struct LoadCase {
-    std::optional<QByteArray> content; // nullopt: no file
-    int delay;
-    bool warns;
-};
-
 TEST(TuningFileLoad, GivesDelayAndLeavesExistingFileAlone) {
-    const LoadCase cases[] = {
-        {std::nullopt, 4000, false},   {"25000\r\n", 25000, false},
-        {"7000", 7000, false},         {"7000\r\n9000\r\n", 7000, false},
-        {"6000\n9000\n", 6000, false}, {" 5000 \r\n", 5000, false},
-        {"\t5000.6\r\n", 5001, false}, {"0\r\n", 0, false},
-        {"32767\r\n", 32767, false},   {"fast please\r\n", 4000, true},
-        {"5000us\r\n", 4000, true},    {"", 4000, true},
-        {"\r\n7000\r\n", 4000, true},  {"40000\r\n", 4000, true},
-        {"-1\r\n", 4000, true},        {QByteArray("\x00\xff\x01\x1b[2J", 7), 4000, true}};
-    for (const LoadCase& c : cases) {
+    const struct {
+        std::optional<QByteArray> content; // nullopt: no file
+        int delay;
+        bool warns;
+    } cases[] = {{std::nullopt, 4000, false},   {"25000\r\n", 25000, false},
+                 {"7000", 7000, false},         {"7000\r\n9000\r\n", 7000, false},
+                 {"6000\n9000\n", 6000, false}, {" 5000 \r\n", 5000, false},
+                 {"\t5000.6\r\n", 5001, false}, {"0\r\n", 0, false},
+                 {"32767\r\n", 32767, false},   {"fast please\r\n", 4000, true},
+                 {"5000us\r\n", 4000, true},    {"", 4000, true},
+                 {"\r\n7000\r\n", 4000, true},  {"40000\r\n", 4000, true},
+                 {"-1\r\n", 4000, true},        {QByteArray("\x00\xff\x01\x1b[2J", 7), 4000, true}};
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.content.value_or("<none>").toStdString());
         QTemporaryDir dir;
         const QString path = fh::TuningFilePath(dir.path());

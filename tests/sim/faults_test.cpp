@@ -85,19 +85,17 @@ TEST(SimFaults, GarbageIsTheSameOnEveryRun) {
     EXPECT_NE(first.right(16), QByteArray(16, first.right(1).at(0)));
 }
 
-struct CountCase {
-    const char* name;
-    int ignoreNext;
-    int answerEvery;
-    const char* pattern; // one letter per request: 'a' answered, '-' silent
-};
-
 TEST(SimCountedFaults, AnswerOnTheRightAttempts) {
-    const CountCase cases[] = {{"AcknowledgedOnAttempt4", 3, 0, "---aaa"},
-                               {"AcknowledgedOnAttempt6", 5, 0, "-----a"},
-                               {"EveryThird", 0, 3, "--a--a--a"},
-                               {"IgnoreThenEverySecond", 2, 2, "---a-a"}};
-    for (const CountCase& c : cases) {
+    const struct {
+        const char* name;
+        int ignoreNext;
+        int answerEvery;
+        const char* pattern; // one letter per request: 'a' answered, '-' silent
+    } cases[] = {{"AcknowledgedOnAttempt4", 3, 0, "---aaa"},
+                 {"AcknowledgedOnAttempt6", 5, 0, "-----a"},
+                 {"EveryThird", 0, 3, "--a--a--a"},
+                 {"IgnoreThenEverySecond", 2, 2, "---a-a"}};
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         SimDetector d(1, 117, 1);
         SimFaults f;
