@@ -11,11 +11,10 @@
 #include <QTest>
 
 using namespace fh;
-using fh::test::hex;
+using namespace fh::test;
 
 namespace {
 
-const QByteArray StatusTo1 = hex("01 C8 07 00 20 D1 5B 04 05 03 BD 27");
 const QByteArray BitTo1 = hex("01 C8 07 00 11 D1 5B 04 05 03 18 CC");
 const QByteArray StatusReply = hex("01 C8 0A 00 20 00 75 01 00 00 4E 00 AA BB");
 const QByteArray BitReply = hex("01 C8 02 00 11 AA BB");
@@ -39,6 +38,10 @@ struct Bus {
                           return p;
                       },
                       MakeReplyChecker(), clock};
+    QSignalSpy cycles{&worker, &LineWorker::cycleDone};
+    QSignalSpy commands{&worker, &LineWorker::commandDone};
+    QSignalSpy states{&worker, &LineWorker::portStateChanged};
+    QSignalSpy notices{&worker, &LineWorker::notice};
 };
 
 std::vector<Exchange> collect(QSignalSpy& spy) {
@@ -51,62 +54,48 @@ std::vector<Exchange> collect(QSignalSpy& spy) {
 TEST(LineWorker, ACommandWaitsForThePollInFlightWhichStillCountsAsGood) {
     Bus bus;
     ASSERT_TRUE(bus.worker.openPort());
-    QSignalSpy cycles(&bus.worker, &LineWorker::cycleDone);
-    QSignalSpy commands(&bus.worker, &LineWorker::commandDone);
     bus.worker.setCycle(Transaction{Pattern::Poll, StatusTo1});
-    ASSERT_TRUE(test::WaitFor([&] { return cycles.count() >= 3; }, 10000));
+    ASSERT_TRUE(test::WaitFor([&] { return bus.cycles.count() >= 3; }, 10000));
     const quint64 id = bus.worker.submit({Pattern::ButtonRead, BitTo1});
-    ASSERT_TRUE(commands.wait(10000));
-    ASSERT_TRUE(test::WaitFor([&] { return cycles.count() >= 10; }, 10000));
+    ASSERT_TRUE(bus.commands.wait(10000));
+    ASSERT_TRUE(test::WaitFor([&] { return bus.cycles.count() >= 10; }, 10000));
     bus.worker.stop();
 
-    const Exchange bit = commands.at(0).at(0).value<Exchange>();
+    const Exchange bit = bus.commands.at(0).at(0).value<Exchange>();
     EXPECT_EQ(bit.id, id);
     EXPECT_TRUE(bit.collected);
     EXPECT_EQ(bit.reply, BitReply);
-    for (const Exchange& poll : collect(cycles)) {
+    for (const Exchange& poll : collect(bus.cycles)) {
         EXPECT_TRUE(poll.collected) << "a poll around the command turned BAD";
         EXPECT_EQ(poll.reply, StatusReply);
     }
 }
 
-TEST(LineWorker, HeldLineRunsCommandsButNoCycle) {
-    Bus bus;
-    ASSERT_TRUE(bus.worker.openPort());
-    QSignalSpy cycles(&bus.worker, &LineWorker::cycleDone);
-    QSignalSpy commands(&bus.worker, &LineWorker::commandDone);
-    bus.worker.setHeld(true);
-    bus.worker.setCycle(Transaction{Pattern::Poll, StatusTo1});
-    bus.worker.submit({Pattern::ButtonRead, BitTo1});
-    bus.worker.submit({Pattern::ButtonRead, BitTo1});
-    ASSERT_TRUE(test::WaitFor([&] { return commands.count() == 2; }));
-    EXPECT_EQ(cycles.count(), 0);
-    bus.worker.setHeld(false);
-    EXPECT_TRUE(cycles.wait(10000));
-}
-
-TEST(LineWorker, HoldAfterACommandKeepsTheCycleQuietForItsTime) {
+// A held line runs commands but no cycle; a command's hold keeps the cycle quiet after it.
+TEST(LineWorker, HeldLineAndHoldAfterACommandKeepTheCycleQuiet) {
     Bus bus;
     ASSERT_TRUE(bus.worker.openPort());
     bus.port->setTracing(true);
-    QSignalSpy cycles(&bus.worker, &LineWorker::cycleDone);
-    QSignalSpy commands(&bus.worker, &LineWorker::commandDone);
     bus.worker.setHeld(true);
     bus.worker.setCycle(Transaction{Pattern::Poll, StatusTo1});
     Transaction bit{Pattern::ButtonRead, BitTo1};
+    bus.worker.submit(bit);
     bit.holdAfterMs = 300;
     bus.worker.submit(bit);
+    ASSERT_TRUE(test::WaitFor([&] { return bus.commands.count() == 2; }));
+    EXPECT_EQ(bus.cycles.count(), 0);
     bus.worker.setHeld(false);
-    ASSERT_TRUE(cycles.wait(10000));
-    // The poll keys the line no sooner than 300 ms after the BIT's reply.
+    ASSERT_TRUE(bus.cycles.wait(10000));
+    // The poll keys the line no sooner than 300 ms after the second BIT's reply.
     qint64 lastReply = 0, nextKeying = 0;
+    int keyings = 0;
     for (const LineEvent& e : bus.port->events()) {
         if (e.kind == LineEvent::RxByte && nextKeying == 0)
             lastReply = e.timeUs;
-        if (e.kind == LineEvent::RtsOn && lastReply > 0 && nextKeying == 0)
+        if (e.kind == LineEvent::RtsOn && ++keyings == 3)
             nextKeying = e.timeUs;
     }
-    ASSERT_GT(lastReply, 0);
+    ASSERT_GT(nextKeying, 0);
     EXPECT_GE(nextKeying - lastReply, 300'000);
 }
 
@@ -114,30 +103,27 @@ TEST(LineWorker, UnpluggedDeviceTurnsBadAndPollingResumesWhenItIsBack) {
     Bus bus;
     bus.worker.setReopenIntervalMs(20);
     ASSERT_TRUE(bus.worker.openPort());
-    QSignalSpy cycles(&bus.worker, &LineWorker::cycleDone);
-    QSignalSpy states(&bus.worker, &LineWorker::portStateChanged);
-    QSignalSpy commands(&bus.worker, &LineWorker::commandDone);
     bus.worker.setCycle(Transaction{Pattern::Poll, StatusTo1});
-    ASSERT_TRUE(cycles.wait(10000));
+    ASSERT_TRUE(bus.cycles.wait(10000));
 
     bus.port->setPresent(false);
-    ASSERT_TRUE(states.wait(10000));
-    EXPECT_FALSE(states.at(0).at(0).toBool());
+    ASSERT_TRUE(bus.states.wait(10000));
+    EXPECT_FALSE(bus.states.at(0).at(0).toBool());
     EXPECT_FALSE(bus.worker.portIsOpen());
     // A command while the device is gone fails at once, it is not left hanging.
     bus.worker.submit({Pattern::ButtonRead, BitTo1});
-    ASSERT_TRUE(commands.wait(10000));
-    EXPECT_TRUE(commands.at(0).at(0).value<Exchange>().portError);
+    ASSERT_TRUE(bus.commands.wait(10000));
+    EXPECT_TRUE(bus.commands.at(0).at(0).value<Exchange>().portError);
     const qint64 gone = bus.clock.nowUs();
     ASSERT_TRUE(test::WaitFor([&] { return bus.clock.nowUs() > gone + 1'000'000; }));
-    EXPECT_EQ(states.count(), 1) << "one message per episode, not a storm";
+    EXPECT_EQ(bus.states.count(), 1) << "one message per episode, not a storm";
 
-    cycles.clear();
+    bus.cycles.clear();
     bus.port->setPresent(true);
-    ASSERT_TRUE(states.wait(10000));
-    EXPECT_TRUE(states.at(1).at(0).toBool());
-    ASSERT_TRUE(test::WaitFor([&] { return cycles.count() >= 2; }, 10000));
-    EXPECT_TRUE(collect(cycles).back().collected);
+    ASSERT_TRUE(bus.states.wait(10000));
+    EXPECT_TRUE(bus.states.at(1).at(0).toBool());
+    ASSERT_TRUE(test::WaitFor([&] { return bus.cycles.count() >= 2; }, 10000));
+    EXPECT_TRUE(collect(bus.cycles).back().collected);
 }
 
 // Echo expected but absent, or present but not expected: every poll fails, and the operator
@@ -150,20 +136,16 @@ TEST(LineWorker, EchoTheSettingsDoNotExpectFailsEveryPollAndIsToldOnce) {
         Bus bus;
         bus.adapterEchoes = adapterEchoes;
         const QByteArray good = withCrc(StatusReply.chopped(2));
-        bus.peer.setScript([good](const QByteArray&, qint64) {
-            return std::vector<ReplySegment>{{5000, good}};
-        });
+        bus.peer.setScript(always({{5000, good}}));
         bus.worker.setEcho(echoOption);
         ASSERT_TRUE(bus.worker.openPort());
-        QSignalSpy cycles(&bus.worker, &LineWorker::cycleDone);
-        QSignalSpy notices(&bus.worker, &LineWorker::notice);
         bus.worker.setCycle(Transaction{Pattern::Poll, StatusTo1});
-        ASSERT_TRUE(QTest::qWaitFor([&] { return cycles.count() >= 3; }, 10000));
-        for (const Exchange& x : collect(cycles))
+        ASSERT_TRUE(QTest::qWaitFor([&] { return bus.cycles.count() >= 3; }, 10000));
+        for (const Exchange& x : collect(bus.cycles))
             EXPECT_EQ(x.answered, !*notice) << notice;
-        ASSERT_EQ(notices.count(), *notice ? 1 : 0) << notice;
+        ASSERT_EQ(bus.notices.count(), *notice ? 1 : 0) << notice;
         if (*notice) {
-            EXPECT_TRUE(notices.at(0).at(0).toString().startsWith(notice));
+            EXPECT_TRUE(bus.notices.at(0).at(0).toString().startsWith(notice));
         }
     }
 }
@@ -194,7 +176,7 @@ TEST(LineWorker, QuittingDuringAConfirmedWriteEndsTheThreadAndDeliversNothingLat
     QObject receiver;
     QObject::connect(worker.get(), &LineWorker::commandDone, &receiver, [&] { ++delivered; });
     QSignalSpy sent(worker.get(), &LineWorker::traffic);
-    Transaction write{Pattern::ConfirmedWrite, hex("01 06 00 00 00 02 08 0B")};
+    Transaction write{Pattern::ConfirmedWrite, Write1};
     write.test = [](const QByteArray&) { return true; };
     worker->submit(write);
     ASSERT_TRUE(sent.wait(5000)); // the first attempt is on the line

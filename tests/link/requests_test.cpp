@@ -4,8 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <functional>
-
 using namespace fh;
 
 namespace {
@@ -14,35 +12,22 @@ QByteArray hex(const char* text) {
     return QByteArray::fromHex(text);
 }
 
-struct FrameCase {
-    const char* name;
-    std::function<QByteArray()> build;
-    const char* expected;
-};
-
-class RequestFrames : public ::testing::TestWithParam<FrameCase> {};
-
-TEST_P(RequestFrames, MatchLineBytes) {
-    EXPECT_EQ(GetParam().build().toHex(' '), hex(GetParam().expected).toHex(' '));
+TEST(RequestFrames, MatchLineBytes) {
+    const struct {
+        QByteArray built;
+        const char* expected;
+    } cases[] = {{ReadSetup(1, 1), "01 03 00 01 00 01 D5 CA"},
+                 {ReadSetup(1, 4), "01 03 00 01 00 04 15 C9"},
+                 {ReadInputs(1, 15), "01 04 00 00 00 0F B0 0E"},
+                 {ReadInputs(1, 22), "01 04 00 00 00 16 71 C4"},
+                 {ReadAddr(5), "05 03 00 00 00 01 85 8E"},
+                 {SendCommand(3, cmd::Bit), "03 C8 07 00 11 D1 5B 04 05 03 18 CC"},
+                 {SendCommand(1, cmd::Status), "01 C8 07 00 20 D1 5B 04 05 03 BD 27"},
+                 {WriteAddr(1, NewAddressByte(" 12 ").value_or(0)), "01 06 00 00 00 0C 89 CF"},
+                 {WriteAddr(1, 2), "01 06 00 00 00 02 08 0B"}};
+    for (const auto& c : cases)
+        EXPECT_EQ(c.built.toHex(' '), hex(c.expected).toHex(' '));
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Builders, RequestFrames,
-    ::testing::Values(
-        FrameCase{"SetupOne", [] { return ReadSetup(1, 1); }, "01 03 00 01 00 01 D5 CA"},
-        FrameCase{"SetupFour", [] { return ReadSetup(1, 4); }, "01 03 00 01 00 04 15 C9"},
-        FrameCase{"InputsFifteen", [] { return ReadInputs(1, 15); }, "01 04 00 00 00 0F B0 0E"},
-        FrameCase{"InputsTwentyTwo", [] { return ReadInputs(1, 22); }, "01 04 00 00 00 16 71 C4"},
-        FrameCase{"AddrAt5", [] { return ReadAddr(5); }, "05 03 00 00 00 01 85 8E"},
-        FrameCase{"Bit", [] { return SendCommand(3, cmd::Bit); },
-                  "03 C8 07 00 11 D1 5B 04 05 03 18 CC"},
-        FrameCase{"Status", [] { return SendCommand(1, cmd::Status); },
-                  "01 C8 07 00 20 D1 5B 04 05 03 BD 27"},
-        FrameCase{"WriteAddrFromDialogText",
-                  [] { return WriteAddr(1, NewAddressByte(" 12 ").value_or(0)); },
-                  "01 06 00 00 00 0C 89 CF"},
-        FrameCase{"WriteAddrTwo", [] { return WriteAddr(1, 2); }, "01 06 00 00 00 02 08 0B"}),
-    [](const auto& info) { return std::string(info.param.name); });
 
 TEST(FrameCheck, KnownCheckValues) {
     EXPECT_EQ(crc16("123456789"), 0x4B37);
@@ -50,43 +35,26 @@ TEST(FrameCheck, KnownCheckValues) {
 }
 
 TEST(NewAddressByte, DialogTextToByte) {
-    const struct {
-        const char* text;
-        std::optional<quint8> expected;
-    } cases[] = {
-        {" 12 ", 12},
-        {"247", 247},
-        {"1", 1},
-        {"256", 0},
-        {"300", 44},
-        {"-1", 255},
-        {"12.5", 12},
-        {"13.5", 14},
-        {"1e2", 100},
-        {"abc", std::nullopt},
-        {"", std::nullopt},
-        {"   ", std::nullopt},
-        {"12a", std::nullopt},
-        {"nan", std::nullopt},
-        {"inf", std::nullopt},
-    };
-    for (const auto& c : cases)
-        EXPECT_EQ(NewAddressByte(c.text), c.expected) << '"' << c.text << '"';
+    const std::pair<const char*, int> accepted[] = {{" 12 ", 12}, {"247", 247}, {"1", 1},
+                                                    {"256", 0},   {"300", 44},  {"-1", 255},
+                                                    {"12.5", 12}, {"13.5", 14}, {"1e2", 100}};
+    for (const auto& [text, byte] : accepted)
+        EXPECT_EQ(NewAddressByte(text), std::optional<quint8>(byte)) << '"' << text << '"';
+    for (const char* text : {"abc", "", "   ", "12a", "nan", "inf"})
+        EXPECT_EQ(NewAddressByte(text), std::nullopt) << '"' << text << '"';
 }
 
 TEST(ReplyTests, AddrReplyOK) {
     const struct {
         const char* reply;
         bool ok;
-    } cases[] = {
-        {"01 06 00 00 00 0C 89 CF", true},
-        {"07 06 00 00 00 63 00 00", true},     // other address and echoed value: not compared
-        {"01 06 00 00 00 0C 89", false},       // cut to 7 bytes
-        {"01 86 00 00 00 0C 89 CF", false},    // exception function
-        {"01 06 00 01 00 0C 89 CF", false},    // register 1, not the address register
-        {"01 06 00 00 00 0C 89 CF 00", false}, // 9 bytes
-        {"", false},
-    };
+    } cases[] = {{"01 06 00 00 00 0C 89 CF", true},
+                 {"07 06 00 00 00 63 00 00", true},  // other address and echoed value: not compared
+                 {"01 06 00 00 00 0C 89", false},    // cut to 7 bytes
+                 {"01 86 00 00 00 0C 89 CF", false}, // exception function
+                 {"01 06 00 01 00 0C 89 CF", false}, // register 1, not the address register
+                 {"01 06 00 00 00 0C 89 CF 00", false}, // 9 bytes
+                 {"", false}};
     for (const auto& c : cases)
         EXPECT_EQ(AddrReplyOK(hex(c.reply)), c.ok) << c.reply;
 }

@@ -43,4 +43,13 @@ inline QByteArray hex(const char* text) {
     return QByteArray::fromHex(QByteArray(text).replace(' ', ""));
 }
 
+// A script that answers every request with the same segments.
+inline ScriptedPeer::Script always(std::vector<ReplySegment> segments) {
+    return [segments](const QByteArray&, qint64) { return segments; };
+}
+
+inline const QByteArray StatusTo1 = hex("01 C8 07 00 20 D1 5B 04 05 03 BD 27");
+inline const QByteArray ReadSetup1 = hex("01 03 00 01 00 01 D5 CA");
+inline const QByteArray Write1 = hex("01 06 00 00 00 02 08 0B");
+
 } // namespace fh::test

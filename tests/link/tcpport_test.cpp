@@ -20,20 +20,18 @@ TEST(TcpAddress, FormsAndWhatIsWrongWithThem) {
         const char* host; // nullptr: refused, and the error contains `why`
         quint16 port;
         const char* why;
-    } cases[] = {
-        {"tcp://127.0.0.1:4001", "127.0.0.1", 4001, ""},
-        {"TCP://gateway-3.plant.local:502", "gateway-3.plant.local", 502, ""},
-        {"tcp://[::1]:65535", "::1", 65535, ""},
-        {"tcp://127.0.0.1", nullptr, 0, "no port number"},
-        {"tcp://127.0.0.1:", nullptr, 0, "no port number"},
-        {"tcp://:4001", nullptr, 0, "no host"},
-        {"tcp://127.0.0.1:0", nullptr, 0, "1 to 65535"},
-        {"tcp://127.0.0.1:70000", nullptr, 0, "1 to 65535"},
-        {"tcp://127.0.0.1:+80", nullptr, 0, "1 to 65535"},
-        {"tcp://bad_host!:4001", nullptr, 0, "not a host name"},
-        {"tcp://[::1:4001", nullptr, 0, "not closed"},
-        {"tcp://", nullptr, 0, "no port number"},
-    };
+    } cases[] = {{"tcp://127.0.0.1:4001", "127.0.0.1", 4001, ""},
+                 {"TCP://gateway-3.plant.local:502", "gateway-3.plant.local", 502, ""},
+                 {"tcp://[::1]:65535", "::1", 65535, ""},
+                 {"tcp://127.0.0.1", nullptr, 0, "no port number"},
+                 {"tcp://127.0.0.1:", nullptr, 0, "no port number"},
+                 {"tcp://:4001", nullptr, 0, "no host"},
+                 {"tcp://127.0.0.1:0", nullptr, 0, "1 to 65535"},
+                 {"tcp://127.0.0.1:70000", nullptr, 0, "1 to 65535"},
+                 {"tcp://127.0.0.1:+80", nullptr, 0, "1 to 65535"},
+                 {"tcp://bad_host!:4001", nullptr, 0, "not a host name"},
+                 {"tcp://[::1:4001", nullptr, 0, "not closed"},
+                 {"tcp://", nullptr, 0, "no port number"}};
     for (const auto& c : cases) {
         QString host, error;
         quint16 port = 0;

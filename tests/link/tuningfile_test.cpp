@@ -22,52 +22,40 @@ void writeBytes(const QString& path, const QByteArray& bytes) {
     f.write(bytes);
 }
 
-struct LoadCase {
-    const char* name;
-    std::optional<QByteArray> content; // nullopt: no file
-    int delay;
-    bool warns;
-};
+TEST(TuningFileLoad, GivesDelayAndLeavesExistingFileAlone) {
+    const struct {
+        std::optional<QByteArray> content; // nullopt: no file
+        int delay;
+        bool warns;
+    } cases[] = {{std::nullopt, 4000, false},   {"25000\r\n", 25000, false},
+                 {"7000", 7000, false},         {"7000\r\n9000\r\n", 7000, false},
+                 {"6000\n9000\n", 6000, false}, {" 5000 \r\n", 5000, false},
+                 {"\t5000.6\r\n", 5001, false}, {"0\r\n", 0, false},
+                 {"32767\r\n", 32767, false},   {"fast please\r\n", 4000, true},
+                 {"5000us\r\n", 4000, true},    {"", 4000, true},
+                 {"\r\n7000\r\n", 4000, true},  {"40000\r\n", 4000, true},
+                 {"-1\r\n", 4000, true},        {QByteArray("\x00\xff\x01\x1b[2J", 7), 4000, true}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.content.value_or("<none>").toStdString());
+        QTemporaryDir dir;
+        const QString path = fh::TuningFilePath(dir.path());
+        if (c.content)
+            writeBytes(path, *c.content);
 
-class TuningFileLoad : public testing::TestWithParam<LoadCase> {};
+        const fh::TuningLoad load = fh::LoadTuningFile(path);
 
-TEST_P(TuningFileLoad, GivesDelayAndLeavesExistingFileAlone) {
-    const LoadCase& c = GetParam();
-    QTemporaryDir dir;
-    const QString path = fh::TuningFilePath(dir.path());
-    if (c.content)
-        writeBytes(path, *c.content);
-
-    const fh::TuningLoad load = fh::LoadTuningFile(path);
-
-    EXPECT_EQ(load.delayUs, c.delay);
-    EXPECT_EQ(!load.warning.isEmpty(), c.warns) << qPrintable(load.warning);
-    EXPECT_EQ(load.created, !c.content.has_value());
-    EXPECT_EQ(readBytes(path), c.content.value_or("4000\r\n"));
-    if (c.warns) {
-        EXPECT_TRUE(load.warning.contains("CommTune.txt"));
+        EXPECT_EQ(load.delayUs, c.delay);
+        EXPECT_EQ(!load.warning.isEmpty(), c.warns) << qPrintable(load.warning);
+        EXPECT_EQ(load.created, !c.content.has_value());
+        EXPECT_EQ(readBytes(path), c.content.value_or("4000\r\n"));
+        if (c.warns) {
+            EXPECT_TRUE(load.warning.contains("CommTune.txt"));
+        }
+        // The notice quotes the line, but never a control code or a stray byte of a binary file.
+        for (const QChar ch : load.warning)
+            EXPECT_TRUE(ch.isPrint() && ch != QChar(0xFF)) << int(ch.unicode());
     }
-    // The notice quotes the line, but never a control code or a stray byte of a binary file.
-    for (const QChar ch : load.warning)
-        EXPECT_TRUE(ch.isPrint() && ch != QChar(0xFF)) << int(ch.unicode());
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Cases, TuningFileLoad,
-    testing::Values(
-        LoadCase{"missing", std::nullopt, 4000, false},
-        LoadCase{"plain", "25000\r\n", 25000, false}, LoadCase{"noLineBreak", "7000", 7000, false},
-        LoadCase{"twoLines", "7000\r\n9000\r\n", 7000, false},
-        LoadCase{"unixLines", "6000\n9000\n", 6000, false},
-        LoadCase{"blanksAround", " 5000 \r\n", 5000, false},
-        LoadCase{"tabAndFraction", "\t5000.6\r\n", 5001, false},
-        LoadCase{"zero", "0\r\n", 0, false}, LoadCase{"top", "32767\r\n", 32767, false},
-        LoadCase{"garbage", "fast please\r\n", 4000, true},
-        LoadCase{"numberThenText", "5000us\r\n", 4000, true}, LoadCase{"empty", "", 4000, true},
-        LoadCase{"emptyFirstLine", "\r\n7000\r\n", 4000, true},
-        LoadCase{"tooLarge", "40000\r\n", 4000, true}, LoadCase{"negative", "-1\r\n", 4000, true},
-        LoadCase{"binary", QByteArray("\x00\xff\x01\x1b[2J", 7), 4000, true}),
-    [](const testing::TestParamInfo<LoadCase>& i) { return std::string(i.param.name); });
 
 TEST(TuningFile, DirectoryWhereItCannotBeCreatedGivesDefaultAndWarning) {
     QTemporaryDir dir;

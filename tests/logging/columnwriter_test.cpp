@@ -31,8 +31,7 @@ TEST(ColumnWriter, PadsUpToTheStopOrStartsANewLinePastIt) {
         {"empty item past the stop", {{1, "abcdef"}, {3, ""}}, "abcdef\r\n  \r\n"},
         {"columns below 1 count as 1", {{0, "a"}, {-3, "b"}}, "a\r\nb\r\n"},
         {"first item at a later column", {{4, "z"}}, "   z\r\n"},
-        {"control characters cannot break a line", {{1, "a\r\nb"}, {6, "c"}}, "a??b c\r\n"},
-    };
+        {"control characters cannot break a line", {{1, "a\r\nb"}, {6, "c"}}, "a??b c\r\n"}};
     for (const auto& c : cases) {
         ColumnWriter w;
         for (const Item& item : c.items)
@@ -47,15 +46,13 @@ TEST(LogBytes, OneBytePerCharacter) {
         QString text;
         QByteArray bytes;
         bool fits;
-    } cases[] = {
-        {"Addr. 12", "Addr. 12", true},
-        {QString::fromUtf8("\u00e9t\u00e9"), "\xe9t\xe9", true},
-        {QString::fromUtf8("4:27\u202fPM"), "4:27 PM", true}, // narrow no-break space
-        {"a\tb", "a b", true},
-        {QString::fromUtf8("4\u6642"), "4?", false},
-        {QString(QChar(0)) + "x\x7f", "?x?", false},
-        {"\r\n", "??", false},
-    };
+    } cases[] = {{"Addr. 12", "Addr. 12", true},
+                 {QString::fromUtf8("\u00e9t\u00e9"), "\xe9t\xe9", true},
+                 {QString::fromUtf8("4:27\u202fPM"), "4:27 PM", true}, // narrow no-break space
+                 {"a\tb", "a b", true},
+                 {QString::fromUtf8("4\u6642"), "4?", false},
+                 {QString(QChar(0)) + "x\x7f", "?x?", false},
+                 {"\r\n", "??", false}};
     for (const auto& c : cases) {
         EXPECT_EQ(ToLogBytes(c.text), c.bytes) << qPrintable(c.text);
         EXPECT_EQ(FitsLogBytes(c.text), c.fits) << qPrintable(c.text);
@@ -69,14 +66,12 @@ TEST(LogClock, LocaleDateAndTimeWithSecondsInSingleBytes) {
         QLocale locale;
         const char* date;
         const char* time;
-    } cases[] = {
-        {QLocale(QLocale::English, QLocale::UnitedStates), "12/5/26", "4:07:09 PM"},
-        {QLocale(QLocale::German, QLocale::Germany), "05.12.26", "16:07:09"},
-        {QLocale::c(), "5 Dec 2026", "16:07:09"},
-        // Texts with no single-byte form fall back to fixed forms.
-        {QLocale(QLocale::Japanese, QLocale::Japan), "2026/12/05", "16:07:09"},
-        {QLocale(QLocale::Arabic, QLocale::Egypt), "2026-12-05", "16:07:09"},
-    };
+    } cases[] = {{QLocale(QLocale::English, QLocale::UnitedStates), "12/5/26", "4:07:09 PM"},
+                 {QLocale(QLocale::German, QLocale::Germany), "05.12.26", "16:07:09"},
+                 {QLocale::c(), "5 Dec 2026", "16:07:09"},
+                 // Texts with no single-byte form fall back to fixed forms.
+                 {QLocale(QLocale::Japanese, QLocale::Japan), "2026/12/05", "16:07:09"},
+                 {QLocale(QLocale::Arabic, QLocale::Egypt), "2026-12-05", "16:07:09"}};
     for (const auto& c : cases) {
         const LogClock clock([] { return QDateTime(); }, c.locale);
         EXPECT_EQ(clock.dateText(date), c.date) << qPrintable(c.locale.name());

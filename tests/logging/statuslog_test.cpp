@@ -42,7 +42,6 @@ TEST(StatusLog, StartAppendsHeaderAndFirstRecordBelowEarlierContent) {
               "earlier run\r\n" + Header + "1     12/5/26     4:27:37 AM    N        4660\r\n");
     EXPECT_TRUE(f.log.LoggingOn());
     EXPECT_EQ(f.log.LogPeriod(), 15);
-    EXPECT_EQ(StatusLogNotice(15), "Saving detector's data to Ir3Log.txt every 15 minutes...");
 }
 
 TEST(StatusLog, StartWithoutALetterWritesTheHeaderOnly) {

@@ -45,7 +45,6 @@ TEST(SumsLog, SwitchOnAppendsHeaderAndFirstRecord) {
     EXPECT_EQ(readAll(f.path()),
               "kept\r\n" + Header +
                   "5     12/5/26     4:27:37 AM    NN       1234 1.2       22.5        333.3\r\n");
-    EXPECT_EQ(SumsLogNotice(15), "Saving data to Ir3SumsLog.txt every 15 minutes...");
 }
 
 TEST(SumsLog, RecordLines) {

@@ -64,18 +64,3 @@ TEST(SimBus, StatusCycleRunsFromTheFirstRequestHeard) {
     d.setStatusChar('A');
     EXPECT_EQ(statusAt(t0 + 50'000'000), 'A');
 }
-
-TEST(SimBus, DefaultBusHasBothReadLengthsAndAWarningNowAndThen) {
-    auto bus = makeDefaultBus();
-    ASSERT_NE(bus->detector(1), nullptr);
-    ASSERT_NE(bus->detector(2), nullptr);
-    EXPECT_EQ(bus->detector(1)->inputCount(), 15);
-    EXPECT_EQ(bus->detector(2)->inputCount(), 22);
-
-    QByteArray seen;
-    for (qint64 t = 0; t <= 120'000'000; t += 5'000'000)
-        seen += joined(bus->answer(hex(fh::test::StatusTo1), t)).at(10);
-    EXPECT_TRUE(seen.contains('N'));
-    EXPECT_TRUE(seen.contains("NW"));
-    EXPECT_TRUE(seen.contains("WN"));
-}

@@ -31,21 +31,8 @@ struct ReplyCase {
     const char* reply; // empty: silence
 };
 
-class SimReplies : public ::testing::TestWithParam<ReplyCase> {};
-
-TEST_P(SimReplies, ByteByByte) {
-    SimDetector d(1, 117, 0x4FC1); // Zorvan A2
-    d.setVersion("V1.0");
-    const auto segments = d.respond(hex(GetParam().request), 0);
-    EXPECT_EQ(spaced(joined(segments)), spaced(hex(GetParam().reply)));
-    if (!segments.empty()) {
-        EXPECT_EQ(segments.front().delayUs, SimDetector::DefaultLatencyUs);
-    }
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Detector, SimReplies,
-    ::testing::Values(
+TEST(SimReplies, ByteByByte) {
+    const ReplyCase cases[] = {
         ReplyCase{"Status", fh::test::StatusTo1, "01 C8 09 00 20 00 75 4F C1 00 4E 00 CB 62"},
         ReplyCase{"Bit", "01 C8 07 00 11 D1 5B 04 05 03 B9 06", "01 C8 05 00 11 00 4E 00 F8 C2"},
         ReplyCase{"Version", "01 C8 07 00 14 D1 5B 04 05 03 B9 53",
@@ -61,8 +48,18 @@ INSTANTIATE_TEST_SUITE_P(
         ReplyCase{"CommandWithWrongKeyIsSilent", "01 C8 07 00 20 D1 5B 04 05 04 FC E5", ""},
         ReplyCase{"BadCheckIsSilent", "01 C8 07 00 20 D1 5B 04 05 03 BD 28", ""},
         ReplyCase{"CutShortIsSilent", "01 C8 07 00 20 D1 5B 04 05", ""},
-        ReplyCase{"OtherAddressIsSilent", "02 C8 07 00 20 D1 5B 04 05 03 4D 28", ""}),
-    [](const auto& info) { return std::string(info.param.name); });
+        ReplyCase{"OtherAddressIsSilent", "02 C8 07 00 20 D1 5B 04 05 03 4D 28", ""}};
+    for (const ReplyCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        SimDetector d(1, 117, 0x4FC1); // Zorvan A2
+        d.setVersion("V1.0");
+        const auto segments = d.respond(hex(c.request), 0);
+        EXPECT_EQ(spaced(joined(segments)), spaced(hex(c.reply)));
+        if (!segments.empty()) {
+            EXPECT_EQ(segments.front().delayUs, SimDetector::DefaultLatencyUs);
+        }
+    }
+}
 
 TEST(SimReplies, MaintenanceReadingsFollowTheRegisterLayout) {
     SimDetector d(1, 358, 0xBEEF); // Zorvan C1: 22 registers
@@ -96,17 +93,8 @@ struct WriteCase {
     quint16 expected; // its value then
 };
 
-class SimWrites : public ::testing::TestWithParam<WriteCase> {};
-
-TEST_P(SimWrites, ChangeRegistersOrRefuse) {
-    SimDetector d(1, 358, 7); // Zorvan C1, factory setup 4505 0000 0001 000F
-    EXPECT_EQ(spaced(joined(d.respond(hex(GetParam().request), 0))), spaced(hex(GetParam().reply)));
-    EXPECT_EQ(d.holding(GetParam().reg), GetParam().expected);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Detector, SimWrites,
-    ::testing::Values(
+TEST(SimWrites, ChangeRegistersOrRefuse) {
+    const WriteCase cases[] = {
         WriteCase{"NewAddress", "01 06 00 00 00 02 08 0B", "01 06 00 00 00 02 08 0B", 0, 2},
         WriteCase{"AddressZeroRefused", "01 06 00 00 00 00 89 CA", "01 86 03 02 61", 0, 1},
         WriteCase{"SetupWord", "01 06 00 01 12 34 D5 7D", "01 06 00 01 12 34 D5 7D", 1, 0x1234},
@@ -114,5 +102,11 @@ INSTANTIATE_TEST_SUITE_P(
         WriteCase{"FourSetupWords", "01 10 00 01 00 04 08 45 05 00 00 00 01 00 0F CB 72",
                   "01 10 00 01 00 04 90 0A", 4, 15},
         WriteCase{"ByteCountMismatch", "01 10 00 01 00 04 07 45 05 00 00 00 01 00 0F 8A 82",
-                  "01 90 03 0C 01", 4, 15}),
-    [](const auto& info) { return std::string(info.param.name); });
+                  "01 90 03 0C 01", 4, 15}};
+    for (const WriteCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        SimDetector d(1, 358, 7); // Zorvan C1, factory setup 4505 0000 0001 000F
+        EXPECT_EQ(spaced(joined(d.respond(hex(c.request), 0))), spaced(hex(c.reply)));
+        EXPECT_EQ(d.holding(c.reg), c.expected);
+    }
+}
