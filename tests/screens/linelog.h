@@ -1,7 +1,6 @@
 #pragma once
 // Shared by the screen tests: a bus that records what it heard, what the line worker hands
-// back, one command run to its end, the message box shown, PDF pages printed, and disposing of a
-// screen.
+// back, one command run to its end, the message box shown, printing, and disposing of a screen.
 #include "common/waitfor.h"
 #include "link/exchange.h"
 #include "link/lineworker.h"
@@ -15,14 +14,14 @@
 #include <gtest/gtest.h>
 #include <mutex>
 #include <optional>
+#include <QAbstractButton>
 #include <QCoreApplication>
 #include <QFile>
 #include <QObject>
 #include <QPointer>
 #include <QRegularExpression>
-#include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
-#include <QTimer>
 #include <vector>
 
 namespace fh::test {
@@ -123,6 +122,23 @@ inline int PdfPages(const QString& path) {
     if (!f.open(QIODevice::ReadOnly))
         return -1;
     return int(QString::fromLatin1(f.readAll()).count(QRegularExpression("/Type\\s*/Page(?!s)")));
+}
+
+// Print cancelled in its dialog prints nothing; three copies print one page each, unasked.
+inline void ExpectPrintsThreeCopies(ScriptedPrompts& p, QAbstractButton* print) {
+    using Call = ScriptedPrompts::Call;
+    QTemporaryDir dir;
+    p.pdfPath = dir.filePath("out.pdf");
+    p.printAnswers = {std::nullopt, 3};
+    print->click();
+    EXPECT_TRUE(p.callsOf(Call::Print).empty());
+    EXPECT_FALSE(QFile::exists(p.pdfPath));
+    print->click();
+    const auto prints = p.callsOf(Call::Print);
+    ASSERT_EQ(prints.size(), 1u);
+    EXPECT_EQ(prints[0].copies, 3);
+    EXPECT_EQ(PdfPages(p.pdfPath), 3);
+    EXPECT_TRUE(p.callsOf(Call::Message).empty());
 }
 
 // Closes the screen if it is still open and lets it be deleted.

@@ -31,9 +31,9 @@ TEST(NewAddrDialog, BoxKeepsOnlyWholeNumbersUpTo247) {
     };
     ScreenRig main;
     QPointer<frmNewAddr> d = Open(main);
-    for (const Case& c : {Case{"300", {"3", "30", ""}}, Case{"2470", {"2", "24", "247", ""}},
-                          Case{"a", {""}}, Case{"1.5", {"1", "", "5"}}, Case{"1e2", {"1", "", "2"}},
-                          Case{"+3", {"", "3"}}, Case{"1 ", {"1", ""}}}) {
+    for (const Case& c :
+         {Case{"300", {"3", "30", ""}}, Case{"2470", {"2", "24", "247", ""}}, Case{"a", {""}},
+          Case{"1.5", {"1", "", "5"}}, Case{"+3", {"", "3"}}, Case{"1 ", {"1", ""}}}) {
         SCOPED_TRACE(c.typed);
         d->txtNewAddr->clear();
         for (size_t i = 0; i < c.after.size(); ++i) {
@@ -48,7 +48,6 @@ TEST(NewAddrDialog, BoxKeepsOnlyWholeNumbersUpTo247) {
                                      {"248", ""},
                                      {"99999999999", ""},
                                      {"0", "0"},
-                                     {"1", "1"},
                                      {"247", "247"},
                                      {"007", "007"}}) {
         d->txtNewAddr->setText(text);

@@ -1,5 +1,5 @@
 // The splash: its lines in order, each bold 350 ms after it shows, the hand-over after the
-// last wait, the picture drawn for it, and a picture that is missing.
+// last wait, and a picture that is missing.
 #include "screens/main/frmOpening.h"
 
 #include "link/clock.h"
@@ -8,7 +8,6 @@
 #include <gtest/gtest.h>
 #include <QDir>
 #include <QFile>
-#include <QImage>
 #include <QLabel>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -96,20 +95,6 @@ TEST(Splash, AClickOrAnyKeySkipsIt) {
         RunClock(clock, 6000, 500); // the sequence does not run on behind it
         EXPECT_EQ(finished.count(), 1) << input;
     }
-}
-
-TEST(Splash, ShippedPictureIsAGifOfAFlame) {
-    QFile f(Shipped);
-    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
-    EXPECT_TRUE(f.read(6) == "GIF89a");
-    QImage image(Shipped, "GIF");
-    ASSERT_FALSE(image.isNull());
-    EXPECT_EQ(image.size(), QSize(220, 150));
-    EXPECT_EQ(image.pixelColor(2, 2), QColor(255, 255, 192)); // the splash's own yellow
-    const QColor fire = image.pixelColor(148, 30);
-    EXPECT_GT(fire.red(), 200);
-    EXPECT_LT(fire.blue(), 150);
-    EXPECT_GT(image.convertToFormat(QImage::Format_Indexed8).colorCount(), 64);
 }
 
 TEST(Splash, PictureComesFromTheDataDirectoryOrIsCopiedThere) {
