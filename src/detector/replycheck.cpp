@@ -48,21 +48,9 @@ int expectedFrameLength(const QByteArray& request, const QByteArray& reply) {
         return ExceptionFrameLength;
     if (answered != function)
         return 0;
-    switch (function) {
-    case fn::ReadHolding:
-    case fn::ReadInput:
-        return request.size() >= 6
-                   ? RegisterReplyOverhead + 2 * (at(request, 4) << 8 | at(request, 5))
-                   : 0;
-    case fn::WriteSingle:
-    case fn::WriteMultiple:
-        return WriteReplyLength;
-    case fn::Command:
-        // No length of its own: the check bytes are the last two collected.
-        return int(reply.size());
-    default:
-        return 0;
-    }
+    // Function 200 replies carry no length of their own: the check bytes are the last two
+    // collected. Every other reply's length follows from the request.
+    return function == fn::Command ? int(reply.size()) : ProperReplyLength(request);
 }
 
 } // namespace
