@@ -1,4 +1,5 @@
 // Setup rows per model, the decode of read replies, the write frames and their round trips.
+#include "common/bytes.h"
 #include "detector/models.h"
 #include "detector/setupcodec.h"
 #include "link/crc.h"
@@ -7,13 +8,10 @@
 #include <gtest/gtest.h>
 
 using namespace fh;
+using fh::test::hex;
 using SL = SensitivityList;
 
 namespace {
-
-QByteArray hex(const char* text) {
-    return QByteArray::fromHex(text);
-}
 
 // A proper reply to the model's setup read.
 QByteArray setupReply(const QString& model, quint8 hi, quint8 lo, quint8 heatMode = 0,

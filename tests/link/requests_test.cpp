@@ -1,16 +1,14 @@
 // Request frames byte for byte, and the reply tests on replies cut at their edges.
+#include "common/bytes.h"
 #include "link/crc.h"
 #include "link/requests.h"
 
 #include <gtest/gtest.h>
 
 using namespace fh;
+using fh::test::hex;
 
 namespace {
-
-QByteArray hex(const char* text) {
-    return QByteArray::fromHex(text);
-}
 
 TEST(RequestFrames, MatchLineBytes) {
     const struct {

@@ -1,6 +1,7 @@
 #pragma once
 // A far end for link tests: answers each request as the test's function says and counts
 // what it heard.
+#include "common/bytes.h"
 #include "link/linepeer.h"
 
 #include <functional>
@@ -37,10 +38,6 @@ private:
 inline std::vector<ReplySegment> arrivingAt(qint64 endUs, qint64 arrivalUs, QByteArray bytes) {
     const qint64 byteUs = 1042;
     return {{arrivalUs - endUs - byteUs, std::move(bytes)}};
-}
-
-inline QByteArray hex(const char* text) {
-    return QByteArray::fromHex(QByteArray(text).replace(' ', ""));
 }
 
 // A script that answers every request with the same segments.

@@ -1,4 +1,5 @@
 // CommTune.txt: read, created when missing, and left alone when it holds no usable delay.
+#include "common/bytes.h"
 #include "link/datadir.h"
 #include "link/tuningfile.h"
 
@@ -11,16 +12,8 @@
 
 namespace {
 
-QByteArray readBytes(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<unreadable>");
-}
-
-void writeBytes(const QString& path, const QByteArray& bytes) {
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write(bytes);
-}
+using fh::test::readAll;
+using fh::test::writeAll;
 
 TEST(TuningFileLoad, GivesDelayAndLeavesExistingFileAlone) {
     const struct {
@@ -40,14 +33,14 @@ TEST(TuningFileLoad, GivesDelayAndLeavesExistingFileAlone) {
         QTemporaryDir dir;
         const QString path = fh::TuningFilePath(dir.path());
         if (c.content)
-            writeBytes(path, *c.content);
+            writeAll(path, *c.content);
 
         const fh::TuningLoad load = fh::LoadTuningFile(path);
 
         EXPECT_EQ(load.delayUs, c.delay);
         EXPECT_EQ(!load.warning.isEmpty(), c.warns) << qPrintable(load.warning);
         EXPECT_EQ(load.created, !c.content.has_value());
-        EXPECT_EQ(readBytes(path), c.content.value_or("4000\r\n"));
+        EXPECT_EQ(readAll(path), c.content.value_or("4000\r\n"));
         if (c.warns) {
             EXPECT_TRUE(load.warning.contains("CommTune.txt"));
         }
@@ -61,7 +54,7 @@ TEST(TuningFile, DirectoryWhereItCannotBeCreatedGivesDefaultAndWarning) {
     QTemporaryDir dir;
     // A plain file where the directory should be: no user, root included, can create in it.
     const QString notADir = QDir(dir.path()).filePath("plainfile");
-    writeBytes(notADir, "x");
+    writeAll(notADir, "x");
     const QString path = fh::TuningFilePath(notADir);
 
     const fh::TuningLoad load = fh::LoadTuningFile(path);
@@ -83,10 +76,10 @@ TEST(TuningFile, F12NextDelayGrowsInFullWidthAndStartsAgainPastTheCeiling) {
 TEST(TuningFile, SaveReplacesTheWholeFile) {
     QTemporaryDir dir;
     const QString path = fh::TuningFilePath(dir.path());
-    writeBytes(path, "7000\r\n9000\r\nsome tail\r\n");
+    writeAll(path, "7000\r\n9000\r\nsome tail\r\n");
 
     ASSERT_TRUE(fh::SaveTuningFile(path, 12000));
-    EXPECT_EQ(readBytes(path), QByteArray("12000\r\n"));
+    EXPECT_EQ(readAll(path), QByteArray("12000\r\n"));
     EXPECT_EQ(fh::LoadTuningFile(path).delayUs, 12000);
 }
 
@@ -96,7 +89,7 @@ TEST(TuningFile, FileExistsOnlyForReadableFiles) {
     EXPECT_FALSE(fh::FileExists(file));
     EXPECT_FALSE(fh::FileExists(QDir(dir.path()).filePath("missing/dir/Ir3Log.txt")));
     EXPECT_FALSE(fh::FileExists(dir.path())); // a directory is no file
-    writeBytes(file, "");
+    writeAll(file, "");
     EXPECT_TRUE(fh::FileExists(file));
 }
 
@@ -116,7 +109,7 @@ TEST(DataDirectory, OptionThenWritableProgramDirThenUserDir) {
 
     QString why;
     const QString blocked = QDir(dir.path()).filePath("plainfile");
-    writeBytes(blocked, "x");
+    writeAll(blocked, "x");
     EXPECT_TRUE(fh::ChooseDataDirectory(blocked + "/sub", program, user, &why).isEmpty());
     EXPECT_TRUE(why.contains("plainfile"));
 }

@@ -1,16 +1,12 @@
 #pragma once
 // Small helpers shared by the simulator tests.
+#include "common/bytes.h"
 #include "link/linepeer.h"
 
 #include <QByteArray>
 #include <vector>
 
 namespace fh::test {
-
-// "01 C8 07" -> bytes.
-inline QByteArray hex(const char* text) {
-    return QByteArray::fromHex(QByteArray(text).replace(' ', ""));
-}
 
 // All reply bytes one after the other, timing dropped.
 inline QByteArray joined(const std::vector<ReplySegment>& segments) {
