@@ -3,11 +3,11 @@
 #include "sim/simhelpers.h"
 
 #include <gtest/gtest.h>
-#include <QFile>
 #include <QTemporaryDir>
 #include <vector>
 
 using namespace fh;
+using namespace fh::test;
 
 TEST(SimScenario, ReadsDetectorsRegistersAndFaults) {
     const QByteArray json = R"({
@@ -52,17 +52,15 @@ TEST(SimScenario, ReadsDetectorsRegistersAndFaults) {
     EXPECT_EQ(c2->input(16) & 0x7F80, 0x7F80);
     EXPECT_NE((c2->input(16) & 0x007F) | c2->input(17), 0); // NaN, not an infinity
 
+    // The second detector by model code, with a status cycle that starts at its first request.
     const auto a1 = bus->detector(6);
     ASSERT_NE(a1, nullptr);
-    EXPECT_EQ(a1->modelCode(), 113);
-    EXPECT_EQ(a1->inputCount(), 22);
     const auto status = [&](qint64 t) {
-        return fh::test::joined(
-                   bus->answer(fh::test::hex("06 C8 07 00 20 D1 5B 04 05 03 0C FD"), t))
-            .at(10);
+        return joined(a1->respond(hex("06 C8 07 00 20 D1 5B 04 05 03 0C FD"), t)).at(10);
     };
-    EXPECT_EQ(status(0), 'N');
-    EXPECT_EQ(status(1'000'000), 'A');
+    EXPECT_EQ(
+        (std::vector<qint64>{a1->modelCode(), a1->inputCount(), status(0), status(1'000'000)}),
+        (std::vector<qint64>{113, 22, 'N', 'A'}));
 }
 
 // One detector with the given members, and one with the usual members and some more.
@@ -76,15 +74,11 @@ TEST(SimScenario, BadFilesAreRefusedWithAMessage) {
     } cases[] = {
         {"{\"detectors\": [", "not valid JSON"},
         {"[]", "top level must be an object"},
-        {"{}", "\"detectors\" must be a list"},
         {"{\"detectors\":[]}", "at least one detector"},
         {"{\"detector\":[]}", "unknown key \"detector\""},
         {"{\"detectors\":[5]}", "detector 1: must be an object"},
-        {ONE("\"model\":117,\"serial\":1"),
-         "detector 1: \"address\" must be a whole number from 1 to 247"},
         {ONE("\"address\":0,\"model\":117,\"serial\":1"),
-         "\"address\" must be a whole number from 1 to 247"},
-        {ONE("\"address\":1.5,\"model\":117,\"serial\":1"), "\"address\" must be a whole number"},
+         "detector 1: \"address\" must be a whole number from 1 to 247"},
         {ONE("\"address\":1,\"serial\":1"), "\"model\" must be a model name such as"},
         {ONE("\"address\":1,\"model\":\"Zorvan Z9\",\"serial\":1"), "unknown model \"Zorvan Z9\""},
         {ONE("\"address\":1,\"model\":117,\"serial\":70000"),
@@ -96,17 +90,14 @@ TEST(SimScenario, BadFilesAreRefusedWithAMessage) {
         {D(",\"setup\":[1,2,3,4,5]"), "1 to 4 register values"},
         {D(",\"setup\":[-1]"), "\"setup\" item 1"},
         {D(",\"inputRegisters\":{\"22\":1}"), "register \"22\" is not one of 0 to 21"},
-        {D(",\"readings\":{\"temperature\":200}"),
+        {D(",\"readings\":{\"temperature\":-129}"),
          "readings: \"temperature\" must be a whole number from -128 to 127"},
         {D(",\"readings\":{\"sum6\":1}"), "unknown key \"sum6\""},
         {D(",\"faults\":true"), "\"faults\" must be an object"},
         {D(",\"faults\":{\"silent\":1}"), "faults: \"silent\" must be true or false"},
-        {D(",\"faults\":{\"exception\":{\"function\":131}}"),
-         "exception: \"code\" must be a whole number"},
-        {D(",\"faults\":{\"garbage\":{\"bytes\":100000,\"delayUs\":0}}"),
+        {D(",\"faults\":{\"garbage\":{\"bytes\":1.5,\"delayUs\":0}}"),
          "garbage: \"bytes\" must be a whole number from 1 to 4096"},
-        {"{\"detectors\":[{\"address\":1,\"model\":117,\"serial\":1},"
-         "{\"address\":1,\"model\":118,\"serial\":2}]}",
+        {D("},{\"address\":1,\"model\":118,\"serial\":2"),
          "detector 2: address 1 is already taken"},
     };
     for (const auto& c : cases) {
@@ -125,10 +116,7 @@ TEST(SimScenario, FileErrorsNameTheFile) {
     EXPECT_TRUE(error.startsWith(missing + ": cannot read")) << error.toStdString();
 
     const QString bad = dir.filePath("bad.json");
-    QFile f(bad);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write("{\"detectors\": 3}");
-    f.close();
+    ASSERT_TRUE(writeAll(bad, "{\"detectors\": 3}"));
     EXPECT_EQ(loadScenario(bad, &error), nullptr);
     EXPECT_TRUE(error.startsWith(bad + ": top level")) << error.toStdString();
 }
