@@ -4,7 +4,6 @@
 #include "flamehost/hostargs.h"
 
 #include <gtest/gtest.h>
-#include <QTemporaryDir>
 
 namespace {
 
@@ -16,6 +15,12 @@ struct Case {
     const char* args;
     const char* error; // a part of the words; nullptr: accepted
 };
+
+void expectVerdict(const Case& c, bool accepted, const QString& error) {
+    EXPECT_EQ(accepted, c.error == nullptr) << c.args << ": " << qPrintable(error);
+    EXPECT_TRUE(!c.error || error.contains(QString::fromUtf8(c.error)))
+        << c.args << ": " << qPrintable(error);
+}
 
 TEST(CliArguments, MistakesAreNamedAndRefused) {
     const Case cases[] = {
@@ -34,7 +39,6 @@ TEST(CliArguments, MistakesAreNamedAndRefused) {
         {"--port P address 0", "not \"0\""},
         {"--port P address", "address takes the new address"},
         {"--port P --address 3 --address 4 status", "--address is given more than once"},
-        {"--port P --json --json status", "--json is given more than once"},
         {"--port P setup set", "at least one KEY=VALUE"},
         {"--port P setup set colour=red", "no setting is called \"colour\""},
         {"--port P setup set auto_bit=maybe", "auto_bit takes on or off"},
@@ -50,25 +54,15 @@ TEST(CliArguments, MistakesAreNamedAndRefused) {
         {"--port P status --hex", "belong to the monitor command"},
         {"--port tcp://127.0.0.1:4001 --line-mode auto --echo status", nullptr},
         {"--port P --line-mode sideways status", "--line-mode must be one of"},
-        {"--port tcp:// status", "no port number"},
-        {"--port tcp://127.0.0.1:0 status", "1 to 65535"},
-        {"--port tcp://127.0.0.1:70000 status", "1 to 65535"},
-        {"--port tcp://bad_host!:4001 status", "not a host name"},
+        {"--port tcp:// status", "no port number"}, // the address forms: tests/link
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.args);
         const fh::cli::ParsedArgs r = fh::cli::ParseArguments(words(c.args, "flamehost-cli"));
-        EXPECT_EQ(r.options.has_value(), c.error == nullptr) << qPrintable(r.error);
-        if (c.error) {
-            EXPECT_TRUE(r.error.contains(QString::fromUtf8(c.error))) << qPrintable(r.error);
-        }
+        expectVerdict(c, r.options.has_value(), r.error);
     }
 }
 
 TEST(HostArguments, MistakesAreNamedAndRefused) {
-    QTemporaryDir dir;
-    const QString file = dir.filePath("plain.txt");
-    QFile(file).open(QIODevice::WriteOnly);
     const Case cases[] = {
         {"", nullptr},
         {"--simulate --no-splash --data-dir D", nullptr},
@@ -76,27 +70,19 @@ TEST(HostArguments, MistakesAreNamedAndRefused) {
         {"--simulate --port /dev/ttyUSB0", "either --port DEVICE or --simulate, not both"},
         {"--simulate now", "takes no arguments, only options: \"now\""},
         {"--port /dev/null", "/dev/null is not a serial port"},
-        {"--port FILE", "is not a serial port"},
-        {"--port DIR", "is not a serial port"},
+        {"--port /", "/ is not a serial port"},
         {"--port A --port B", "--port is given more than once"},
         {"--bogus", "bogus"},
+        // An empty folder name would quietly mean the program's own.
+        {"--data-dir EMPTY", "--data-dir needs a folder name"},
+        {"--data-dir BLANK", "--data-dir needs a folder name"},
+        {"--port EMPTY", "--port needs a device name"},
+        {"--port BLANK", "--port needs a device name"},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.args);
-        fh::HostCommandLine line;
-        QStringList args = words(c.args, "flamehost");
-        args.replaceInStrings("FILE", file).replaceInStrings("DIR", dir.path());
-        const QString error = line.read(args);
-        EXPECT_EQ(error.isEmpty(), c.error == nullptr) << qPrintable(error);
-        if (c.error) {
-            EXPECT_TRUE(error.contains(QString::fromUtf8(c.error))) << qPrintable(error);
-        }
-    }
-    for (const QString& empty : {QString(), QStringLiteral(" ")}) {
-        fh::HostCommandLine line; // an empty folder name would quietly mean the program's own
-        EXPECT_EQ(line.read({"flamehost", "--data-dir", empty}), "--data-dir needs a folder name");
-        fh::HostCommandLine other;
-        EXPECT_EQ(other.read({"flamehost", "--port", empty}), "--port needs a device name");
+        QStringList args = words(c.args, "flamehost").replaceInStrings("EMPTY", "");
+        const QString error = fh::HostCommandLine().read(args.replaceInStrings("BLANK", " "));
+        expectVerdict(c, error.isEmpty(), error);
     }
 }
 

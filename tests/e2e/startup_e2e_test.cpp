@@ -18,10 +18,7 @@ TEST(Startup, TheFirstRequestOnTheLineIsTheStatusCommandToAddress1) {
     test::SimProcess sim({"--trace"});
     ASSERT_TRUE(sim.ok());
     QTemporaryDir data;
-    QProcess host;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("QT_QPA_PLATFORM", "offscreen");
-    host.setProcessEnvironment(env);
+    QProcess host; // offscreen, as the test program itself
     host.start(FH_BIN_DIR "/flamehost",
                {"--port", sim.device(), "--no-splash", "--data-dir", data.path()});
     ASSERT_TRUE(host.waitForStarted(5000));
@@ -46,21 +43,19 @@ TEST(RealPort, PollingResumesWhenTheDeviceComesBack) {
     QSignalSpy cycles(&worker, &LineWorker::cycleDone);
     QSignalSpy states(&worker, &LineWorker::portStateChanged);
     worker.setCycle(Transaction{Pattern::Poll, SendCommand(1, cmd::Status)});
-    ASSERT_TRUE(QTest::qWaitFor([&] { return cycles.count() >= 2; }, 10000));
-    EXPECT_TRUE(cycles.last().at(0).value<Exchange>().collected);
+    const auto collected = [&] {
+        return !cycles.isEmpty() && cycles.last().at(0).value<Exchange>().collected;
+    };
+    ASSERT_TRUE(QTest::qWaitFor(collected, 10000));
 
     sim.reset(); // the adapter is pulled
-    ASSERT_TRUE(QTest::qWaitFor([&] { return states.count() >= 1; }, 10000));
-    EXPECT_FALSE(states.at(0).at(0).toBool());
-
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !states.isEmpty(); }, 10000));
     sim = std::make_unique<test::SimProcess>(QStringList{"--link", link});
     ASSERT_TRUE(sim->ok());
-    ASSERT_TRUE(QTest::qWaitFor([&] { return states.count() >= 2; }, 10000));
-    EXPECT_TRUE(states.at(1).at(0).toBool());
     cycles.clear();
-    ASSERT_TRUE(QTest::qWaitFor(
-        [&] { return !cycles.isEmpty() && cycles.last().at(0).value<Exchange>().collected; },
-        10000));
+    ASSERT_TRUE(QTest::qWaitFor(collected, 10000));
+    ASSERT_EQ(states.count(), 2) << "one message each way";
+    EXPECT_TRUE(!states.at(0).at(0).toBool() && states.at(1).at(0).toBool());
 }
 
 } // namespace

@@ -5,14 +5,11 @@
 #include <cstdlib>
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    static const fh::fuzz::Entry entry = [] {
-        const fh::fuzz::Entry e = fh::fuzz::FindTarget(FH_FUZZ_TARGET);
-        if (!e) {
-            std::fprintf(stderr, "no fuzz target %s\n", FH_FUZZ_TARGET);
-            std::abort();
-        }
-        return e;
-    }();
+    static const fh::fuzz::Entry entry = fh::fuzz::FindTarget(FH_FUZZ_TARGET);
+    if (!entry) {
+        std::fprintf(stderr, "no fuzz target %s\n", FH_FUZZ_TARGET);
+        std::abort();
+    }
     entry(data, size);
     return 0;
 }

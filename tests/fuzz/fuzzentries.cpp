@@ -12,6 +12,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <iterator>
 
 namespace fh::fuzz {
 
@@ -26,54 +27,40 @@ QByteArray bytes(const uint8_t* data, size_t size) {
     return QByteArray(reinterpret_cast<const char*>(data), qsizetype(size));
 }
 
+// The entry of a target whose first byte picks a model or a request.
+template <void (*F)(uint8_t, const QByteArray&)> void picked(const uint8_t* data, size_t size) {
+    if (size > 0)
+        F(data[0], bytes(data + 1, size - 1));
+}
+
+using namespace model;
+
 // The first input byte picks a model; the rest is the reply.
-const char* const Models[] = {model::ZorvanA1,
-                              model::ZorvanA2,
-                              model::ZorvanA3,
-                              model::ZorvanB1,
-                              model::ZorvanB3,
-                              model::ZorvanC1,
-                              model::ZorvanC2,
-                              model::ZorvanD1,
-                              model::ZorvanA5,
-                              model::Unknown,
-                              ""};
+const char* const Models[] = {ZorvanA1, ZorvanA2, ZorvanA3, ZorvanB1, ZorvanB3, ZorvanC1,
+                              ZorvanC2, ZorvanD1, ZorvanA5, Unknown,  ""};
 
 QString pickModel(uint8_t b) {
-    return QString::fromLatin1(Models[b % (sizeof Models / sizeof *Models)]);
+    return QString::fromLatin1(Models[b % std::size(Models)]);
 }
 
+// The first input byte picks a request, to address 0 (master mode) when bit 7 is set.
 QByteArray pickRequest(uint8_t b) {
-    const quint8 address = (b & 0x80) ? 0 : 5;
-    switch (b % 9) {
-    case 0:
-        return SendCommand(address, cmd::Status);
-    case 1:
-        return SendCommand(address, cmd::Bit);
-    case 2:
-        return SendCommand(address, cmd::Version);
-    case 3:
-        return ReadSetup(address, QString::fromLatin1(model::ZorvanC1));
-    case 4:
-        return ReadSetup(address, QString::fromLatin1(model::ZorvanA2));
-    case 5:
-        return ReadInputs(address, QString::fromLatin1(model::ZorvanB1));
-    case 6:
-        return WriteAddr(address, 12);
-    case 7:
-        return WriteSetup(address, QString::fromLatin1(model::ZorvanC2), {});
-    default:
-        return ReadInputs(address, QString());
-    }
+    const quint8 a = (b & 0x80) ? 0 : 5;
+    const QByteArray requests[] = {SendCommand(a, cmd::Status),
+                                   SendCommand(a, cmd::Bit),
+                                   SendCommand(a, cmd::Version),
+                                   ReadSetup(a, ZorvanC1),
+                                   ReadSetup(a, ZorvanA2),
+                                   ReadInputs(a, ZorvanB1),
+                                   WriteAddr(a, 12),
+                                   WriteSetup(a, ZorvanC2, {}),
+                                   ReadInputs(a, QString())};
+    return requests[b % std::size(requests)];
 }
 
-void replyCheck(const uint8_t* data, size_t size) {
-    if (size < 1)
-        return;
-    const QByteArray request = pickRequest(data[0]);
-    const QByteArray reply = bytes(data + 1, size - 1);
-    CheckOptions options;
-    options.acceptBadCheck = (data[0] & 0x40) != 0;
+void replyCheck(uint8_t pick, const QByteArray& reply) {
+    const QByteArray request = pickRequest(pick);
+    const CheckOptions options{.acceptBadCheck = (pick & 0x40) != 0};
     const ReplyVerdict v = CheckReply(request, reply, options);
     if (!v.ok())
         return;
@@ -87,7 +74,7 @@ void replyCheck(const uint8_t* data, size_t size) {
     DetectorRecord record;
     DecodeStatusReply(frame, record);
     VersionText(frame);
-    DecodeMaintenanceReply(frame, {}, QString::fromLatin1(model::ZorvanB1), QStringLiteral("5"));
+    DecodeMaintenanceReply(frame, {}, QString::fromLatin1(ZorvanB1), QStringLiteral("5"));
 }
 
 void statusDecoder(const uint8_t* data, size_t size) {
@@ -100,36 +87,28 @@ void statusDecoder(const uint8_t* data, size_t size) {
     DetectStatusChange(record, reply);
 }
 
-void setupDecoder(const uint8_t* data, size_t size) {
-    if (size < 1)
-        return;
-    const QString model = pickModel(data[0]);
-    const QByteArray reply = bytes(data + 1, size - 1);
+void setupDecoder(uint8_t pick, const QByteArray& reply) {
+    const QString model = pickModel(pick);
     const auto value = DecodeSetupReply(reply, model);
     require(value.has_value() == SetupReadReplyProper(reply, model));
     if (value)
         SetupDriftWarning(SetupDrifts(reply, model, *value));
 }
 
-void readingsDecoder(const uint8_t* data, size_t size) {
-    if (size < 1)
-        return;
+void readingsDecoder(uint8_t pick, const QByteArray& reply) {
     MaintenanceReadings readings;
-    const QByteArray reply = bytes(data + 1, size - 1);
     const MaintenanceDecode d =
-        DecodeMaintenanceReply(reply, readings, pickModel(data[0]), QStringLiteral("1"));
+        DecodeMaintenanceReply(reply, readings, pickModel(pick), QStringLiteral("1"));
     require(d.display.model.startsWith(QStringLiteral("Model  ")));
     readings = d.readings;
     SumsStatusChanged(readings, reply);
 }
 
 // decode -> encode -> decode keeps every value that was in its list, and every flag.
-void setupRoundTrip(const uint8_t* data, size_t size) {
-    if (size < 1)
-        return;
-    const QString model = pickModel(data[0]);
+void setupRoundTrip(uint8_t pick, const QByteArray& rest) {
+    const QString model = pickModel(pick);
     const SetupRow row = SetupRowFor(model);
-    QByteArray registers = bytes(data + 1, std::min<size_t>(size - 1, 8));
+    QByteArray registers = rest.left(8);
     registers.resize(2 * row.readRegisters, '\0');
     QByteArray body;
     body.append(char(1)).append(char(fn::ReadHolding)).append(char(registers.size()));
@@ -180,16 +159,17 @@ void cliArguments(const uint8_t* data, size_t size) {
     }
 }
 
-const Target AllTargets[] = {
-    {"replycheck", replyCheck},    {"status", statusDecoder},           {"setup", setupDecoder},
-    {"readings", readingsDecoder}, {"setup_roundtrip", setupRoundTrip}, {"tuning", tuningReader},
-    {"cliargs", cliArguments},
-};
+const Target AllTargets[] = {{"replycheck", picked<replyCheck>},
+                             {"status", statusDecoder},
+                             {"setup", picked<setupDecoder>},
+                             {"readings", picked<readingsDecoder>},
+                             {"setup_roundtrip", picked<setupRoundTrip>},
+                             {"tuning", tuningReader},
+                             {"cliargs", cliArguments}};
 
 } // namespace
 
-const Target* Targets(size_t* count) {
-    *count = sizeof AllTargets / sizeof *AllTargets;
+std::span<const Target> Targets() {
     return AllTargets;
 }
 

@@ -3,6 +3,7 @@
 // input and aborts when a property that must hold for every input is broken.
 #include <cstddef>
 #include <cstdint>
+#include <span>
 
 namespace fh::fuzz {
 
@@ -14,7 +15,7 @@ struct Target {
 };
 
 // Every target, in a fixed order.
-const Target* Targets(size_t* count);
+std::span<const Target> Targets();
 // The target of that name, or nullptr.
 Entry FindTarget(const char* name);
 

@@ -12,15 +12,12 @@ int main(int argc, char** argv) {
         return 2;
     }
     const QDir corpus(QString::fromLocal8Bit(argv[1]));
-    size_t count = 0;
-    const fh::fuzz::Target* targets = fh::fuzz::Targets(&count);
     int inputs = 0;
-    for (size_t i = 0; i < count; ++i) {
-        const QDir dir(corpus.filePath(QString::fromLatin1(targets[i].name)));
+    for (const fh::fuzz::Target& target : fh::fuzz::Targets()) {
+        const QDir dir(corpus.filePath(QString::fromLatin1(target.name)));
         const QStringList files = dir.entryList(QDir::Files, QDir::Name);
         if (files.isEmpty()) {
-            std::fprintf(stderr, "no seeds for %s in %s\n", targets[i].name,
-                         qPrintable(dir.path()));
+            std::fprintf(stderr, "no seeds for %s in %s\n", target.name, qPrintable(dir.path()));
             return 1;
         }
         for (const QString& name : files) {
@@ -28,8 +25,7 @@ int main(int argc, char** argv) {
             if (!f.open(QIODevice::ReadOnly))
                 return 1;
             const QByteArray data = f.readAll();
-            targets[i].entry(reinterpret_cast<const uint8_t*>(data.constData()),
-                             size_t(data.size()));
+            target.entry(reinterpret_cast<const uint8_t*>(data.constData()), size_t(data.size()));
             ++inputs;
         }
     }

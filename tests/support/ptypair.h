@@ -11,24 +11,21 @@ namespace fh::test {
 class PtyPair {
 public:
     PtyPair() {
-        socat_.setProgram(QStringLiteral("socat"));
-        socat_.setArguments({"-d", "-d", "pty,raw,echo=0", "pty,raw,echo=0"});
-        socat_.start();
+        socat_.start(QStringLiteral("socat"), {"-d", "-d", "pty,raw,echo=0", "pty,raw,echo=0"});
         if (!socat_.waitForStarted(5000))
             return;
+        // Each device comes on a line of its own, "... PTY is /dev/pts/N".
         QByteArray err;
-        const QRegularExpression device(QStringLiteral("PTY is (\\S+)"));
         (void)QTest::qWaitFor(
             [&] {
                 socat_.waitForReadyRead(50);
                 err += socat_.readAllStandardError();
-                paths_.clear();
-                auto it = device.globalMatch(QString::fromLocal8Bit(err));
-                while (it.hasNext())
-                    paths_ << it.next().captured(1);
-                return paths_.size() >= 2;
+                return err.count("PTY is") >= 2 && err.endsWith('\n');
             },
             5000);
+        const QRegularExpression device(QStringLiteral("PTY is (\\S+)"));
+        for (auto it = device.globalMatch(QString::fromLocal8Bit(err)); it.hasNext();)
+            paths_ << it.next().captured(1);
     }
     ~PtyPair() {
         socat_.terminate();

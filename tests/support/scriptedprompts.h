@@ -3,8 +3,10 @@
 // fills beforehand, and printing goes to a PDF file the test names, so it can count pages.
 #include "screens/prompts/prompts.h"
 
+#include <algorithm>
 #include <deque>
 #include <functional>
+#include <iterator>
 #include <vector>
 
 namespace fh {
@@ -14,18 +16,17 @@ public:
     struct Call {
         enum Kind { Message, Input, PrintDialog, Print, Beep, SaveFile };
         Kind kind = Message;
-        QString text; // message text or input prompt
-        QString title;
+        QString text{}; // message text or input prompt; a save-file call's title
+        QString title{};
         Icon icon = Icon::None;
         Buttons buttons = Buttons::Ok;
-        QString defaultText;
-        int copies = 0; // Print
+        QString defaultText{}; // a save-file call's suggested path
+        int copies = 0;        // Print
     };
 
-    // Answers, taken front first. When a queue is empty: a message gets its first button
-    // (Ok, Yes or Retry; Cancel for Retry/Save/Discard), an input box its default text, the
-    // print and save dialogs Cancel.
-    // A save-file call records its title as text and the suggested path as defaultText.
+    // Answers, taken front first. When a queue is empty: a message gets its first button (Ok, Yes
+    // or Retry; Cancel for Retry/Save/Discard, where Retry could go round for ever on a file that
+    // stays broken), an input box its default text, the print and save dialogs Cancel.
     std::deque<Answer> messageAnswers;
     std::deque<std::optional<QString>> inputAnswers;
     std::deque<std::optional<int>> printAnswers;
@@ -36,20 +37,52 @@ public:
     std::function<void(const Call&)> onCall;
 
     std::vector<Call> calls;
-    std::vector<Call> callsOf(Call::Kind kind) const;
+    std::vector<Call> callsOf(Call::Kind kind) const {
+        std::vector<Call> v;
+        std::ranges::copy_if(calls, std::back_inserter(v), [&](auto& c) { return c.kind == kind; });
+        return v;
+    }
 
-    Answer message(QWidget* parent, const QString& text, const QString& title, Icon icon,
-                   Buttons buttons) override;
-    std::optional<QString> input(QWidget* parent, const QString& prompt, const QString& title,
-                                 const QString& defaultText) override;
-    std::optional<int> printDialog(QWidget* parent) override;
+    Answer message(QWidget*, const QString& text, const QString& title, Icon icon,
+                   Buttons buttons) override {
+        record({Call::Message, text, title, icon, buttons});
+        const Answer first = buttons == Buttons::YesNo || buttons == Buttons::YesNoCancel
+                                 ? Answer::Yes
+                             : buttons == Buttons::RetryCancel            ? Answer::Retry
+                             : buttons == Buttons::RetrySaveDiscardCancel ? Answer::Cancel
+                                                                          : Answer::Ok;
+        return take(messageAnswers, first);
+    }
+    std::optional<QString> input(QWidget*, const QString& prompt, const QString& title,
+                                 const QString& defaultText) override {
+        record({.kind = Call::Input, .text = prompt, .title = title, .defaultText = defaultText});
+        return take(inputAnswers, std::optional(defaultText));
+    }
+    std::optional<int> printDialog(QWidget*) override {
+        record({.kind = Call::PrintDialog});
+        return take(printAnswers, std::optional<int>());
+    }
     bool printImage(QWidget* widget, int copies) override;
-    void beep() override;
-    std::optional<QString> saveFileName(QWidget* parent, const QString& title,
-                                        const QString& suggestedPath) override;
+    void beep() override { record({.kind = Call::Beep}); }
+    std::optional<QString> saveFileName(QWidget*, const QString& title,
+                                        const QString& suggestedPath) override {
+        record({.kind = Call::SaveFile, .text = title, .defaultText = suggestedPath});
+        return take(saveAnswers, std::optional<QString>());
+    }
 
 private:
-    void record(const Call& call);
+    void record(const Call& call) {
+        calls.push_back(call);
+        if (onCall)
+            onCall(call);
+    }
+    template <typename T> static T take(std::deque<T>& queue, T otherwise) {
+        if (!queue.empty()) {
+            otherwise = std::move(queue.front());
+            queue.pop_front();
+        }
+        return otherwise;
+    }
 };
 
 } // namespace fh

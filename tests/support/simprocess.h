@@ -1,6 +1,7 @@
 #pragma once
 // flamehost-sim as a child process: started with its arguments, its device path read from
 // the first line it prints, and (with --trace) the requests it heard.
+#include <QCoreApplication>
 #include <QProcess>
 #include <QStringList>
 #include <QTest>
@@ -10,24 +11,21 @@ namespace fh::test {
 class SimProcess {
 public:
     explicit SimProcess(QStringList args = {}) {
-        proc_.setProgram(QStringLiteral(FH_BIN_DIR "/flamehost-sim"));
-        proc_.setArguments(args);
-        proc_.start();
+        proc_.start(QStringLiteral(FH_BIN_DIR "/flamehost-sim"), args);
         if (!proc_.waitForStarted(5000))
             return;
+        QByteArray out;
         (void)QTest::qWaitFor(
             [&] {
                 proc_.waitForReadyRead(50);
-                out_ += proc_.readAllStandardOutput();
-                return out_.contains('\n');
+                out += proc_.readAllStandardOutput();
+                return out.contains('\n');
             },
             5000);
-        device_ = QString::fromLocal8Bit(out_.left(out_.indexOf('\n'))).trimmed();
+        device_ = QString::fromLocal8Bit(out.left(out.indexOf('\n'))).trimmed();
     }
     ~SimProcess() { stop(); }
-    void stop() {
-        if (proc_.state() == QProcess::NotRunning)
-            return;
+    void stop() { // nothing when it has stopped already
         proc_.terminate();
         proc_.waitForFinished(5000);
     }
@@ -35,6 +33,7 @@ public:
     QString device() const { return device_; }
     // The "request <hex>" lines printed so far.
     QStringList requests() {
+        QCoreApplication::processEvents(); // takes in what the pipe holds by now
         err_ += proc_.readAllStandardError();
         QStringList out;
         for (const QByteArray& line : err_.split('\n'))
@@ -45,7 +44,6 @@ public:
 
 private:
     QProcess proc_;
-    QByteArray out_;
     QByteArray err_;
     QString device_;
 };
