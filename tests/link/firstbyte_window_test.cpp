@@ -1,8 +1,5 @@
 // The first-byte window a transaction may shorten (flamehost-cli --timeout): honoured by the
 // exchange that asks for it, and never left behind for the next one.
-#include "detector/replycheck.h"
-#include "link/link.h"
-#include "link/virtualport.h"
 #include "scriptedpeer.h"
 
 #include <gtest/gtest.h>
@@ -12,47 +9,46 @@ using namespace fh::test;
 
 namespace {
 
-const QByteArray SetupReply = hex("01 03 02 00 07 F9 86");
+// The setup reply's first byte has arrived `afterUs` after the line is released.
+ScriptedPeer::Script answerAfter(qint64 afterUs) {
+    return [afterUs](const QByteArray&, qint64 end) {
+        return arrivingAt(end, end + afterUs, SetupReply);
+    };
+}
 
-// The setup reply arrives `afterUs` after the line is released.
-struct Line {
-    VirtualClock clock;
-    ScriptedPeer peer;
-    VirtualPort port{clock, peer};
-    Link link{port, clock, MakeReplyChecker()};
-    explicit Line(qint64 afterUs) {
-        peer.setScript([afterUs](const QByteArray&, qint64 end) {
-            return arrivingAt(end, end + afterUs, SetupReply);
-        });
-        port.open();
-        link.TurnaroundDelay = 0;
-    }
-    bool collected(int firstByteMs) {
-        Transaction t(Pattern::ButtonRead, ReadSetup1);
-        t.firstByteMs = firstByteMs;
-        return link.run(t).collected;
-    }
-};
-
+// A reply whose first byte is in the window is collected for 100 ms more; a later one is not
+// heard, and the wait ends as the window closes.
 TEST(FirstByteWindow, DecidesWhetherAReplyCounts) {
     const struct {
-        int firstByteMs;
-        qint64 firstByteAfterReleaseUs;
-        bool collected;
-    } cases[] = {{600, 590'000, true},
-                 {600, 610'000, false},
-                 {50, 40'000, true},
-                 {50, 60'000, false},
-                 {1000, 900'000, true}};
-    for (const auto& w : cases)
-        EXPECT_EQ(Line(w.firstByteAfterReleaseUs).collected(w.firstByteMs), w.collected);
+        int windowMs;
+        qint64 firstByteUs; // after the line is released
+        qint64 tookUs;      // from the release to the end of the exchange
+    } cases[] = {{600, 590'000, 690'000},
+                 {600, 610'000, 600'000},
+                 {50, 40'000, 140'000},
+                 {50, 60'000, 50'000},
+                 {1000, 900'000, 1'000'000}};
+    for (const auto& c : cases) {
+        Line l(answerAfter(c.firstByteUs));
+        l.link.TurnaroundDelay = 0;
+        Transaction t(Pattern::ButtonRead, ReadSetup1);
+        t.firstByteMs = c.windowMs;
+        const bool inTime = c.firstByteUs < c.windowMs * 1000;
+        EXPECT_EQ(l.link.run(t).collected, inTime) << c.firstByteUs;
+        EXPECT_EQ(l.link.RxCount, inTime ? 7 : 0) << c.firstByteUs;
+        const qint64 took = l.clock.nowUs() - l.first(LineEvent::RtsOff);
+        EXPECT_NEAR(took, c.tookUs, 1000) << c.firstByteUs;
+    }
 }
 
 TEST(FirstByteWindow, AShortWindowEndsWithItsExchange) {
     // The reply comes 500 ms after release: too late for the 20 ms window, but the next
     // exchange, with the default window, waits the full 600 ms again.
-    Line l(500'000);
-    EXPECT_FALSE(l.collected(20));
+    Line l(answerAfter(500'000));
+    l.link.TurnaroundDelay = 0;
+    Transaction t(Pattern::ButtonRead, ReadSetup1);
+    t.firstByteMs = 20;
+    EXPECT_FALSE(l.link.run(t).collected);
     l.clock.advanceUs(1'000'000); // the first answer is over
     EXPECT_TRUE(l.link.run({Pattern::ButtonRead, ReadSetup1}).collected);
 }
