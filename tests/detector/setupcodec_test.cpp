@@ -53,33 +53,21 @@ TEST(ModelTable, ReadCountsPerModel) {
     }
 }
 
+// What the round trips below cannot see: a code with no text, heat bytes outside their lists,
+// each flag bit on its own, and a name that is not exactly a model's getting the last row.
 TEST(DecodeSetupReply, PerModelRow) {
-    const SetupFlags none;
-    const SetupFlags all{true, true, true, true, true, true};
-    const SetupFlags b1{true, false, true, false, false, false};
-    const SetupFlags c2{true, true, true, true, true, false};
+    const SetupFlags none, b1{true, false, true, false, false, false};
     const SetupFlags q9{false, true, false, false, true, true};
     const struct {
         const char* model;
         quint8 hi, lo, heatMode, heatOn;
         SetupValue expected;
     } cases[] = {
-        {"Zorvan A2", 0xFF, 0x70, 0, 0, {"10", "30", "", "", all}},
-        {"Zorvan A2", 0x00, 0x1F, 0, 0, {"2.5", "A", "", "", none}},
-        {"Zorvan A1", 0x20, 0x70, 0, 0, {"15", "", "", "", none}},
         {"Zorvan A1", 0x40, 0, 0, 0, {"", "", "", "", none}}, // code 2 has no text
-        {"Zorvan A3", 0x00, 0, 0, 0, {"15", "", "", "", none}},
-        {"Zorvan A4", 0x40, 0, 0, 0, {"15", "", "", "", none}},
-        {"Zorvan A5", 0x60, 0, 0, 0, {"40", "", "", "", none}},
         {"Zorvan B1", 0x25, 0x30, 2, 30, {"20", "", "", "", b1}},
-        {"Zorvan B3", 0x40, 0, 0, 0, {"7.5", "", "", "", none}},
-        {"Zorvan C2", 0x7F, 0x00, 1, 15, {"60", "", "AUTO", "15", c2}},
         {"Zorvan C2", 0x00, 0, 7, 12, {"15", "", "", "", none}},
-        {"Zorvan C1", 0x40, 0, 2, 0, {"45", "", "ON", "0", none}},
         {"Zorvan Q9", 0x92, 0x50, 0, 0, {"15", "", "", "", q9}},
-        // The model name must match exactly: anything else gets the last row.
         {"zorvan a2", 0x92, 0x50, 0, 0, {"15", "", "", "", q9}},
-        {"Zorvan D1", 0x92, 0x50, 0, 0, {"15", "", "", "", q9}},
     };
     for (const auto& c : cases) {
         const auto v =
@@ -234,18 +222,12 @@ TEST(SetupReplyOK, AcknowledgementRules) {
     } cases[] = {
         {"Zorvan A2", "09 06 00 01 00 00 00 00", true}, // address and value not compared
         {"Zorvan A2", "01 06 00 01 FF 70 98 1E 00", false},
-        {"Zorvan A2", "01 06 00 01 FF 70 98", false},
         {"Zorvan A2", "01 86 00 01 FF 70 98 1E", false},
         {"Zorvan A2", "01 06 00 00 FF 70 98 1E", false},
-        {"Zorvan A2", "01 10 00 01 00 04 00 00", false},
-        {"Zorvan B1", "01 06 00 01 20 00 C1 CA", true},
-        {"Zorvan B1", "01 10 00 01 00 04 00 00", false},
-        {"Zorvan C1", "01 10 00 01 00 04 00 00", true},
+        {"Zorvan B1", "01 06 00 01 20 00 C1 CA", true}, // reads four registers, writes one
         {"Zorvan C1", "01 10 FF FF 00 04 00 00", true}, // register not compared
         {"Zorvan C1", "01 10 00 01 00 03 00 00", false},
         {"Zorvan C1", "01 06 00 01 20 00 C1 CA", false},
-        {"Zorvan C1", "01 10 00 01 00 04 00", false},
-        {"", "", false},
     };
     for (const auto& c : cases)
         EXPECT_EQ(SetupReplyOK(hex(c.reply), c.model), c.ok) << c.model << ": " << c.reply;
