@@ -16,10 +16,7 @@ QByteArray framed(const char* hexBody) {
 
 // Verdicts made by hand, also ones the reply check never gives: the words must not trust them.
 ReplyVerdict verdict(ReplyFault fault, int length = 0) {
-    ReplyVerdict v;
-    v.fault = fault;
-    v.frameLength = length;
-    return v;
+    return {.fault = fault, .frameLength = length};
 }
 
 const QByteArray statusReply = framed("0cc8090020"

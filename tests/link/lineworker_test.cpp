@@ -18,11 +18,7 @@ const QByteArray BitReply = hex("01 C8 02 00 11 AA BB");
 struct Bus {
     VirtualClock clock;
     ScriptedPeer peer{[](const QByteArray& req, qint64) {
-        if (req == StatusTo1)
-            return std::vector<ReplySegment>{{5000, StatusReply}};
-        if (req == BitTo1)
-            return std::vector<ReplySegment>{{5000, BitReply}};
-        return std::vector<ReplySegment>{};
+        return std::vector<ReplySegment>{{5000, req == BitTo1 ? BitReply : StatusReply}};
     }};
     VirtualPort* port = nullptr;
     bool adapterEchoes = false;
@@ -56,7 +52,7 @@ TEST(LineWorker, ACommandWaitsForThePollInFlightWhichStillCountsAsGood) {
     ASSERT_TRUE(WaitFor([&] { return bus.cycles.count() >= 10; }));
     bus.worker.stop();
 
-    const Exchange bit = bus.commands.at(0).at(0).value<Exchange>();
+    const Exchange bit = collect(bus.commands).at(0);
     EXPECT_EQ(bit.id, id);
     EXPECT_TRUE(bit.collected);
     EXPECT_EQ(bit.reply, BitReply);
@@ -108,7 +104,7 @@ TEST(LineWorker, UnpluggedDeviceTurnsBadAndPollingResumesWhenItIsBack) {
     // A command while the device is gone fails at once, it is not left hanging.
     bus.worker.submit({Pattern::ButtonRead, BitTo1});
     ASSERT_TRUE(bus.commands.wait(10000));
-    EXPECT_TRUE(bus.commands.at(0).at(0).value<Exchange>().portError);
+    EXPECT_TRUE(collect(bus.commands).at(0).portError);
     const qint64 gone = bus.clock.nowUs();
     ASSERT_TRUE(WaitFor([&] { return bus.clock.nowUs() > gone + 1'000'000; }));
     EXPECT_EQ(bus.states.count(), 1) << "one message per episode, not a storm";

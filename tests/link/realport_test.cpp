@@ -38,8 +38,11 @@ protected:
     fh::RealPort a{deviceA}, b{pair->b()};
 };
 
-TEST_F(RealPortPair, BytesPassBothWaysAndFlushDropsInput) {
+// A pseudo-terminal refuses RTS but keeps working, and reads back the RTS last written.
+TEST_F(RealPortPair, BytesPassBothWaysWithoutRtsAndFlushDropsInput) {
     EXPECT_EQ(a.deviceName(), deviceA);
+    EXPECT_FALSE(a.setRts(true));
+    EXPECT_TRUE(a.rts());
     const QByteArray status = QByteArray::fromHex("01C8070020D15B040503BD27");
     ASSERT_TRUE(a.write(status));
     EXPECT_TRUE(a.waitUntilSent());
@@ -60,19 +63,9 @@ TEST_F(RealPortPair, BytesPassBothWaysAndFlushDropsInput) {
     a.flushInput();
     EXPECT_EQ(a.bytesWaiting(), 0);
     EXPECT_FALSE(a.waitForInput(inUs(20)));
-    EXPECT_FALSE(a.lost());
-}
-
-TEST_F(RealPortPair, PseudoTerminalRefusesRtsButKeepsWorking) {
-    EXPECT_FALSE(a.setRts(true));
-    EXPECT_TRUE(a.rts()); // reads back what was written
-    EXPECT_TRUE(a.isOpen());
-    EXPECT_FALSE(a.lost());
-    ASSERT_TRUE(a.write("\x01\x03"));
-    EXPECT_TRUE(a.waitUntilSent());
     EXPECT_FALSE(a.setRts(false));
     EXPECT_FALSE(a.rts());
-    EXPECT_EQ(receive(b, 2), QByteArray("\x01\x03"));
+    EXPECT_TRUE(a.isOpen() && !a.lost());
 }
 
 TEST_F(RealPortPair, KernelKeyingRefusedOnAPseudoTerminalFailsTheOpenWithAClearMessage) {
@@ -127,8 +120,7 @@ TEST(RealPort, ErrorTextsSayWhatToDo) {
         {QSerialPort::UnknownError, "  ", false, "Cannot open /dev/ttyUSB0: unknown error."}};
     for (const auto& c : cases) {
         const QString text = fh::DescribePortError("/dev/ttyUSB0", c.error, c.reason, c.denied);
-        EXPECT_TRUE(text.contains(c.mustHave)) << qPrintable(text);
-        EXPECT_FALSE(text.contains("..")) << qPrintable(text);
+        EXPECT_TRUE(text.contains(c.mustHave) && !text.contains("..")) << qPrintable(text);
         // Only a denied open tells how to join the group that may use the port.
         EXPECT_EQ(text.contains("usermod -aG dialout"), c.denied) << qPrintable(text);
         EXPECT_EQ(text.contains("dialout"), c.denied) << qPrintable(text);
