@@ -46,17 +46,11 @@ std::vector<Kind> kinds() {
 
 TEST(ReplyCheck, ProperRepliesPassAndEveryChangedReplyIsRejectedOrTrimmed) {
     using Change = std::function<QByteArray(const Kind&)>;
-    const auto countBy = [](int delta) {
+    // The proper reply with one byte moved by `delta`, under fresh check bytes.
+    const auto shift = [](int index, int delta) {
         return [=](const Kind& k) {
             QByteArray b = body(k.reply);
-            b[2] = char(b.at(2) + delta);
-            return withCrc(b);
-        };
-    };
-    const auto setByte = [](int index, int value) {
-        return [=](const Kind& k) {
-            QByteArray b = body(k.reply);
-            b[index] = char(value);
+            b[index] = char(b.at(index) + delta);
             return withCrc(b);
         };
     };
@@ -68,31 +62,25 @@ TEST(ReplyCheck, ProperRepliesPassAndEveryChangedReplyIsRejectedOrTrimmed) {
         bool commandsOnly = false;
     } changes[] = {
         {"check bytes flipped",
-         [](const Kind& k) {
-             QByteArray b = k.reply;
-             b[b.size() - 1] = char(b.at(b.size() - 1) ^ 0x01);
-             return b;
-         },
+         [](const Kind& k) { return k.reply.chopped(1) + char(k.reply.back() ^ 1); },
          ReplyFault::BadCheck},
+        // A function-6 answer is a copy of its request: there, the echo comes first.
         {"echo of the request",
-         [](const Kind& k) {
-             // A function-6 answer is a copy of its request: there, the echo comes first.
-             return k.request.at(1) == 6 ? k.request + k.reply : k.request;
-         },
+         [](const Kind& k) { return k.request.at(1) == 6 ? k.request + k.reply : k.request; },
          ReplyFault::Echo},
         {"echo, then the answer", [](const Kind& k) { return k.request + k.reply; },
          ReplyFault::Echo},
-        {"other address", setByte(0, 6), ReplyFault::OtherAddress},
-        {"other function", setByte(1, 65), ReplyFault::OtherFunction},
-        {"other command", setByte(4, 99), ReplyFault::OtherCommand, false, true},
+        {"other address", shift(0, 1), ReplyFault::OtherAddress},
+        {"other function", shift(1, 1), ReplyFault::OtherFunction},
+        {"other command", shift(4, 1), ReplyFault::OtherCommand, false, true},
         // 200 has bit 7 set already: its "exception" is a reply to another function.
         {"exception frame",
          [](const Kind& k) {
              return frame({5, quint8(k.request.at(1)) | 0x80, 2});
          },
          ReplyFault::Exception},
-        {"byte count + 1", countBy(+1), ReplyFault::WrongLength, true},
-        {"byte count - 1", countBy(-1), ReplyFault::WrongLength, true},
+        {"byte count + 1", shift(2, 1), ReplyFault::WrongLength, true},
+        {"byte count - 1", shift(2, -1), ReplyFault::WrongLength, true},
         {"trailing bytes", [](const Kind& k) { return k.reply + QByteArray("\x00\xff\x55", 3); },
          ReplyFault::None},
     };

@@ -50,40 +50,39 @@ TEST(DirectionMode, KeysAsItsAdapterNeedsAndKeepsKeyUpAndTurnaround) {
 
 const QByteArray None;
 TEST(LocalEcho, ComesOffFirstOrFailsTheExchange) {
+    // The answers, after the request's last byte.
+    using Answer = std::vector<ReplySegment>;
+    const Answer status{{10'000, StatusReply}}, written{{10'000, Write1}}, silent;
+    const Answer early{{2'000, StatusReply}};
     const struct {
         const char* name;
         bool adapterEchoes;
         bool echoOption;
-        qint64 replyDelayUs; // after the request's last byte; < 0: the detector stays silent
-        Pattern pattern;
-        QByteArray frame;
+        Answer answer;
+        Pattern pattern;  // a confirmed write sends Write1, the others StatusTo1
         ReplyFault fault; // the exchange's verdict
         QByteArray reply; // what is collected
     } cases[] = {
-        {"removed", true, true, 10'000, Pattern::Poll, StatusTo1, ReplyFault::None, StatusReply},
-        {"removed_before_an_acknowledged_write", true, true, 10'000, Pattern::ConfirmedWrite,
-         Write1, ReplyFault::None, Write1},
+        {"removed", true, true, status, Pattern::Poll, ReplyFault::None, StatusReply},
+        {"removed_before_an_acknowledged_write", true, true, written, Pattern::ConfirmedWrite,
+         ReplyFault::None, Write1},
         // Without the option an echo is never stripped: the reply check refuses it.
-        {"kept_when_not_asked", true, false, 10'000, Pattern::Poll, StatusTo1, ReplyFault::Echo,
+        {"kept_when_not_asked", true, false, status, Pattern::Poll, ReplyFault::Echo,
          StatusTo1 + StatusReply},
-        {"missing_write_is_not_repeated", false, true, -1, Pattern::ConfirmedWrite, Write1,
+        {"missing_write_is_not_repeated", false, true, silent, Pattern::ConfirmedWrite,
          ReplyFault::EchoMissing, None},
-        {"differs_when_a_reply_comes_instead", false, true, 2'000, Pattern::ButtonRead, StatusTo1,
-         ReplyFault::EchoDiffers, None}};
+        {"differs_when_a_reply_comes_instead", false, true, early, Pattern::ButtonRead,
+         ReplyFault::EchoDiffers, None},
+    };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        Line l([&c](const QByteArray& req, qint64) {
-            if (c.replyDelayUs < 0)
-                return std::vector<ReplySegment>{};
-            return std::vector<ReplySegment>{
-                {c.replyDelayUs, req == Write1 ? Write1 : StatusReply}};
-        });
+        Line l(always(c.answer));
         l.port.setEcho(c.adapterEchoes);
         l.link.Echo = c.echoOption;
         std::vector<Traffic> traffic;
         l.link.onTraffic = [&](const Traffic& t) { traffic.push_back(t); };
 
-        Transaction t{c.pattern, c.frame};
+        Transaction t{c.pattern, c.pattern == Pattern::ConfirmedWrite ? Write1 : StatusTo1};
         t.test = [](const QByteArray& r) { return r == Write1; };
         const Exchange x = l.link.run(t);
 
