@@ -52,7 +52,6 @@ TEST(DecodeMaintenanceReply, FieldTexts) {
         std::optional<QString> D::*field;
         const char* text;
     } cases[] = {
-        {"temperature -5", InputReply(15).set(26, {0xFB}), &D::temperature, "-5"},
         {"temperature -128", InputReply(15).set(26, {0x80}), &D::temperature, "-128"},
         {"voltage 24.1", InputReply(15).set(27, {0x00, 0xF1}), &D::voltage, "24.1"},
         {"voltage word above 32767", InputReply(15).set(27, {0xFF, 0xF6}), &D::voltage, "-1"},

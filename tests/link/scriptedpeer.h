@@ -38,12 +38,6 @@ private:
     std::vector<QByteArray> heard_;
 };
 
-// An answer of `bytes` whose first byte has fully arrived at the absolute time arrivalUs.
-inline std::vector<ReplySegment> arrivingAt(qint64 endUs, qint64 arrivalUs, QByteArray bytes) {
-    const qint64 byteUs = 1042;
-    return {{arrivalUs - endUs - byteUs, std::move(bytes)}};
-}
-
 // A script that answers every request with the same segments.
 inline ScriptedPeer::Script always(std::vector<ReplySegment> segments) {
     return [segments](const QByteArray&, qint64) { return segments; };

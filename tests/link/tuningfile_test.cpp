@@ -47,13 +47,16 @@ TEST(TuningFileLoad, GivesDelayAndLeavesExistingFileAlone) {
         // The notice quotes the line, but never a control code or a stray byte of a binary file.
         for (const QChar ch : load.warning)
             EXPECT_TRUE(ch.isPrint() && ch != QChar(0xFF)) << int(ch.unicode());
+        // Saving replaces the whole file, whatever it held.
+        ASSERT_TRUE(fh::SaveTuningFile(path, 12000));
+        EXPECT_EQ(readAll(path), QByteArray("12000\r\n"));
     }
 }
 
 TEST(TuningFile, DirectoryWhereItCannotBeCreatedGivesDefaultAndWarning) {
     QTemporaryDir dir;
     // A plain file where the directory should be: no user, root included, can create in it.
-    const QString notADir = QDir(dir.path()).filePath("plainfile");
+    const QString notADir = dir.filePath("plainfile");
     writeAll(notADir, "x");
     const QString path = fh::TuningFilePath(notADir);
 
@@ -74,21 +77,11 @@ TEST(TuningFile, F12NextDelayGrowsInFullWidthAndStartsAgainPastTheCeiling) {
         EXPECT_EQ(fh::NextTuningDelay(from), next) << from;
 }
 
-TEST(TuningFile, SaveReplacesTheWholeFile) {
-    QTemporaryDir dir;
-    const QString path = fh::TuningFilePath(dir.path());
-    writeAll(path, "7000\r\n9000\r\nsome tail\r\n");
-
-    ASSERT_TRUE(fh::SaveTuningFile(path, 12000));
-    EXPECT_EQ(readAll(path), QByteArray("12000\r\n"));
-    EXPECT_EQ(fh::LoadTuningFile(path).delayUs, 12000);
-}
-
 TEST(DataDirectory, OptionThenWritableProgramDirThenUserDir) {
     QTemporaryDir dir;
-    const QString program = QDir(dir.path()).filePath("bin");
-    const QString user = QDir(dir.path()).filePath("user/share/flamehost");
-    const QString asked = QDir(dir.path()).filePath("asked/deeper");
+    const QString program = dir.filePath("bin");
+    const QString user = dir.filePath("user/share/flamehost");
+    const QString asked = dir.filePath("asked/deeper");
     QDir().mkpath(program);
 
     EXPECT_EQ(fh::ChooseDataDirectory(asked, program, user), asked);
@@ -99,14 +92,11 @@ TEST(DataDirectory, OptionThenWritableProgramDirThenUserDir) {
     EXPECT_TRUE(QFileInfo(user).isDir());
 
     QString why;
-    const QString blocked = QDir(dir.path()).filePath("plainfile");
+    const QString blocked = dir.filePath("plainfile");
     writeAll(blocked, "x");
     EXPECT_TRUE(fh::ChooseDataDirectory(blocked + "/sub", program, user, &why).isEmpty());
     EXPECT_TRUE(why.contains("plainfile"));
-}
-
-// The dialog's Com n is the system's n-th serial device, counted from one.
-TEST(DataDirectory, ComPortNames) {
+    // The dialog's Com n is the system's n-th serial device, counted from one.
     EXPECT_TRUE(fh::ComPortDevice(6) == "COM6" || fh::ComPortDevice(6) == "/dev/ttyS5");
 }
 
