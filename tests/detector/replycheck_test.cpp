@@ -18,10 +18,6 @@ QByteArray frame(std::initializer_list<int> body) {
     return withCrc(b);
 }
 
-QByteArray body(const QByteArray& f) {
-    return f.left(f.size() - 2);
-}
-
 struct Kind {
     const char* name;
     QByteArray request;
@@ -30,15 +26,14 @@ struct Kind {
 
 std::vector<Kind> kinds() {
     const QString c1 = QString::fromLatin1(model::ZorvanC1);
-    QByteArray inputs = frame({5, 4, 30});
-    inputs = body(inputs) + QByteArray(30, '\x11');
+    const QByteArray inputs = withCrc(QByteArray("\x05\x04\x1e") + QByteArray(30, '\x11'));
     return {
         {"status", SendCommand(5, cmd::Status), frame({5, 200, 9, 0, 32, 1, 102, 0, 7, 0, 'N', 0})},
         {"bit", SendCommand(5, cmd::Bit), frame({5, 200, 5, 0, 17, 0, 'N', 0})},
         {"version", SendCommand(5, cmd::Version),
          frame({5, 200, 11, 0, 20, 0, 117, 0, 7, 'F', 'W', '2'})},
         {"setup read", ReadSetup(5, c1), frame({5, 3, 8, 0x45, 5, 0, 0, 0, 2, 0, 30})},
-        {"inputs read", ReadInputs(5, QString()), withCrc(inputs)},
+        {"inputs read", ReadInputs(5, QString()), inputs},
         {"address write", WriteAddr(5, 12), WriteAddr(5, 12)},
         {"setup write", WriteSetup(5, c1, {}), frame({5, 16, 0, 1, 0, 4})},
     };
@@ -49,7 +44,7 @@ TEST(ReplyCheck, ProperRepliesPassAndEveryChangedReplyIsRejectedOrTrimmed) {
     // The proper reply with one byte moved by `delta`, under fresh check bytes.
     const auto shift = [](int index, int delta) {
         return [=](const Kind& k) {
-            QByteArray b = body(k.reply);
+            QByteArray b = k.reply.chopped(2);
             b[index] = char(b.at(index) + delta);
             return withCrc(b);
         };

@@ -119,8 +119,7 @@ TEST(Patterns, AnUnpluggedDeviceEndsTheExchangeWithAPortError) {
 // in; anything else, and a reply still arriving, keeps the 100 ms window.
 TEST(FastReply, EndsAfterTheFrameButNeverCutsAReplyShort) {
     const QByteArray& good = SetupReply;
-    QByteArray badCheck = good;
-    badCheck[6] = 0;
+    const QByteArray badCheck = good.chopped(1) + '\0';
     struct Case {
         const char* name;
         std::vector<ReplySegment> segments;

@@ -7,7 +7,6 @@
 #include <gtest/gtest.h>
 #include <optional>
 #include <QDir>
-#include <QFile>
 #include <QTemporaryDir>
 
 namespace {
