@@ -11,7 +11,7 @@ namespace {
 
 // Each family's low byte under a high byte it ignores; for 102 and 118 the high byte picks the
 // variant, and any high byte past the listed ones gets the last.
-TEST(GetModelName, ListedCodes) {
+TEST(GetModelName, EveryCodeKind) {
     const std::pair<quint16, const char*> cases[] = {
         {0xFF65, "Zorvan D2"}, {0x0066, "Zorvan D1"},      {0x0166, "Zorvan C1"},
         {0x0266, "Zorvan C2"}, {0x0366, "Zorvan C3"},      {0x0466, "Zorvan D3"},
@@ -22,9 +22,7 @@ TEST(GetModelName, ListedCodes) {
     };
     for (const auto& [code, name] : cases)
         EXPECT_EQ(GetModelName(code), name) << code;
-}
-
-TEST(GetModelName, EveryUnlistedLowByteIsUnknownWhateverTheHighByte) {
+    // Every other low byte is unknown, whatever the high byte.
     const std::set<int> listed{101, 102, 103, 104, 113, 114, 115, 117, 118, 129};
     for (int high : {0, 1, 7, 255})
         for (int low = 0; low < 256; ++low)
@@ -107,10 +105,8 @@ TEST(DecodeStatusReply, ShortReplyAndBadLinkKeepIdentityFields) {
 }
 
 TEST(DetectStatusChange, LogsChangesToLettersOnly) {
-    const struct {
-        quint8 status;
-        bool logs;
-    } sequence[] = {
+    // Status bytes in turn, and whether each is logged.
+    const std::pair<quint8, bool> sequence[] = {
         {'N', true},                // first poll: 0 -> N
         {'N', false},               // same letter again
         {'W', true},                // N -> W
@@ -120,11 +116,11 @@ TEST(DetectStatusChange, LogsChangesToLettersOnly) {
     };
     DetectorRecord record;
     int step = 0;
-    for (const auto& s : sequence) {
-        const QByteArray reply = statusReply(1, 113, 1, 0, s.status);
+    for (const auto& [status, logs] : sequence) {
+        const QByteArray reply = statusReply(1, 113, 1, 0, status);
         DecodeStatusReply(reply, record);
-        EXPECT_EQ(DetectStatusChange(record, reply), s.logs) << "step " << step;
-        EXPECT_EQ(record.LastStatusByte, s.status) << "step " << step;
+        EXPECT_EQ(DetectStatusChange(record, reply), logs) << "step " << step;
+        EXPECT_EQ(record.LastStatusByte, status) << "step " << step;
         ++step;
     }
 }

@@ -28,20 +28,16 @@ MaintenanceDecode decode(const QByteArray& reply, const QString& model = "Zorvan
 }
 
 TEST(FormatTexts, SumsAndVoltage) {
-    const struct {
-        float value;
-        const char* text;
-    } sums[] = {{0.5f, "0.50"},     {-0.001f, "0.00"},   {0.125f, "0.13"},
-                {-0.125f, "-0.13"}, {99.999f, "100.00"}, {123456.0f, "123456.00"}};
-    for (const auto& c : sums)
-        EXPECT_EQ(FormatSum(c.value), c.text) << c.value;
+    const std::pair<float, const char*> sums[] = {{0.5f, "0.50"},      {-0.001f, "0.00"},
+                                                  {0.125f, "0.13"},    {-0.125f, "-0.13"},
+                                                  {99.999f, "100.00"}, {123456.0f, "123456.00"}};
+    for (const auto& [value, text] : sums)
+        EXPECT_EQ(FormatSum(value), text) << value;
 
-    const struct {
-        int word;
-        const char* text;
-    } volts[] = {{5, "0.5"}, {0, "0"}, {-1, "-0.1"}, {32767, "3276.7"}, {-32768, "-3276.8"}};
-    for (const auto& c : volts)
-        EXPECT_EQ(FormatVoltage(c.word * 0.1), c.text) << c.word;
+    const std::pair<int, const char*> volts[] = {
+        {5, "0.5"}, {0, "0"}, {-1, "-0.1"}, {32767, "3276.7"}, {-32768, "-3276.8"}};
+    for (const auto& [word, text] : volts)
+        EXPECT_EQ(FormatVoltage(word * 0.1), text) << word;
 }
 
 TEST(DecodeMaintenanceReply, FieldTexts) {

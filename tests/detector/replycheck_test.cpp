@@ -114,14 +114,10 @@ TEST(ReplyCheck, ProperRepliesPassAndEveryChangedReplyIsRejectedOrTrimmed) {
 
 TEST(ReplyCheck, MasterModeTakesAnyBusAddressButNotAGarbledReply) {
     const QByteArray poll = SendCommand(0, cmd::Status);
-    const struct {
-        int from;
-        bool ok;
-    } rows[] = {{1, true}, {17, true}, {247, true}, {0, false}, {248, false}};
-    for (const auto& row : rows)
-        EXPECT_EQ(CheckReply(poll, frame({row.from, 200, 9, 0, 32, 1, 102, 0, 7, 0, 'N', 0})).ok(),
-                  row.ok)
-            << row.from;
+    for (const auto& [from, ok] :
+         {std::pair{1, true}, {17, true}, {247, true}, {0, false}, {248, false}})
+        EXPECT_EQ(CheckReply(poll, frame({from, 200, 9, 0, 32, 1, 102, 0, 7, 0, 'N', 0})).ok(), ok)
+            << from;
     // Two detectors answering at once: their bytes meet and the check bytes are wrong.
     const QByteArray a = frame({1, 200, 9, 0, 32, 0, 117, 0x4F, 0xC1, 0, 'N', 0});
     const QByteArray b = frame({2, 200, 9, 0, 32, 1, 102, 0x79, 0x18, 0, 'N', 0});
