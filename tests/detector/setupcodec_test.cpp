@@ -48,7 +48,7 @@ TEST(ModelTable, ReadCountsPerModel) {
 }
 
 // What the round trips below cannot see: a code with no text, heat bytes outside their lists,
-// each flag bit on its own, and a name that is not exactly a model's getting the last row.
+// single flag bits, and a name that is not exactly a model's getting the last row.
 TEST(DecodeSetupReply, PerModelRow) {
     const SetupFlags none, b1{true, false, true, false, false, false};
     const SetupFlags q9{false, true, false, false, true, true};
@@ -89,13 +89,11 @@ TEST(DecodeSetupReply, OnlyProperAnswersAreDecoded) {
 }
 
 TEST(WriteSetup, FrameVectors) {
-    const SetupFlags all{true, true, true, true, true, true};
+    const SetupFlags all{true, true, true, true, true, true}, c2{true, true, true, true, true};
     EXPECT_EQ(WriteSetup(1, "Zorvan A2", {"10", "30", "", "", all}).toHex(' '),
               hex("01 06 00 01 FF 70 98 1E").toHex(' '));
-    EXPECT_EQ(
-        WriteSetup(1, "Zorvan C2", {"60", "", "AUTO", "15", {true, true, true, true, true, false}})
-            .toHex(' '),
-        hex("01 10 00 01 00 04 08 7F 00 00 00 00 01 00 0F 1D 19").toHex(' '));
+    EXPECT_EQ(WriteSetup(1, "Zorvan C2", {"60", "", "AUTO", "15", c2}).toHex(' '),
+              hex("01 10 00 01 00 04 08 7F 00 00 00 00 01 00 0F 1D 19").toHex(' '));
     // B1 reads four registers but writes only register 1.
     EXPECT_EQ(WriteSetup(1, "Zorvan B1", {"20", "", "ON", "30", {}}).toHex(' '),
               hex("01 06 00 01 20 00 C1 CA").toHex(' '));
