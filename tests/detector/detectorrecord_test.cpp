@@ -9,25 +9,20 @@ using namespace fh;
 
 namespace {
 
-TEST(GetModelName, WholeTableWithEdgeCodes) {
-    const struct {
-        quint16 code;
-        const char* name;
-    } cases[] = {
-        {101, "Zorvan D2"},      {0xFF65, "Zorvan D2"},     {358, "Zorvan C1"},
-        {614, "Zorvan C2"},      {870, "Zorvan C3"},        {1126, "Zorvan D3"},
-        {102, "Zorvan D1"},      {1382, "Zorvan D1"},       {0xFF66, "Zorvan D1"},
-        {103, "Zorvan V1 NTSC"}, {104, "Zorvan V2 PAL"},    {113, "Zorvan A1"},
-        {0x0171, "Zorvan A1"},   {114, "Zorvan A4"},        {115, "Zorvan A3"},
-        {117, "Zorvan A2"},      {118, "Zorvan B1"},        {374, "Zorvan B3"},
-        {630, "Zorvan A5"},      {886, "Zorvan B0"},        {0xFF76, "Zorvan B0"},
-        {129, "Zorvan B4"},      {116, "Unknown Detector"},
+// Each family's low byte under a high byte it ignores; for 102 and 118 the high byte picks the
+// variant, and any high byte past the listed ones gets the last.
+TEST(GetModelName, EveryCodeKind) {
+    const std::pair<quint16, const char*> cases[] = {
+        {0xFF65, "Zorvan D2"}, {0x0066, "Zorvan D1"},      {0x0166, "Zorvan C1"},
+        {0x0266, "Zorvan C2"}, {0x0366, "Zorvan C3"},      {0x0466, "Zorvan D3"},
+        {0xFF66, "Zorvan D1"}, {0x0167, "Zorvan V1 NTSC"}, {0x0768, "Zorvan V2 PAL"},
+        {0x0171, "Zorvan A1"}, {0xFF72, "Zorvan A4"},      {0x0173, "Zorvan A3"},
+        {0x0275, "Zorvan A2"}, {0x0076, "Zorvan B1"},      {0x0176, "Zorvan B3"},
+        {0x0276, "Zorvan A5"}, {0xFF76, "Zorvan B0"},      {0x0181, "Zorvan B4"},
     };
-    for (const auto& c : cases)
-        EXPECT_EQ(GetModelName(c.code), c.name) << c.code;
-}
-
-TEST(GetModelName, EveryUnlistedLowByteIsUnknownWhateverTheHighByte) {
+    for (const auto& [code, name] : cases)
+        EXPECT_EQ(GetModelName(code), name) << code;
+    // Every other low byte is unknown, whatever the high byte.
     const std::set<int> listed{101, 102, 103, 104, 113, 114, 115, 117, 118, 129};
     for (int high : {0, 1, 7, 255})
         for (int low = 0; low < 256; ++low)
@@ -38,16 +33,8 @@ TEST(GetModelName, EveryUnlistedLowByteIsUnknownWhateverTheHighByte) {
 
 // Address, 200, 7, 0, 32, model hi/lo, serial hi/lo, fault, status, pad.
 QByteArray statusReply(quint8 address, quint16 model, quint16 serial, quint8 fault, quint8 status) {
-    QByteArray r(12, '\0');
-    r[0] = char(address);
-    r[1] = char(200);
-    r[5] = char(model >> 8);
-    r[6] = char(model);
-    r[7] = char(serial >> 8);
-    r[8] = char(serial);
-    r[9] = char(fault);
-    r[10] = char(status);
-    return r;
+    return QByteArray(1, char(address)) + QByteArray::fromHex("C8070020") + char(model >> 8) +
+           char(model) + char(serial >> 8) + char(serial) + char(fault) + char(status) + '\0';
 }
 
 TEST(DecodeStatusReply, Displays) {
@@ -59,8 +46,7 @@ TEST(DecodeStatusReply, Displays) {
         const char* serialText;
         const char* modelName;
     } cases[] = {
-        {113, 0x0100, 0, 'N', "N", colour::LightPeach, "256", "Zorvan A1"},
-        {113, 0xFFFF, 0, 'N', "N", colour::LightPeach, "65535", "Zorvan A1"},
+        {113, 0xFF01, 0, 'N', "N", colour::LightPeach, "65281", "Zorvan A1"},
         {614, 1, 0, 'W', "W", colour::Yellow, "1", "Zorvan C2"},
         {614, 1, 0, 'A', "A", colour::Red, "1", "Zorvan C2"},
         {614, 1, 1, 'W', "f", colour::Yellow, "1", "Zorvan C2"},
@@ -119,10 +105,8 @@ TEST(DecodeStatusReply, ShortReplyAndBadLinkKeepIdentityFields) {
 }
 
 TEST(DetectStatusChange, LogsChangesToLettersOnly) {
-    const struct {
-        quint8 status;
-        bool logs;
-    } sequence[] = {
+    // Status bytes in turn, and whether each is logged.
+    const std::pair<quint8, bool> sequence[] = {
         {'N', true},                // first poll: 0 -> N
         {'N', false},               // same letter again
         {'W', true},                // N -> W
@@ -132,11 +116,11 @@ TEST(DetectStatusChange, LogsChangesToLettersOnly) {
     };
     DetectorRecord record;
     int step = 0;
-    for (const auto& s : sequence) {
-        const QByteArray reply = statusReply(1, 113, 1, 0, s.status);
+    for (const auto& [status, logs] : sequence) {
+        const QByteArray reply = statusReply(1, 113, 1, 0, status);
         DecodeStatusReply(reply, record);
-        EXPECT_EQ(DetectStatusChange(record, reply), s.logs) << "step " << step;
-        EXPECT_EQ(record.LastStatusByte, s.status) << "step " << step;
+        EXPECT_EQ(DetectStatusChange(record, reply), logs) << "step " << step;
+        EXPECT_EQ(record.LastStatusByte, status) << "step " << step;
         ++step;
     }
 }

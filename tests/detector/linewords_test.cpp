@@ -16,28 +16,18 @@ QByteArray framed(const char* hexBody) {
 
 // Verdicts made by hand, also ones the reply check never gives: the words must not trust them.
 ReplyVerdict verdict(ReplyFault fault, int length = 0) {
-    ReplyVerdict v;
-    v.fault = fault;
-    v.frameLength = length;
-    return v;
+    return {.fault = fault, .frameLength = length};
 }
 
-const QByteArray statusReply = framed("0cc8090020"
-                                      "0075"
-                                      "4fc1"
-                                      "00"
-                                      "4e"
-                                      "00");
+const QByteArray statusReply = framed("0cc8090020 0075 4fc1 00 4e 00");
 
 TEST(LineWords, Requests) {
-    QByteArray bad = SendCommand(12, cmd::Status);
-    bad[11] = char(bad[11] ^ 1);
     const std::pair<QByteArray, const char*> cases[] = {
         {SendCommand(0, cmd::Bit), "BIT request to 0"},
         {ReadInputs(3, InputRegistersLong), "read 22 input registers from 3"},
         {ReadSetup(4, SetupRegistersShort), "read 1 holding register from 4 (from register 1)"},
         {WriteAddr(4, 9), "write 9 to register 0 of 4"},
-        {bad, "status request to 12, bad check bytes"},
+        {SendCommand(12, cmd::Status).chopped(1) + 'x', "status request to 12, bad check bytes"},
         {QByteArray::fromHex("0c c8 07"), "3 bytes, too short for a request"},
         {QByteArray::fromHex("0c c8 07 00 20"), "short request: 5 of 12 bytes"},
         {framed("0541"), "function 65 to 5"},
@@ -46,17 +36,17 @@ TEST(LineWords, Requests) {
         EXPECT_EQ(DescribeRequest(request), words) << words;
 }
 
-struct ReplyCase {
-    QByteArray request;
-    QByteArray reply;
-    ReplyVerdict verdict;
-    const char* words;
-};
-
-TEST(LineWords, RepliesProperAndMalformed) {
+// Rows without a verdict of their own get the reply check's, as the window and the monitor do.
+TEST(LineWords, Replies) {
     const QByteArray status = SendCommand(12, cmd::Status);
     const QByteArray inputs = ReadInputs(3, InputRegistersShort);
-    const ReplyCase cases[] = {
+    const QByteArray setup = ReadSetup(4, SetupRegistersShort);
+    const QByteArray badCheck = statusReply.chopped(1) + char(statusReply.back() ^ 0x55);
+    const struct {
+        QByteArray request, reply;
+        std::optional<ReplyVerdict> verdict;
+        const char* words;
+    } cases[] = {
         {status, {}, verdict(ReplyFault::NoReply), "no reply (600 ms)"},
         {inputs, framed("0304 02 0007"), verdict(ReplyFault::None, 7),
          "1 input register from 3: 7"},
@@ -66,36 +56,23 @@ TEST(LineWords, RepliesProperAndMalformed) {
         {inputs, statusReply, verdict(ReplyFault::None, 14), "malformed reply, 14 bytes"},
         {SendCommand(2, cmd::Version), framed("02c80b0014 0075 4fc1 31 0a 32"),
          verdict(ReplyFault::None, 14), "version reply from 2: \"1?2\""},
-    };
-    for (const ReplyCase& c : cases)
-        EXPECT_EQ(DescribeReply(c.request, c.reply, c.verdict, 600), c.words) << c.words;
-}
-
-// The words as the window and the monitor get them: with the reply check's own verdicts.
-TEST(LineWords, WithTheReplyCheck) {
-    const QByteArray status = SendCommand(12, cmd::Status);
-    QByteArray badCheck = statusReply;
-    badCheck[13] = char(badCheck[13] ^ 0x55);
-    QByteArray otherAddress = statusReply;
-    otherAddress[0] = 7;
-    const std::pair<QByteArray, const char*> cases[] = {
-        {statusReply, "status reply: Zorvan A2, serial 20417, status N"},
+        {status, statusReply, {}, "status reply: Zorvan A2, serial 20417, status N"},
         // A function-200 reply carries no length: its check bytes are the last two collected.
-        {statusReply + "xy", "bad check bytes, 16 bytes"},
-        {statusReply.left(9), "short reply: 9 of 14 bytes"},
-        {badCheck, "bad check bytes, 14 bytes"},
-        {withCrc(otherAddress.left(12)), "reply from 7, not from 12"},
-        {status, "the request came back (echo)"},
+        {status, statusReply + "xy", {}, "bad check bytes, 16 bytes"},
+        {status, statusReply.left(9), {}, "short reply: 9 of 14 bytes"},
+        {status, badCheck, {}, "bad check bytes, 14 bytes"},
+        {status, framed("07c8090020 0075 4fc1 00 4e 00"), {}, "reply from 7, not from 12"},
+        {status, status, {}, "the request came back (echo)"},
+        {setup, framed("0483 02"), {}, "exception 2 from 4"},
+        {setup,
+         framed("0403 02 0007") + "xy",
+         {},
+         "1 holding register from 4: 7, 2 trailing bytes dropped"},
     };
-    for (const auto& [reply, words] : cases)
-        EXPECT_EQ(DescribeReply(status, reply, CheckReply(status, reply)), words) << words;
-    const QByteArray setup = ReadSetup(4, SetupRegistersShort);
-    const std::pair<QByteArray, const char*> registerCases[] = {
-        {framed("0483 02"), "exception 2 from 4"},
-        {framed("0403 02 0007") + "xy", "1 holding register from 4: 7, 2 trailing bytes dropped"},
-    };
-    for (const auto& [reply, words] : registerCases)
-        EXPECT_EQ(DescribeReply(setup, reply, CheckReply(setup, reply)), words) << words;
+    for (const auto& c : cases) {
+        const ReplyVerdict v = c.verdict.value_or(CheckReply(c.request, c.reply));
+        EXPECT_EQ(DescribeReply(c.request, c.reply, v, 600), c.words) << c.words;
+    }
 }
 
 } // namespace

@@ -18,10 +18,6 @@ QByteArray frame(std::initializer_list<int> body) {
     return withCrc(b);
 }
 
-QByteArray body(const QByteArray& f) {
-    return f.left(f.size() - 2);
-}
-
 struct Kind {
     const char* name;
     QByteArray request;
@@ -30,15 +26,14 @@ struct Kind {
 
 std::vector<Kind> kinds() {
     const QString c1 = QString::fromLatin1(model::ZorvanC1);
-    QByteArray inputs = frame({5, 4, 30});
-    inputs = body(inputs) + QByteArray(30, '\x11');
+    const QByteArray inputs = withCrc(QByteArray("\x05\x04\x1e") + QByteArray(30, '\x11'));
     return {
         {"status", SendCommand(5, cmd::Status), frame({5, 200, 9, 0, 32, 1, 102, 0, 7, 0, 'N', 0})},
         {"bit", SendCommand(5, cmd::Bit), frame({5, 200, 5, 0, 17, 0, 'N', 0})},
         {"version", SendCommand(5, cmd::Version),
          frame({5, 200, 11, 0, 20, 0, 117, 0, 7, 'F', 'W', '2'})},
         {"setup read", ReadSetup(5, c1), frame({5, 3, 8, 0x45, 5, 0, 0, 0, 2, 0, 30})},
-        {"inputs read", ReadInputs(5, QString()), withCrc(inputs)},
+        {"inputs read", ReadInputs(5, QString()), inputs},
         {"address write", WriteAddr(5, 12), WriteAddr(5, 12)},
         {"setup write", WriteSetup(5, c1, {}), frame({5, 16, 0, 1, 0, 4})},
     };
@@ -46,17 +41,11 @@ std::vector<Kind> kinds() {
 
 TEST(ReplyCheck, ProperRepliesPassAndEveryChangedReplyIsRejectedOrTrimmed) {
     using Change = std::function<QByteArray(const Kind&)>;
-    const auto countBy = [](int delta) {
+    // The proper reply with one byte moved by `delta`, under fresh check bytes.
+    const auto shift = [](int index, int delta) {
         return [=](const Kind& k) {
-            QByteArray b = body(k.reply);
-            b[2] = char(b.at(2) + delta);
-            return withCrc(b);
-        };
-    };
-    const auto setByte = [](int index, int value) {
-        return [=](const Kind& k) {
-            QByteArray b = body(k.reply);
-            b[index] = char(value);
+            QByteArray b = k.reply.chopped(2);
+            b[index] = char(b.at(index) + delta);
             return withCrc(b);
         };
     };
@@ -68,31 +57,25 @@ TEST(ReplyCheck, ProperRepliesPassAndEveryChangedReplyIsRejectedOrTrimmed) {
         bool commandsOnly = false;
     } changes[] = {
         {"check bytes flipped",
-         [](const Kind& k) {
-             QByteArray b = k.reply;
-             b[b.size() - 1] = char(b.at(b.size() - 1) ^ 0x01);
-             return b;
-         },
+         [](const Kind& k) { return k.reply.chopped(1) + char(k.reply.back() ^ 1); },
          ReplyFault::BadCheck},
+        // A function-6 answer is a copy of its request: there, the echo comes first.
         {"echo of the request",
-         [](const Kind& k) {
-             // A function-6 answer is a copy of its request: there, the echo comes first.
-             return k.request.at(1) == 6 ? k.request + k.reply : k.request;
-         },
+         [](const Kind& k) { return k.request.at(1) == 6 ? k.request + k.reply : k.request; },
          ReplyFault::Echo},
         {"echo, then the answer", [](const Kind& k) { return k.request + k.reply; },
          ReplyFault::Echo},
-        {"other address", setByte(0, 6), ReplyFault::OtherAddress},
-        {"other function", setByte(1, 65), ReplyFault::OtherFunction},
-        {"other command", setByte(4, 99), ReplyFault::OtherCommand, false, true},
+        {"other address", shift(0, 1), ReplyFault::OtherAddress},
+        {"other function", shift(1, 1), ReplyFault::OtherFunction},
+        {"other command", shift(4, 1), ReplyFault::OtherCommand, false, true},
         // 200 has bit 7 set already: its "exception" is a reply to another function.
         {"exception frame",
          [](const Kind& k) {
              return frame({5, quint8(k.request.at(1)) | 0x80, 2});
          },
          ReplyFault::Exception},
-        {"byte count + 1", countBy(+1), ReplyFault::WrongLength, true},
-        {"byte count - 1", countBy(-1), ReplyFault::WrongLength, true},
+        {"byte count + 1", shift(2, 1), ReplyFault::WrongLength, true},
+        {"byte count - 1", shift(2, -1), ReplyFault::WrongLength, true},
         {"trailing bytes", [](const Kind& k) { return k.reply + QByteArray("\x00\xff\x55", 3); },
          ReplyFault::None},
     };
@@ -131,14 +114,10 @@ TEST(ReplyCheck, ProperRepliesPassAndEveryChangedReplyIsRejectedOrTrimmed) {
 
 TEST(ReplyCheck, MasterModeTakesAnyBusAddressButNotAGarbledReply) {
     const QByteArray poll = SendCommand(0, cmd::Status);
-    const struct {
-        int from;
-        bool ok;
-    } rows[] = {{1, true}, {17, true}, {247, true}, {0, false}, {248, false}};
-    for (const auto& row : rows)
-        EXPECT_EQ(CheckReply(poll, frame({row.from, 200, 9, 0, 32, 1, 102, 0, 7, 0, 'N', 0})).ok(),
-                  row.ok)
-            << row.from;
+    for (const auto& [from, ok] :
+         {std::pair{1, true}, {17, true}, {247, true}, {0, false}, {248, false}})
+        EXPECT_EQ(CheckReply(poll, frame({from, 200, 9, 0, 32, 1, 102, 0, 7, 0, 'N', 0})).ok(), ok)
+            << from;
     // Two detectors answering at once: their bytes meet and the check bytes are wrong.
     const QByteArray a = frame({1, 200, 9, 0, 32, 0, 117, 0x4F, 0xC1, 0, 'N', 0});
     const QByteArray b = frame({2, 200, 9, 0, 32, 1, 102, 0x79, 0x18, 0, 'N', 0});

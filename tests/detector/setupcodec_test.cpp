@@ -17,21 +17,16 @@ namespace {
 QByteArray setupReply(const QString& model, quint8 hi, quint8 lo, quint8 heatMode = 0,
                       quint8 heatOn = 0) {
     const int n = SetupRegisterCount(model);
-    QByteArray body = hex("01 03");
-    body.append(char(2 * n));
-    body.append(char(hi));
-    body.append(char(lo));
+    QByteArray body = hex("01 03") + char(2 * n) + char(hi) + char(lo);
     if (n == 4)
-        body.append(QByteArray(3, '\0') + char(heatMode) + '\0' + char(heatOn));
+        body += QByteArray(3, '\0') + char(heatMode) + '\0' + char(heatOn);
     return withCrc(body);
 }
 
 // The bytes a write frame carries.
 SetupBytes bytesOf(const QByteArray& frame) {
     auto b = [&](int i) { return quint8(frame.at(i)); };
-    if (frame.size() == 17)
-        return {b(7), b(8), b(12), b(14)};
-    return {b(4), b(5), 0, 0};
+    return frame.size() == 17 ? SetupBytes{b(7), b(8), b(12), b(14)} : SetupBytes{b(4), b(5)};
 }
 
 const QStringList allModels{"Zorvan A1",      "Zorvan A2",     "Zorvan A3", "Zorvan A4",
@@ -45,7 +40,6 @@ TEST(ModelTable, ReadCountsPerModel) {
     for (const auto& [model, setup, inputs] : {std::tuple{"Zorvan A1", 1, 15},
                                                {"Zorvan C2", 4, 22},
                                                {"Zorvan B1", 4, 22},
-                                               {"", 1, 15},
                                                {"Zorvan C2 ", 1, 15},
                                                {"Unknown Detector", 1, 15}}) {
         EXPECT_EQ(ReadSetup(1, model), ReadSetup(1, setup)) << model;
@@ -53,33 +47,21 @@ TEST(ModelTable, ReadCountsPerModel) {
     }
 }
 
+// What the round trips below cannot see: a code with no text, heat bytes outside their lists,
+// single flag bits, and a name that is not exactly a model's getting the last row.
 TEST(DecodeSetupReply, PerModelRow) {
-    const SetupFlags none;
-    const SetupFlags all{true, true, true, true, true, true};
-    const SetupFlags b1{true, false, true, false, false, false};
-    const SetupFlags c2{true, true, true, true, true, false};
+    const SetupFlags none, b1{true, false, true, false, false, false};
     const SetupFlags q9{false, true, false, false, true, true};
     const struct {
         const char* model;
         quint8 hi, lo, heatMode, heatOn;
         SetupValue expected;
     } cases[] = {
-        {"Zorvan A2", 0xFF, 0x70, 0, 0, {"10", "30", "", "", all}},
-        {"Zorvan A2", 0x00, 0x1F, 0, 0, {"2.5", "A", "", "", none}},
-        {"Zorvan A1", 0x20, 0x70, 0, 0, {"15", "", "", "", none}},
         {"Zorvan A1", 0x40, 0, 0, 0, {"", "", "", "", none}}, // code 2 has no text
-        {"Zorvan A3", 0x00, 0, 0, 0, {"15", "", "", "", none}},
-        {"Zorvan A4", 0x40, 0, 0, 0, {"15", "", "", "", none}},
-        {"Zorvan A5", 0x60, 0, 0, 0, {"40", "", "", "", none}},
         {"Zorvan B1", 0x25, 0x30, 2, 30, {"20", "", "", "", b1}},
-        {"Zorvan B3", 0x40, 0, 0, 0, {"7.5", "", "", "", none}},
-        {"Zorvan C2", 0x7F, 0x00, 1, 15, {"60", "", "AUTO", "15", c2}},
         {"Zorvan C2", 0x00, 0, 7, 12, {"15", "", "", "", none}},
-        {"Zorvan C1", 0x40, 0, 2, 0, {"45", "", "ON", "0", none}},
         {"Zorvan Q9", 0x92, 0x50, 0, 0, {"15", "", "", "", q9}},
-        // The model name must match exactly: anything else gets the last row.
         {"zorvan a2", 0x92, 0x50, 0, 0, {"15", "", "", "", q9}},
-        {"Zorvan D1", 0x92, 0x50, 0, 0, {"15", "", "", "", q9}},
     };
     for (const auto& c : cases) {
         const auto v =
@@ -101,21 +83,17 @@ TEST(DecodeSetupReply, OnlyProperAnswersAreDecoded) {
         {"one register for B1", "Zorvan B1", setupReply("Zorvan A2", 1, 2)},
         {"check bytes missing", "Zorvan A2", hex("01 03 02 FF 70 98")},
         {"heat bytes missing", "Zorvan C1", setupReply("Zorvan C1", 0, 0, 1, 5).left(10)},
-        {"address reply", "Zorvan A2", withCrc(hex("01 06 00 00 00 05"))},
-        {"nothing", "Zorvan A2", QByteArray()},
     };
     for (const auto& c : cases)
         EXPECT_FALSE(DecodeSetupReply(c.reply, c.model).has_value()) << c.what;
 }
 
 TEST(WriteSetup, FrameVectors) {
-    const SetupFlags all{true, true, true, true, true, true};
+    const SetupFlags all{true, true, true, true, true, true}, c2{true, true, true, true, true};
     EXPECT_EQ(WriteSetup(1, "Zorvan A2", {"10", "30", "", "", all}).toHex(' '),
               hex("01 06 00 01 FF 70 98 1E").toHex(' '));
-    EXPECT_EQ(
-        WriteSetup(1, "Zorvan C2", {"60", "", "AUTO", "15", {true, true, true, true, true, false}})
-            .toHex(' '),
-        hex("01 10 00 01 00 04 08 7F 00 00 00 00 01 00 0F 1D 19").toHex(' '));
+    EXPECT_EQ(WriteSetup(1, "Zorvan C2", {"60", "", "AUTO", "15", c2}).toHex(' '),
+              hex("01 10 00 01 00 04 08 7F 00 00 00 00 01 00 0F 1D 19").toHex(' '));
     // B1 reads four registers but writes only register 1.
     EXPECT_EQ(WriteSetup(1, "Zorvan B1", {"20", "", "ON", "30", {}}).toHex(' '),
               hex("01 06 00 01 20 00 C1 CA").toHex(' '));
@@ -127,7 +105,6 @@ TEST(WriteSetup, ListTextsToBytes) {
         SetupValue value;
         SetupBytes expected;
     } cases[] = {
-        {"Zorvan A2", {"5", "A", "", "", {}}, {0x20, 0x10, 0, 0}},
         {"Zorvan A2", {"7.5", "nope", "", "", {}}, {0x40, 0x00, 0, 0}},
         {"Zorvan A1", {"", "", "", "", {}}, {0x00, 0, 0, 0}},
         {"Zorvan A3", {"15", "", "", "", {}}, {0x20, 0, 0, 0}},
@@ -147,12 +124,11 @@ TEST(SensitivityCode, TypedTextStaysInItsBits) {
         const char* text;
         quint8 code;
     } cases[] = {
-        {SL::MI, "10", 0},         {SL::MI, "40", 3},   {SL::MI, "25", 1},
-        {SL::MI, "49", 3},         {SL::MI, "5", 0},    {SL::MI, "-30", 0},
-        {SL::MI, "abc", 0},        {SL::MI, "", 0},     {SL::MI, "1e9", 3},
-        {SL::Sens, "60", 3},       {SL::Sens, "14", 0}, {SL::Sens, "99", 3},
-        {SL::SensFast, "3", 0},    {SL::MI3, "10", 3},  {SL::SensSingle, "15", 1},
-        {SL::SensSingle, "20", 0}, {SL::UVIR, "5", 0},  {SL::UVIR, "15", 1},
+        {SL::MI, "10", 0},   {SL::MI, "40", 3},         {SL::MI, "25", 1},
+        {SL::MI, "5", 0},    {SL::MI, "abc", 0},        {SL::MI, "1e9", 3},
+        {SL::Sens, "60", 3}, {SL::Sens, "14", 0},       {SL::SensFast, "3", 0},
+        {SL::MI3, "10", 3},  {SL::SensSingle, "15", 1}, {SL::SensSingle, "20", 0},
+        {SL::UVIR, "5", 0},  {SL::UVIR, "15", 1},
     };
     for (const auto& c : cases)
         EXPECT_EQ(SensitivityCode(c.list, c.text), c.code)
@@ -234,18 +210,12 @@ TEST(SetupReplyOK, AcknowledgementRules) {
     } cases[] = {
         {"Zorvan A2", "09 06 00 01 00 00 00 00", true}, // address and value not compared
         {"Zorvan A2", "01 06 00 01 FF 70 98 1E 00", false},
-        {"Zorvan A2", "01 06 00 01 FF 70 98", false},
         {"Zorvan A2", "01 86 00 01 FF 70 98 1E", false},
         {"Zorvan A2", "01 06 00 00 FF 70 98 1E", false},
-        {"Zorvan A2", "01 10 00 01 00 04 00 00", false},
-        {"Zorvan B1", "01 06 00 01 20 00 C1 CA", true},
-        {"Zorvan B1", "01 10 00 01 00 04 00 00", false},
-        {"Zorvan C1", "01 10 00 01 00 04 00 00", true},
+        {"Zorvan B1", "01 06 00 01 20 00 C1 CA", true}, // reads four registers, writes one
         {"Zorvan C1", "01 10 FF FF 00 04 00 00", true}, // register not compared
         {"Zorvan C1", "01 10 00 01 00 03 00 00", false},
         {"Zorvan C1", "01 06 00 01 20 00 C1 CA", false},
-        {"Zorvan C1", "01 10 00 01 00 04 00", false},
-        {"", "", false},
     };
     for (const auto& c : cases)
         EXPECT_EQ(SetupReplyOK(hex(c.reply), c.model), c.ok) << c.model << ": " << c.reply;

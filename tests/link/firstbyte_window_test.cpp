@@ -1,8 +1,5 @@
 // The first-byte window a transaction may shorten (flamehost-cli --timeout): honoured by the
 // exchange that asks for it, and never left behind for the next one.
-#include "detector/replycheck.h"
-#include "link/link.h"
-#include "link/virtualport.h"
 #include "scriptedpeer.h"
 
 #include <gtest/gtest.h>
@@ -12,48 +9,52 @@ using namespace fh::test;
 
 namespace {
 
-const QByteArray SetupReply = hex("01 03 02 00 07 F9 86");
-
-// The setup reply arrives `afterUs` after the line is released.
-struct Line {
-    VirtualClock clock;
-    ScriptedPeer peer;
-    VirtualPort port{clock, peer};
-    Link link{port, clock, MakeReplyChecker()};
-    explicit Line(qint64 afterUs) {
-        peer.setScript([afterUs](const QByteArray&, qint64 end) {
-            return arrivingAt(end, end + afterUs, SetupReply);
-        });
-        port.open();
-        link.TurnaroundDelay = 0;
-    }
-    bool collected(int firstByteMs) {
-        Transaction t(Pattern::ButtonRead, ReadSetup1);
-        t.firstByteMs = firstByteMs;
-        return link.run(t).collected;
-    }
-};
-
-TEST(FirstByteWindow, DecidesWhetherAReplyCounts) {
-    const struct {
-        int firstByteMs;
-        qint64 firstByteAfterReleaseUs;
-        bool collected;
-    } cases[] = {{600, 590'000, true},
-                 {600, 610'000, false},
-                 {50, 40'000, true},
-                 {50, 60'000, false},
-                 {1000, 900'000, true}};
-    for (const auto& w : cases)
-        EXPECT_EQ(Line(w.firstByteAfterReleaseUs).collected(w.firstByteMs), w.collected);
+// The setup reply's first byte has arrived `afterUs` after the line is released.
+ScriptedPeer::Script answerAfter(qint64 afterUs) {
+    return always({{afterUs - 1042, SetupReply}});
 }
 
+// A reply whose first byte is in the window is collected for 100 ms more; a later one is not
+// heard, and the wait ends as the window closes. A button read's window opens when the line is
+// released, a poll's when the request is handed over (8 bytes, 8.3 ms, earlier).
+TEST(FirstByteWindow, DecidesWhetherAReplyCounts) {
+    const struct {
+        Pattern pattern;
+        int windowMs;
+        qint64 firstByteUs; // after the line is released
+        bool collected;
+        qint64 tookUs; // from the release to the end of the exchange
+    } cases[] = {{Pattern::ButtonRead, 600, 595'000, true, 695'000},
+                 {Pattern::Poll, 600, 595'000, false, 591'667},
+                 {Pattern::ButtonRead, 600, 610'000, false, 600'000},
+                 {Pattern::ButtonRead, 50, 40'000, true, 140'000},
+                 {Pattern::ButtonRead, 50, 60'000, false, 50'000},
+                 {Pattern::ButtonRead, 1000, 900'000, true, 1'000'000}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::to_string(int(c.pattern)) + " " + std::to_string(c.firstByteUs));
+        Line l(answerAfter(c.firstByteUs));
+        l.link.TurnaroundDelay = 0;
+        Transaction t(c.pattern, ReadSetup1);
+        t.firstByteMs = c.windowMs;
+        EXPECT_EQ(l.link.run(t).collected, c.collected);
+        EXPECT_EQ(l.link.RxCount, c.collected ? 7 : 0);
+        EXPECT_NEAR(l.clock.nowUs() - l.first(LineEvent::RtsOff), c.tookUs, 1000);
+    }
+}
+
+// The reply comes 500 ms after release: too late for a 20 ms window, in time for the default
+// one before and after it. A wait that hears nothing leaves the last reply where it was.
 TEST(FirstByteWindow, AShortWindowEndsWithItsExchange) {
-    // The reply comes 500 ms after release: too late for the 20 ms window, but the next
-    // exchange, with the default window, waits the full 600 ms again.
-    Line l(500'000);
-    EXPECT_FALSE(l.collected(20));
-    l.clock.advanceUs(1'000'000); // the first answer is over
+    Line l(answerAfter(500'000));
+    l.link.TurnaroundDelay = 0;
+    ASSERT_TRUE(l.link.run({Pattern::ButtonRead, ReadSetup1}).collected);
+    const auto kept = l.link.RxBuf;
+    Transaction quick(Pattern::ButtonRead, ReadSetup1);
+    quick.firstByteMs = 20;
+    EXPECT_FALSE(l.link.run(quick).collected);
+    EXPECT_EQ(l.link.RxCount, 7);
+    EXPECT_EQ(l.link.RxBuf, kept);
+    l.clock.advanceUs(1'000'000); // the answer to the quick exchange is over
     EXPECT_TRUE(l.link.run({Pattern::ButtonRead, ReadSetup1}).collected);
 }
 

@@ -1,9 +1,5 @@
 // Direction modes and local echo on the virtual line, in virtual time: who keys the driver,
 // the silences every mode keeps, and the echo taken off before the reply.
-#include "detector/replycheck.h"
-#include "link/crc.h"
-#include "link/link.h"
-#include "link/virtualport.h"
 #include "scriptedpeer.h"
 
 #include <gtest/gtest.h>
@@ -12,8 +8,6 @@ using namespace fh;
 using namespace fh::test;
 
 namespace {
-
-const QByteArray StatusReply = withCrc(hex("01 C8 0A 00 20 00 75 01 00 00 4E 00"));
 
 using K = LineEvent::Kind;
 
@@ -29,90 +23,73 @@ TEST(DirectionMode, KeysAsItsAdapterNeedsAndKeepsKeyUpAndTurnaround) {
                  {"kernel", LineMode::Kernel, {K::RtsOn, K::RtsOff}}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        VirtualClock clock;
-        test::ScriptedPeer peer(always({{6000, StatusReply}}));
-        VirtualPort port(clock, peer);
-        port.setAdapter(c.mode);
-        port.setTracing(true);
-        port.open();
-        Link link(port, clock, MakeReplyChecker());
-        link.Mode = c.mode;
-        ASSERT_TRUE(link.PrepareLine());
-        port.clearEvents();
+        Line l(always({{6000, StatusReply}}));
+        l.port.setAdapter(c.mode);
+        l.link.Mode = c.mode;
+        ASSERT_TRUE(l.link.PrepareLine());
+        l.port.clearEvents();
 
-        const qint64 start = clock.nowUs();
-        EXPECT_FALSE(link.run({Pattern::SendOnly, StatusTo1}).collected);
-        const qint64 end = clock.nowUs();
-        port.bytesWaiting();
+        const qint64 start = l.clock.nowUs();
+        EXPECT_FALSE(l.link.run({Pattern::SendOnly, StatusTo1}).collected);
+        const qint64 end = l.clock.nowUs();
+        l.port.bytesWaiting();
         std::vector<LineEvent::Kind> rts;
-        qint64 firstByte = -1, lastByte = -1;
-        for (const LineEvent& e : port.events()) {
-            if (e.kind == LineEvent::RtsOn || e.kind == LineEvent::RtsOff)
+        for (const LineEvent& e : l.port.events())
+            if (e.kind == K::RtsOn || e.kind == K::RtsOff)
                 rts.push_back(e.kind);
-            if (e.kind == LineEvent::TxByte) {
-                lastByte = e.timeUs;
-                if (firstByte < 0)
-                    firstByte = e.timeUs;
-            }
-        }
         EXPECT_EQ(rts, c.rts);
-        EXPECT_EQ(peer.heard(), std::vector<QByteArray>{StatusTo1}); // whole frame on the line
+        EXPECT_EQ(l.peer.heard(), std::vector<QByteArray>{StatusTo1}); // whole frame on the line
         // 4 ms of key-up (or silence) before a function-200 frame, 4 ms of turnaround after it.
-        EXPECT_NEAR(firstByte - start, 4000 + 1042, 2);
-        EXPECT_GE(end - lastByte, 4000);
+        EXPECT_NEAR(l.first(K::TxByte) - start, 4000 + 1042, 2);
+        EXPECT_NEAR(end - l.first(K::TxByte, true), 4000, 2);
 
-        clock.advanceUs(100'000); // the answer to the frame above is over
-        EXPECT_EQ(link.run({Pattern::Poll, StatusTo1}).reply, StatusReply);
+        l.clock.advanceUs(100'000); // the answer to the frame above is over
+        EXPECT_EQ(l.link.run({Pattern::Poll, StatusTo1}).reply, StatusReply);
     }
 }
 
 const QByteArray None;
 TEST(LocalEcho, ComesOffFirstOrFailsTheExchange) {
+    // The answers, after the request's last byte.
+    using Answer = std::vector<ReplySegment>;
+    const Answer status{{10'000, StatusReply}}, written{{10'000, Write1}}, silent;
+    const Answer early{{2'000, StatusReply}};
     const struct {
         const char* name;
         bool adapterEchoes;
         bool echoOption;
-        qint64 replyDelayUs; // after the request's last byte; < 0: the detector stays silent
-        Pattern pattern;
-        QByteArray frame;
+        Answer answer;
+        Pattern pattern;  // a confirmed write sends Write1, the others StatusTo1
         ReplyFault fault; // the exchange's verdict
         QByteArray reply; // what is collected
     } cases[] = {
-        {"removed", true, true, 10'000, Pattern::Poll, StatusTo1, ReplyFault::None, StatusReply},
-        {"removed_before_an_acknowledged_write", true, true, 10'000, Pattern::ConfirmedWrite,
-         Write1, ReplyFault::None, Write1},
+        {"removed", true, true, status, Pattern::Poll, ReplyFault::None, StatusReply},
+        {"removed_before_an_acknowledged_write", true, true, written, Pattern::ConfirmedWrite,
+         ReplyFault::None, Write1},
         // Without the option an echo is never stripped: the reply check refuses it.
-        {"kept_when_not_asked", true, false, 10'000, Pattern::Poll, StatusTo1, ReplyFault::Echo,
+        {"kept_when_not_asked", true, false, status, Pattern::Poll, ReplyFault::Echo,
          StatusTo1 + StatusReply},
-        {"missing_write_is_not_repeated", false, true, -1, Pattern::ConfirmedWrite, Write1,
+        {"missing_write_is_not_repeated", false, true, silent, Pattern::ConfirmedWrite,
          ReplyFault::EchoMissing, None},
-        {"differs_when_a_reply_comes_instead", false, true, 2'000, Pattern::ButtonRead, StatusTo1,
-         ReplyFault::EchoDiffers, None}};
+        {"differs_when_a_reply_comes_instead", false, true, early, Pattern::ButtonRead,
+         ReplyFault::EchoDiffers, None},
+    };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        VirtualClock clock;
-        test::ScriptedPeer peer([&c](const QByteArray& req, qint64) {
-            if (c.replyDelayUs < 0)
-                return std::vector<ReplySegment>{};
-            return std::vector<ReplySegment>{
-                {c.replyDelayUs, req == Write1 ? Write1 : StatusReply}};
-        });
-        VirtualPort port(clock, peer);
-        port.setEcho(c.adapterEchoes);
-        port.open();
-        Link link(port, clock, MakeReplyChecker());
-        link.Echo = c.echoOption;
+        Line l(always(c.answer));
+        l.port.setEcho(c.adapterEchoes);
+        l.link.Echo = c.echoOption;
         std::vector<Traffic> traffic;
-        link.onTraffic = [&](const Traffic& t) { traffic.push_back(t); };
+        l.link.onTraffic = [&](const Traffic& t) { traffic.push_back(t); };
 
-        Transaction t{c.pattern, c.frame};
+        Transaction t{c.pattern, c.pattern == Pattern::ConfirmedWrite ? Write1 : StatusTo1};
         t.test = [](const QByteArray& r) { return r == Write1; };
-        const Exchange x = link.run(t);
+        const Exchange x = l.link.run(t);
 
         EXPECT_EQ(x.reply.toHex(' '), c.reply.toHex(' '));
         EXPECT_EQ(x.collected, !c.reply.isEmpty());
         EXPECT_EQ(x.verdict.fault, c.fault);
-        EXPECT_EQ(peer.heard().size(), 1u); // a write is never repeated into a wrong echo
+        EXPECT_EQ(l.peer.heard().size(), 1u); // a write is never repeated into a wrong echo
         if (c.fault == ReplyFault::EchoMissing || c.fault == ReplyFault::EchoDiffers) {
             // The line fault is in the traffic, as heard.
             ASSERT_FALSE(traffic.empty());
