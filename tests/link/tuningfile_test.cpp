@@ -96,7 +96,11 @@ TEST(DataDirectory, OptionThenWritableProgramDirThenUserDir) {
     EXPECT_TRUE(fh::ChooseDataDirectory(blocked + "/sub", program, user, &why).isEmpty());
     EXPECT_TRUE(why.contains("plainfile"));
     // The dialog's Com n is the system's n-th serial device, counted from one.
-    EXPECT_TRUE(fh::ComPortDevice(6) == "COM6" || fh::ComPortDevice(6) == "/dev/ttyS5");
+#ifdef Q_OS_WIN
+    EXPECT_EQ(fh::ComPortDevice(6), "COM6");
+#else
+    EXPECT_EQ(fh::ComPortDevice(6), "/dev/ttyS5");
+#endif
 }
 
 } // namespace
