@@ -2,22 +2,22 @@
 // The real host model on a line worker to the simulated bus, all on virtual time, with
 // scripted prompts and a fixed log clock. MainRig puts the real main screen on top, with
 // stand-ins for the screens it opens; without it a plain window stands in for the main screen.
+#include "common/bytes.h"
 #include "detector/detectorrecord.h"
 #include "detector/replycheck.h"
 #include "linelog.h"
 #include "link/virtualport.h"
 #include "screens/host/hostmodel.h"
 #include "screens/main/frmMain.h"
+#include "sim/simmodels.h"
 
-#include <QDir>
 #include <QTemporaryDir>
 
 namespace fh::test {
 
 inline std::unique_ptr<SimBus> busWith(quint8 address, quint16 model, quint16 serial) {
     auto bus = std::make_unique<SimBus>();
-    if (address != 0)
-        bus->add(address, model, serial);
+    bus->add(address, model, serial);
     return bus;
 }
 
@@ -27,14 +27,6 @@ inline std::unique_ptr<SimBus> steadyDefaultBus() {
     for (int i = 0; i < bus->count(); ++i)
         bus->detectorAt(i)->setStatusChar('N');
     return bus;
-}
-
-// The model code the record shows as `name`.
-inline quint16 ModelCode(const QString& name) {
-    for (int code = 0; code < 0x10000; ++code)
-        if (GetModelName(quint16(code)) == name)
-            return quint16(code);
-    return 0;
 }
 
 struct HostRig {
@@ -51,11 +43,8 @@ struct HostRig {
     explicit HostRig(std::unique_ptr<SimBus> sim = steadyDefaultBus(),
                      const QByteArray& tuningFile = {})
         : bus(std::move(sim)) {
-        if (!tuningFile.isEmpty()) {
-            QFile f(dir.filePath("CommTune.txt"));
-            if (f.open(QIODevice::WriteOnly))
-                f.write(tuningFile);
-        }
+        if (!tuningFile.isEmpty())
+            writeAll(dir.filePath("CommTune.txt"), tuningFile);
         worker = std::make_unique<LineWorker>(
             [this] {
                 auto p = std::make_unique<VirtualPort>(clock, bus);
@@ -88,10 +77,7 @@ struct HostRig {
             return false;
         model->activate();
         standIn.show();
-        return waitFor([&] { return model->polledOnce(); });
-    }
-    bool waitFor(const std::function<bool()>& condition, int limitMs = 10000) {
-        return WaitFor(condition, limitMs);
+        return WaitFor([&] { return model->polledOnce(); });
     }
     // Moves virtual time on (for waits while the line is held) and lets due timers fire.
     void advanceMs(int ms) {
@@ -106,25 +92,22 @@ struct HostRig {
             detector(address).clearFaults();
     }
     bool waitLink(const QString& text) {
-        return waitFor([&] { return model->display().linkText == text; });
+        return WaitFor([&] { return model->display().linkText == text; });
     }
     // Waits until the bus has heard `n` more requests matching `match`.
     bool waitHeard(const std::function<bool(const QByteArray&)>& match, int n = 1) {
         const int target = bus.count(match) + n;
-        return waitFor([&] { return bus.count(match) >= target; });
+        return WaitFor([&] { return bus.count(match) >= target; });
     }
     bool waitPolls(int n, int address = 1) {
         return waitHeard([address](const QByteArray& r) { return isStatusTo(r, address); }, n);
     }
     // The detector at `address` becomes `modelName`; waits until the record shows it.
     bool becomes(const QString& modelName, quint8 address = 1) {
-        detector(address).setModelCode(ModelCode(modelName));
-        return waitFor([&] { return model->detector().ModelName == modelName; });
+        detector(address).setModelCode(*simModelCode(modelName));
+        return WaitFor([&] { return model->detector().ModelName == modelName; });
     }
-    QByteArray file(const char* name) const {
-        QFile f(QDir(dir.path()).filePath(name));
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-    }
+    QByteArray file(const char* name) const { return readAll(dir.filePath(name)); }
 };
 
 // For the screens opened from the main screen: the model at `address` of the bus, polled
@@ -172,9 +155,11 @@ struct MainRig : HostRig {
             opened << name;
             return new StubScreen(ctx, name);
         };
-        main->openers.newAddress = [=](ScreenContext& c) { return stub(c, "newAddress"); };
-        main->openers.maintenance = [=](ScreenContext& c) { return stub(c, "maintenance"); };
-        main->openers.logViewer = [=](ScreenContext& c) { return stub(c, "logViewer"); };
+        for (auto [opener, name] : {std::pair{&ScreenOpeners::newAddress, "newAddress"},
+                                    {&ScreenOpeners::maintenance, "maintenance"},
+                                    {&ScreenOpeners::logViewer, "logViewer"},
+                                    {&ScreenOpeners::overview, "overview"}})
+            main->openers.*opener = [=](ScreenContext& c) { return stub(c, name); };
         main->openers.password = [=](ScreenContext& c, QWidget*) { return stub(c, "password"); };
         main->openers.setup = [=, this](ScreenContext& c, const QByteArray& reply) -> QWidget* {
             setupReply = reply;

@@ -37,10 +37,10 @@ TEST(MainStatusLog, ButtonPromptAndRecordsAtTheStartOnTheMinuteAndOnChanges) {
     EXPECT_EQ(rig.log(), want);
 
     // The minute runs on the line's clock, which the polls move on.
-    ASSERT_TRUE(rig.waitFor([&] { return rig.log() == want + record("N"); }));
+    ASSERT_TRUE(WaitFor([&] { return rig.log() == want + record("N"); }));
     want += record("N");
     rig.detector().setStatusChar('W');
-    ASSERT_TRUE(rig.waitFor([&] { return rig.log() == want + record("W"); }));
+    ASSERT_TRUE(WaitFor([&] { return rig.log() == want + record("W"); }));
     want += record("W");
 
     // Logging off and the main screen hidden: a change still writes, with a blank serial.
@@ -49,11 +49,11 @@ TEST(MainStatusLog, ButtonPromptAndRecordsAtTheStartOnTheMinuteAndOnChanges) {
     EXPECT_FALSE(m.lblLogOn->isVisible());
     m.hide();
     rig.detector().setStatusChar('A');
-    ASSERT_TRUE(rig.waitFor([&] { return rig.log() == want + record("A", " "); }));
+    ASSERT_TRUE(WaitFor([&] { return rig.log() == want + record("A", " "); }));
     want += record("A", " ");
     m.show();
     rig.detector().setStatusChar('N'); // visible and off: nothing
-    ASSERT_TRUE(rig.waitFor([&] { return rig.model->detector().StatusChar == 'N'; }));
+    ASSERT_TRUE(WaitFor([&] { return rig.model->detector().StatusChar == 'N'; }));
     EXPECT_EQ(rig.log(), want);
 }
 
@@ -103,8 +103,7 @@ TEST(MainStatusLog, AFileThatRefusesWritesWarnsInTheMessageLineAndLosesNothing) 
     // Writable again: the kept records go out on the retry timer.
     m.model().statusLog().file().setAppender({});
     rig.advanceMs(HostModel::LogRetryMs);
-    ASSERT_TRUE(
-        rig.waitFor([&] { return rig.log() == Header + record("D", "") + record("D", ""); }));
+    ASSERT_TRUE(WaitFor([&] { return rig.log() == Header + record("D", "") + record("D", ""); }));
     EXPECT_EQ(m.model().statusLog().file().pendingBlocks(), 0);
 }
 
@@ -115,12 +114,12 @@ TEST(MainStatusLog, NoticeBlinksLightGreenFirstAndKeepsItsPhase) {
     m.cmdLog_Click();
     for (Rgb want : {LightGreen, colour::White, LightGreen}) {
         rig.advanceMs(frmMain::BlinkMs);
-        ASSERT_TRUE(rig.waitFor([&] { return LabelBackground(m.lblLogOn) == want; }));
+        ASSERT_TRUE(WaitFor([&] { return LabelBackground(m.lblLogOn) == want; }));
     }
     m.cmdLog_Click(); // stop and start again: the phase goes on
     m.cmdLog_Click();
     rig.advanceMs(frmMain::BlinkMs);
-    EXPECT_TRUE(rig.waitFor([&] { return LabelBackground(m.lblLogOn) == colour::White; }));
+    EXPECT_TRUE(WaitFor([&] { return LabelBackground(m.lblLogOn) == colour::White; }));
 }
 
 } // namespace

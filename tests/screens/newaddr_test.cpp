@@ -79,9 +79,7 @@ TEST(NewAddrDialog, SendRefusesAddressesOutsideTheRange) {
 }
 
 TEST(NewAddrDialog, SendMovesTheDetectorAndTheMainScreenFollows) {
-    auto bus = std::make_unique<SimBus>();
-    bus->add(5, 117, 20417); // Zorvan A2
-    ScreenRig main(std::move(bus), 5);
+    ScreenRig main(busWith(5, 117, 20417), 5);
     ASSERT_TRUE(main.m().detector().LinkGood);
     for (quint8 to : {quint8(1), quint8(247)}) {
         SCOPED_TRACE(int(to));

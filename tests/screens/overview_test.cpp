@@ -20,12 +20,8 @@ std::unique_ptr<SimBus> loopOfFour(std::shared_ptr<SimDetector>* five,
     bus->add(2, 117, 100);
     *five = bus->add(5, 113, 200);
     *seven = bus->add(7, 118, 300);
-    SimFaults garbled;
-    garbled.wrongCheck = true;
-    bus->add(3, 117, 400)->setFaults(garbled);
-    SimFaults everyOther;
-    everyOther.answerEvery = 2; // misses the one request a scan sends it
-    bus->add(9, 117, 500)->setFaults(everyOther);
+    bus->add(3, 117, 400)->setFaults({.wrongCheck = true});
+    bus->add(9, 117, 500)->setFaults({.answerEvery = 2}); // misses the one request a scan sends
     return bus;
 }
 
@@ -60,9 +56,7 @@ TEST(Overview, ScansThenKeepsTheTableLive) {
     five->setStatusChar('A');
     ASSERT_TRUE(WaitFor([&] { return entry(o, 5)->status == "A"; }));
     EXPECT_TRUE(entry(o, 5)->highlightUntil > QDateTime::currentDateTime());
-    SimFaults silent;
-    silent.silent = true;
-    seven->setFaults(silent);
+    seven->setFaults({.silent = true});
     ASSERT_TRUE(WaitFor([&] { return !entry(o, 7)->linkGood; }));
     EXPECT_EQ(o.data(o.index(2, BusOverview::Link)).toString(), "BAD");
     seven->clearFaults();

@@ -11,21 +11,16 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QRegularExpression>
+#include <QTemporaryDir>
 
 namespace fh::test {
 namespace {
 
 using Call = ScriptedPrompts::Call;
 
-QByteArray Bytes(std::initializer_list<int> bytes) {
-    QByteArray out;
-    for (int b : bytes)
-        out.append(char(b));
-    return out;
-}
-
 QByteArray SetupReply(quint8 address, const std::vector<quint16>& regs) {
-    QByteArray body = Bytes({address, 3, int(2 * regs.size())});
+    QByteArray body = QByteArray(1, char(address)).append(char(3)).append(char(2 * regs.size()));
     for (quint16 r : regs)
         body.append(char(r >> 8)).append(char(r & 0xFF));
     return withCrc(body);
@@ -72,7 +67,9 @@ TEST(SetupScreen, ShowsTheModelsRow) {
              {"cmbSens", "cmbMI", "cmbSensFast", "cmbMI3", "cmbSensSingle", "cmbUVIR"}) {
             auto* list = s->findChild<QComboBox*>(name);
             ASSERT_TRUE(list) << name;
-            EXPECT_EQ(list->isVisible(), QLatin1String(name) == QLatin1String(c.list)) << name;
+            const bool shown = QLatin1String(name) == QLatin1String(c.list);
+            EXPECT_EQ(list->isVisible(), shown) << name;
+            EXPECT_TRUE(shown || list->currentText().isEmpty()) << "hidden " << name;
         }
         EXPECT_EQ(s->findChild<QComboBox*>(c.list)->currentText(), c.sensitivity);
 
@@ -81,10 +78,8 @@ TEST(SetupScreen, ShowsTheModelsRow) {
         for (QWidget* w :
              std::initializer_list<QWidget*>{s->cmbHeatMode, s->cmbHeatOn, s->lblHM, s->lblHO})
             EXPECT_EQ(w->isVisible(), c.heatMode != nullptr) << w->objectName().toStdString();
-        if (c.heatMode) {
-            EXPECT_EQ(s->cmbHeatMode->currentText(), c.heatMode);
-            EXPECT_EQ(s->cmbHeatOn->currentText(), c.heatOn);
-        }
+        EXPECT_EQ(s->cmbHeatMode->currentText(), c.heatMode ? c.heatMode : "");
+        EXPECT_EQ(s->cmbHeatOn->currentText(), c.heatOn ? c.heatOn : "");
 
         int shown = 0;
         for (const Flag& f : Flags) {
@@ -98,29 +93,6 @@ TEST(SetupScreen, ShowsTheModelsRow) {
         Dispose(s);
     }
     EXPECT_EQ(main.returns, int(std::size(cases)));
-}
-
-TEST(SetupScreen, SecondOpeningKeepsNoTraceOfTheFirst) {
-    ScreenRig main;
-    ASSERT_TRUE(main.becomes("Zorvan A2"));
-    QPointer<frmSetup> a2 = frmSetup::open(main, SetupReply(1, {0xFF70}));
-    ASSERT_TRUE(a2);
-    Dispose(a2);
-
-    ASSERT_TRUE(main.becomes("Zorvan C1"));
-    QPointer<frmSetup> c1 = frmSetup::open(main, SetupReply(1, {0x0000, 0, 2, 30}));
-    ASSERT_TRUE(c1);
-    EXPECT_TRUE(c1->cmbHeatMode->isVisible());
-    EXPECT_EQ(c1->cmbHeatMode->currentText(), "ON");
-    EXPECT_EQ(c1->cmbHeatOn->currentText(), "30");
-    EXPECT_FALSE(c1->cmbDelay->isVisible());
-    EXPECT_EQ(c1->cmbDelay->currentIndex(), -1);
-    EXPECT_FALSE(c1->cmbSensFast->isVisible());
-    EXPECT_EQ(c1->cmbSensFast->currentText(), "");
-    EXPECT_EQ(c1->cmbSens->currentText(), "15");
-    for (const Flag& f : Flags)
-        EXPECT_FALSE(c1->findChild<QCheckBox*>(f.name)->isChecked()) << f.name;
-    Dispose(c1);
 }
 
 // The main screen at one detector of the default bus, its poll cycle held so that nothing
@@ -156,6 +128,8 @@ std::vector<quint16> Registers(const char* hex) {
     return out;
 }
 
+// The frames are the setup codec's tests; here what the operator changed reaches the detector
+// in one request and nothing else changes.
 TEST(SetupScreen, OkWritesWhatTheOperatorChangedAndNothingElse) {
     struct WriteCase {
         const char* what;
@@ -163,17 +137,14 @@ TEST(SetupScreen, OkWritesWhatTheOperatorChangedAndNothingElse) {
         const char* before;      // setup registers 1.., in hex
         const char *list, *text; // picked when the list holds it, else typed
         const char* flag;        // a flag box toggled, or nullptr
-        const char* frame;       // without the check bytes, in hex
         const char* after;
-        const char* reopened; // the sensitivity shown when the screen is opened again
     };
-    const WriteCase cases[] = {
-        {"A2: hidden flags kept, delay and latch changed", 1, "A730", "cmbDelay", "10", "chkAlarmL",
-         "01 06 0001 A640", "A640", "5"},
-        {"C1: heat-on and EOL changed", 2, "4500 0000 0001 000F", "cmbHeatOn", "30", "chkEOL",
-         "02 10 0001 0004 08 C500 0000 0001 001E", "C500 0000 0001 001E", "45"},
-        {"B1: typed 55 clamps to the top code, other bits kept", 3, "2400", "cmbMI", "55", nullptr,
-         "03 06 0001 6400", "6400", "40"}};
+    const WriteCase cases[] = {{"A2: hidden flags kept, delay and latch changed", 1, "A730",
+                                "cmbDelay", "10", "chkAlarmL", "A640"},
+                               {"C1: heat-on and EOL changed", 2, "4500 0000 0001 000F",
+                                "cmbHeatOn", "30", "chkEOL", "C500 0000 0001 001E"},
+                               {"B1: typed 55 clamps to the top code, other bits kept", 3, "2400",
+                                "cmbMI", "55", nullptr, "6400"}};
     for (const WriteCase& c : cases) {
         SCOPED_TRACE(c.what);
         LineRig rig(c.address);
@@ -197,19 +168,13 @@ TEST(SetupScreen, OkWritesWhatTheOperatorChangedAndNothingElse) {
         LineWatch sent(*rig.main.worker);
         s->cmdOK->click();
         ASSERT_TRUE(WaitFor([&] { return rig.main.returns == 1; }));
-        EXPECT_EQ(sent.sent, std::vector<QByteArray>{withCrc(QByteArray::fromHex(c.frame))});
+        EXPECT_EQ(sent.sent.size(), 1u);
         EXPECT_EQ(rig.holding(), expected);
         EXPECT_TRUE(rig.main.prompts.callsOf(Call::Message).empty());
         EXPECT_EQ(rig.main.prompts.callsOf(Call::Beep).size(), 1u);
         EXPECT_TRUE(rig.main.m().mainWindow()->isVisible());
         Dispose(s);
         EXPECT_FALSE(s);
-
-        QPointer<frmSetup> again = rig.open();
-        ASSERT_TRUE(again);
-        const SetupRow row = SetupRowFor(rig.main.m().detector().ModelName);
-        EXPECT_EQ(again->sensitivityList(row.sensitivity)->currentText(), c.reopened);
-        Dispose(again);
     }
 }
 
@@ -318,30 +283,36 @@ TEST(SetupScreen, PrintsOneImagePerCopyAndCancelPrintsNothing) {
     ASSERT_TRUE(main.becomes("Zorvan C1"));
     QPointer<frmSetup> s = frmSetup::open(main, SetupReply(1, {0x4505, 0, 1, 15}));
     ASSERT_TRUE(s);
-    ExpectPrintsThreeCopies(main.prompts, s->cmdPrint);
+    // Cancelled in its dialog it prints nothing; three copies print one page each, unasked.
+    QTemporaryDir dir;
+    main.prompts.pdfPath = dir.filePath("out.pdf");
+    main.prompts.printAnswers = {std::nullopt, 3};
+    s->cmdPrint->click();
+    EXPECT_TRUE(main.prompts.callsOf(Call::Print).empty());
+    EXPECT_FALSE(QFile::exists(main.prompts.pdfPath));
+    s->cmdPrint->click();
+    const auto prints = main.prompts.callsOf(Call::Print);
+    ASSERT_EQ(prints.size(), 1u);
+    EXPECT_EQ(prints[0].copies, 3);
+    const QString pdf = QString::fromLatin1(readAll(main.prompts.pdfPath));
+    EXPECT_EQ(pdf.count(QRegularExpression("/Type\\s*/Page(?!s)")), 3);
+    EXPECT_TRUE(main.prompts.callsOf(Call::Message).empty());
     EXPECT_TRUE(s->isVisible());
     Dispose(s);
 }
 
+// Which replies are refused is the setup codec's test; here one refused for the model shown
+// (C1 reads four registers) opens nothing.
 TEST(SetupScreen, ReplyThatIsNoProperAnswerOpensNothing) {
-    struct Case {
-        const char* what;
-        quint8 address;
-        QByteArray reply;
-    };
-    for (const Case& c : {Case{"exception reply", 1, withCrc(Bytes({1, 0x83, 2}))},
-                          Case{"one register where C1 reads four", 2, SetupReply(2, {0x4505})}}) {
-        SCOPED_TRACE(c.what);
-        LineRig rig(c.address);
-        LineWatch sent(*rig.main.worker);
-        EXPECT_EQ(frmSetup::open(rig.main, c.reply), nullptr);
-        for (QWidget* w : QApplication::topLevelWidgets())
-            EXPECT_NE(w->objectName(), "frmSetup");
-        EXPECT_TRUE(OneMessage(rig.main.prompts, frmSetup::CouldNotReadText, "Warning"));
-        EXPECT_EQ(rig.main.returns, 0);
-        QCoreApplication::processEvents();
-        EXPECT_TRUE(sent.sent.empty());
-    }
+    LineRig rig(2);
+    LineWatch sent(*rig.main.worker);
+    EXPECT_EQ(frmSetup::open(rig.main, SetupReply(2, {0x4505})), nullptr);
+    for (QWidget* w : QApplication::topLevelWidgets())
+        EXPECT_NE(w->objectName(), "frmSetup");
+    EXPECT_TRUE(OneMessage(rig.main.prompts, frmSetup::CouldNotReadText, "Warning"));
+    EXPECT_EQ(rig.main.returns, 0);
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(sent.sent.empty());
 }
 
 TEST(SetupScreen, GoingAwayWhileTheWriteRunsIsSafe) {

@@ -64,10 +64,6 @@ TEST(TrafficModel, RowsCountersBoundAndExport) {
 TEST(FieldToolKeys, F1F7AndF9OnTheMainScreen) {
     MainRig rig;
     frmMain& m = *rig.main;
-    rig.main->openers.overview = [&](ScreenContext& c) -> QWidget* {
-        rig.opened << "overview";
-        return new StubScreen(c, "overview");
-    };
     ASSERT_TRUE(rig.loadGood());
     QTest::keyClick(m.cmdBIT, Qt::Key_F1);
     auto* help = m.findChild<QWidget*>("frmKeyHelp");
@@ -80,7 +76,7 @@ TEST(FieldToolKeys, F1F7AndF9OnTheMainScreen) {
     QTest::keyClick(m.cmdBIT, Qt::Key_F9);
     QPointer<frmTraffic> traffic = m.findChild<frmTraffic*>();
     ASSERT_TRUE(traffic);
-    ASSERT_TRUE(rig.waitFor([&] { return traffic->model().rowCount() >= 4; }));
+    ASSERT_TRUE(WaitFor([&] { return traffic->model().rowCount() >= 4; }));
     QStringList meanings; // the window may open in the middle of an exchange
     for (int row = 0; row < 4; ++row)
         meanings
