@@ -85,12 +85,7 @@ struct HostRig {
         WaitFor([] { return false; }, 5);
     }
     SimDetector& detector(quint8 address = 1) { return *bus.sim().detector(address); }
-    void silence(bool on, quint8 address = 1) {
-        if (on)
-            detector(address).setFaults({.silent = true});
-        else
-            detector(address).clearFaults();
-    }
+    void silence(bool on, quint8 address = 1) { detector(address).setFaults({.silent = on}); }
     bool waitLink(const QString& text) {
         return WaitFor([&] { return model->display().linkText == text; });
     }
@@ -116,27 +111,9 @@ struct HostRig {
 struct ScreenRig : HostRig {
     explicit ScreenRig(std::unique_ptr<SimBus> sim = steadyDefaultBus(), quint8 address = 1)
         : HostRig(std::move(sim)) {
-        started = start(address);
-        EXPECT_TRUE(started) << "the first poll never ended";
+        EXPECT_TRUE(start(address)) << "the first poll never ended";
     }
     operator ScreenContext&() { return *model; }
-    bool started = false;
-};
-
-// A stand-in for a screen opened from the main screen: closing it is the way back.
-class StubScreen : public QWidget {
-public:
-    StubScreen(ScreenContext& ctx, QString name) : ctx_(ctx) {
-        setObjectName(name);
-        setAttribute(Qt::WA_DeleteOnClose);
-        show();
-    }
-
-protected:
-    void closeEvent(QCloseEvent*) override { ctx_.screenClosed(); }
-
-private:
-    ScreenContext& ctx_;
 };
 
 struct MainRig : HostRig {
@@ -151,9 +128,14 @@ struct MainRig : HostRig {
         : HostRig(std::move(sim), tuningFile) {
         main = std::make_unique<frmMain>(*model);
         main->exitProgram = [this] { ++exits; };
-        auto stub = [this](ScreenContext& ctx, const char* name) -> QWidget* {
+        // Stand-ins for the screens it opens; the tests go back with screenClosed().
+        auto stub = [this](ScreenContext&, const char* name) -> QWidget* {
             opened << name;
-            return new StubScreen(ctx, name);
+            auto* screen = new QWidget;
+            screen->setObjectName(name);
+            screen->setAttribute(Qt::WA_DeleteOnClose);
+            screen->show();
+            return screen;
         };
         for (auto [opener, name] : {std::pair{&ScreenOpeners::newAddress, "newAddress"},
                                     {&ScreenOpeners::maintenance, "maintenance"},

@@ -123,12 +123,9 @@ TEST(MaintenanceScreen, ShowsReadingsKeepsThemOnExceptionAndSilence) {
     // is formatted is the decoder's test. Gain code 2 is gain 1, 0xFB is -5 degrees.
     for (auto [reg, value] : {std::pair{4, 2}, {11, 0xFB}, {12, 241}, {13, 0x0304}, {14, 0xFF00}})
         d.setInput(reg, quint16(value));
-    for (auto [reg, value] : {std::pair{5, 1.234f},
-                              {7, 22.5f},
-                              {9, 1234.567f},
-                              {16, 4210.5f},
-                              {18, -0.004f},
-                              {20, 88.0f}})
+    using F = std::pair<int, float>;
+    for (auto [reg, value] :
+         {F{5, 1.234f}, F{7, 22.5f}, F{9, 1234.567f}, F{16, 4210.5f}, F{18, -0.004f}, F{20, 88.0f}})
         d.setInputFloat(reg, value);
     d.setSerial(65535);
     d.setFaultFlag(2);
@@ -259,9 +256,8 @@ TEST(MaintenanceScreen, KeysAndEnterOnTheFocusedButton) {
 std::unique_ptr<SimBus> sumsBus() {
     auto bus = std::make_unique<SimBus>();
     auto d = bus->add(5, *simModelCode("Zorvan A2"), 1234);
-    d->setInputFloat(5, 1.234f);
-    d->setInputFloat(7, 22.5f);
-    d->setInputFloat(9, 333.33f);
+    for (auto [reg, value] : {std::pair{5, 1.234f}, {7, 22.5f}, {9, 333.33f}})
+        d->setInputFloat(reg, value);
     return bus;
 }
 

@@ -120,12 +120,8 @@ struct LineRig {
     quint8 address;
 };
 
-std::vector<quint16> Registers(const char* hex) {
-    const QByteArray bytes = QByteArray::fromHex(hex);
-    std::vector<quint16> out;
-    for (qsizetype i = 0; i + 1 < bytes.size(); i += 2)
-        out.push_back(quint16(quint8(bytes[i]) << 8 | quint8(bytes[i + 1])));
-    return out;
+quint16 word(const QByteArray& bytes, int i) {
+    return quint16(quint8(bytes[2 * i]) << 8 | quint8(bytes[2 * i + 1]));
 }
 
 // The frames are the setup codec's tests; here what the operator changed reaches the detector
@@ -148,11 +144,12 @@ TEST(SetupScreen, OkWritesWhatTheOperatorChangedAndNothingElse) {
     for (const WriteCase& c : cases) {
         SCOPED_TRACE(c.what);
         LineRig rig(c.address);
-        const std::vector<quint16> before = Registers(c.before), after = Registers(c.after);
-        for (size_t i = 0; i < before.size(); ++i)
-            rig.detector().setHolding(int(i) + 1, before[i]);
+        const QByteArray before = hex(c.before), after = hex(c.after);
+        for (int i = 0; i < before.size() / 2; ++i)
+            rig.detector().setHolding(i + 1, word(before, i));
         std::vector<quint16> expected = rig.holding();
-        std::copy(after.begin(), after.end(), expected.begin() + 1);
+        for (int i = 0; i < after.size() / 2; ++i)
+            expected[size_t(i) + 1] = word(after, i);
 
         QPointer<frmSetup> s = rig.open();
         ASSERT_TRUE(s);

@@ -53,22 +53,20 @@ struct Rig {
         if (forget)
             QSettings(QSettings::IniFormat, QSettings::UserScope, "flamehost", "flamehost").clear();
         auto makeWorker = [this](const LineChoice& line) {
-            const QString device = line.device;
-            opened << device;
-            const bool simulated = !device.startsWith("/missing") && !device.startsWith("tcp:");
+            opened << line.device;
+            const bool simulated =
+                !line.device.startsWith("/missing") && !line.device.startsWith("tcp:");
             return std::make_unique<LineWorker>(MakePortFactory(line, simulated ? &bus : nullptr),
                                                 MakeReplyChecker());
         };
         auto runDialog = [this](Dialog& d) {
             ++dialogsShown;
             d.show();
-            std::vector<Action> steps;
             if (!dialogs.empty()) {
-                steps = dialogs.front();
+                for (const Action& a : dialogs.front())
+                    a(d);
                 dialogs.pop_front();
             }
-            for (const Action& a : steps)
-                a(d);
             if (d.isVisible()) // the script did not close it: the operator gives up
                 clickCancel(d);
             return d.result();
@@ -105,11 +103,10 @@ TEST(ComSetupDialog, OneSelectionAtATimeAndOkOpensWhatIsShown) {
         for (const Action& a : c.steps)
             a(d);
         EXPECT_EQ(d.SelectedDevice(), c.device);
-        int checked = 0;
+        int selected = int(d.lstDetected->selectedItems().size());
         for (int n = 1; n <= 6; ++n)
-            checked += d.optPort1[n]->isChecked() ? 1 : 0;
-        const int picked = int(d.lstDetected->selectedItems().size());
-        EXPECT_EQ(checked + picked, c.device.isEmpty() ? 0 : 1);
+            selected += d.optPort1[n]->isChecked() ? 1 : 0;
+        EXPECT_EQ(selected, c.device.isEmpty() ? 0 : 1);
         EXPECT_EQ(d.OKButton->isEnabled(), !c.device.isEmpty());
         clickOk(d);
         EXPECT_EQ(d.result() == QDialog::Accepted, !c.device.isEmpty());
