@@ -2,13 +2,9 @@
 #include "hostrig.h"
 #include "screens/logviewer/frmCusLog.h"
 
-#include <gtest/gtest.h>
-#include <QFile>
 #include <QKeyEvent>
 #include <QPlainTextEdit>
-#include <QPointer>
 #include <QPushButton>
-#include <QTest>
 
 namespace fh::test {
 namespace {

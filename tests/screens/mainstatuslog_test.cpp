@@ -28,20 +28,21 @@ TEST(MainStatusLog, ButtonPromptAndRecordsAtTheStartOnTheMinuteAndOnChanges) {
     frmMain& m = *rig.main;
     rig.prompts.inputAnswers = {QString("1")};
     m.cmdLog->click();
-    const auto inputs = rig.prompts.callsOf(Call::Input);
-    ASSERT_EQ(inputs.size(), 1u);
-    EXPECT_EQ(inputs[0].text, "Enter LogFile Period in minutes(1..255)");
+    ASSERT_EQ(rig.prompts.calls.size(), 1u);
+    EXPECT_EQ(rig.prompts.calls[0].text, "Enter LogFile Period in minutes(1..255)");
     EXPECT_EQ(m.cmdLog->text(), "stop &Loging");
     EXPECT_EQ(m.lblLogOn->text(), "Saving detector's data to Ir3Log.txt every 1 minutes...");
     std::string want = Header + record("N");
     EXPECT_EQ(rig.log(), want);
+    const auto written = [&](const std::string& next) {
+        want += next;
+        return WaitFor([&] { return rig.log() == want; });
+    };
 
     // The minute runs on the line's clock, which the polls move on.
-    ASSERT_TRUE(WaitFor([&] { return rig.log() == want + record("N"); }));
-    want += record("N");
+    ASSERT_TRUE(written(record("N")));
     rig.detector().setStatusChar('W');
-    ASSERT_TRUE(WaitFor([&] { return rig.log() == want + record("W"); }));
-    want += record("W");
+    ASSERT_TRUE(written(record("W")));
 
     // Logging off and the main screen hidden: a change still writes, with a blank serial.
     m.cmdLog->click();
@@ -49,8 +50,7 @@ TEST(MainStatusLog, ButtonPromptAndRecordsAtTheStartOnTheMinuteAndOnChanges) {
     EXPECT_FALSE(m.lblLogOn->isVisible());
     m.hide();
     rig.detector().setStatusChar('A');
-    ASSERT_TRUE(WaitFor([&] { return rig.log() == want + record("A", " "); }));
-    want += record("A", " ");
+    ASSERT_TRUE(written(record("A", " ")));
     m.show();
     rig.detector().setStatusChar('N'); // visible and off: nothing
     ASSERT_TRUE(WaitFor([&] { return rig.model->detector().StatusChar == 'N'; }));

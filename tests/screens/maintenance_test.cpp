@@ -79,32 +79,6 @@ QString textOf(QWidget* w) {
     return "<?>";
 }
 
-// How many registers each model reads is the model table's test; C1 at 2 reads 22.
-TEST(MaintenanceScreen, OnlyReadInputsWhileOpenThenStatusPollResumes) {
-    Rig rig(makeDefaultBus(), 2);
-    rig.open();
-    ASSERT_TRUE(rig.refreshes(3));
-    // Its replies are never taken for the main screen's status replies.
-    EXPECT_EQ(rig.main.m().display().linkText, "GOOD");
-    EXPECT_EQ(rig.main.m().detector().ModelName, "Zorvan C1");
-    const std::vector<QByteArray>& sent = rig.watch->sent;
-    // The status poll that was in flight when the screen opened finishes first.
-    auto f = std::find_if_not(sent.begin(), sent.end(), isStatusPoll);
-    ASSERT_GE(sent.end() - f, 3);
-    for (; f != sent.end(); ++f)
-        EXPECT_EQ(*f, ReadInputs(2, 22));
-
-    const size_t atClose = sent.size();
-    rig.screen->cmdClose->click();
-    EXPECT_EQ(rig.main.returns, 1);
-    EXPECT_TRUE(rig.main.m().mainWindow()->isVisible());
-    ASSERT_TRUE(WaitFor(
-        [&] { return std::count_if(sent.begin() + atClose, sent.end(), isStatusPoll) >= 3; },
-        8000));
-    EXPECT_TRUE(std::all_of(std::find_if(sent.begin() + atClose, sent.end(), isStatusPoll),
-                            sent.end(), isStatusPoll));
-}
-
 // The value fields in a fixed order, joined by '|'.
 QString valueTexts(frmMaintenance* s) {
     QStringList out;
@@ -116,7 +90,9 @@ QString valueTexts(frmMaintenance* s) {
     return out.join('|');
 }
 
-TEST(MaintenanceScreen, ShowsReadingsKeepsThemOnExceptionAndSilence) {
+// While open the screen reads inputs only (how many each model reads is the model table's test:
+// C1 at 2 reads 22) and shows them; closed, the status poll resumes.
+TEST(MaintenanceScreen, OnlyReadsInputsWhileOpenShowsThemAndKeepsThemOnExceptionAndSilence) {
     Rig rig(makeDefaultBus(), 2);
     SimDetector& d = rig.detector();
     // A different value in every field, so that a label wired to the wrong one shows; how each
@@ -131,13 +107,22 @@ TEST(MaintenanceScreen, ShowsReadingsKeepsThemOnExceptionAndSilence) {
     d.setFaultFlag(2);
     d.setStatusChar('W');
     frmMaintenance* s = rig.open();
-    ASSERT_TRUE(rig.refreshes(1));
+    ASSERT_TRUE(rig.refreshes(3));
+    const std::vector<QByteArray>& sent = rig.watch->sent;
+    // The status poll that was in flight when the screen opened finishes first.
+    auto f = std::find_if_not(sent.begin(), sent.end(), isStatusPoll);
+    ASSERT_GE(sent.end() - f, 3);
+    for (; f != sent.end(); ++f)
+        EXPECT_EQ(*f, ReadInputs(2, 22));
 
     const QString expected = "Model  Zorvan C1|W|F|1|2|65535|24.1|-5|1.23|22.50|1234.57|3|4|255|"
                              "4210.50|0.00|88.00";
     EXPECT_EQ(valueTexts(s), expected);
     EXPECT_EQ(s->lblCom->text(), "GOOD");
     EXPECT_EQ(s->Shape2->fillColor(), colour::Green);
+    // Its replies are never taken for the main screen's status replies.
+    EXPECT_EQ(rig.main.m().display().linkText, "GOOD");
+    EXPECT_EQ(rig.main.m().detector().ModelName, "Zorvan C1");
     EXPECT_EQ(rig.main.m().maintenanceReadings().SerialNumber, 65535);
     EXPECT_EQ(rig.main.m().maintenanceReadings().Temperature, -5);
 
@@ -151,6 +136,17 @@ TEST(MaintenanceScreen, ShowsReadingsKeepsThemOnExceptionAndSilence) {
         EXPECT_EQ(s->Shape2->fillColor(), colour::Red);
         EXPECT_EQ(valueTexts(s), expected);
     }
+
+    d.clearFaults();
+    const size_t atClose = sent.size();
+    rig.screen->cmdClose->click();
+    EXPECT_EQ(rig.main.returns, 1);
+    EXPECT_TRUE(rig.main.m().mainWindow()->isVisible());
+    ASSERT_TRUE(WaitFor(
+        [&] { return std::count_if(sent.begin() + atClose, sent.end(), isStatusPoll) >= 3; },
+        8000));
+    EXPECT_TRUE(std::all_of(std::find_if(sent.begin() + atClose, sent.end(), isStatusPoll),
+                            sent.end(), isStatusPoll));
 }
 
 TEST(MaintenanceScreen, BitFrameOnlyForThisExchangesEcho) {

@@ -3,12 +3,8 @@
 
 #include "hostrig.h"
 
-#include <gtest/gtest.h>
-#include <QCoreApplication>
 #include <QLineEdit>
-#include <QPointer>
 #include <QPushButton>
-#include <QTest>
 
 namespace {
 

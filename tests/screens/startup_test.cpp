@@ -15,7 +15,6 @@
 #include "sim/tcpserver.h"
 
 #include <deque>
-#include <optional>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGroupBox>

@@ -7,7 +7,6 @@
 #include "screens/traffic/frmTraffic.h"
 #include "screens/traffic/trafficmodel.h"
 
-#include <QApplication>
 #include <QLabel>
 #include <QPushButton>
 
@@ -17,9 +16,7 @@ using namespace fh::test;
 namespace {
 
 const QByteArray Request = SendCommand(1, cmd::Status);
-const QByteArray Reply = withCrc(QByteArray::fromHex("01c80900200075"
-                                                     "4fc1"
-                                                     "004e00"));
+const QByteArray Reply = withCrc(hex("01 C8 09 00 20 00 75 4F C1 00 4E 00"));
 
 Traffic received(const QByteArray& bytes, qint64 afterUs = 5000) {
     Traffic t = Traffic::sent(2'000'000, bytes);
@@ -45,13 +42,11 @@ TEST(TrafficModel, RowsCountersBoundAndExport) {
                                    "or malformed 1, bytes discarded 0");
     ASSERT_EQ(m.rowCount(), 3);
     EXPECT_EQ(m.droppedRows(), 1);
-    EXPECT_EQ(m.data(m.index(0, TrafficModel::Meaning)).toString(),
-              "status reply: Zorvan A2, serial 20417, status N");
     EXPECT_EQ(m.data(m.index(0, TrafficModel::After)).toString(), "5.0");
     EXPECT_EQ(m.data(m.index(1, TrafficModel::Meaning)).toString(), "no reply (600 ms)");
     EXPECT_EQ(m.data(m.index(0, TrafficModel::Time)).toString(), "1000.0");
 
-    // Words with commas stay one CSV field.
+    // The meaning is the line words' own test; here its commas stay within one CSV field.
     EXPECT_TRUE(m.csv({0}).contains(",\"status reply: Zorvan A2, serial 20417, status N\",5.0\n"));
     QString error;
     EXPECT_FALSE(m.save("/nonexistent-dir/traffic.csv", true, &error));
