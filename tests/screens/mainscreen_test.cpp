@@ -20,7 +20,7 @@ bool isBit(const QByteArray& r) {
     return r == SendCommand(1, cmd::Bit);
 }
 
-TEST(MainScreen, FirstActivationPollsAddressOneShowsTheDetectorAndSilenceIsBad) {
+TEST(MainScreen, FirstActivationPollsAddressOneShowsTheDetectorSilenceAndMessages) {
     MainRig rig;
     ASSERT_TRUE(rig.loadGood());
     frmMain& m = *rig.main;
@@ -51,6 +51,20 @@ TEST(MainScreen, FirstActivationPollsAddressOneShowsTheDetectorAndSilenceIsBad) 
     rig.silence(false);
     ASSERT_TRUE(rig.waitLink("GOOD"));
     EXPECT_EQ(m.lblDetType->text(), "Zorvan A2");
+
+    // The message line shows the newest message; a state replaces its own earlier one.
+    QLabel* line = m.lblNotice;
+    EXPECT_TRUE(line->wordWrap());
+    rig.model->messages().add("04:00:00", "an older message");
+    for (bool present : {false, true, false}) {
+        rig.port->setPresent(present);
+        ASSERT_TRUE(rig.waitLink(present ? "GOOD" : "BAD"));
+        ASSERT_TRUE(
+            WaitFor([&] { return line->text().contains(present ? "is back" : "No such device"); }));
+    }
+    // A second unplug replaces the "is back" of the first: no stale state anywhere.
+    EXPECT_EQ(line->text(), "04:27:37  virtual: No such device");
+    EXPECT_EQ(line->toolTip(), "04:00:00  an older message");
 }
 
 TEST(MainScreen, MasterModeTakesTheAddressFromTheReplyAndSteppingEndsIt) {
@@ -185,23 +199,6 @@ TEST(MainScreen, TuningWithAnAnsweringDetectorStoresTheDelayAndSaysSo) {
     EXPECT_EQ(rig.file("CommTune.txt"), QByteArray("7000\r\n"));
     EXPECT_EQ(m.lblNotice->text(), "04:27:37  Turnaround delay set to 7000 µs");
     EXPECT_TRUE(rig.waitPolls(2));
-}
-
-TEST(MainScreen, MessageLineShowsTheNewestAndReplacesAStateWhenItChanges) {
-    MainRig rig;
-    ASSERT_TRUE(rig.loadGood());
-    QLabel* line = rig.main->lblNotice;
-    EXPECT_TRUE(line->wordWrap());
-    rig.model->messages().add("04:00:00", "an older message");
-    for (bool present : {false, true, false}) {
-        rig.port->setPresent(present);
-        ASSERT_TRUE(rig.waitLink(present ? "GOOD" : "BAD"));
-        ASSERT_TRUE(
-            WaitFor([&] { return line->text().contains(present ? "is back" : "No such device"); }));
-    }
-    // A second unplug replaces the "is back" of the first: no stale state anywhere.
-    EXPECT_EQ(line->text(), "04:27:37  virtual: No such device");
-    EXPECT_EQ(line->toolTip(), "04:00:00  an older message");
 }
 
 TEST(MainScreen, ExitAsksAndEndsOnlyOnYes) {
