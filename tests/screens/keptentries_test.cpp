@@ -76,13 +76,5 @@ TEST(KeptEntriesAtExit, CountIsToldAndEachChoiceDoesWhatItSays) {
     }
 }
 
-TEST(KeptEntriesAtExit, NothingKeptAsksNothing) {
-    QTemporaryDir dir;
-    StatusLog status(dir.path(), fixedClock());
-    ScriptedPrompts prompts;
-    EXPECT_TRUE(MayExitWithKeptEntries(prompts, nullptr, {&status}));
-    EXPECT_TRUE(prompts.calls.empty());
-}
-
 } // namespace
 } // namespace fh::test

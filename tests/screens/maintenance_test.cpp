@@ -14,12 +14,9 @@
 #include <QLineEdit>
 #include <QPushButton>
 
+namespace fh::test {
 namespace {
 
-using namespace fh;
-using fh::test::LineWatch;
-using fh::test::ScreenRig;
-using fh::test::WaitFor;
 using Call = ScriptedPrompts::Call;
 
 bool isCommand(const QByteArray& f, quint8 code) {
@@ -63,7 +60,7 @@ struct Rig {
         main.prompts.inputAnswers = {QString(period)};
         key('l');
     }
-    QByteArray sumsLog() const { return fh::test::readAll(main.dir.filePath("Ir3SumsLog.txt")); }
+    QByteArray sumsLog() const { return readAll(main.dir.filePath("Ir3SumsLog.txt")); }
 
     ScreenRig main;
     quint8 address;
@@ -71,22 +68,14 @@ struct Rig {
     std::unique_ptr<LineWatch> watch;
 };
 
-QString textOf(QWidget* w) {
-    if (auto* l = qobject_cast<QLabel*>(w))
-        return l->text();
-    if (auto* t = qobject_cast<QLineEdit*>(w))
-        return t->text();
-    return "<?>";
-}
-
-// The value fields in a fixed order, joined by '|'.
+// The value fields (labels and boxes alike) in a fixed order, joined by '|'.
 QString valueTexts(frmMaintenance* s) {
     QStringList out;
     for (const char* n :
          {"lblDetM", "lblDetS", "lblDetS2", "lblDetGain", "lblAddr", "lblserNum", "lblVol",
           "lblTemp", "txtSum4Val", "txtSum45Val", "txtSum5Val", "txtN4Val", "txtN45Val", "txtN5Val",
           "lblBitSum4", "lblBitSum45", "lblBitSum5"})
-        out << textOf(s->findChild<QWidget*>(n));
+        out << s->findChild<QWidget*>(n)->property("text").toString();
     return out.join('|');
 }
 
@@ -363,3 +352,4 @@ TEST(MaintenanceScreen, NothingReachesAScreenThatIsGone) {
 }
 
 } // namespace
+} // namespace fh::test

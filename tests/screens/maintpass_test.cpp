@@ -6,11 +6,8 @@
 #include <QLineEdit>
 #include <QPushButton>
 
+namespace fh::test {
 namespace {
-
-using fh::frmMaintPass;
-using fh::ScriptedPrompts;
-using fh::test::ScreenRig;
 
 // Opens the dialog, types the entry and presses Enter; the dialog must be gone afterwards.
 void enter(ScreenRig& main, const QString& entry) {
@@ -65,3 +62,4 @@ TEST(MaintPass, ClosingByTheFrameChecksNothing) {
 }
 
 } // namespace
+} // namespace fh::test

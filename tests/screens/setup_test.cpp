@@ -109,12 +109,11 @@ struct LineRig {
             out.push_back(detector().holding(r));
         return out;
     }
-    QByteArray readSetup() {
-        return RunCommand(*main.worker,
-                          {Pattern::ButtonRead, ReadSetup(address, main.m().detector().ModelName)})
-            .reply;
+    QPointer<frmSetup> open() {
+        const Transaction read{Pattern::ButtonRead,
+                               ReadSetup(address, main.m().detector().ModelName)};
+        return frmSetup::open(main, RunCommand(*main.worker, read).reply);
     }
-    QPointer<frmSetup> open() { return frmSetup::open(main, readSetup()); }
     ScreenRig main;
     quint8 address;
 };
