@@ -201,11 +201,8 @@ TEST(SetupScreen, OkTellsOnlyAWriteNoAttemptGotThrough) {
         EXPECT_EQ(sent.count(sent.sent.front()), c.writes);
         ASSERT_EQ(shown.size(), c.writes);
         EXPECT_EQ(shown.back(), QString("Writing... attempt %1 of 6").arg(c.writes));
-        if (c.warned) {
-            EXPECT_TRUE(OneMessage(rig.main.prompts, "Changes not saved!", "Warning"));
-        } else {
-            EXPECT_TRUE(rig.main.prompts.callsOf(Call::Message).empty());
-        }
+        EXPECT_TRUE(c.warned ? bool(OneMessage(rig.main.prompts, "Changes not saved!", "Warning"))
+                             : rig.main.prompts.callsOf(Call::Message).empty());
         ASSERT_FALSE(rig.main.prompts.calls.empty());
         EXPECT_EQ(rig.main.prompts.calls.back().kind, Call::Beep) << "the beep comes last";
         EXPECT_TRUE(rig.main.m().mainWindow()->isVisible());
@@ -238,17 +235,14 @@ TEST(SetupScreen, EnterPressesTheFocusedButtonOrOkAndEscIsCancel) {
             s->close();
         else
             QTest::keyClick(target, Qt::Key(c.key));
-        if (c.writes) {
-            EXPECT_TRUE(WaitFor([&] { return rig.main.returns == 1; }));
-        }
+        EXPECT_TRUE(!c.writes || WaitFor([&] { return rig.main.returns == 1; }));
         EXPECT_EQ(rig.main.returns, c.prints ? 0 : 1);
         Dispose(s);
         // A request of the screen's would have gone ahead of this one.
         RunCommand(*rig.main.worker, {Pattern::SendOnly, ReadAddr(99)});
         EXPECT_EQ(sent.sent.size(), c.writes ? 2u : 1u);
-        if (c.cancelled) {
-            EXPECT_TRUE(OneMessage(rig.main.prompts, "Changes were not saved!", "SETUP SCREEN"));
-        }
+        EXPECT_TRUE(!c.cancelled ||
+                    OneMessage(rig.main.prompts, "Changes were not saved!", "SETUP SCREEN"));
         EXPECT_EQ(rig.main.prompts.callsOf(Call::Message).size(), c.cancelled ? 1u : 0u);
         EXPECT_EQ(rig.main.prompts.callsOf(Call::PrintDialog).size(), c.prints ? 1u : 0u);
     }
