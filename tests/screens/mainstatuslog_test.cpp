@@ -57,22 +57,6 @@ TEST(MainStatusLog, ButtonPromptAndRecordsAtTheStartOnTheMinuteAndOnChanges) {
     EXPECT_EQ(rig.log(), want);
 }
 
-TEST(MainStatusLog, RefusedOrCancelledPeriodStartsNothing) {
-    for (const auto& [answer, message] :
-         {std::pair{std::optional<QString>("300"), true}, {std::nullopt, false}}) {
-        MainRig rig;
-        rig.prompts.inputAnswers = {QString("5"), answer};
-        rig.main->cmdLog_Click();
-        rig.main->cmdLog_Click(); // stop
-        rig.main->cmdLog_Click();
-        EXPECT_FALSE(rig.model->statusLog().LoggingOn());
-        EXPECT_EQ(rig.model->statusLog().LogPeriod(), 5);
-        EXPECT_EQ(rig.main->cmdLog->text(), "start &Loging");
-        EXPECT_EQ(rig.log(), Header);
-        EXPECT_EQ(rig.prompts.callsOf(Call::Message).size(), message ? 1u : 0u);
-    }
-}
-
 TEST(MainStatusLog, AFileThatRefusesWritesWarnsInTheMessageLineAndLosesNothing) {
     MainRig rig; // not loaded: no detector shown, the link counts as bad
     frmMain& m = *rig.main;
@@ -107,10 +91,10 @@ TEST(MainStatusLog, AFileThatRefusesWritesWarnsInTheMessageLineAndLosesNothing) 
     EXPECT_EQ(m.model().statusLog().file().pendingBlocks(), 0);
 }
 
-TEST(MainStatusLog, NoticeBlinksLightGreenFirstAndKeepsItsPhase) {
+TEST(MainStatusLog, NoticeBlinksKeepingItsPhaseAndARefusedOrCancelledPeriodStartsNothing) {
     MainRig rig;
     frmMain& m = *rig.main;
-    rig.prompts.inputAnswers = {QString("3"), QString("3")};
+    rig.prompts.inputAnswers = {QString("3"), QString("3"), QString("300"), std::nullopt};
     m.cmdLog_Click();
     for (Rgb want : {LightGreen, colour::White, LightGreen}) {
         rig.advanceMs(frmMain::BlinkMs);
@@ -120,6 +104,18 @@ TEST(MainStatusLog, NoticeBlinksLightGreenFirstAndKeepsItsPhase) {
     m.cmdLog_Click();
     rig.advanceMs(frmMain::BlinkMs);
     EXPECT_TRUE(WaitFor([&] { return LabelBackground(m.lblLogOn) == colour::White; }));
+
+    // Stopped, a refused period starts nothing and says why; Cancel says nothing.
+    m.cmdLog_Click();
+    const std::string log = rig.log();
+    for (int i = 0; i < 2; ++i) {
+        m.cmdLog_Click();
+        EXPECT_FALSE(rig.model->statusLog().LoggingOn());
+        EXPECT_EQ(rig.model->statusLog().LogPeriod(), 3);
+        EXPECT_EQ(m.cmdLog->text(), "start &Loging");
+        EXPECT_EQ(rig.log(), log);
+        EXPECT_EQ(rig.prompts.callsOf(Call::Message).size(), 1u);
+    }
 }
 
 } // namespace
