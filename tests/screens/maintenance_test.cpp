@@ -165,7 +165,7 @@ TEST(MaintenanceScreen, BitFrameOnlyForThisExchangesEcho) {
     }
 }
 
-TEST(MaintenanceScreen, VersionTextOnlyFromItsOwnReply) {
+TEST(MaintenanceScreen, VersionTextOnlyFromItsOwnReplyAndNothingReachesTheScreenOnceGone) {
     Rig rig(makeDefaultBus(), 2);
     frmMaintenance* s = rig.open();
     auto* shown = s->findChild<ClockTimer*>("tmrVersion");
@@ -202,6 +202,23 @@ TEST(MaintenanceScreen, VersionTextOnlyFromItsOwnReply) {
     const qint64 shownAt = rig.main.clock.nowUs();
     ASSERT_TRUE(WaitFor([&] { return s->lblVer->isHidden(); }));
     EXPECT_GE(rig.main.clock.nowUs() - shownAt, 4'000'000);
+
+    // Closed with requests in flight (run under ASan as well): nothing may touch it once gone.
+    rig.key('v');
+    rig.key('b');
+    rig.key(int(Qt::Key_Escape));
+    Rig::deleteClosed();
+    EXPECT_TRUE(rig.screen.isNull());
+    EXPECT_TRUE(rig.commandsDone(2));
+    EXPECT_TRUE(WaitFor([&] { return isStatusPoll(rig.watch->cycles.back().request); }));
+
+    // Deleted without being closed, right after it took the line: its refreshes go on being
+    // answered, and none of them is decoded any more.
+    delete rig.open();
+    const float before = rig.main.m().maintenanceReadings().Sum4;
+    rig.detector().setInputFloat(5, before + 100.0f);
+    EXPECT_TRUE(rig.refreshes(3));
+    EXPECT_EQ(rig.main.m().maintenanceReadings().Sum4, before);
 }
 
 TEST(MaintenanceScreen, KeysAndEnterOnTheFocusedButton) {
@@ -248,29 +265,43 @@ QList<QByteArray> records(const QByteArray& log) {
     return out;
 }
 
-TEST(MaintenanceSumsLog, ButtonTicksAndStatusChangesWriteAndLoggingOutlivesTheScreen) {
+TEST(MaintenanceSumsLog, ButtonTicksStatusChangesAndFailedWritesWriteAndLoggingOutlivesTheScreen) {
     Rig rig(sumsBus(), 5);
     frmMaintenance* s = rig.open();
     ASSERT_TRUE(rig.refreshes(1));
 
+    // A file that refuses writes at first: a warning, and the records are appended later.
+    LogFile& file = rig.main.m().sumsLog().file();
+    file.setAppender([](const QString&, const QByteArray&, QString* error) {
+        if (error)
+            *error = "No space left on device";
+        return qint64(0);
+    });
     rig.startLog("1");
     ASSERT_EQ(rig.main.prompts.callsOf(Call::Input).size(), 1u);
     EXPECT_FALSE(s->lblLogOn->isHidden());
-    ASSERT_EQ(records(rig.sumsLog()).size(), 1);
+    const QString warning = s->lblNotice->isHidden() ? QString() : s->lblNotice->text();
+    EXPECT_FALSE(warning.isEmpty());
+    EXPECT_EQ(rig.sumsLog(), "<missing>");
+    file.setAppender({});
+    s->Timer3_Timer();
+    EXPECT_EQ(rig.sumsLog().count("Addr."), 1);
+    ASSERT_EQ(records(rig.sumsLog()).size(), 2);
     EXPECT_TRUE(records(rig.sumsLog())[0].endsWith("1.2       22.5        333.3\r"));
+    EXPECT_NE(s->lblNotice->text(), warning);
 
     // The minute runs on the line's clock, which the refresh cycle moves on.
-    ASSERT_TRUE(WaitFor([&] { return records(rig.sumsLog()).size() == 2; }));
+    ASSERT_TRUE(WaitFor([&] { return records(rig.sumsLog()).size() == 3; }));
 
     rig.key('L');
     EXPECT_EQ(s->cmdLogSums->text(), "start &Loging");
     EXPECT_FALSE(s->Timer3->isActive());
     rig.startLog("3");
     EXPECT_EQ(rig.sumsLog().count("Addr."), 2);
-    EXPECT_EQ(records(rig.sumsLog()).size(), 3);
+    EXPECT_EQ(records(rig.sumsLog()).size(), 4);
     // A status change between ticks writes at once and leaves the count alone.
     rig.detector().setStatusChar('W');
-    ASSERT_TRUE(WaitFor([&] { return records(rig.sumsLog()).size() == 4; }));
+    ASSERT_TRUE(WaitFor([&] { return records(rig.sumsLog()).size() == 5; }));
     EXPECT_EQ(records(rig.sumsLog()).back().mid(32, 2), "WN");
 
     // Closed, the screen leaves the log running; opened again, its button starts from its
@@ -297,52 +328,6 @@ TEST(MaintenanceSumsLog, ButtonTicksAndStatusChangesWriteAndLoggingOutlivesTheSc
         EXPECT_FALSE(rig.main.m().sumsLog().SumsLoggingOn());
         EXPECT_EQ(rig.main.prompts.callsOf(Call::Message).size() - before, message ? 1u : 0u);
     }
-}
-
-TEST(MaintenanceSumsLog, FailedWritesWarnAndAreAppendedLater) {
-    Rig rig(sumsBus(), 5);
-    frmMaintenance* s = rig.open();
-    ASSERT_TRUE(rig.refreshes(1));
-    LogFile& file = rig.main.m().sumsLog().file();
-    file.setAppender([](const QString&, const QByteArray&, QString* error) {
-        if (error)
-            *error = "No space left on device";
-        return qint64(0);
-    });
-    rig.startLog("1");
-    EXPECT_FALSE(s->lblNotice->isHidden());
-    const QString warning = s->lblNotice->text();
-    EXPECT_FALSE(warning.isEmpty());
-    EXPECT_EQ(rig.sumsLog(), "<missing>");
-
-    file.setAppender({});
-    s->Timer3_Timer();
-    const QByteArray log = rig.sumsLog();
-    EXPECT_EQ(log.count("Addr."), 1);
-    EXPECT_EQ(records(log).size(), 2);
-    EXPECT_NE(s->lblNotice->text(), warning);
-}
-
-// Run under ASan as well: nothing may touch the screen once it is gone.
-TEST(MaintenanceScreen, NothingReachesAScreenThatIsGone) {
-    Rig rig(makeDefaultBus(), 2);
-    rig.open();
-    ASSERT_TRUE(rig.refreshes(1));
-    rig.key('v');
-    rig.key('b');
-    rig.key(int(Qt::Key_Escape));
-    Rig::deleteClosed();
-    EXPECT_TRUE(rig.screen.isNull());
-    EXPECT_TRUE(rig.commandsDone(2));
-    EXPECT_TRUE(WaitFor([&] { return isStatusPoll(rig.watch->cycles.back().request); }));
-
-    // Deleted without being closed, right after it took the line: its refreshes go on being
-    // answered, and none of them is decoded any more.
-    delete rig.open();
-    const float before = rig.main.m().maintenanceReadings().Sum4;
-    rig.detector().setInputFloat(5, before + 100.0f);
-    EXPECT_TRUE(rig.refreshes(3));
-    EXPECT_EQ(rig.main.m().maintenanceReadings().Sum4, before);
 }
 
 } // namespace
