@@ -233,7 +233,7 @@ TEST(SetupScreen, EnterPressesTheFocusedButtonOrOkAndEscIsCancel) {
     }
 }
 
-TEST(SetupScreen, TypedSensitivityThatIsNoNumberIsRefusedBeforeWriting) {
+TEST(SetupScreen, TypedSensitivityThatIsNoNumberIsRefusedAndGoingAwayMidWriteIsSafe) {
     LineRig rig(3);
     QPointer<frmSetup> s = rig.open();
     ASSERT_TRUE(s);
@@ -245,35 +245,20 @@ TEST(SetupScreen, TypedSensitivityThatIsNoNumberIsRefusedBeforeWriting) {
                            "\"abc\" is not a sensitivity. Choose one of: 10, 20, 30, 40.",
                            "SETUP SCREEN", Prompts::Icon::Exclamation));
     EXPECT_TRUE(s->isVisible()); // the operator corrects it or cancels
-    Dispose(s);
-}
 
-TEST(SetupScreen, PrintsOneImagePerCopyAndCancelPrintsNothing) {
-    ScreenRig main;
-    ASSERT_TRUE(main.becomes("Zorvan C1"));
-    QPointer<frmSetup> s = frmSetup::open(main, SetupReply(1, {0x4505, 0, 1, 15}));
-    ASSERT_TRUE(s);
-    // Cancelled in its dialog it prints nothing; three copies print one page each, unasked.
-    QTemporaryDir dir;
-    main.prompts.pdfPath = dir.filePath("out.pdf");
-    main.prompts.printAnswers = {std::nullopt, 3};
-    s->cmdPrint->click();
-    EXPECT_TRUE(main.prompts.callsOf(Call::Print).empty());
-    EXPECT_FALSE(QFile::exists(main.prompts.pdfPath));
-    s->cmdPrint->click();
-    const auto prints = main.prompts.callsOf(Call::Print);
-    ASSERT_EQ(prints.size(), 1u);
-    EXPECT_EQ(prints[0].copies, 3);
-    const QString pdf = QString::fromLatin1(readAll(main.prompts.pdfPath));
-    EXPECT_EQ(pdf.count(QRegularExpression("/Type\\s*/Page(?!s)")), 3);
-    EXPECT_TRUE(main.prompts.callsOf(Call::Message).empty());
-    EXPECT_TRUE(s->isVisible());
-    Dispose(s);
+    // Corrected, then deleted while the write runs (the main window going down with it).
+    s->cmbMI->setCurrentIndex(0);
+    LineWatch done(*rig.main.worker);
+    s->cmdOK->click();
+    delete s;
+    ASSERT_TRUE(WaitFor([&] { return !done.commands.empty(); }));
+    EXPECT_EQ(rig.main.prompts.calls.size(), 1u) << "told something after the refusal";
+    EXPECT_EQ(rig.main.returns, 0);
 }
 
 // Which replies are refused is the setup codec's test; here one refused for the model shown
-// (C1 reads four registers) opens nothing.
-TEST(SetupScreen, ReplyThatIsNoProperAnswerOpensNothing) {
+// (C1 reads four registers) opens nothing. A proper one opens the screen, which prints.
+TEST(SetupScreen, ReplyThatIsNoProperAnswerOpensNothingAndPrintingPrintsOneImagePerCopy) {
     LineRig rig(2);
     LineWatch sent(*rig.main.worker);
     EXPECT_EQ(frmSetup::open(rig.main, SetupReply(2, {0x4505})), nullptr);
@@ -283,18 +268,26 @@ TEST(SetupScreen, ReplyThatIsNoProperAnswerOpensNothing) {
     EXPECT_EQ(rig.main.returns, 0);
     QCoreApplication::processEvents();
     EXPECT_TRUE(sent.sent.empty());
-}
 
-TEST(SetupScreen, GoingAwayWhileTheWriteRunsIsSafe) {
-    LineRig rig(1);
+    // Cancelled in its dialog it prints nothing; three copies print one page each, unasked.
     QPointer<frmSetup> s = rig.open();
     ASSERT_TRUE(s);
-    LineWatch done(*rig.main.worker);
-    s->cmdOK->click();
-    delete s; // e.g. the main window going down with it
-    ASSERT_TRUE(WaitFor([&] { return !done.commands.empty(); }));
-    EXPECT_TRUE(rig.main.prompts.calls.empty());
-    EXPECT_EQ(rig.main.returns, 0);
+    ScriptedPrompts& p = rig.main.prompts;
+    QTemporaryDir dir;
+    p.pdfPath = dir.filePath("out.pdf");
+    p.printAnswers = {std::nullopt, 3};
+    s->cmdPrint->click();
+    EXPECT_TRUE(p.callsOf(Call::Print).empty());
+    EXPECT_FALSE(QFile::exists(p.pdfPath));
+    s->cmdPrint->click();
+    const auto prints = p.callsOf(Call::Print);
+    ASSERT_EQ(prints.size(), 1u);
+    EXPECT_EQ(prints[0].copies, 3);
+    const QString pdf = QString::fromLatin1(readAll(p.pdfPath));
+    EXPECT_EQ(pdf.count(QRegularExpression("/Type\\s*/Page(?!s)")), 3);
+    EXPECT_EQ(p.callsOf(Call::Message).size(), 1u); // the refusal's only
+    EXPECT_TRUE(s->isVisible());
+    Dispose(s);
 }
 
 } // namespace
