@@ -265,7 +265,7 @@ TEST(MainScreen, KeysTypedAnywhereRunTheirCommands) {
     }
 }
 
-TEST(MainScreen, ScreensOpenOnTheirReadAndTheMainScreenComesBack) {
+TEST(MainScreen, ScreensOpenOnTheirReadTheMainScreenComesBackAndClosingLeavesNothing) {
     MainRig rig;
     ASSERT_TRUE(rig.loadGood());
     frmMain& m = *rig.main;
@@ -298,18 +298,17 @@ TEST(MainScreen, ScreensOpenOnTheirReadAndTheMainScreenComesBack) {
     const auto after = rig.bus.heard();
     for (size_t i = before; i < after.size(); ++i)
         EXPECT_TRUE(isStatusTo(after[i], 1));
-}
 
-TEST(MainScreen, ClosingWithAnExchangeInFlightLeavesNothingBehind) {
-    MainRig rig;
-    ASSERT_TRUE(rig.loadGood());
-    rig.main->cmdBIT_Click();
-    rig.main->cmdSetio_Click();
+    // Closed with an exchange in flight and a screen open: nothing of the screens listens to
+    // the line any more, no screen outlives the main screen, and the line stops at once.
+    rig.silence(false);
+    ASSERT_TRUE(rig.waitLink("GOOD"));
+    m.cmdBIT_Click();
+    m.cmdSetio_Click();
     rig.model->unlockMaintenance();
-    rig.main->cmdMaintenance_Click(); // a stand-in screen left open
+    m.cmdMaintenance_Click();
     rig.main.reset();
     rig.model.reset();
-    // Nothing of the screens listens to the line any more, and the line stops at once.
     const LineWorker* w = rig.worker.get();
     EXPECT_FALSE(QObject::disconnect(w, &LineWorker::commandDone, nullptr, nullptr));
     EXPECT_FALSE(QObject::disconnect(w, &LineWorker::cycleDone, nullptr, nullptr));
