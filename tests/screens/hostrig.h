@@ -69,16 +69,6 @@ struct HostRig {
     }
 
     HostModel& m() { return *model; }
-    // Loads, polls `address` and waits for the first result: the record then holds what the
-    // main screen would show.
-    bool start(quint8 address = 1) {
-        model->setAddress(address);
-        if (!model->load())
-            return false;
-        model->activate();
-        standIn.show();
-        return WaitFor([&] { return model->polledOnce(); });
-    }
     // Moves virtual time on (for waits while the line is held) and lets due timers fire.
     void advanceMs(int ms) {
         clock.advanceUs(qint64(ms) * 1000);
@@ -105,13 +95,17 @@ struct HostRig {
     QByteArray file(const char* name) const { return readAll(dir.filePath(name)); }
 };
 
-// For the screens opened from the main screen: the model at `address` of the bus, polled
-// once, with a plain window standing in for the main screen. It passes as the screens'
-// context.
+// For the screens opened from the main screen: the model at `address` of the bus, loaded and
+// polled once (the record then holds what the main screen would show), with a plain window
+// standing in for the main screen. It passes as the screens' context.
 struct ScreenRig : HostRig {
     explicit ScreenRig(std::unique_ptr<SimBus> sim = steadyDefaultBus(), quint8 address = 1)
         : HostRig(std::move(sim)) {
-        EXPECT_TRUE(start(address)) << "the first poll never ended";
+        model->setAddress(address);
+        EXPECT_TRUE(model->load());
+        model->activate();
+        standIn.show();
+        EXPECT_TRUE(WaitFor([&] { return model->polledOnce(); })) << "the first poll never ended";
     }
     operator ScreenContext&() { return *model; }
 };

@@ -93,7 +93,7 @@ TEST(MainScreen, MasterModeTakesTheAddressFromTheReplyAndSteppingEndsIt) {
     EXPECT_TRUE(rig.waitHeard([](const QByteArray& r) { return isStatusTo(r, 17); }));
 }
 
-TEST(MainScreen, AddressKeysAndButtonsStepWithinTheBoundsAndEndMasterMode) {
+TEST(MainScreen, AddressKeysAndButtonsStepWithinTheBoundsAndEndMasterModeAndOnlyExitExits) {
     MainRig rig;
     ASSERT_TRUE(rig.load());
     frmMain& m = *rig.main;
@@ -125,6 +125,15 @@ TEST(MainScreen, AddressKeysAndButtonsStepWithinTheBoundsAndEndMasterMode) {
     // The arrow buttons are in the Tab order.
     for (QPushButton* b : {m.cmdUp, m.cmdDown})
         EXPECT_TRUE(b->focusPolicy() & Qt::TabFocus) << b->objectName().toStdString();
+
+    // Exit itself asks, and ends only on Yes.
+    rig.prompts.messageAnswers = {Prompts::Answer::No, Prompts::Answer::Yes};
+    m.cmdE->click();
+    EXPECT_TRUE(OneMessage(rig.prompts, "Are you sure to exit program?", "EXIT PROGRAM",
+                           Prompts::Icon::Critical, Prompts::Buttons::YesNo));
+    EXPECT_EQ(rig.exits, 0);
+    m.cmdE->click();
+    EXPECT_EQ(rig.exits, 1);
 }
 
 TEST(MainScreen, BitShowsItsMessageOnlyOnItsOwnEchoAndHoldsThePolls) {
@@ -199,17 +208,6 @@ TEST(MainScreen, TuningWithAnAnsweringDetectorStoresTheDelayAndSaysSo) {
     EXPECT_EQ(rig.file("CommTune.txt"), QByteArray("7000\r\n"));
     EXPECT_EQ(m.lblNotice->text(), "04:27:37  Turnaround delay set to 7000 µs");
     EXPECT_TRUE(rig.waitPolls(2));
-}
-
-TEST(MainScreen, ExitAsksAndEndsOnlyOnYes) {
-    MainRig rig;
-    rig.prompts.messageAnswers = {Prompts::Answer::No, Prompts::Answer::Yes};
-    rig.main->cmdE->click();
-    EXPECT_TRUE(OneMessage(rig.prompts, "Are you sure to exit program?", "EXIT PROGRAM",
-                           Prompts::Icon::Critical, Prompts::Buttons::YesNo));
-    EXPECT_EQ(rig.exits, 0);
-    rig.main->cmdE->click();
-    EXPECT_EQ(rig.exits, 1);
 }
 
 bool promptWith(MainRig& rig, const QString& text) {

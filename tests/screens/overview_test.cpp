@@ -40,9 +40,8 @@ const BusOverview::Entry* entry(const BusOverview& o, int address) {
 
 TEST(Overview, ScansThenKeepsTheTableLive) {
     ScreenRig rig(loopOfFour(), 2);
-    ScreenContext& main = rig;
-    LineWatch watch(main.worker());
-    BusOverview o(main.worker());
+    LineWatch watch(*rig.worker);
+    BusOverview o(*rig.worker);
     o.scan(1, 10, 150); // the rig's detectors answer 60 ms after a request
     ASSERT_TRUE(WaitFor([&] { return o.polling(); }));
     EXPECT_EQ(addresses(o), QList<int>({2, 5, 7}));
