@@ -221,31 +221,27 @@ TEST(MaintenanceScreen, VersionTextOnlyFromItsOwnReplyAndNothingReachesTheScreen
     EXPECT_EQ(rig.main.m().maintenanceReadings().Sum4, before);
 }
 
-TEST(MaintenanceScreen, KeysAndEnterOnTheFocusedButton) {
-    struct Case {
-        int key;
-        const char* text;
-        QPushButton* frmMaintenance::*focus;
-        bool closes, versionAsked;
-    };
-    for (const Case& c :
-         {Case{Qt::Key_Escape, "\x1b", nullptr, true, false},
-          Case{Qt::Key_C, "c", nullptr, true, false}, Case{Qt::Key_X, "x", nullptr, false, false},
-          Case{Qt::Key_Return, "\r", &frmMaintenance::cmdClose, true, false},
-          Case{Qt::Key_Enter, "\r", &frmMaintenance::cmdV, false, true}}) {
-        SCOPED_TRACE(std::string(c.text) + std::to_string(c.key));
-        Rig rig;
-        rig.open();
-        QWidget* target = c.focus ? static_cast<QWidget*>(rig.screen->*c.focus)
-                                  : static_cast<QWidget*>(rig.screen->txtSum4Val);
-        QKeyEvent press(QEvent::KeyPress, c.key, Qt::NoModifier, QString::fromLatin1(c.text));
-        QCoreApplication::sendEvent(target, &press);
+// Esc and C close it as the tests above do; here a key it has no use for, and Enter on the
+// focused button.
+TEST(MaintenanceScreen, EnterPressesTheFocusedButtonAndOtherKeysDoNothing) {
+    Rig rig;
+    rig.open();
+    const auto press = [&](QWidget* target, int key, const char* text) {
+        QKeyEvent event(QEvent::KeyPress, key, Qt::NoModifier, QString::fromLatin1(text));
+        QCoreApplication::sendEvent(target, &event);
         Rig::deleteClosed();
-        EXPECT_EQ(rig.screen.isNull(), c.closes);
-        EXPECT_EQ(rig.main.returns, c.closes ? 1 : 0);
-        EXPECT_EQ(rig.main.m().mainWindow()->isVisible(), c.closes);
-        EXPECT_TRUE(!c.versionAsked || rig.commandsDone(1));
-    }
+    };
+    press(rig.screen->txtSum4Val, Qt::Key_X, "x");
+    ASSERT_FALSE(rig.screen.isNull());
+    press(rig.screen->cmdV, Qt::Key_Enter, "\r");
+    EXPECT_TRUE(rig.commandsDone(1));
+    ASSERT_FALSE(rig.screen.isNull());
+    EXPECT_EQ(rig.main.returns, 0);
+    EXPECT_FALSE(rig.main.m().mainWindow()->isVisible());
+    press(rig.screen->cmdClose, Qt::Key_Return, "\r");
+    EXPECT_TRUE(rig.screen.isNull());
+    EXPECT_EQ(rig.main.returns, 1);
+    EXPECT_TRUE(rig.main.m().mainWindow()->isVisible());
 }
 
 // Address 5, status N, fault N, serial 1234, sums 1.234, 22.5, 333.33.
