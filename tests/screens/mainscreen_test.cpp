@@ -97,26 +97,28 @@ TEST(MainScreen, AddressKeysAndButtonsStepWithinTheBoundsAndEndMasterModeAndOnly
     MainRig rig;
     ASSERT_TRUE(rig.load());
     frmMain& m = *rig.main;
-    struct Case {
-        quint8 start;
-        int key; // 0: the up button, 1: the down button
-        quint8 shown;
-    };
-    for (const Case& c : {Case{1, 1, 1}, Case{2, 1, 1}, Case{247, 0, 247}, Case{246, 0, 247},
-                          Case{1, Qt::Key_Up, 2}, Case{5, Qt::Key_Down, 4},
-                          Case{240, Qt::Key_PageUp, 247}, Case{20, Qt::Key_PageUp, 30},
-                          Case{5, Qt::Key_PageDown, 1}, Case{30, Qt::Key_PageDown, 20}}) {
-        SCOPED_TRACE(testing::Message() << int(c.start) << " key " << c.key);
-        rig.model->setAddress(c.start);
+    // From an address, a key (0: the up button, 1: the down button) shows an address.
+    for (const auto& [start, key, shown] : {std::tuple{1, 1, 1},
+                                            {2, 1, 1},
+                                            {247, 0, 247},
+                                            {246, 0, 247},
+                                            {1, Qt::Key_Up, 2},
+                                            {5, Qt::Key_Down, 4},
+                                            {240, Qt::Key_PageUp, 247},
+                                            {20, Qt::Key_PageUp, 30},
+                                            {5, Qt::Key_PageDown, 1},
+                                            {30, Qt::Key_PageDown, 20}}) {
+        SCOPED_TRACE(testing::Message() << start << " key " << key);
+        rig.model->setAddress(quint8(start));
         m.cmdSearch_Click();
         ASSERT_TRUE(rig.model->detector().MasterMode);
-        if (c.key > 1)
-            QTest::keyClick(m.cmdE, Qt::Key(c.key)); // whatever has the focus
+        if (key > 1)
+            QTest::keyClick(m.cmdE, Qt::Key(key)); // whatever has the focus
         else
-            (c.key == 0 ? m.cmdUp : m.cmdDown)->click();
-        EXPECT_EQ(m.lblChooseAddr->text(), QString::number(c.shown));
+            (key == 0 ? m.cmdUp : m.cmdDown)->click();
+        EXPECT_EQ(m.lblChooseAddr->text(), QString::number(shown));
         EXPECT_FALSE(rig.model->detector().MasterMode);
-        EXPECT_EQ(rig.model->pollFrame(), SendCommand(c.shown, cmd::Status));
+        EXPECT_EQ(rig.model->pollFrame(), SendCommand(quint8(shown), cmd::Status));
     }
     QTest::keyClick(m.cmdBIT, Qt::Key_M);
     EXPECT_TRUE(rig.opened.isEmpty()) << "M opened maintenance while locked";

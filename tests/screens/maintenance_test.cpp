@@ -139,29 +139,25 @@ TEST(MaintenanceScreen, OnlyReadsInputsWhileOpenShowsThemAndKeepsThemOnException
 }
 
 TEST(MaintenanceScreen, BitFrameOnlyForThisExchangesEcho) {
-    struct Case {
-        bool lampGreen;
-        int shortReply; // -1: whole reply
-        bool frameShown;
-    };
-    for (const Case& c : {Case{false, -1, false}, Case{true, -1, true}, Case{true, 4, false}}) {
-        SCOPED_TRACE(testing::Message() << c.lampGreen << c.shortReply);
+    for (const auto& [lampGreen, shortReply, frameShown] :
+         {std::tuple{false, -1, false}, {true, -1, true}, {true, 4, false}}) {
+        SCOPED_TRACE(testing::Message() << lampGreen << shortReply);
         Rig rig(makeDefaultBus(), 2);
         // The main screen's lamp red when the screen opened; the detector answers again once
         // the screen's own cycle has taken the line.
-        rig.main.silence(!c.lampGreen, 2);
-        ASSERT_TRUE(rig.main.waitLink(c.lampGreen ? "GOOD" : "BAD"));
+        rig.main.silence(!lampGreen, 2);
+        ASSERT_TRUE(rig.main.waitLink(lampGreen ? "GOOD" : "BAD"));
         frmMaintenance* s = rig.open();
         ASSERT_TRUE(rig.refreshes(2));
-        rig.detector().setFaults(SimFaults{.shortReply = c.shortReply});
+        rig.detector().setFaults(SimFaults{.shortReply = shortReply});
         rig.key('b');
-        ASSERT_TRUE(!c.lampGreen || rig.commandsDone(1));
+        ASSERT_TRUE(!lampGreen || rig.commandsDone(1));
         ASSERT_TRUE(rig.refreshes(2));
         EXPECT_EQ(std::count_if(rig.watch->sent.begin(), rig.watch->sent.end(),
                                 [](const QByteArray& f) { return isCommand(f, cmd::Bit); }),
-                  c.lampGreen ? 1 : 0);
-        EXPECT_EQ(!s->FrBit->isHidden(), c.frameShown);
-        EXPECT_TRUE(!c.frameShown || s->lblBitSum4->text() == "4210.50");
+                  lampGreen ? 1 : 0);
+        EXPECT_EQ(!s->FrBit->isHidden(), frameShown);
+        EXPECT_TRUE(!frameShown || s->lblBitSum4->text() == "4210.50");
     }
 }
 
@@ -173,25 +169,22 @@ TEST(MaintenanceScreen, VersionTextOnlyFromItsOwnReplyAndNothingReachesTheScreen
     ASSERT_TRUE(rig.refreshes(1));
 
     // Each step follows one that showed text, so nothing left over can pass for an answer.
-    struct Step {
-        const char* version;
-        bool silent;
-        int replySize; // 0: no reply
-        const char* shows;
-    };
-    for (const Step& step :
-         {Step{"ABCDEFGHI", false, 20, "ABCDEFGHI"}, Step{"", false, 11, ""},
-          Step{"ABCDEFGHI", false, 20, "ABCDEFGHI"}, Step{"ABCDEFGHI", true, 0, ""}}) {
-        SCOPED_TRACE(step.replySize);
-        rig.detector().setVersion(step.version);
-        rig.detector().setFaults(SimFaults{.silent = step.silent});
-        rig.key(step.silent ? 'V' : 'v');
+    // The version held, silence, the reply's size (0: none) and the text shown.
+    for (const auto& [version, silent, replySize, shows] :
+         {std::tuple{"ABCDEFGHI", false, 20, "ABCDEFGHI"},
+          {"", false, 11, ""},
+          {"ABCDEFGHI", false, 20, "ABCDEFGHI"},
+          {"ABCDEFGHI", true, 0, ""}}) {
+        SCOPED_TRACE(replySize);
+        rig.detector().setVersion(version);
+        rig.detector().setFaults(SimFaults{.silent = silent});
+        rig.key(silent ? 'V' : 'v');
         ASSERT_TRUE(rig.commandsDone(1));
         const Exchange& x = rig.watch->commands.back();
         EXPECT_EQ(x.request, SendCommand(2, cmd::Version));
-        EXPECT_EQ(x.reply.size(), step.replySize);
+        EXPECT_EQ(x.reply.size(), replySize);
         EXPECT_FALSE(s->lblVer->isHidden());
-        EXPECT_EQ(s->lblVer->text(), step.shows);
+        EXPECT_EQ(s->lblVer->text(), shows);
         EXPECT_TRUE(shown->isActive());
     }
 
