@@ -47,35 +47,31 @@ TEST(LogViewer, LoadsTheWholeFileAndOneMoreLineEnd) {
 }
 
 TEST(LogViewer, KeysWorkWhileTheTextBoxHasTheFocusAndEnterPressesTheFocusedButton) {
-    struct Case {
-        int key;
-        const char* text;
-        bool prints;
-        bool closes;
-        QPushButton* frmCusLog::*focus = nullptr; // nullptr: the text box
-    };
-    for (const Case& c : {Case{Qt::Key_P, "p", true, false}, Case{Qt::Key_C, "C", false, true},
-                          Case{Qt::Key_Escape, "", false, true}, Case{Qt::Key_X, "x", false, false},
-                          Case{Qt::Key_Return, "\r", false, false},
-                          Case{Qt::Key_Return, "\r", false, true, &frmCusLog::cmdExit},
-                          Case{Qt::Key_Enter, "\r", true, false, &frmCusLog::cmdPrint}}) {
+    for (const auto& [key, text, prints, closes, focus] :
+         {std::tuple{int(Qt::Key_P), "p", true, false, "txtLog"},
+          {int(Qt::Key_C), "C", false, true, "txtLog"},
+          {int(Qt::Key_Escape), "", false, true, "txtLog"},
+          {int(Qt::Key_X), "x", false, false, "txtLog"},
+          {int(Qt::Key_Return), "\r", false, false, "txtLog"},
+          {int(Qt::Key_Return), "\r", false, true, "cmdExit"},
+          {int(Qt::Key_Enter), "\r", true, false, "cmdPrint"}}) {
         ScreenRig ctx;
         writeLog(ctx, "a\r\n");
         QPointer<frmCusLog> viewer = new frmCusLog(ctx);
         viewer->show();
-        QWidget* target = c.focus ? static_cast<QWidget*>((*viewer).*c.focus) : viewer->txtLog;
+        auto* target = viewer->findChild<QWidget*>(focus);
         target->setFocus();
         // Pages per copy are the setup screen's test of the shared print path; here "p" asks
         // for two copies and Enter on Print cancels in the dialog.
-        const bool copies = c.key == Qt::Key_P;
+        const bool copies = key == Qt::Key_P;
         ctx.prompts.printAnswers = {copies ? std::optional(2) : std::nullopt};
-        QKeyEvent press(QEvent::KeyPress, c.key, Qt::NoModifier, QString::fromLatin1(c.text));
+        QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier, QString::fromLatin1(text));
         QCoreApplication::sendEvent(target, &press);
-        EXPECT_EQ(ctx.prompts.callsOf(Call::PrintDialog).size(), c.prints ? 1u : 0u) << c.text;
+        EXPECT_EQ(ctx.prompts.callsOf(Call::PrintDialog).size(), prints ? 1u : 0u) << text;
         const auto printed = ctx.prompts.callsOf(Call::Print);
         EXPECT_EQ(printed.size(), copies ? 1u : 0u);
         EXPECT_TRUE(printed.empty() || printed[0].copies == 2);
-        EXPECT_EQ(ctx.returns, c.closes ? 1 : 0) << c.text;
+        EXPECT_EQ(ctx.returns, closes ? 1 : 0) << text;
         if (viewer)
             viewer->close();
         EXPECT_TRUE(WaitFor([&] { return viewer.isNull(); }, 1000));

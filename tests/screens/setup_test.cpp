@@ -187,40 +187,35 @@ TEST(SetupScreen, OkWritesWhatTheOperatorChangedAndTellsOnlyAWriteThatNeverGotTh
 }
 
 TEST(SetupScreen, EnterPressesTheFocusedButtonOrOkAndEscIsCancel) {
-    struct Case {
-        const char* what;
-        int key; // 0: the close box
-        const char* focus;
-        bool writes, cancelled, prints;
-    };
-    const Case cases[] = {{"close box", 0, "cmbDelay", false, false, false},
-                          {"Esc in a list", Qt::Key_Escape, "cmbDelay", false, true, false},
-                          {"Enter in a list", Qt::Key_Return, "cmbDelay", true, false, false},
-                          {"Enter on Cancel", Qt::Key_Return, "cmdExit", false, true, false},
-                          {"Enter on Print", Qt::Key_Enter, "cmdPrint", false, false, true}};
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.what);
+    // Key 0 is the close box.
+    for (const auto& [what, key, focus, writes, cancelled, prints] :
+         {std::tuple{"close box", 0, "cmbDelay", false, false, false},
+          {"Esc in a list", int(Qt::Key_Escape), "cmbDelay", false, true, false},
+          {"Enter in a list", int(Qt::Key_Return), "cmbDelay", true, false, false},
+          {"Enter on Cancel", int(Qt::Key_Return), "cmdExit", false, true, false},
+          {"Enter on Print", int(Qt::Key_Enter), "cmdPrint", false, false, true}}) {
+        SCOPED_TRACE(what);
         LineRig rig(1);
         QPointer<frmSetup> s = rig.open();
         ASSERT_TRUE(s);
         rig.main.prompts.printAnswers = {std::nullopt};
         LineWatch sent(*rig.main.worker);
-        auto* target = s->findChild<QWidget*>(c.focus);
+        auto* target = s->findChild<QWidget*>(focus);
         target->setFocus();
-        if (c.key == 0)
+        if (key == 0)
             s->close();
         else
-            QTest::keyClick(target, Qt::Key(c.key));
-        EXPECT_TRUE(!c.writes || WaitFor([&] { return rig.main.returns == 1; }));
-        EXPECT_EQ(rig.main.returns, c.prints ? 0 : 1);
+            QTest::keyClick(target, Qt::Key(key));
+        EXPECT_TRUE(!writes || WaitFor([&] { return rig.main.returns == 1; }));
+        EXPECT_EQ(rig.main.returns, prints ? 0 : 1);
         Dispose(s);
         // A request of the screen's would have gone ahead of this one.
         RunCommand(*rig.main.worker, {Pattern::SendOnly, ReadAddr(99)});
-        EXPECT_EQ(sent.sent.size(), c.writes ? 2u : 1u);
-        EXPECT_TRUE(!c.cancelled ||
+        EXPECT_EQ(sent.sent.size(), writes ? 2u : 1u);
+        EXPECT_TRUE(!cancelled ||
                     OneMessage(rig.main.prompts, "Changes were not saved!", "SETUP SCREEN"));
-        EXPECT_EQ(rig.main.prompts.callsOf(Call::Message).size(), c.cancelled ? 1u : 0u);
-        EXPECT_EQ(rig.main.prompts.callsOf(Call::PrintDialog).size(), c.prints ? 1u : 0u);
+        EXPECT_EQ(rig.main.prompts.callsOf(Call::Message).size(), cancelled ? 1u : 0u);
+        EXPECT_EQ(rig.main.prompts.callsOf(Call::PrintDialog).size(), prints ? 1u : 0u);
     }
 }
 
