@@ -25,20 +25,21 @@ void OnlyPolls(const LineWatch& sent, quint8 address) {
 }
 
 TEST(NewAddrDialog, BoxKeepsOnlyWholeNumbersUpTo247SendRefusesTheRestAndMasterModeOnABus) {
-    struct Case {
-        const char* typed;
-        std::vector<const char*> after; // the box after each key
-    };
     ScreenRig main;
     QPointer<frmNewAddr> d = Open(main);
-    for (const Case& c :
-         {Case{"300", {"3", "30", ""}}, Case{"2470", {"2", "24", "247", ""}}, Case{"a", {""}},
-          Case{"1.5", {"1", "", "5"}}, Case{"+3", {"", "3"}}, Case{"1 ", {"1", ""}}}) {
-        SCOPED_TRACE(c.typed);
+    // Typed key by key, and the box after each key.
+    for (const auto& [typed, after] : {std::pair{"300", "3|30|"},
+                                       {"2470", "2|24|247|"},
+                                       {"a", ""},
+                                       {"1.5", "1||5"},
+                                       {"+3", "|3"},
+                                       {"1 ", "1|"}}) {
+        SCOPED_TRACE(typed);
         d->txtNewAddr->clear();
-        for (size_t i = 0; i < c.after.size(); ++i) {
-            QTest::keyClick(d->txtNewAddr, c.typed[i]);
-            EXPECT_EQ(d->txtNewAddr->text(), c.after[i]) << "after key " << i;
+        const QStringList boxes = QString(after).split('|');
+        for (int i = 0; i < boxes.size(); ++i) {
+            QTest::keyClick(d->txtNewAddr, typed[i]);
+            EXPECT_EQ(d->txtNewAddr->text(), boxes[i]) << "after key " << i;
         }
     }
     // Set rather than typed, the same rule.
