@@ -115,33 +115,28 @@ TEST(ComSetupDialog, OneSelectionAtATimeAndOkOpensWhatIsShown) {
 // Which files give which delay is the tuning file's own test; here the delay reaches the line
 // and a warning goes to the status line, not to a message box.
 TEST(Startup, OkOpensTheChosenPortWithTheTuningFilesDelay) {
-    struct Case {
-        std::vector<Action> steps;
-        int port;
-        QByteArray tuning; // empty: no file, which is created
-        int delay;
-        bool warns;
-    };
-    for (const Case& c : {Case{{clickOk}, 1, {}, 4000, false},
-                          Case{{com(6), com(2), clickOk}, 2, "6000\r\n", 6000, false},
-                          Case{{clickOk}, 1, "99999\r\n", 4000, true}}) {
-        SCOPED_TRACE(c.tuning.toStdString());
+    // Without a tuning file one is made; Com 2 is chosen after Com 6.
+    for (const auto& [port, tuning, delay, warns] : {std::tuple{1, QByteArray(), 4000, false},
+                                                     {2, QByteArray("6000\r\n"), 6000, false},
+                                                     {1, QByteArray("99999\r\n"), 4000, true}}) {
+        SCOPED_TRACE(tuning.toStdString());
         Rig rig;
-        if (!c.tuning.isEmpty())
-            writeAll(rig.tuningPath(), c.tuning);
-        rig.dialogs.push_back(c.steps);
+        if (!tuning.isEmpty())
+            writeAll(rig.tuningPath(), tuning);
+        rig.dialogs.push_back(port == 1 ? std::vector{clickOk}
+                                        : std::vector{com(6), com(2), clickOk});
         ASSERT_TRUE(rig.flow->run());
 
-        EXPECT_EQ(rig.opened, QStringList{ComPortDevice(c.port)});
-        EXPECT_EQ(rig.flow->comsetup()->SelectedPort, c.port);
+        EXPECT_EQ(rig.opened, QStringList{ComPortDevice(port)});
+        EXPECT_EQ(rig.flow->comsetup()->SelectedPort, port);
         EXPECT_TRUE(rig.prompts.calls.empty());
         frmMain* main = rig.flow->mainWindow();
         ASSERT_TRUE(main);
         EXPECT_TRUE(main->isVisible());
-        EXPECT_EQ(rig.tuningFile(), c.tuning.isEmpty() ? "4000\r\n" : c.tuning);
-        EXPECT_EQ(rig.flow->model()->turnaroundDelay(), c.delay);
-        EXPECT_EQ(rig.flow->worker()->turnaroundDelay(), c.delay);
-        EXPECT_EQ(main->lblNotice->text().contains("CommTune.txt"), c.warns)
+        EXPECT_EQ(rig.tuningFile(), tuning.isEmpty() ? "4000\r\n" : tuning);
+        EXPECT_EQ(rig.flow->model()->turnaroundDelay(), delay);
+        EXPECT_EQ(rig.flow->worker()->turnaroundDelay(), delay);
+        EXPECT_EQ(main->lblNotice->text().contains("CommTune.txt"), warns)
             << qPrintable(main->lblNotice->text());
         EXPECT_TRUE(WaitFor([&] { return main->lblCom->text() == "GOOD"; }));
     } // leaving with a poll in flight must be safe
