@@ -16,32 +16,24 @@ void writeLog(ScreenRig& ctx, const QByteArray& bytes) {
 }
 
 TEST(LogViewer, LoadsTheWholeFileAndOneMoreLineEnd) {
-    struct Case {
-        const char* name;
-        std::optional<QByteArray> file;
-        char status; // the main screen's status character
-        QString loaded;
-        QString shown;
-    };
-    const Case cases[] = {
-        {"threeLines", QByteArray("a 1\r\nb \xdf\r\nc 3\r\n"), 'N', // read as Latin-1
-         QString::fromLatin1("a 1\r\nb \xdf\r\nc 3\r\n\r\n"),
-         QString::fromLatin1("a 1\nb \xdf\nc 3\n\n")},
-        {"empty", QByteArray(), 'N', "", ""},
-        {"missing", std::nullopt, 'N', "", ""},
-        {"singleSpaceStatus", QByteArray("a\r\n"), ' ', "", ""},
-    };
-    for (const Case& c : cases) {
+    // The file (nullptr: none; read as Latin-1), the main screen's status character, and the
+    // text loaded and shown.
+    using Case = std::tuple<const char*, char, const char*, const char*>;
+    for (const auto& [file, status, loaded, shown] :
+         {Case{"a 1\r\nb \xdf\r\nc 3\r\n", 'N', "a 1\r\nb \xdf\r\nc 3\r\n\r\n",
+               "a 1\nb \xdf\nc 3\n\n"},
+          Case{"", 'N', "", ""}, Case{nullptr, 'N', "", ""}, Case{"a\r\n", ' ', "", ""}}) {
+        SCOPED_TRACE(file ? file : "<none>");
         ScreenRig ctx;
-        ctx.detector().setStatusChar(c.status);
-        ASSERT_TRUE(WaitFor([&] { return ctx.m().detector().StatusChar == quint8(c.status); }));
-        if (c.file)
-            writeLog(ctx, *c.file);
+        ctx.detector().setStatusChar(status);
+        ASSERT_TRUE(WaitFor([&] { return ctx.m().detector().StatusChar == quint8(status); }));
+        if (file)
+            writeLog(ctx, file);
         QPointer<frmCusLog> viewer = new frmCusLog(ctx);
-        EXPECT_EQ(viewer->loadedText(), c.loaded) << c.name;
-        EXPECT_EQ(viewer->txtLog->toPlainText(), c.shown) << c.name;
+        EXPECT_EQ(viewer->loadedText(), QString::fromLatin1(loaded));
+        EXPECT_EQ(viewer->txtLog->toPlainText(), QString::fromLatin1(shown));
         viewer->close();
-        EXPECT_EQ(ctx.returns, 1) << c.name;
+        EXPECT_EQ(ctx.returns, 1);
         EXPECT_TRUE(WaitFor([&] { return viewer.isNull(); }, 1000));
     }
 }
