@@ -224,13 +224,10 @@ TEST(MainScreen, KeysTypedAnywhereRunTheirCommands) {
     const auto opened = [](const char* name) {
         return [name](MainRig& r) { return r.opened.contains(name); };
     };
-    struct KeyCase {
-        int key;
-        const char* text;
-        QPushButton* frmMain::*focus; // the button the key is sent to
-        std::function<bool(MainRig&)> happened;
-    };
-    for (const KeyCase& c :
+    // A key, its text, the button it is sent to, and what then happens.
+    using KeyCase =
+        std::tuple<int, const char*, QPushButton * frmMain::*, std::function<bool(MainRig&)>>;
+    for (const auto& [key, text, focus, happened] :
          {KeyCase{Qt::Key_B, "b", &frmMain::cmdShowLog, bitSent},
           {Qt::Key_L, "l", &frmMain::cmdShowLog,
            [](MainRig& r) { return promptWith(r, LogPeriodPrompt); }},
@@ -248,18 +245,18 @@ TEST(MainScreen, KeysTypedAnywhereRunTheirCommands) {
           // Enter presses the button that has the focus (one mechanism for every button).
           {Qt::Key_Return, "\r", &frmMain::cmdBIT, bitSent},
           {Qt::Key_Enter, "\r", &frmMain::cmdE, exitAsked}}) {
-        SCOPED_TRACE(std::to_string(c.key) + c.text);
+        SCOPED_TRACE(std::to_string(key) + text);
         MainRig rig;
         rig.prompts.messageAnswers = {Prompts::Answer::No};
         rig.prompts.inputAnswers = {std::nullopt};
         ASSERT_TRUE(rig.loadGood());
-        if (c.key == Qt::Key_M) {
+        if (key == Qt::Key_M) {
             rig.model->unlockMaintenance();
             EXPECT_TRUE(rig.main->cmdMaintenance->isVisible());
         }
-        QKeyEvent press(QEvent::KeyPress, c.key, Qt::NoModifier, QString::fromLatin1(c.text));
-        QCoreApplication::sendEvent((*rig.main).*c.focus, &press);
-        EXPECT_TRUE(WaitFor([&] { return c.happened(rig); }));
+        QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier, QString::fromLatin1(text));
+        QCoreApplication::sendEvent((*rig.main).*focus, &press);
+        EXPECT_TRUE(WaitFor([&] { return happened(rig); }));
     }
 }
 

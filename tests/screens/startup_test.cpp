@@ -79,36 +79,29 @@ struct Rig {
 TEST(ComSetupDialog, OneSelectionAtATimeAndOkOpensWhatIsShown) {
     auto row = [](int r) { return [r](Dialog& d) { d.lstDetected->setCurrentRow(r); }; };
     auto key = [](Qt::Key k) { return [k](Dialog& d) { QTest::keyClick(d.lstDetected, k); }; };
-    auto unpick = [](Dialog& d) {
-        d.lstDetected->currentItem()->setSelected(false); // Ctrl+click on the selected port
-    };
-    struct Case {
-        const char* name;
-        std::vector<Action> steps;
-        QString device; // empty: nothing shown selected, OK disabled
-    };
-    const Case cases[] = {
-        {"untouched", {}, ComPortDevice(1)},
-        {"keyboard highlight beats Com 6", {com(6), key(Qt::Key_Down)}, "/dev/ttyACM1"},
-        {"keyboard moves on", {key(Qt::Key_Down), key(Qt::Key_Down)}, "/dev/ttyUSB0"},
-        {"Com after a port", {row(1), com(4)}, ComPortDevice(4)},
-        {"port after Com", {com(4), row(0)}, "/dev/ttyACM1"},
-        {"port taken away", {com(3), row(1), unpick}, QString()},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
+    auto unpick = [](Dialog& d) { d.lstDetected->currentItem()->setSelected(false); };
+    // What the operator does, and the device then shown (empty: none selected, OK disabled).
+    using Case = std::tuple<const char*, std::vector<Action>, QString>;
+    for (const auto& [name, steps, device] :
+         {Case{"untouched", {}, ComPortDevice(1)},
+          Case{"keyboard highlight beats Com 6", {com(6), key(Qt::Key_Down)}, "/dev/ttyACM1"},
+          Case{"keyboard moves on", {key(Qt::Key_Down), key(Qt::Key_Down)}, "/dev/ttyUSB0"},
+          Case{"Com after a port", {row(1), com(4)}, ComPortDevice(4)},
+          Case{"port after Com", {com(4), row(0)}, "/dev/ttyACM1"},
+          Case{"port taken away by Ctrl+click", {com(3), row(1), unpick}, QString()}}) {
+        SCOPED_TRACE(name);
         Dialog d(QStringList{"/dev/ttyACM1", "/dev/ttyUSB0"}, nullptr);
         d.show();
-        for (const Action& a : c.steps)
+        for (const Action& a : steps)
             a(d);
-        EXPECT_EQ(d.SelectedDevice(), c.device);
+        EXPECT_EQ(d.SelectedDevice(), device);
         int selected = int(d.lstDetected->selectedItems().size());
         for (int n = 1; n <= 6; ++n)
             selected += d.optPort1[n]->isChecked() ? 1 : 0;
-        EXPECT_EQ(selected, c.device.isEmpty() ? 0 : 1);
-        EXPECT_EQ(d.OKButton->isEnabled(), !c.device.isEmpty());
+        EXPECT_EQ(selected, device.isEmpty() ? 0 : 1);
+        EXPECT_EQ(d.OKButton->isEnabled(), !device.isEmpty());
         clickOk(d);
-        EXPECT_EQ(d.result() == QDialog::Accepted, !c.device.isEmpty());
+        EXPECT_EQ(d.result() == QDialog::Accepted, !device.isEmpty());
     }
 }
 
