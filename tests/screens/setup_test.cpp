@@ -33,29 +33,24 @@ constexpr Flag Flags[] = {{"chkAlarmL", 0x01}, {"chkAccOnWarn", 0x02}, {"chkAuto
                           {"chkAccBit", 0x08}, {"chkRBit", 0x10},      {"chkEOL", 0x80}};
 
 TEST(SetupScreen, ShowsTheModelsRow) {
-    struct RowCase {
-        const char* model;
-        std::vector<quint16> regs;
-        const char* lists; // the lists shown, by name, with their texts; the others show none
-        bool sixFlags;
-        bool warned = false; // a value read outside its list, which OK would change
-    };
-    const RowCase cases[] = {
-        {"Zorvan A2", {0xFF70}, "cmbDelay=30 cmbSensFast=10", false},
+    // The lists shown, by name, with their texts (the others show none); six flags or three;
+    // a warning for a value read outside its list, which OK would change.
+    const std::tuple<const char*, std::vector<quint16>, const char*, bool, bool> cases[] = {
+        {"Zorvan A2", {0xFF70}, "cmbDelay=30 cmbSensFast=10", false, false},
         {"Zorvan A1", {0x4000}, "cmbSensSingle=", false, true},
         {"Zorvan A3", {0x0000}, "cmbUVIR=15", false, true},
-        {"Zorvan A5", {0x2000}, "cmbMI=20", false},
-        {"Zorvan B3", {0x6000}, "cmbMI3=10", false},
-        {"Zorvan C1", {0x4505, 0, 1, 15}, "cmbHeatMode=AUTO cmbHeatOn=15 cmbSens=45", true},
+        {"Zorvan A5", {0x2000}, "cmbMI=20", false, false},
+        {"Zorvan B3", {0x6000}, "cmbMI3=10", false, false},
+        {"Zorvan C1", {0x4505, 0, 1, 15}, "cmbHeatMode=AUTO cmbHeatOn=15 cmbSens=45", true, false},
         {"Zorvan C2", {0x0000, 0, 7, 12}, "cmbHeatMode= cmbHeatOn= cmbSens=15", true, true},
-        {"Zorvan D1", {0x9300}, "cmbSens=15", true}};
+        {"Zorvan D1", {0x9300}, "cmbSens=15", true, false}};
     ScreenRig main(busWith(1, 0, 31208));
-    for (const RowCase& c : cases) {
-        SCOPED_TRACE(std::string(c.model) + " " + std::to_string(c.regs[0]));
-        ASSERT_TRUE(main.becomes(c.model));
-        QPointer<frmSetup> s = frmSetup::open(main, SetupReply(1, c.regs));
+    for (const auto& [model, regs, lists, sixFlags, warned] : cases) {
+        SCOPED_TRACE(model);
+        ASSERT_TRUE(main.becomes(model));
+        QPointer<frmSetup> s = frmSetup::open(main, SetupReply(1, regs));
         ASSERT_TRUE(s);
-        EXPECT_EQ(s->lblDetType->text(), c.model);
+        EXPECT_EQ(s->lblDetType->text(), model);
         EXPECT_EQ(s->lblserNum->text(), "31208");
         EXPECT_EQ(s->lblAddress->text(), "1");
 
@@ -67,7 +62,7 @@ TEST(SetupScreen, ShowsTheModelsRow) {
                 EXPECT_EQ(list->currentText(), "") << "hidden " << list->objectName().toStdString();
         }
         shown.sort();
-        EXPECT_EQ(shown.join(' '), c.lists);
+        EXPECT_EQ(shown.join(' '), lists);
         EXPECT_EQ(s->lblHM->isVisible(), s->cmbHeatMode->isVisible());
         EXPECT_EQ(s->lblHO->isVisible(), s->cmbHeatOn->isVisible());
 
@@ -75,11 +70,11 @@ TEST(SetupScreen, ShowsTheModelsRow) {
         for (const Flag& f : Flags) {
             auto* box = s->findChild<QCheckBox*>(f.name);
             ASSERT_TRUE(box) << f.name;
-            EXPECT_EQ(box->isChecked(), ((c.regs[0] >> 8) & f.mask) != 0) << f.name;
+            EXPECT_EQ(box->isChecked(), ((regs[0] >> 8) & f.mask) != 0) << f.name;
             flagsShown += box->isVisible();
         }
-        EXPECT_EQ(flagsShown, c.sixFlags ? 6 : 3);
-        EXPECT_EQ(s->lblWarn->isVisible(), c.warned) << s->lblWarn->text().toStdString();
+        EXPECT_EQ(flagsShown, sixFlags ? 6 : 3);
+        EXPECT_EQ(s->lblWarn->isVisible(), warned) << s->lblWarn->text().toStdString();
         Dispose(s);
     }
     EXPECT_EQ(main.returns, int(std::size(cases)));
