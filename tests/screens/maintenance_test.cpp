@@ -19,11 +19,9 @@ namespace {
 
 using Call = ScriptedPrompts::Call;
 
-bool isCommand(const QByteArray& f, quint8 code) {
-    return quint8(f.at(1)) == fn::Command && quint8(f.at(4)) == code;
-}
+// The main screen's status poll to the detector at 2.
 bool isStatusPoll(const QByteArray& f) {
-    return isCommand(f, cmd::Status);
+    return isStatusTo(f, 2);
 }
 
 struct Rig {
@@ -151,9 +149,7 @@ TEST(MaintenanceScreen, BitFrameOnlyForThisExchangesEcho) {
         rig.key('b');
         ASSERT_TRUE(!lampGreen || rig.commandsDone(1));
         ASSERT_TRUE(rig.refreshes(2));
-        EXPECT_EQ(std::count_if(rig.watch->sent.begin(), rig.watch->sent.end(),
-                                [](const QByteArray& f) { return isCommand(f, cmd::Bit); }),
-                  lampGreen ? 1 : 0);
+        EXPECT_EQ(rig.watch->count(SendCommand(2, cmd::Bit)), lampGreen ? 1 : 0);
         EXPECT_EQ(!s->FrBit->isHidden(), frameShown);
         EXPECT_TRUE(!frameShown || s->lblBitSum4->text() == "4210.50");
     }
