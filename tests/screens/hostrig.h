@@ -9,7 +9,6 @@
 #include "link/virtualport.h"
 #include "screens/host/hostmodel.h"
 #include "screens/main/frmMain.h"
-#include "sim/simmodels.h"
 
 #include <QTemporaryDir>
 
@@ -86,11 +85,6 @@ struct HostRig {
     }
     bool waitPolls(int n, int address = 1) {
         return waitHeard([address](const QByteArray& r) { return isStatusTo(r, address); }, n);
-    }
-    // The detector at `address` becomes `modelName`; waits until the record shows it.
-    bool becomes(const QString& modelName, quint8 address = 1) {
-        detector(address).setModelCode(*simModelCode(modelName));
-        return WaitFor([&] { return model->detector().ModelName == modelName; });
     }
     QByteArray file(const char* name) const { return readAll(dir.filePath(name)); }
 };

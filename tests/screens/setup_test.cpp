@@ -4,6 +4,7 @@
 #include "hostrig.h"
 #include "link/crc.h"
 #include "screens/setup/frmSetup.h"
+#include "sim/simmodels.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -47,7 +48,8 @@ TEST(SetupScreen, ShowsTheModelsRow) {
     ScreenRig main(busWith(1, 0, 31208));
     for (const auto& [model, regs, lists, sixFlags, warned] : cases) {
         SCOPED_TRACE(model);
-        ASSERT_TRUE(main.becomes(model));
+        main.detector().setModelCode(*simModelCode(model));
+        ASSERT_TRUE(WaitFor([&] { return main.m().detector().ModelName == model; }));
         QPointer<frmSetup> s = frmSetup::open(main, SetupReply(1, regs));
         ASSERT_TRUE(s);
         EXPECT_EQ(s->lblDetType->text(), model);
