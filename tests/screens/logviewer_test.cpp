@@ -4,7 +4,6 @@
 
 #include <QKeyEvent>
 #include <QPlainTextEdit>
-#include <QPushButton>
 
 namespace fh::test {
 namespace {

@@ -3,7 +3,6 @@
 // hand-over to the screens it opens.
 #include "detector/models.h"
 #include "hostrig.h"
-#include "link/clocktimer.h"
 #include "screens/main/mainlayout.h"
 #include "screens/maintenance/lampshape.h"
 

@@ -3,7 +3,6 @@
 // and a file that refuses writes for a while. The records' bytes are the logging layer's.
 #include "hostrig.h"
 #include "link/clocktimer.h"
-#include "logging/logperiod.h"
 #include "screens/main/mainlayout.h"
 
 #include <QLabel>

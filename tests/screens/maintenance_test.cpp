@@ -4,7 +4,6 @@
 
 #include "hostrig.h"
 #include "link/clocktimer.h"
-#include "logging/logperiod.h"
 #include "screens/maintenance/lampshape.h"
 #include "sim/simmodels.h"
 
