@@ -23,7 +23,7 @@ TEST(MainScreen, FirstActivationPollsAddressOneShowsTheDetectorSilenceAndMessage
     MainRig rig;
     ASSERT_TRUE(rig.loadGood());
     frmMain& m = *rig.main;
-    const auto heard = rig.bus.heard();
+    const auto heard = rig.bus.heard(); // the first request is the status command to 1
     ASSERT_GE(heard.size(), 2u);
     EXPECT_TRUE(isStatusTo(heard[0], 1));
     EXPECT_EQ(m.Shape1->fillColor(), colour::Green);

@@ -3,7 +3,6 @@
 #include "screens/main/frmOpening.h"
 
 #include "link/clock.h"
-#include "link/clocktimer.h"
 
 #include <gtest/gtest.h>
 #include <QDir>

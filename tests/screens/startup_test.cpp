@@ -1,5 +1,5 @@
 // Start-up: the COM-port dialog, opening the chosen port (or saying why not and asking again),
-// loading the main screen with the tuning file, and the first request on the line.
+// loading the main screen with the tuning file, the line remembered and a network line.
 #include "common/bytes.h"
 #include "detector/replycheck.h"
 #include "linelog.h"
