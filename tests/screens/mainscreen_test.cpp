@@ -92,7 +92,7 @@ TEST(MainScreen, MasterModeTakesTheAddressFromTheReplyAndSteppingEndsIt) {
     EXPECT_TRUE(rig.waitHeard([](const QByteArray& r) { return isStatusTo(r, 17); }));
 }
 
-TEST(MainScreen, AddressKeysAndButtonsStepWithinTheBoundsAndEndMasterModeAndOnlyExitExits) {
+TEST(MainScreen, AddressKeysStepWithinTheBoundsAndEndMasterModeAndExitAsksFirst) {
     MainRig rig;
     ASSERT_TRUE(rig.load());
     frmMain& m = *rig.main;

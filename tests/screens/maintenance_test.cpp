@@ -247,7 +247,7 @@ QList<QByteArray> records(const QByteArray& log) {
     return out;
 }
 
-TEST(MaintenanceSumsLog, ButtonTicksStatusChangesAndFailedWritesWriteAndLoggingOutlivesTheScreen) {
+TEST(MaintenanceSumsLog, RecordsOnStartTicksAndChangesLateWritesCatchUpAndItOutlivesTheScreen) {
     Rig rig(sumsBus(), 5);
     frmMaintenance* s = rig.open();
     ASSERT_TRUE(rig.refreshes(1));

@@ -24,7 +24,7 @@ void OnlyPolls(const LineWatch& sent, quint8 address) {
         EXPECT_EQ(f, SendCommand(address, cmd::Status));
 }
 
-TEST(NewAddrDialog, BoxKeepsOnlyWholeNumbersUpTo247SendRefusesTheRestAndMasterModeOnABus) {
+TEST(NewAddrDialog, BoxTakesWholeNumbersTo247SendRefusesTheRestAndMasterModeWritesNothing) {
     ScreenRig main;
     QPointer<frmNewAddr> d = Open(main);
     // Typed key by key, and the box after each key.
