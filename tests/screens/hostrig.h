@@ -2,6 +2,7 @@
 // The real host model on a line worker to the simulated bus, all on virtual time, with
 // scripted prompts and a fixed log clock. MainRig puts the real main screen on top, with
 // stand-ins for the screens it opens; without it a plain window stands in for the main screen.
+#include "common/bytes.h"
 #include "detector/detectorrecord.h"
 #include "detector/replycheck.h"
 #include "linelog.h"
@@ -9,15 +10,13 @@
 #include "screens/host/hostmodel.h"
 #include "screens/main/frmMain.h"
 
-#include <QDir>
 #include <QTemporaryDir>
 
 namespace fh::test {
 
 inline std::unique_ptr<SimBus> busWith(quint8 address, quint16 model, quint16 serial) {
     auto bus = std::make_unique<SimBus>();
-    if (address != 0)
-        bus->add(address, model, serial);
+    bus->add(address, model, serial);
     return bus;
 }
 
@@ -27,14 +26,6 @@ inline std::unique_ptr<SimBus> steadyDefaultBus() {
     for (int i = 0; i < bus->count(); ++i)
         bus->detectorAt(i)->setStatusChar('N');
     return bus;
-}
-
-// The model code the record shows as `name`.
-inline quint16 ModelCode(const QString& name) {
-    for (int code = 0; code < 0x10000; ++code)
-        if (GetModelName(quint16(code)) == name)
-            return quint16(code);
-    return 0;
 }
 
 struct HostRig {
@@ -51,11 +42,8 @@ struct HostRig {
     explicit HostRig(std::unique_ptr<SimBus> sim = steadyDefaultBus(),
                      const QByteArray& tuningFile = {})
         : bus(std::move(sim)) {
-        if (!tuningFile.isEmpty()) {
-            QFile f(dir.filePath("CommTune.txt"));
-            if (f.open(QIODevice::WriteOnly))
-                f.write(tuningFile);
-        }
+        if (!tuningFile.isEmpty())
+            writeAll(dir.filePath("CommTune.txt"), tuningFile);
         worker = std::make_unique<LineWorker>(
             [this] {
                 auto p = std::make_unique<VirtualPort>(clock, bus);
@@ -80,80 +68,40 @@ struct HostRig {
     }
 
     HostModel& m() { return *model; }
-    // Loads, polls `address` and waits for the first result: the record then holds what the
-    // main screen would show.
-    bool start(quint8 address = 1) {
-        model->setAddress(address);
-        if (!model->load())
-            return false;
-        model->activate();
-        standIn.show();
-        return waitFor([&] { return model->polledOnce(); });
-    }
-    bool waitFor(const std::function<bool()>& condition, int limitMs = 10000) {
-        return WaitFor(condition, limitMs);
-    }
     // Moves virtual time on (for waits while the line is held) and lets due timers fire.
     void advanceMs(int ms) {
         clock.advanceUs(qint64(ms) * 1000);
         WaitFor([] { return false; }, 5);
     }
     SimDetector& detector(quint8 address = 1) { return *bus.sim().detector(address); }
-    void silence(bool on, quint8 address = 1) {
-        if (on)
-            detector(address).setFaults({.silent = true});
-        else
-            detector(address).clearFaults();
-    }
+    void silence(bool on, quint8 address = 1) { detector(address).setFaults({.silent = on}); }
     bool waitLink(const QString& text) {
-        return waitFor([&] { return model->display().linkText == text; });
+        return WaitFor([&] { return model->display().linkText == text; });
     }
     // Waits until the bus has heard `n` more requests matching `match`.
     bool waitHeard(const std::function<bool(const QByteArray&)>& match, int n = 1) {
         const int target = bus.count(match) + n;
-        return waitFor([&] { return bus.count(match) >= target; });
+        return WaitFor([&] { return bus.count(match) >= target; });
     }
     bool waitPolls(int n, int address = 1) {
         return waitHeard([address](const QByteArray& r) { return isStatusTo(r, address); }, n);
     }
-    // The detector at `address` becomes `modelName`; waits until the record shows it.
-    bool becomes(const QString& modelName, quint8 address = 1) {
-        detector(address).setModelCode(ModelCode(modelName));
-        return waitFor([&] { return model->detector().ModelName == modelName; });
-    }
-    QByteArray file(const char* name) const {
-        QFile f(QDir(dir.path()).filePath(name));
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-    }
+    QByteArray file(const char* name) const { return readAll(dir.filePath(name)); }
 };
 
-// For the screens opened from the main screen: the model at `address` of the bus, polled
-// once, with a plain window standing in for the main screen. It passes as the screens'
-// context.
+// For the screens opened from the main screen: the model at `address` of the bus, loaded and
+// polled once (the record then holds what the main screen would show), with a plain window
+// standing in for the main screen. It passes as the screens' context.
 struct ScreenRig : HostRig {
     explicit ScreenRig(std::unique_ptr<SimBus> sim = steadyDefaultBus(), quint8 address = 1)
         : HostRig(std::move(sim)) {
-        started = start(address);
-        EXPECT_TRUE(started) << "the first poll never ended";
+        model->setAddress(address);
+        EXPECT_TRUE(model->load());
+        model->activate();
+        standIn.show();
+        EXPECT_TRUE(WaitFor([&] { return model->polledOnce(); })) << "the first poll never ended";
     }
     operator ScreenContext&() { return *model; }
-    bool started = false;
-};
-
-// A stand-in for a screen opened from the main screen: closing it is the way back.
-class StubScreen : public QWidget {
-public:
-    StubScreen(ScreenContext& ctx, QString name) : ctx_(ctx) {
-        setObjectName(name);
-        setAttribute(Qt::WA_DeleteOnClose);
-        show();
-    }
-
-protected:
-    void closeEvent(QCloseEvent*) override { ctx_.screenClosed(); }
-
-private:
-    ScreenContext& ctx_;
 };
 
 struct MainRig : HostRig {
@@ -168,13 +116,20 @@ struct MainRig : HostRig {
         : HostRig(std::move(sim), tuningFile) {
         main = std::make_unique<frmMain>(*model);
         main->exitProgram = [this] { ++exits; };
-        auto stub = [this](ScreenContext& ctx, const char* name) -> QWidget* {
+        // Stand-ins for the screens it opens; the tests go back with screenClosed().
+        auto stub = [this](ScreenContext&, const char* name) -> QWidget* {
             opened << name;
-            return new StubScreen(ctx, name);
+            auto* screen = new QWidget;
+            screen->setObjectName(name);
+            screen->setAttribute(Qt::WA_DeleteOnClose);
+            screen->show();
+            return screen;
         };
-        main->openers.newAddress = [=](ScreenContext& c) { return stub(c, "newAddress"); };
-        main->openers.maintenance = [=](ScreenContext& c) { return stub(c, "maintenance"); };
-        main->openers.logViewer = [=](ScreenContext& c) { return stub(c, "logViewer"); };
+        for (auto [opener, name] : {std::pair{&ScreenOpeners::newAddress, "newAddress"},
+                                    {&ScreenOpeners::maintenance, "maintenance"},
+                                    {&ScreenOpeners::logViewer, "logViewer"},
+                                    {&ScreenOpeners::overview, "overview"}})
+            main->openers.*opener = [=](ScreenContext& c) { return stub(c, name); };
         main->openers.password = [=](ScreenContext& c, QWidget*) { return stub(c, "password"); };
         main->openers.setup = [=, this](ScreenContext& c, const QByteArray& reply) -> QWidget* {
             setupReply = reply;

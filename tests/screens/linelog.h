@@ -1,6 +1,6 @@
 #pragma once
 // Shared by the screen tests: a bus that records what it heard, what the line worker hands
-// back, one command run to its end, the message box shown, printing, and disposing of a screen.
+// back, one command run to its end, the message box shown and disposing of a screen.
 #include "common/waitfor.h"
 #include "link/exchange.h"
 #include "link/lineworker.h"
@@ -14,13 +14,9 @@
 #include <gtest/gtest.h>
 #include <mutex>
 #include <optional>
-#include <QAbstractButton>
 #include <QCoreApplication>
-#include <QFile>
 #include <QObject>
 #include <QPointer>
-#include <QRegularExpression>
-#include <QTemporaryDir>
 #include <QTest>
 #include <vector>
 
@@ -65,20 +61,15 @@ inline bool isStatusTo(const QByteArray& request, int address) {
 // the screen's: once a result is counted here, the screen has handled it.
 class LineWatch : public QObject {
 public:
-    explicit LineWatch(LineWorker& w, Qt::ConnectionType type = Qt::AutoConnection) {
-        connect(
-            &w, &LineWorker::cycleDone, this, [this](const Exchange& x) { cycles.push_back(x); },
-            type);
-        connect(
-            &w, &LineWorker::commandDone, this,
-            [this](const Exchange& x) { commands.push_back(x); }, type);
-        connect(
-            &w, &LineWorker::traffic, this,
-            [this](const Traffic& t) {
-                if (t.direction == Traffic::Sent)
-                    sent.push_back(t.bytes);
-            },
-            type);
+    explicit LineWatch(LineWorker& w) {
+        connect(&w, &LineWorker::cycleDone, this,
+                [this](const Exchange& x) { cycles.push_back(x); });
+        connect(&w, &LineWorker::commandDone, this,
+                [this](const Exchange& x) { commands.push_back(x); });
+        connect(&w, &LineWorker::traffic, this, [this](const Traffic& t) {
+            if (t.direction == Traffic::Sent)
+                sent.push_back(t.bytes);
+        });
     }
     int count(const QByteArray& frame) const {
         return int(std::count(sent.begin(), sent.end(), frame));
@@ -115,30 +106,6 @@ inline testing::AssertionResult OneMessage(const ScriptedPrompts& p, const QStri
                << '"' << m.text.toStdString() << "\" titled \"" << m.title.toStdString()
                << "\" icon " << int(m.icon) << " buttons " << int(m.buttons);
     return testing::AssertionSuccess();
-}
-
-inline int PdfPages(const QString& path) {
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
-        return -1;
-    return int(QString::fromLatin1(f.readAll()).count(QRegularExpression("/Type\\s*/Page(?!s)")));
-}
-
-// Print cancelled in its dialog prints nothing; three copies print one page each, unasked.
-inline void ExpectPrintsThreeCopies(ScriptedPrompts& p, QAbstractButton* print) {
-    using Call = ScriptedPrompts::Call;
-    QTemporaryDir dir;
-    p.pdfPath = dir.filePath("out.pdf");
-    p.printAnswers = {std::nullopt, 3};
-    print->click();
-    EXPECT_TRUE(p.callsOf(Call::Print).empty());
-    EXPECT_FALSE(QFile::exists(p.pdfPath));
-    print->click();
-    const auto prints = p.callsOf(Call::Print);
-    ASSERT_EQ(prints.size(), 1u);
-    EXPECT_EQ(prints[0].copies, 3);
-    EXPECT_EQ(PdfPages(p.pdfPath), 3);
-    EXPECT_TRUE(p.callsOf(Call::Message).empty());
 }
 
 // Closes the screen if it is still open and lets it be deleted.

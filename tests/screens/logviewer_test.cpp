@@ -2,13 +2,8 @@
 #include "hostrig.h"
 #include "screens/logviewer/frmCusLog.h"
 
-#include <gtest/gtest.h>
-#include <QFile>
 #include <QKeyEvent>
 #include <QPlainTextEdit>
-#include <QPointer>
-#include <QPushButton>
-#include <QTest>
 
 namespace fh::test {
 namespace {
@@ -16,83 +11,58 @@ namespace {
 using Call = ScriptedPrompts::Call;
 
 void writeLog(ScreenRig& ctx, const QByteArray& bytes) {
-    QFile f(QDir(ctx.dir.path()).filePath("Ir3Log.txt"));
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write(bytes);
+    ASSERT_TRUE(writeAll(ctx.dir.filePath("Ir3Log.txt"), bytes));
 }
 
 TEST(LogViewer, LoadsTheWholeFileAndOneMoreLineEnd) {
-    struct Case {
-        const char* name;
-        std::optional<QByteArray> file;
-        char status; // the main screen's status character
-        QString loaded;
-        QString shown;
-    };
-    const Case cases[] = {
-        {"threeLines", QByteArray("a 1\r\nb 2\r\nc 3\r\n"), 'N', "a 1\r\nb 2\r\nc 3\r\n\r\n",
-         "a 1\nb 2\nc 3\n\n"},
-        {"empty", QByteArray(), 'N', "", ""},
-        {"missing", std::nullopt, 'N', "", ""},
-        {"singleSpaceStatus", QByteArray("a\r\n"), ' ', "", ""},
-        {"latin1",
-         QByteArray("Stra\xdf"
-                    "e\r\n"),
-         'N',
-         QString::fromLatin1("Stra\xdf"
-                             "e\r\n\r\n"),
-         QString::fromLatin1("Stra\xdf"
-                             "e\n\n")},
-    };
-    for (const Case& c : cases) {
+    // The file (nullptr: none; read as Latin-1), the main screen's status character, and the
+    // text loaded and shown.
+    using Case = std::tuple<const char*, char, const char*, const char*>;
+    for (const auto& [file, status, loaded, shown] :
+         {Case{"a 1\r\nb \xdf\r\nc 3\r\n", 'N', "a 1\r\nb \xdf\r\nc 3\r\n\r\n",
+               "a 1\nb \xdf\nc 3\n\n"},
+          Case{"", 'N', "", ""}, Case{nullptr, 'N', "", ""}, Case{"a\r\n", ' ', "", ""}}) {
+        SCOPED_TRACE(file ? file : "<none>");
         ScreenRig ctx;
-        ctx.detector().setStatusChar(c.status);
-        ASSERT_TRUE(ctx.waitFor([&] { return ctx.m().detector().StatusChar == quint8(c.status); }));
-        if (c.file)
-            writeLog(ctx, *c.file);
+        ctx.detector().setStatusChar(status);
+        ASSERT_TRUE(WaitFor([&] { return ctx.m().detector().StatusChar == quint8(status); }));
+        if (file)
+            writeLog(ctx, file);
         QPointer<frmCusLog> viewer = new frmCusLog(ctx);
-        EXPECT_EQ(viewer->loadedText(), c.loaded) << c.name;
-        EXPECT_EQ(viewer->txtLog->toPlainText(), c.shown) << c.name;
+        EXPECT_EQ(viewer->loadedText(), QString::fromLatin1(loaded));
+        EXPECT_EQ(viewer->txtLog->toPlainText(), QString::fromLatin1(shown));
         viewer->close();
-        EXPECT_EQ(ctx.returns, 1) << c.name;
+        EXPECT_EQ(ctx.returns, 1);
         EXPECT_TRUE(WaitFor([&] { return viewer.isNull(); }, 1000));
     }
 }
 
-TEST(LogViewer, PrintsOneImagePerCopyAndNothingOnCancel) {
-    ScreenRig ctx;
-    writeLog(ctx, "1     5/12/26     4:27:37 AM    N        20417\r\n");
-    frmCusLog viewer(ctx);
-    viewer.setAttribute(Qt::WA_DeleteOnClose, false);
-    viewer.show();
-    ExpectPrintsThreeCopies(ctx.prompts, viewer.cmdPrint);
-    EXPECT_EQ(ctx.prompts.calls.size(), 3u); // two dialogs, one print
-}
-
 TEST(LogViewer, KeysWorkWhileTheTextBoxHasTheFocusAndEnterPressesTheFocusedButton) {
-    struct Case {
-        int key;
-        const char* text;
-        bool prints;
-        bool closes;
-        QPushButton* frmCusLog::*focus = nullptr; // nullptr: the text box
-    };
-    for (const Case& c : {Case{Qt::Key_P, "p", true, false}, Case{Qt::Key_C, "C", false, true},
-                          Case{Qt::Key_Escape, "", false, true}, Case{Qt::Key_X, "x", false, false},
-                          Case{Qt::Key_Return, "\r", false, false},
-                          Case{Qt::Key_Return, "\r", false, true, &frmCusLog::cmdExit},
-                          Case{Qt::Key_Enter, "\r", true, false, &frmCusLog::cmdPrint}}) {
+    for (const auto& [key, text, prints, closes, focus] :
+         {std::tuple{int(Qt::Key_P), "p", true, false, "txtLog"},
+          {int(Qt::Key_C), "C", false, true, "txtLog"},
+          {int(Qt::Key_Escape), "", false, true, "txtLog"},
+          {int(Qt::Key_X), "x", false, false, "txtLog"},
+          {int(Qt::Key_Return), "\r", false, false, "txtLog"},
+          {int(Qt::Key_Return), "\r", false, true, "cmdExit"},
+          {int(Qt::Key_Enter), "\r", true, false, "cmdPrint"}}) {
         ScreenRig ctx;
         writeLog(ctx, "a\r\n");
         QPointer<frmCusLog> viewer = new frmCusLog(ctx);
         viewer->show();
-        QWidget* target = c.focus ? static_cast<QWidget*>((*viewer).*c.focus) : viewer->txtLog;
+        auto* target = viewer->findChild<QWidget*>(focus);
         target->setFocus();
-        ctx.prompts.printAnswers = {1};
-        QKeyEvent press(QEvent::KeyPress, c.key, Qt::NoModifier, QString::fromLatin1(c.text));
+        // Pages per copy are the setup screen's test of the shared print path; here "p" asks
+        // for two copies and Enter on Print cancels in the dialog.
+        const bool copies = key == Qt::Key_P;
+        ctx.prompts.printAnswers = {copies ? std::optional(2) : std::nullopt};
+        QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier, QString::fromLatin1(text));
         QCoreApplication::sendEvent(target, &press);
-        EXPECT_EQ(ctx.prompts.callsOf(Call::PrintDialog).size(), c.prints ? 1u : 0u) << c.text;
-        EXPECT_EQ(ctx.returns, c.closes ? 1 : 0) << c.text;
+        EXPECT_EQ(ctx.prompts.callsOf(Call::PrintDialog).size(), prints ? 1u : 0u) << text;
+        const auto printed = ctx.prompts.callsOf(Call::Print);
+        EXPECT_EQ(printed.size(), copies ? 1u : 0u);
+        EXPECT_TRUE(printed.empty() || printed[0].copies == 2);
+        EXPECT_EQ(ctx.returns, closes ? 1 : 0) << text;
         if (viewer)
             viewer->close();
         EXPECT_TRUE(WaitFor([&] { return viewer.isNull(); }, 1000));

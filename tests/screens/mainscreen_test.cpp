@@ -3,10 +3,10 @@
 // hand-over to the screens it opens.
 #include "detector/models.h"
 #include "hostrig.h"
-#include "link/clocktimer.h"
 #include "screens/main/mainlayout.h"
 #include "screens/maintenance/lampshape.h"
 
+#include <numeric>
 #include <QApplication>
 #include <QKeyEvent>
 #include <QLabel>
@@ -19,11 +19,11 @@ bool isBit(const QByteArray& r) {
     return r == SendCommand(1, cmd::Bit);
 }
 
-TEST(MainScreen, FirstActivationPollsAddressOneAndShowsTheDetector) {
+TEST(MainScreen, FirstActivationPollsAddressOneShowsTheDetectorSilenceAndMessages) {
     MainRig rig;
     ASSERT_TRUE(rig.loadGood());
     frmMain& m = *rig.main;
-    const auto heard = rig.bus.heard();
+    const auto heard = rig.bus.heard(); // the first request is the status command to 1
     ASSERT_GE(heard.size(), 2u);
     EXPECT_TRUE(isStatusTo(heard[0], 1));
     EXPECT_EQ(m.Shape1->fillColor(), colour::Green);
@@ -35,27 +35,35 @@ TEST(MainScreen, FirstActivationPollsAddressOneAndShowsTheDetector) {
     // The decode's own tests cover every status; here the display reaches the labels.
     rig.detector().setStatusChar('W');
     rig.detector().setFaultFlag(1);
-    EXPECT_TRUE(rig.waitFor([&] { return m.lblDetStatus->text() == "f"; }));
+    EXPECT_TRUE(WaitFor([&] { return m.lblDetStatus->text() == "f"; }));
     EXPECT_EQ(LabelBackground(m.lblDetStatus), colour::Yellow);
-}
 
-TEST(MainScreen, SilentOrShortReplyIsBadAndTheDetectorComesBackGood) {
-    for (const SimFaults& fault : {SimFaults{.silent = true}, SimFaults{.shortReply = 11}}) {
-        MainRig rig;
-        frmMain& m = *rig.main;
-        ASSERT_TRUE(rig.loadGood());
-        rig.detector().setFaults(fault);
-        ASSERT_TRUE(rig.waitLink("BAD"));
-        EXPECT_EQ(m.Shape1->fillColor(), colour::Red);
-        EXPECT_EQ(m.lblDetStatus->text(), "D");
-        EXPECT_EQ(m.lblDetType->text(), "");
-        EXPECT_EQ(m.lblserNum->text(), "");
-        EXPECT_EQ(m.lblChooseAddr->text(), "1");
-        EXPECT_FALSE(rig.model->linkGood());
-        rig.silence(false);
-        ASSERT_TRUE(rig.waitLink("GOOD"));
-        EXPECT_EQ(m.lblDetType->text(), "Zorvan A2");
+    // Which replies are no answer is the reply check's; here one of them reaches the screen.
+    rig.silence(true);
+    ASSERT_TRUE(rig.waitLink("BAD"));
+    EXPECT_EQ(m.Shape1->fillColor(), colour::Red);
+    EXPECT_EQ(m.lblDetStatus->text(), "D");
+    EXPECT_EQ(m.lblDetType->text(), "");
+    EXPECT_EQ(m.lblserNum->text(), "");
+    EXPECT_EQ(m.lblChooseAddr->text(), "1");
+    EXPECT_FALSE(rig.model->linkGood());
+    rig.silence(false);
+    ASSERT_TRUE(rig.waitLink("GOOD"));
+    EXPECT_EQ(m.lblDetType->text(), "Zorvan A2");
+
+    // The message line shows the newest message; a state replaces its own earlier one.
+    QLabel* line = m.lblNotice;
+    EXPECT_TRUE(line->wordWrap());
+    rig.model->messages().add("04:00:00", "an older message");
+    for (bool present : {false, true, false}) {
+        rig.port->setPresent(present);
+        ASSERT_TRUE(rig.waitLink(present ? "GOOD" : "BAD"));
+        ASSERT_TRUE(
+            WaitFor([&] { return line->text().contains(present ? "is back" : "No such device"); }));
     }
+    // A second unplug replaces the "is back" of the first: no stale state anywhere.
+    EXPECT_EQ(line->text(), "04:27:37  virtual: No such device");
+    EXPECT_EQ(line->toolTip(), "04:00:00  an older message");
 }
 
 TEST(MainScreen, MasterModeTakesTheAddressFromTheReplyAndSteppingEndsIt) {
@@ -66,7 +74,7 @@ TEST(MainScreen, MasterModeTakesTheAddressFromTheReplyAndSteppingEndsIt) {
 
     m.cmdSearch->click();
     EXPECT_EQ(m.cmdSearch->text(), "maste&R is ON");
-    ASSERT_TRUE(rig.waitFor([&] { return m.lblChooseAddr->text() == "17"; }));
+    ASSERT_TRUE(WaitFor([&] { return m.lblChooseAddr->text() == "17"; }));
     EXPECT_TRUE(rig.waitHeard([](const QByteArray& r) { return isStatusTo(r, 0); }));
     EXPECT_EQ(m.lblDetType->text(), "Zorvan A1");
 
@@ -79,41 +87,54 @@ TEST(MainScreen, MasterModeTakesTheAddressFromTheReplyAndSteppingEndsIt) {
 
     // Master mode off through its own button keeps the address found.
     m.cmdSearch->click();
-    ASSERT_TRUE(rig.waitFor([&] { return m.lblChooseAddr->text() == "17"; }));
+    ASSERT_TRUE(WaitFor([&] { return m.lblChooseAddr->text() == "17"; }));
     m.cmdSearch->click();
     EXPECT_TRUE(rig.waitHeard([](const QByteArray& r) { return isStatusTo(r, 17); }));
 }
 
-TEST(MainScreen, AddressKeysAndButtonsStepWithinTheBoundsAndEndMasterMode) {
+TEST(MainScreen, AddressKeysStepWithinTheBoundsAndEndMasterModeAndExitAsksFirst) {
     MainRig rig;
     ASSERT_TRUE(rig.load());
     frmMain& m = *rig.main;
-    struct Case {
-        quint8 start;
-        int key; // 0: the up button, 1: the down button
-        quint8 shown;
-    };
-    for (const Case& c : {Case{1, 1, 1}, Case{2, 1, 1}, Case{247, 0, 247}, Case{246, 0, 247},
-                          Case{1, Qt::Key_Up, 2}, Case{5, Qt::Key_Down, 4},
-                          Case{240, Qt::Key_PageUp, 247}, Case{20, Qt::Key_PageUp, 30},
-                          Case{5, Qt::Key_PageDown, 1}, Case{30, Qt::Key_PageDown, 20}}) {
-        SCOPED_TRACE(testing::Message() << int(c.start) << " key " << c.key);
-        rig.model->setAddress(c.start);
+    // From an address, a key (0: the up button, 1: the down button) shows an address.
+    for (const auto& [start, key, shown] : {std::tuple{1, 1, 1},
+                                            {2, 1, 1},
+                                            {247, 0, 247},
+                                            {246, 0, 247},
+                                            {1, Qt::Key_Up, 2},
+                                            {5, Qt::Key_Down, 4},
+                                            {240, Qt::Key_PageUp, 247},
+                                            {20, Qt::Key_PageUp, 30},
+                                            {5, Qt::Key_PageDown, 1},
+                                            {30, Qt::Key_PageDown, 20}}) {
+        SCOPED_TRACE(testing::Message() << start << " key " << key);
+        rig.model->setAddress(quint8(start));
         m.cmdSearch_Click();
         ASSERT_TRUE(rig.model->detector().MasterMode);
-        if (c.key > 1)
-            QTest::keyClick(m.cmdE, Qt::Key(c.key)); // whatever has the focus
+        if (key > 1)
+            QTest::keyClick(m.cmdE, Qt::Key(key)); // whatever has the focus
         else
-            (c.key == 0 ? m.cmdUp : m.cmdDown)->click();
-        EXPECT_EQ(m.lblChooseAddr->text(), QString::number(c.shown));
+            (key == 0 ? m.cmdUp : m.cmdDown)->click();
+        EXPECT_EQ(m.lblChooseAddr->text(), QString::number(shown));
         EXPECT_FALSE(rig.model->detector().MasterMode);
-        EXPECT_EQ(rig.model->pollFrame(), SendCommand(c.shown, cmd::Status));
+        EXPECT_EQ(rig.model->pollFrame(), SendCommand(quint8(shown), cmd::Status));
     }
+    QTest::keyClick(m.cmdBIT, Qt::Key_M);
+    EXPECT_TRUE(rig.opened.isEmpty()) << "M opened maintenance while locked";
     EXPECT_EQ(rig.exits, 0);
     EXPECT_TRUE(rig.prompts.calls.empty()) << "an arrow key reached Exit";
     // The arrow buttons are in the Tab order.
     for (QPushButton* b : {m.cmdUp, m.cmdDown})
         EXPECT_TRUE(b->focusPolicy() & Qt::TabFocus) << b->objectName().toStdString();
+
+    // Exit itself asks, and ends only on Yes.
+    rig.prompts.messageAnswers = {Prompts::Answer::No, Prompts::Answer::Yes};
+    m.cmdE->click();
+    EXPECT_TRUE(OneMessage(rig.prompts, "Are you sure to exit program?", "EXIT PROGRAM",
+                           Prompts::Icon::Critical, Prompts::Buttons::YesNo));
+    EXPECT_EQ(rig.exits, 0);
+    m.cmdE->click();
+    EXPECT_EQ(rig.exits, 1);
 }
 
 TEST(MainScreen, BitShowsItsMessageOnlyOnItsOwnEchoAndHoldsThePolls) {
@@ -131,14 +152,13 @@ TEST(MainScreen, BitShowsItsMessageOnlyOnItsOwnEchoAndHoldsThePolls) {
 
     rig.bus.dropBit = true;
     m.cmdBIT->click();
-    ASSERT_TRUE(
-        rig.waitFor([&] { return rig.bus.count(isBit) == 1 && !rig.model->commandBusy(); }));
+    ASSERT_TRUE(WaitFor([&] { return rig.bus.count(isBit) == 1 && !rig.model->commandBusy(); }));
     EXPECT_FALSE(m.lblBit->isVisible()) << "shown without a reply";
     EXPECT_TRUE(rig.waitPolls(3));
 
     rig.bus.dropBit = false;
     m.cmdBIT->click();
-    ASSERT_TRUE(rig.waitFor([&] { return m.lblBit->isVisible(); }));
+    ASSERT_TRUE(WaitFor([&] { return m.lblBit->isVisible(); }));
     EXPECT_EQ(m.lblBit->text(), "BIT is performed!");
     m.cmdBIT->click(); // a second BIT during the message is not taken
     const size_t heardAtMessage = rig.bus.heard().size();
@@ -146,13 +166,13 @@ TEST(MainScreen, BitShowsItsMessageOnlyOnItsOwnEchoAndHoldsThePolls) {
     EXPECT_TRUE(m.lblBit->isVisible());
     EXPECT_EQ(rig.bus.heard().size(), heardAtMessage) << "requests while the message showed";
     rig.advanceMs(100);
-    EXPECT_TRUE(rig.waitFor([&] { return !m.lblBit->isVisible(); }));
+    EXPECT_TRUE(WaitFor([&] { return !m.lblBit->isVisible(); }));
     EXPECT_EQ(rig.bus.count(isBit), 2);
     EXPECT_TRUE(rig.waitPolls(2));
 }
 
 TEST(MainScreen, TuningWithNoDetectorWalksTheDelaysGivesUpAfter23FailuresAndSaysSo) {
-    MainRig rig(busWith(0, 0, 0));
+    MainRig rig(std::make_unique<SimBus>());
     ASSERT_TRUE(rig.load());
     frmMain& m = *rig.main;
     ASSERT_TRUE(rig.waitLink("BAD"));
@@ -166,13 +186,12 @@ TEST(MainScreen, TuningWithNoDetectorWalksTheDelaysGivesUpAfter23FailuresAndSays
 
     QTest::keyClick(&m, Qt::Key_F12);
     EXPECT_TRUE(m.lblF12->isVisible());
-    ASSERT_TRUE(rig.waitFor([&] { return !rig.model->tuning(); }));
+    ASSERT_TRUE(WaitFor([&] { return !rig.model->tuning(); }));
     EXPECT_FALSE(m.lblF12->isVisible());
     EXPECT_EQ(rig.model->tuningFailures(), 23);
     EXPECT_EQ(rig.file("CommTune.txt"), before);
-    std::vector<int> want;
-    for (int ms = 5; ms <= 25; ++ms)
-        want.push_back(ms);
+    std::vector<int> want(21);
+    std::iota(want.begin(), want.end(), 5);
     want.insert(want.end(), {4, 5});
     EXPECT_EQ(delays, want);
     EXPECT_EQ(m.lblNotice->text(), "04:27:37  No delay from 4000 to 25000 µs got an answer; the "
@@ -184,41 +203,12 @@ TEST(MainScreen, TuningWithAnAnsweringDetectorStoresTheDelayAndSaysSo) {
     ASSERT_TRUE(rig.loadGood());
     frmMain& m = *rig.main;
     QTest::keyClick(m.cmdE, Qt::Key_F12); // whatever has the focus
-    ASSERT_TRUE(rig.waitFor([&] { return !rig.model->tuning(); }));
+    ASSERT_TRUE(WaitFor([&] { return !rig.model->tuning(); }));
     EXPECT_FALSE(m.lblF12->isVisible());
     EXPECT_EQ(rig.model->tuningFailures(), 0);
     EXPECT_EQ(rig.file("CommTune.txt"), QByteArray("7000\r\n"));
     EXPECT_EQ(m.lblNotice->text(), "04:27:37  Turnaround delay set to 7000 µs");
     EXPECT_TRUE(rig.waitPolls(2));
-}
-
-TEST(MainScreen, MessageLineShowsTheNewestAndReplacesAStateWhenItChanges) {
-    MainRig rig;
-    ASSERT_TRUE(rig.loadGood());
-    QLabel* line = rig.main->lblNotice;
-    EXPECT_TRUE(line->wordWrap());
-    rig.model->messages().add("04:00:00", "an older message");
-    for (bool present : {false, true, false}) {
-        rig.port->setPresent(present);
-        ASSERT_TRUE(rig.waitLink(present ? "GOOD" : "BAD"));
-        ASSERT_TRUE(rig.waitFor(
-            [&] { return line->text().contains(present ? "is back" : "No such device"); }));
-    }
-    // A second unplug replaces the "is back" of the first: no stale state anywhere.
-    EXPECT_EQ(line->text(), "04:27:37  virtual: No such device");
-    EXPECT_EQ(line->toolTip(), "04:00:00  an older message");
-}
-
-TEST(MainScreen, ExitAsksAndEndsOnlyOnYes) {
-    for (const auto& [answer, exits] :
-         {std::pair{Prompts::Answer::No, 0}, {Prompts::Answer::Yes, 1}}) {
-        MainRig rig;
-        rig.prompts.messageAnswers = {answer};
-        rig.main->cmdE->click();
-        EXPECT_TRUE(OneMessage(rig.prompts, "Are you sure to exit program?", "EXIT PROGRAM",
-                               Prompts::Icon::Critical, Prompts::Buttons::YesNo));
-        EXPECT_EQ(rig.exits, exits);
-    }
 }
 
 bool promptWith(MainRig& rig, const QString& text) {
@@ -233,13 +223,10 @@ TEST(MainScreen, KeysTypedAnywhereRunTheirCommands) {
     const auto opened = [](const char* name) {
         return [name](MainRig& r) { return r.opened.contains(name); };
     };
-    struct KeyCase {
-        int key;
-        const char* text;
-        QPushButton* frmMain::*focus; // the button the key is sent to
-        std::function<bool(MainRig&)> happened;
-    };
-    for (const KeyCase& c :
+    // A key, its text, the button it is sent to, and what then happens.
+    using KeyCase =
+        std::tuple<int, const char*, QPushButton * frmMain::*, std::function<bool(MainRig&)>>;
+    for (const auto& [key, text, focus, happened] :
          {KeyCase{Qt::Key_B, "b", &frmMain::cmdShowLog, bitSent},
           {Qt::Key_L, "l", &frmMain::cmdShowLog,
            [](MainRig& r) { return promptWith(r, LogPeriodPrompt); }},
@@ -253,70 +240,45 @@ TEST(MainScreen, KeysTypedAnywhereRunTheirCommands) {
            [](MainRig& r) { return promptWith(r, MissingLogText) && r.opened.isEmpty(); }},
           {Qt::Key_F11, "", &frmMain::cmdShowLog, opened("password")},
           {Qt::Key_F12, "", &frmMain::cmdShowLog, [](MainRig& r) { return r.model->tuning(); }},
-          // Enter presses the button that has the focus.
+          {Qt::Key_M, "m", &frmMain::cmdShowLog, opened("maintenance")}, // once unlocked
+          // Enter presses the button that has the focus (one mechanism for every button).
           {Qt::Key_Return, "\r", &frmMain::cmdBIT, bitSent},
-          {Qt::Key_Enter, "\r", &frmMain::cmdE, exitAsked},
-          {Qt::Key_Return, "\r", &frmMain::cmdSearch, masterOn},
-          {Qt::Key_Return, "\r", &frmMain::cmdSetio, opened("setup")}}) {
-        SCOPED_TRACE(std::to_string(c.key) + c.text);
+          {Qt::Key_Enter, "\r", &frmMain::cmdE, exitAsked}}) {
+        SCOPED_TRACE(std::to_string(key) + text);
         MainRig rig;
         rig.prompts.messageAnswers = {Prompts::Answer::No};
         rig.prompts.inputAnswers = {std::nullopt};
         ASSERT_TRUE(rig.loadGood());
-        QKeyEvent press(QEvent::KeyPress, c.key, Qt::NoModifier, QString::fromLatin1(c.text));
-        QCoreApplication::sendEvent((*rig.main).*c.focus, &press);
-        EXPECT_TRUE(rig.waitFor([&] { return c.happened(rig); }));
+        if (key == Qt::Key_M) {
+            rig.model->unlockMaintenance();
+            EXPECT_TRUE(rig.main->cmdMaintenance->isVisible());
+        }
+        QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier, QString::fromLatin1(text));
+        QCoreApplication::sendEvent((*rig.main).*focus, &press);
+        EXPECT_TRUE(WaitFor([&] { return happened(rig); }));
     }
 }
 
-TEST(MainScreen, MKeyOpensMaintenanceOnlyOnceUnlocked) {
-    MainRig rig;
-    ASSERT_TRUE(rig.load());
-    frmMain& m = *rig.main;
-    QTest::keyClick(m.cmdBIT, Qt::Key_M);
-    EXPECT_TRUE(rig.opened.isEmpty());
-    EXPECT_TRUE(m.isVisible());
-
-    rig.model->unlockMaintenance();
-    EXPECT_TRUE(m.cmdMaintenance->isVisible());
-    QTest::keyClick(m.cmdBIT, Qt::Key_M);
-    EXPECT_EQ(rig.opened, QStringList{"maintenance"});
-    EXPECT_FALSE(m.isVisible());
-}
-
-TEST(MainScreen, ScreensOpenOnTheirReadAndTheMainScreenComesBack) {
+TEST(MainScreen, ScreensOpenOnTheirReadTheMainScreenComesBackAndClosingLeavesNothing) {
     MainRig rig;
     ASSERT_TRUE(rig.loadGood());
     frmMain& m = *rig.main;
-    const auto heard = [&](const QByteArray& r) {
-        return rig.bus.count([&](auto& x) { return x == r; });
-    };
-
-    m.cmdSetio->click();
-    ASSERT_TRUE(rig.waitFor([&] { return rig.opened.contains("setup"); }));
-    EXPECT_EQ(rig.setupReply.left(3), QByteArray::fromHex("010302"));
-    EXPECT_FALSE(m.isVisible());
-    EXPECT_EQ(heard(ReadSetup(1, "Zorvan A2")), 1);
-    EXPECT_TRUE(rig.waitPolls(1)) << "no poll behind the setup screen";
-    QWidget* setup = nullptr;
-    for (QWidget* w : QApplication::topLevelWidgets())
-        if (w->objectName() == "setup" && w->isVisible())
-            setup = w;
-    ASSERT_TRUE(setup);
-    setup->close();
-    EXPECT_TRUE(m.isVisible());
-
+    for (const auto& [button, name, read] :
+         {std::tuple{m.cmdSetio, "setup", ReadSetup(1, "Zorvan A2")},
+          {m.cmdChangeAddr, "newAddress", ReadAddr(1)}}) {
+        button->click();
+        ASSERT_TRUE(WaitFor([&] { return rig.opened.contains(name); }));
+        EXPECT_FALSE(m.isVisible());
+        EXPECT_EQ(rig.bus.count([&](const QByteArray& r) { return r == read; }), 1) << name;
+        EXPECT_TRUE(rig.waitPolls(1)) << "no poll behind " << name;
+        rig.model->screenClosed();
+        EXPECT_TRUE(m.isVisible());
+    }
+    EXPECT_EQ(rig.setupReply.left(3), hex("01 03 02"));
     rig.setupRefuses = true;
     m.cmdSetio->click();
     ASSERT_TRUE(
-        rig.waitFor([&] { return rig.opened.count("setup") == 2 && !rig.model->commandBusy(); }));
-    EXPECT_TRUE(m.isVisible());
-
-    m.cmdChangeAddr->click();
-    ASSERT_TRUE(rig.waitFor([&] { return rig.opened.contains("newAddress"); }));
-    EXPECT_FALSE(m.isVisible());
-    EXPECT_EQ(heard(ReadAddr(1)), 1);
-    rig.model->screenClosed();
+        WaitFor([&] { return rig.opened.count("setup") == 2 && !rig.model->commandBusy(); }));
     EXPECT_TRUE(m.isVisible());
 
     // With the lamp red neither read is sent.
@@ -330,18 +292,17 @@ TEST(MainScreen, ScreensOpenOnTheirReadAndTheMainScreenComesBack) {
     const auto after = rig.bus.heard();
     for (size_t i = before; i < after.size(); ++i)
         EXPECT_TRUE(isStatusTo(after[i], 1));
-}
 
-TEST(MainScreen, ClosingWithAnExchangeInFlightLeavesNothingBehind) {
-    MainRig rig;
-    ASSERT_TRUE(rig.loadGood());
-    rig.main->cmdBIT_Click();
-    rig.main->cmdSetio_Click();
+    // Closed with an exchange in flight and a screen open: nothing of the screens listens to
+    // the line any more, no screen outlives the main screen, and the line stops at once.
+    rig.silence(false);
+    ASSERT_TRUE(rig.waitLink("GOOD"));
+    m.cmdBIT_Click();
+    m.cmdSetio_Click();
     rig.model->unlockMaintenance();
-    rig.main->cmdMaintenance_Click(); // a stand-in screen left open
+    m.cmdMaintenance_Click();
     rig.main.reset();
     rig.model.reset();
-    // Nothing of the screens listens to the line any more, and the line stops at once.
     const LineWorker* w = rig.worker.get();
     EXPECT_FALSE(QObject::disconnect(w, &LineWorker::commandDone, nullptr, nullptr));
     EXPECT_FALSE(QObject::disconnect(w, &LineWorker::cycleDone, nullptr, nullptr));

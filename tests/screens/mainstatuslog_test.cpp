@@ -3,7 +3,6 @@
 // and a file that refuses writes for a while. The records' bytes are the logging layer's.
 #include "hostrig.h"
 #include "link/clocktimer.h"
-#include "logging/logperiod.h"
 #include "screens/main/mainlayout.h"
 
 #include <QLabel>
@@ -28,20 +27,21 @@ TEST(MainStatusLog, ButtonPromptAndRecordsAtTheStartOnTheMinuteAndOnChanges) {
     frmMain& m = *rig.main;
     rig.prompts.inputAnswers = {QString("1")};
     m.cmdLog->click();
-    const auto inputs = rig.prompts.callsOf(Call::Input);
-    ASSERT_EQ(inputs.size(), 1u);
-    EXPECT_EQ(inputs[0].text, "Enter LogFile Period in minutes(1..255)");
+    ASSERT_EQ(rig.prompts.calls.size(), 1u);
+    EXPECT_EQ(rig.prompts.calls[0].text, "Enter LogFile Period in minutes(1..255)");
     EXPECT_EQ(m.cmdLog->text(), "stop &Loging");
     EXPECT_EQ(m.lblLogOn->text(), "Saving detector's data to Ir3Log.txt every 1 minutes...");
     std::string want = Header + record("N");
     EXPECT_EQ(rig.log(), want);
+    const auto written = [&](const std::string& next) {
+        want += next;
+        return WaitFor([&] { return rig.log() == want; });
+    };
 
     // The minute runs on the line's clock, which the polls move on.
-    ASSERT_TRUE(rig.waitFor([&] { return rig.log() == want + record("N"); }));
-    want += record("N");
+    ASSERT_TRUE(written(record("N")));
     rig.detector().setStatusChar('W');
-    ASSERT_TRUE(rig.waitFor([&] { return rig.log() == want + record("W"); }));
-    want += record("W");
+    ASSERT_TRUE(written(record("W")));
 
     // Logging off and the main screen hidden: a change still writes, with a blank serial.
     m.cmdLog->click();
@@ -49,28 +49,11 @@ TEST(MainStatusLog, ButtonPromptAndRecordsAtTheStartOnTheMinuteAndOnChanges) {
     EXPECT_FALSE(m.lblLogOn->isVisible());
     m.hide();
     rig.detector().setStatusChar('A');
-    ASSERT_TRUE(rig.waitFor([&] { return rig.log() == want + record("A", " "); }));
-    want += record("A", " ");
+    ASSERT_TRUE(written(record("A", " ")));
     m.show();
     rig.detector().setStatusChar('N'); // visible and off: nothing
-    ASSERT_TRUE(rig.waitFor([&] { return rig.model->detector().StatusChar == 'N'; }));
+    ASSERT_TRUE(WaitFor([&] { return rig.model->detector().StatusChar == 'N'; }));
     EXPECT_EQ(rig.log(), want);
-}
-
-TEST(MainStatusLog, RefusedOrCancelledPeriodStartsNothing) {
-    for (const auto& [answer, message] :
-         {std::pair{std::optional<QString>("300"), true}, {std::nullopt, false}}) {
-        MainRig rig;
-        rig.prompts.inputAnswers = {QString("5"), answer};
-        rig.main->cmdLog_Click();
-        rig.main->cmdLog_Click(); // stop
-        rig.main->cmdLog_Click();
-        EXPECT_FALSE(rig.model->statusLog().LoggingOn());
-        EXPECT_EQ(rig.model->statusLog().LogPeriod(), 5);
-        EXPECT_EQ(rig.main->cmdLog->text(), "start &Loging");
-        EXPECT_EQ(rig.log(), Header);
-        EXPECT_EQ(rig.prompts.callsOf(Call::Message).size(), message ? 1u : 0u);
-    }
 }
 
 TEST(MainStatusLog, AFileThatRefusesWritesWarnsInTheMessageLineAndLosesNothing) {
@@ -103,24 +86,35 @@ TEST(MainStatusLog, AFileThatRefusesWritesWarnsInTheMessageLineAndLosesNothing) 
     // Writable again: the kept records go out on the retry timer.
     m.model().statusLog().file().setAppender({});
     rig.advanceMs(HostModel::LogRetryMs);
-    ASSERT_TRUE(
-        rig.waitFor([&] { return rig.log() == Header + record("D", "") + record("D", ""); }));
+    ASSERT_TRUE(WaitFor([&] { return rig.log() == Header + record("D", "") + record("D", ""); }));
     EXPECT_EQ(m.model().statusLog().file().pendingBlocks(), 0);
 }
 
-TEST(MainStatusLog, NoticeBlinksLightGreenFirstAndKeepsItsPhase) {
+TEST(MainStatusLog, NoticeBlinksKeepingItsPhaseAndARefusedOrCancelledPeriodStartsNothing) {
     MainRig rig;
     frmMain& m = *rig.main;
-    rig.prompts.inputAnswers = {QString("3"), QString("3")};
+    rig.prompts.inputAnswers = {QString("3"), QString("3"), QString("300"), std::nullopt};
     m.cmdLog_Click();
     for (Rgb want : {LightGreen, colour::White, LightGreen}) {
         rig.advanceMs(frmMain::BlinkMs);
-        ASSERT_TRUE(rig.waitFor([&] { return LabelBackground(m.lblLogOn) == want; }));
+        ASSERT_TRUE(WaitFor([&] { return LabelBackground(m.lblLogOn) == want; }));
     }
     m.cmdLog_Click(); // stop and start again: the phase goes on
     m.cmdLog_Click();
     rig.advanceMs(frmMain::BlinkMs);
-    EXPECT_TRUE(rig.waitFor([&] { return LabelBackground(m.lblLogOn) == colour::White; }));
+    EXPECT_TRUE(WaitFor([&] { return LabelBackground(m.lblLogOn) == colour::White; }));
+
+    // Stopped, a refused period starts nothing and says why; Cancel says nothing.
+    m.cmdLog_Click();
+    const std::string log = rig.log();
+    for (int i = 0; i < 2; ++i) {
+        m.cmdLog_Click();
+        EXPECT_FALSE(rig.model->statusLog().LoggingOn());
+        EXPECT_EQ(rig.model->statusLog().LogPeriod(), 3);
+        EXPECT_EQ(m.cmdLog->text(), "start &Loging");
+        EXPECT_EQ(rig.log(), log);
+        EXPECT_EQ(rig.prompts.callsOf(Call::Message).size(), 1u);
+    }
 }
 
 } // namespace

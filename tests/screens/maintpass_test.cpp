@@ -3,18 +3,11 @@
 
 #include "hostrig.h"
 
-#include <gtest/gtest.h>
-#include <QCoreApplication>
 #include <QLineEdit>
-#include <QPointer>
 #include <QPushButton>
-#include <QTest>
 
+namespace fh::test {
 namespace {
-
-using fh::frmMaintPass;
-using fh::ScriptedPrompts;
-using fh::test::ScreenRig;
 
 // Opens the dialog, types the entry and presses Enter; the dialog must be gone afterwards.
 void enter(ScreenRig& main, const QString& entry) {
@@ -38,21 +31,18 @@ int wrongMessages(const ScreenRig& main) {
 }
 
 TEST(MaintPass, EachEntrySetsTheGateAndItsMessages) {
-    struct Case {
-        std::vector<QString> entries; // one dialog each, in order
-        bool unlocked;
-        int messages;
-    };
-    for (const Case& c :
-         {Case{{"VUK"}, false, 1}, Case{{""}, false, 0}, Case{{"vu", "vuk"}, true, 1},
-          // Once open, the stored right entry is checked again: no message.
-          Case{{"vuk", "xyz", ""}, true, 0}}) {
-        SCOPED_TRACE(c.entries.front().toStdString());
+    // One dialog per entry, in order. Once open, the stored right entry is checked again: no
+    // message.
+    for (const auto& [entries, unlocked, messages] : {std::tuple{"VUK", false, 1},
+                                                      {"", false, 0},
+                                                      {"vu|vuk", true, 1},
+                                                      {"vuk|xyz|", true, 0}}) {
+        SCOPED_TRACE(entries);
         ScreenRig main;
-        for (const QString& e : c.entries)
+        for (const QString& e : QString(entries).split('|'))
             enter(main, e);
-        EXPECT_EQ(main.m().maintenanceUnlocked(), c.unlocked);
-        EXPECT_EQ(wrongMessages(main), c.messages);
+        EXPECT_EQ(main.m().maintenanceUnlocked(), unlocked);
+        EXPECT_EQ(wrongMessages(main), messages);
     }
 }
 
@@ -69,3 +59,4 @@ TEST(MaintPass, ClosingByTheFrameChecksNothing) {
 }
 
 } // namespace
+} // namespace fh::test

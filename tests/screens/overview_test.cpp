@@ -14,18 +14,13 @@ using namespace fh::test;
 
 namespace {
 
-std::unique_ptr<SimBus> loopOfFour(std::shared_ptr<SimDetector>* five,
-                                   std::shared_ptr<SimDetector>* seven) {
+std::unique_ptr<SimBus> loopOfFour() {
     auto bus = std::make_unique<SimBus>();
     bus->add(2, 117, 100);
-    *five = bus->add(5, 113, 200);
-    *seven = bus->add(7, 118, 300);
-    SimFaults garbled;
-    garbled.wrongCheck = true;
-    bus->add(3, 117, 400)->setFaults(garbled);
-    SimFaults everyOther;
-    everyOther.answerEvery = 2; // misses the one request a scan sends it
-    bus->add(9, 117, 500)->setFaults(everyOther);
+    bus->add(5, 113, 200);
+    bus->add(7, 118, 300);
+    bus->add(3, 117, 400)->setFaults({.wrongCheck = true});
+    bus->add(9, 117, 500)->setFaults({.answerEvery = 2}); // misses the one request a scan sends
     return bus;
 }
 
@@ -44,11 +39,9 @@ const BusOverview::Entry* entry(const BusOverview& o, int address) {
 }
 
 TEST(Overview, ScansThenKeepsTheTableLive) {
-    std::shared_ptr<SimDetector> five, seven;
-    ScreenRig rig(loopOfFour(&five, &seven), 2);
-    ScreenContext& main = rig;
-    LineWatch watch(main.worker());
-    BusOverview o(main.worker());
+    ScreenRig rig(loopOfFour(), 2);
+    LineWatch watch(*rig.worker);
+    BusOverview o(*rig.worker);
     o.scan(1, 10, 150); // the rig's detectors answer 60 ms after a request
     ASSERT_TRUE(WaitFor([&] { return o.polling(); }));
     EXPECT_EQ(addresses(o), QList<int>({2, 5, 7}));
@@ -57,15 +50,13 @@ TEST(Overview, ScansThenKeepsTheTableLive) {
 
     // The main cycle stays off the line while the overview polls.
     const size_t cycles = watch.cycles.size();
-    five->setStatusChar('A');
+    rig.detector(5).setStatusChar('A');
     ASSERT_TRUE(WaitFor([&] { return entry(o, 5)->status == "A"; }));
     EXPECT_TRUE(entry(o, 5)->highlightUntil > QDateTime::currentDateTime());
-    SimFaults silent;
-    silent.silent = true;
-    seven->setFaults(silent);
+    rig.detector(7).setFaults({.silent = true});
     ASSERT_TRUE(WaitFor([&] { return !entry(o, 7)->linkGood; }));
     EXPECT_EQ(o.data(o.index(2, BusOverview::Link)).toString(), "BAD");
-    seven->clearFaults();
+    rig.detector(7).clearFaults();
     ASSERT_TRUE(WaitFor([&] { return entry(o, 7)->linkGood; }));
     EXPECT_LE(watch.cycles.size(), cycles + 1); // at most the one already in flight
     EXPECT_TRUE(
@@ -73,8 +64,7 @@ TEST(Overview, ScansThenKeepsTheTableLive) {
 }
 
 TEST(Overview, CancelKeepsWhatWasFoundAndEnterHandsTheAddressOver) {
-    std::shared_ptr<SimDetector> five, seven;
-    ScreenRig rig(loopOfFour(&five, &seven), 2);
+    ScreenRig rig(loopOfFour(), 2);
     QPointer<frmOverview> screen = new frmOverview(rig);
     screen->txtWindow->setValue(150); // before the scan starts, once events run
     screen->show();
