@@ -62,12 +62,13 @@ TEST(LineWorker, HoldsAndCommandsBetweenPolls) {
     const quint64 id = bus.worker.submit({Pattern::ButtonRead, BitTo1});
     ASSERT_TRUE(WaitFor([&] { return bus.commands.count() == 3; }));
     ASSERT_TRUE(WaitFor([&] { return bus.cycles.count() >= 10; }));
+    const std::vector<LineEvent> events = bus.port->events(); // the port goes with the worker
     bus.worker.stop();
 
     // The first poll keys the line no sooner than 300 ms after the second BIT's reply.
     qint64 lastReply = 0, nextKeying = 0;
     int keyings = 0;
-    for (const LineEvent& e : bus.port->events()) {
+    for (const LineEvent& e : events) {
         if (e.kind == LineEvent::RxByte && nextKeying == 0)
             lastReply = e.timeUs;
         if (e.kind == LineEvent::RtsOn && ++keyings == 3)
