@@ -14,6 +14,7 @@
 #include <QSerialPort>
 #include <QSignalSpy>
 #include <QtEndian>
+#include <QTest>
 
 using namespace fh;
 

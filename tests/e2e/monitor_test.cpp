@@ -10,6 +10,7 @@
 #include <poll.h>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QTest>
 #include <thread>
 #include <unistd.h>
 

@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 #include <QSignalSpy>
 #include <QTemporaryDir>
+#include <QTest>
 
 using namespace fh;
 

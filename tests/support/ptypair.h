@@ -1,10 +1,10 @@
 #pragma once
 // Two pseudo-terminals joined back to back by socat, for tests that need a serial line
 // between two programs.
-#include <QProcess>
+#include "support/readuntil.h"
+
 #include <QRegularExpression>
 #include <QStringList>
-#include <QTest>
 
 namespace fh::test {
 
@@ -15,14 +15,9 @@ public:
         if (!socat_.waitForStarted(5000))
             return;
         // Each device comes on a line of its own, "... PTY is /dev/pts/N".
-        QByteArray err;
-        (void)QTest::qWaitFor(
-            [&] {
-                socat_.waitForReadyRead(50);
-                err += socat_.readAllStandardError();
-                return err.count("PTY is") >= 2 && err.endsWith('\n');
-            },
-            5000);
+        const QByteArray err = ReadUntil(socat_, QProcess::StandardError, [](const QByteArray& e) {
+            return e.count("PTY is") >= 2 && e.endsWith('\n');
+        });
         const QRegularExpression device(QStringLiteral("PTY is (\\S+)"));
         for (auto it = device.globalMatch(QString::fromLocal8Bit(err)); it.hasNext();)
             paths_ << it.next().captured(1);

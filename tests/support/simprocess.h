@@ -1,10 +1,10 @@
 #pragma once
 // flamehost-sim as a child process: started with its arguments, its device path read from
 // the first line it prints, and (with --trace) the requests it heard.
+#include "support/readuntil.h"
+
 #include <QCoreApplication>
-#include <QProcess>
 #include <QStringList>
-#include <QTest>
 
 namespace fh::test {
 
@@ -14,14 +14,8 @@ public:
         proc_.start(QStringLiteral(FH_BIN_DIR "/flamehost-sim"), args);
         if (!proc_.waitForStarted(5000))
             return;
-        QByteArray out;
-        (void)QTest::qWaitFor(
-            [&] {
-                proc_.waitForReadyRead(50);
-                out += proc_.readAllStandardOutput();
-                return out.contains('\n');
-            },
-            5000);
+        const QByteArray out = ReadUntil(proc_, QProcess::StandardOutput,
+                                         [](const QByteArray& o) { return o.contains('\n'); });
         device_ = QString::fromLocal8Bit(out.left(out.indexOf('\n'))).trimmed();
     }
     ~SimProcess() { stop(); }
