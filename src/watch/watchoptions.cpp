@@ -90,6 +90,7 @@ ParsedWatchArgs ParseWatchArgs(const QStringList& arguments) {
     ParsedWatchArgs result;
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral(
+        "flamehost-watch --config FILE [--metrics ADDRESS:PORT] [--mqtt URL [--topic PREFIX]]\n\n"
         "Watches flame detectors on one or more RS-485 lines and serves their health to "
         "Prometheus (--metrics) and to an MQTT broker (--mqtt). The lines are described in the "
         "JSON config (see /usr/share/doc/flamehost/examples/watch.json). SIGHUP reads the config "
@@ -102,7 +103,7 @@ ParsedWatchArgs ParseWatchArgs(const QStringList& arguments) {
                                      QStringLiteral("Shows the version and leaves."));
     const QCommandLineOption config(
         QStringLiteral("config"),
-        QStringLiteral("The JSON config: lines, detectors, MQTT account (required)."),
+        QStringLiteral("The JSON config (required): lines, detectors, MQTT account file."),
         QStringLiteral("file"));
     const QCommandLineOption metrics(
         QStringLiteral("metrics"),
