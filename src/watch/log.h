@@ -1,6 +1,7 @@
 #pragma once
-// The service's messages go to stderr, one line each. Under systemd (JOURNAL_STREAM set) each
-// line starts with its syslog priority (<3>, <4>, <6>), so the journal files it at that level.
+// The service's messages go to stderr, one line each. When stderr is the journal (systemd
+// names it in JOURNAL_STREAM) each line starts with its syslog priority (<3>, <4>, <6>), so the
+// journal files it at that level.
 #include <QString>
 
 namespace fh::watch {
