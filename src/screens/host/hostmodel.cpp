@@ -411,6 +411,13 @@ void HostModel::unlockMaintenance() {
 }
 
 void HostModel::screenClosed() {
+    // The sums log records from the maintenance screen only: closed, it waits for it.
+    noteState(sumsLog_.SumsLoggingOn()
+                  ? QStringLiteral("Sums logging to %1 is paused until the maintenance screen "
+                                   "reopens.")
+                        .arg(SumsLogFileName)
+                  : QString(),
+              SumsTopic);
     restartCycle();
     emit screenReturned();
 }
