@@ -244,6 +244,10 @@ void LineWorker::noticeEcho(ReplyFault fault) {
     QString text;
     switch (fault) {
     case ReplyFault::Echo:
+        // With Echo on, the adapter's copy has been taken off already: turning it on is no
+        // advice there.
+        if (link_->Echo)
+            return;
         which = 0;
         text = QStringLiteral("the adapter echoes what it sends: turn on Echo");
         break;

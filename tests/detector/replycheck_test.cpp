@@ -59,9 +59,13 @@ TEST(ReplyCheck, ProperRepliesPassAndEveryChangedReplyIsRejectedOrTrimmed) {
         {"check bytes flipped",
          [](const Kind& k) { return k.reply.chopped(1) + char(k.reply.back() ^ 1); },
          ReplyFault::BadCheck},
-        // A function-6 answer is a copy of its request: there, the echo comes first.
+        // A BIT's or a function-6 write's answer may be a copy of its request: see below.
         {"echo of the request",
-         [](const Kind& k) { return k.request.at(1) == 6 ? k.request + k.reply : k.request; },
+         [](const Kind& k) {
+             const bool copyAnswers =
+                 k.request.at(1) == 6 || (quint8(k.request.at(1)) == 200 && k.request.at(4) == 17);
+             return copyAnswers ? k.request + k.reply : k.request;
+         },
          ReplyFault::Echo},
         {"echo, then the answer", [](const Kind& k) { return k.request + k.reply; },
          ReplyFault::Echo},
@@ -110,6 +114,30 @@ TEST(ReplyCheck, ProperRepliesPassAndEveryChangedReplyIsRejectedOrTrimmed) {
         for (qsizetype n = 0; n < k.reply.size(); ++n)
             EXPECT_FALSE(CheckReply(k.request, k.reply.left(n)).ok()) << k.name << " cut to " << n;
     }
+}
+
+// The detector may answer a BIT or a single-register write with a byte copy of the request;
+// an echoing adapter's copy is told from it by the answer that follows.
+TEST(ReplyCheck, ACopyOfTheRequestAnswersOnlyABitOrASingleWrite) {
+    const QByteArray bit = SendCommand(5, cmd::Bit), write = WriteAddr(5, 12);
+    const QByteArray bitReply = frame({5, 200, 5, 0, 17, 0, 'N', 0});
+    const struct {
+        const char* name;
+        QByteArray request, reply;
+        ReplyFault fault;
+    } rows[] = {
+        {"bit copy", bit, bit, ReplyFault::None},
+        {"bit echo, then its answer", bit, bit + bitReply, ReplyFault::Echo},
+        {"bit echo, then a copy", bit, bit + bit, ReplyFault::Echo},
+        {"write copy", write, write, ReplyFault::None},
+        {"write echo, then a refusal", write, write + frame({5, 0x86, 3}), ReplyFault::Echo},
+        {"status copy", SendCommand(5, cmd::Status), SendCommand(5, cmd::Status), ReplyFault::Echo},
+        {"version copy", SendCommand(5, cmd::Version), SendCommand(5, cmd::Version),
+         ReplyFault::Echo},
+        {"setup read copy", ReadSetup(5, {}), ReadSetup(5, {}), ReplyFault::Echo},
+    };
+    for (const auto& row : rows)
+        EXPECT_EQ(CheckReply(row.request, row.reply).fault, row.fault) << row.name;
 }
 
 TEST(ReplyCheck, MasterModeTakesAnyBusAddressButNotAGarbledReply) {

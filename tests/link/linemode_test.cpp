@@ -1,5 +1,6 @@
 // Direction modes and local echo on the virtual line, in virtual time: who keys the driver,
 // the silences every mode keeps, and the echo taken off before the reply.
+#include "link/requests.h"
 #include "scriptedpeer.h"
 
 #include <gtest/gtest.h>
@@ -73,6 +74,15 @@ TEST(LocalEcho, ComesOffFirstOrFailsTheExchange) {
          ReplyFault::EchoMissing, None},
         {"differs_when_a_reply_comes_instead", false, true, early, Pattern::ButtonRead,
          ReplyFault::EchoDiffers, None},
+        // An adapter that holds received bytes back (a USB latency timer): the copy is simply
+        // the first thing in the reply's window, however late.
+        {"late_copy_within_the_window",
+         false,
+         true,
+         {{30'000, StatusTo1}, {10'000, StatusReply}},
+         Pattern::ButtonRead,
+         ReplyFault::None,
+         StatusReply},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -95,6 +105,42 @@ TEST(LocalEcho, ComesOffFirstOrFailsTheExchange) {
             ASSERT_FALSE(traffic.empty());
             EXPECT_EQ(traffic.back().direction, Traffic::Received);
             EXPECT_EQ(traffic.back().verdict.fault, c.fault);
+        }
+    }
+}
+
+// A detector may answer BIT with a copy of the request. Each row polls status first, as every
+// caller does, then runs BIT; only a line that has shown an echo without Echo distrusts a copy.
+TEST(LocalEcho, ABitAnsweredWithACopyIsPerformedUnlessTheLineEchoedWithoutEcho) {
+    const QByteArray bit = SendCommand(1, cmd::Bit);
+    const struct {
+        const char* name;
+        bool adapterEchoes, echoOption, detectorCopies;
+        bool statusAnswered, bitAnswered;
+    } rows[] = {
+        {"copy on a plain line", false, false, true, true, true},
+        {"copy behind the adapter's echo", true, true, true, true, true},
+        {"echoing line, silent detector", true, false, false, false, false},
+        {"echoing line, copying detector", true, false, true, false, false},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        Line l([&](const QByteArray& request, qint64) {
+            if (request == StatusTo1)
+                return std::vector<ReplySegment>{{10'000, StatusReply}};
+            return row.detectorCopies ? std::vector<ReplySegment>{{10'000, request}}
+                                      : std::vector<ReplySegment>{};
+        });
+        l.port.setEcho(row.adapterEchoes);
+        l.link.Echo = row.echoOption;
+        EXPECT_EQ(l.link.run({Pattern::Poll, StatusTo1}).answered, row.statusAnswered);
+        l.clock.advanceUs(100'000);
+        const Exchange x = l.link.run({Pattern::ButtonRead, bit});
+        EXPECT_EQ(x.answered, row.bitAnswered);
+        if (x.answered) {
+            EXPECT_EQ(x.reply, bit);
+        } else {
+            EXPECT_EQ(x.verdict.fault, ReplyFault::Echo);
         }
     }
 }
