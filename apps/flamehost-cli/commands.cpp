@@ -55,7 +55,9 @@ QString AddressText(quint8 address) {
 std::optional<Outcome> Unanswered(const Exchange& x, quint8 address, const QString& what) {
     if (x.portError)
         return Outcome::failure(exitcode::Usage,
-                                QStringLiteral("the serial port failed during the exchange"));
+                                x.portErrorText.isEmpty()
+                                    ? QStringLiteral("the port failed during the exchange")
+                                    : x.portErrorText);
     if (!x.collected)
         return Outcome::failure(exitcode::NoAnswer,
                                 QStringLiteral("no answer from %1").arg(AddressText(address)));
@@ -84,6 +86,8 @@ void AddReplyFaults(Outcome& outcome, const ReplyFaultCounts& counts) {
         faults.insert(QStringLiteral("accepted_bad_check"), qint64(counts.acceptedBadCheck));
     if (counts.trailingBytes > 0)
         faults.insert(QStringLiteral("trailing_bytes"), qint64(counts.trailingBytes));
+    if (counts.overflowBytes > 0)
+        faults.insert(QStringLiteral("overflow_bytes"), qint64(counts.overflowBytes));
     if (faults.isEmpty())
         return;
     QJsonObject o = outcome.json.toObject();

@@ -198,9 +198,18 @@ int Link::WaitReply(qint64 startUs) {
 }
 
 void Link::collect(qint64 firstByteAtUs) {
+    // Only the first 257 bytes fit the buffer; the rest of a flood is dropped, and counted, as
+    // it is read, so a line that never stops costs no memory.
+    QByteArray in;
+    const auto take = [&](const QByteArray& bytes) {
+        const qsizetype room = RxBufSize - in.size();
+        in += bytes.left(room);
+        discarded_ += std::max<qsizetype>(0, bytes.size() - room);
+    };
     // Bytes that came right behind the echo are the reply's first.
-    QByteArray in = carried_ + port_.readAll();
+    take(carried_);
     carried_.clear();
+    take(port_.readAll());
     const qint64 end = firstByteAtUs + qint64(CollectMs) * 1000;
     while (fastReply_ && !isAborted() && clock_.nowUs() < end) {
         const int expected = ExpectedReplyLength(TxBuf, in);
@@ -219,14 +228,11 @@ void Link::collect(qint64 firstByteAtUs) {
             if (!sleepUntil(std::min(end, now + missing * CharUs)))
                 break;
         }
-        in += port_.readAll();
+        take(port_.readAll());
     }
-    in += port_.readAll();
-    // Only the first 257 bytes fit the buffer; the rest of a flood is dropped, and counted.
-    const int n = std::min<int>(static_cast<int>(in.size()), RxBufSize);
-    std::copy_n(reinterpret_cast<const quint8*>(in.constData()), n, RxBuf.begin());
-    RxCount = static_cast<qint16>(n);
-    discarded_ += in.size() - n;
+    take(port_.readAll());
+    std::copy_n(reinterpret_cast<const quint8*>(in.constData()), in.size(), RxBuf.begin());
+    RxCount = static_cast<qint16>(in.size());
 }
 
 void Link::reportNoReply() {
