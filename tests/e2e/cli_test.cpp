@@ -169,6 +169,7 @@ TEST_F(Cli, ScanFindsExactlyTheDetectorsOnTheBusAndAnAddressChangeMovesOne) {
 // names the fault, and what only the CLI does with what a line sends.
 const char* const HostileLine = R"({ "detectors": [
   { "address": 20, "model": "Zorvan A2", "serial": 1, "faults": { "wrongCheck": true } },
+  { "address": 21, "model": "Zorvan A2", "serial": 2, "faults": { "replyAddress": 22 } },
   { "address": 23, "model": "Zorvan A2", "serial": 3, "faults": { "echo": true, "shortReply": 0 } },
   { "address": 24, "model": "Zorvan A2", "serial": 4,
     "faults": { "garbage": { "bytes": 5, "delayUs": 0 } } },
@@ -206,6 +207,19 @@ TEST_F(Cli, RepliesThatFailTheCheckAreNeverTakenForAnswers) {
     }
     // Text output shows control characters from the line as escapes.
     EXPECT_EQ(line(words("--address 26 version")).out, "version:  FW\\x1b[2J\\x9b1m\n");
+}
+
+// A detector whose replies carry another address is not listed there, nor where it answers.
+TEST_F(Cli, ScanNamesARepliesAddressInsteadOfListingADetector) {
+    serve(HostileLine);
+    const CliRun r = line(words("--json --timeout 100 scan --from 21 --to 22"));
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(r.doc(), json(R"([{"address":21,"model":null,"serial":null,"status":null,
+                                 "problem":"reply carried address 22"}])"))
+        << r.out.constData();
+    EXPECT_EQ(line(words("--timeout 100 scan --from 21 --to 22")).out,
+              "address  model               serial  status\n"
+              "     21  (reply carried address 22)\n");
 }
 
 TEST_F(Cli, MasterModeTakesTheLoneDetectorsAddressButOnABusWritesNothing) {
