@@ -100,9 +100,9 @@ std::optional<Outcome> PollStatus(const Session& s, DetectorRecord* record) {
     record->Address = a;
     record->MasterMode = a == 0;
     const Exchange x = s.run(s.transaction(Pattern::Poll, SendCommand(a, cmd::Status)));
-    // In master mode every detector on the line answers: anything collected that is not
-    // one clean reply means several did, and nothing may follow.
-    if (a == 0 && x.collected && !x.answered && !x.portError)
+    // In master mode every detector on the line answers: a garbled reply means several did,
+    // and nothing may follow. Any other fault is named below, as at an address.
+    if (a == 0 && !x.portError && MasterModeClearance(x) == MasterClearance::Collision)
         return Outcome::failure(exitcode::NoAnswer, QString::fromLatin1(MasterCollisionText));
     if (auto failed = Unanswered(x, a, QStringLiteral("the status command")))
         return failed;

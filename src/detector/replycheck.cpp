@@ -114,13 +114,15 @@ ReplyVerdict CheckReply(const QByteArray& request, const QByteArray& reply, Chec
     v.frameLength = length;
     v.trailingBytes = int(reply.size()) - length;
     const QByteArray frame = reply.left(length);
+    const quint8 asked = at(request, 0);
     if (!checkBytesRight(frame)) {
-        if (!options.acceptBadCheck)
+        // In master mode every detector answers: wrong check bytes there are as likely a
+        // collision's as a firmware's, so they are never accepted.
+        if (!options.acceptBadCheck || asked == 0)
             return fault(ReplyFault::BadCheck, length);
         v.checkBytesBad = true;
     }
 
-    const quint8 asked = at(request, 0);
     const quint8 from = at(frame, 0);
     if (!addressFits(asked, from))
         v.fault = ReplyFault::OtherAddress;

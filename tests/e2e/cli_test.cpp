@@ -225,6 +225,12 @@ TEST_F(Cli, ScanNamesARepliesAddressInsteadOfListingADetector) {
 TEST_F(Cli, MasterModeTakesTheLoneDetectorsAddressButOnABusWritesNothing) {
     serve(R"({ "detectors": [ { "address": 12, "model": "Zorvan A1", "serial": 256 } ] })");
     EXPECT_EQ(at(0, {"status"}).doc()["address"].toInt(), 12);
+    // A lone detector's faulty reply is named as such, not taken for several answering.
+    serve(R"({ "detectors": [ { "address": 12, "model": "Zorvan A1", "serial": 256,
+                                "faults": { "shortReply": 9 } } ] })");
+    const CliRun lone = at(0, words("address 40"));
+    EXPECT_EQ(lone.exitCode, 1);
+    EXPECT_TRUE(lone.says("wrong length") && !lone.says("More than one")) << lone.err.constData();
 
     sim_ = std::make_unique<test::SimProcess>(QStringList{"--trace"});
     ASSERT_TRUE(sim_->ok());
