@@ -140,7 +140,12 @@ Outcome Status(const Session& s) {
 }
 
 Outcome Bit(const Session& s) {
-    const quint8 a = s.options.address;
+    // BIT follows a good status reply, as on the main screen: a line that echoes without Echo
+    // fails that poll, so a copy of the request that answers the BIT is the detector's.
+    DetectorRecord record;
+    if (auto failed = PollStatus(s, &record))
+        return *failed;
+    const quint8 a = record.Address;
     const Exchange x = s.run(s.transaction(Pattern::ButtonRead, SendCommand(a, cmd::Bit)));
     if (x.portError || !x.collected)
         return *Unanswered(x, a, QStringLiteral("the BIT"));
@@ -239,7 +244,11 @@ Outcome Readings(const Session& s) {
     add("noise4", d.noise4, m.Noise4);
     add("noise45", d.noise45, m.Noise45);
     add("noise5", d.noise5, m.Noise5);
-    add("gain", d.gain, m.Gain);
+    // A gain code outside 0..3 has no gain: the detector's code is shown, never a number.
+    if (decoded.gainCode && *decoded.gainCode > MaxGainCode)
+        f.add("gain", QJsonValue::Null, QStringLiteral("unknown (code %1)").arg(*decoded.gainCode));
+    else
+        add("gain", d.gain, m.Gain);
     add("temperature", d.temperature, m.Temperature);
     // The shown text is the voltage's shortest form, so 24.1 is not 24.100000000000001.
     add("voltage", d.voltage, d.voltage.value_or(QString()).toDouble());

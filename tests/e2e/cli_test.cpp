@@ -174,7 +174,8 @@ const char* const HostileLine = R"({ "detectors": [
   { "address": 24, "model": "Zorvan A2", "serial": 4,
     "faults": { "garbage": { "bytes": 5, "delayUs": 0 } } },
   { "address": 26, "model": "Zorvan B1", "serial": 6, "version": "FW\u001b[2J\u009b1m",
-    "inputRegisters": { "5": 65472, "6": 0 }, "readings": { "sum5": "inf", "bitSum4": "-inf" } },
+    "inputRegisters": { "4": 7, "5": 65472, "6": 0 },
+    "readings": { "sum5": "inf", "bitSum4": "-inf" } },
   { "address": 27, "model": "Zorvan C2", "serial": 7, "setup": [17669, 0, 2, 7] }
 ] })";
 
@@ -191,10 +192,13 @@ TEST_F(Cli, RepliesThatFailTheCheckAreNeverTakenForAnswers) {
         {20, "--accept-bad-check address 40", 0, R"("acknowledged":true)"},
         {40, "--accept-bad-check status", 0, R"("serial":1)"}, // moved, and answers there
         {23, "address 40", 1, "echo"},
+        // Only the echo comes back, a bare copy of the BIT: the status poll before it fails.
+        {23, "bit", 1, "echo"},
         {24, "address 41", 0, R"("trailing_bytes":10)"},
         {26, "readings", 0, R"("sum4":"NaN")"},
         {26, "readings", 0, R"("sum5":"inf")"},
         {26, "readings", 0, R"("bit_sum4":"-inf")"},
+        {26, "readings", 0, R"("gain":null)"}, // code 7: no gain, and no number made up
         {26, "version", 0, R"(\u001b[2J\u009b1m)"},
         {27, "setup set alarm_latch=on", 2, "heat_on reads 7"},
         {27, "setup set alarm_latch=on heat_on=10", 0, R"("acknowledged":true)"},
@@ -207,6 +211,7 @@ TEST_F(Cli, RepliesThatFailTheCheckAreNeverTakenForAnswers) {
     }
     // Text output shows control characters from the line as escapes.
     EXPECT_EQ(line(words("--address 26 version")).out, "version:  FW\\x1b[2J\\x9b1m\n");
+    EXPECT_TRUE(line(words("--address 26 readings")).out.contains("unknown (code 7)"));
 }
 
 // A detector whose replies carry another address is not listed there, nor where it answers.
