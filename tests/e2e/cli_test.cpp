@@ -6,7 +6,10 @@
 #include <gtest/gtest.h>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QTcpServer>
+#include <QTcpSocket>
 #include <QTemporaryDir>
+#include <QTest>
 
 using namespace fh;
 
@@ -250,6 +253,22 @@ TEST_F(Cli, MasterModeTakesTheLoneDetectorsAddressButOnABusWritesNothing) {
     EXPECT_FALSE(requests.isEmpty());
     for (const QString& request : requests)
         EXPECT_TRUE(request.mid(3, 2) != "06" && request.mid(3, 2) != "10") << qPrintable(request);
+}
+
+// A device server that takes the connection and closes it at once: the line is named.
+TEST(CliNetworkLine, ALineThatClosesIsNamed) {
+    QTcpServer server;
+    ASSERT_TRUE(server.listen(QHostAddress::LocalHost));
+    QObject::connect(&server, &QTcpServer::newConnection,
+                     [&] { server.nextPendingConnection()->close(); });
+    QProcess p; // the server answers only while events run, so the run is waited for here
+    p.start(FH_BIN_DIR "/flamehost-cli",
+            {"--port", QString("tcp://127.0.0.1:%1").arg(server.serverPort()), "status"});
+    ASSERT_TRUE(QTest::qWaitFor([&] { return p.state() == QProcess::NotRunning; }, 20000));
+    EXPECT_EQ(p.exitCode(), 2);
+    const QByteArray err = p.readAllStandardError();
+    EXPECT_TRUE(err.contains("tcp://127.0.0.1:") && err.contains("closed the connection"))
+        << err.constData();
 }
 
 // Silence on each command's first exchange exits with 1 (setup, readings and setup set start
