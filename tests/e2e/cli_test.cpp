@@ -261,14 +261,12 @@ TEST(CliNetworkLine, ALineThatClosesIsNamed) {
     ASSERT_TRUE(server.listen(QHostAddress::LocalHost));
     QObject::connect(&server, &QTcpServer::newConnection,
                      [&] { server.nextPendingConnection()->close(); });
-    QProcess p; // the server answers only while events run, so the run is waited for here
+    QProcess p; // the server acts only while events run: the run is waited for here
     p.start(FH_BIN_DIR "/flamehost-cli",
             {"--port", QString("tcp://127.0.0.1:%1").arg(server.serverPort()), "status"});
     ASSERT_TRUE(QTest::qWaitFor([&] { return p.state() == QProcess::NotRunning; }, 20000));
     EXPECT_EQ(p.exitCode(), 2);
-    const QByteArray err = p.readAllStandardError();
-    EXPECT_TRUE(err.contains("tcp://127.0.0.1:") && err.contains("closed the connection"))
-        << err.constData();
+    EXPECT_TRUE(p.readAllStandardError().contains("flamehost-cli: tcp://127.0.0.1:"));
 }
 
 // Silence on each command's first exchange exits with 1 (setup, readings and setup set start

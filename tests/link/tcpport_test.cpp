@@ -87,20 +87,16 @@ TEST(TcpPort, MisbehavingPeersFailTheExchangeWithoutHangingTheWorker) {
         worker.submit(t);
         ASSERT_TRUE(QTest::qWaitFor([&] { return done.count() == 1; }, 5000));
         const auto x = done.at(0).at(0).value<Exchange>();
-        if (kind == Peer::Floods) {
-            // One reply buffer's worth is kept, and what is read beyond it is counted; reading
-            // is bounded, so the count is small however fast the server sends.
-            EXPECT_EQ(x.reply, QByteArray(257, 'j'));
-            EXPECT_GT(worker.replyFaults().overflowBytes, 0u);
-            EXPECT_LT(worker.replyFaults().overflowBytes, 100'000u);
-        } else {
-            EXPECT_EQ(x.reply, kind == Peer::Garbage ? QByteArray("garbage\xff\x00", 9) : "");
-        }
+        // A flood: one reply buffer's worth is kept, and what is read beyond it is counted;
+        // reading is bounded, so the count stays small however fast the server sends.
+        const QByteArray replies[] = {{}, {"garbage\xff\x00", 9}, {}, QByteArray(257, 'j')};
+        EXPECT_EQ(x.reply, replies[int(kind)]);
+        const quint64 overflow = worker.replyFaults().overflowBytes;
+        EXPECT_TRUE(kind == Peer::Floods ? overflow > 0 && overflow < 100'000 : overflow == 0);
         EXPECT_EQ(x.portError, kind == Peer::Closes);
         EXPECT_FALSE(x.answered);
         if (kind == Peer::Closes) {
-            EXPECT_TRUE(x.portErrorText.startsWith("tcp://127.0.0.1:") &&
-                        x.portErrorText.contains("closed the connection"))
+            EXPECT_TRUE(x.portErrorText.startsWith("tcp://127.0.0.1:"))
                 << qPrintable(x.portErrorText);
             EXPECT_TRUE(QTest::qWaitFor([&] { return state.count() == 1; }, 5000));
         } else {
