@@ -17,7 +17,8 @@ const char* const CommandsHelp = R"(
 Commands:
   status                 One status poll: address, model, serial, status, fault, link.
                          With --address 0 (master mode) the lone detector answers.
-  bit                    Runs the built-in test; says whether it was performed.
+  bit                    Polls status, then runs the built-in test; says whether it
+                         was performed.
   version                The firmware version text.
   setup                  The setup table as the setup screen shows it: model,
                          sensitivity, delay, heat_mode, heat_on and the shown flags.
@@ -36,7 +37,9 @@ Commands:
                          temperature, voltage, serial, status, fault.
   scan [--from A] [--to B]
                          Polls every address from A to B (default 1 to 247) and lists
-                         each detector that answers. A --timeout below 600 makes a
+                         each detector that answers properly, and each address whose
+                         reply failed the check with what came instead (e.g. "reply
+                         carried address 2"). A --timeout below 600 makes a
                          whole-bus scan take seconds. A scan always ends each
                          collection as soon as a complete reply is in.
   monitor [--hex] [--duration S]

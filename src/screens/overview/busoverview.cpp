@@ -1,5 +1,6 @@
 #include "screens/overview/busoverview.h"
 
+#include "detector/busscan.h"
 #include "detector/detectorrecord.h"
 #include "link/lineworker.h"
 #include "link/requests.h"
@@ -15,11 +16,6 @@ namespace {
 const char* const Headers[] = {"Address", "Model",       "Serial",    "Status",
                                "Link",    "Last change", "Last heard"};
 const QString TimeOfDay = QStringLiteral("HH:mm:ss");
-
-bool isStatusReply(const Exchange& x, const ReplyVerdict& v) {
-    return v.ok() && x.reply.size() >= StatusReplyMinLength &&
-           static_cast<quint8>(x.reply.at(4)) == cmd::Status;
-}
 
 } // namespace
 
@@ -103,10 +99,10 @@ void BusOverview::done(const Exchange& x) {
     }
     const int address = static_cast<quint8>(x.request.at(0));
     if (scanning_ && address == at_) {
-        const ReplyVerdict& v = x.verdict;
-        if (isStatusReply(x, v) && static_cast<quint8>(x.reply.at(0)) == address)
+        const ScanFinding finding = JudgeScanPoll(x).finding;
+        if (finding == ScanFinding::Detector)
             found(address, x.reply);
-        else if (v.fault == ReplyFault::BadCheck && !garbled_.contains(address)) {
+        else if (finding == ScanFinding::Garbled && !garbled_.contains(address)) {
             garbled_ << address;
             emit garbledChanged();
         }
@@ -140,8 +136,7 @@ void BusOverview::found(int address, const QByteArray& reply) {
 }
 
 void BusOverview::polled(Entry& e, int row, const Exchange& x) {
-    const ReplyVerdict& v = x.verdict;
-    const bool good = isStatusReply(x, v) && static_cast<quint8>(x.reply.at(0)) == e.address;
+    const bool good = JudgeScanPoll(x).finding == ScanFinding::Detector;
     bool changed = good != e.linkGood || e.lineLost;
     e.linkGood = good;
     e.lineLost = false;
