@@ -2,6 +2,7 @@
 // The command line of flamehost-cli, read into plain values before anything touches a port,
 // so every usage mistake is answered with exit status 2 and nothing sent.
 #include "link/linemode.h"
+#include "visitargs.h"
 
 #include <optional>
 #include <QString>
@@ -10,7 +11,19 @@
 
 namespace fh::cli {
 
-enum class Command { Status, Bit, Version, Setup, SetupSet, Address, Readings, Scan, Monitor };
+// Visit: one of the visit commands, which Options::visitCommand names.
+enum class Command {
+    Status,
+    Bit,
+    Version,
+    Setup,
+    SetupSet,
+    Address,
+    Readings,
+    Scan,
+    Monitor,
+    Visit
+};
 
 // One KEY=VALUE of `setup set`; the key is already known to be a setting's name.
 struct Assignment {
@@ -34,6 +47,8 @@ struct Options {
     bool fastReplies = false;            // end collection once a reply of known length is in
     bool hex = false;                    // monitor: the bytes of every frame too
     int durationS = 0;                   // monitor: stop after this long; 0 runs until Ctrl+C
+    VisitCommand visitCommand = VisitCommand::None;
+    VisitOptions visit;
 };
 
 struct ParsedArgs {

@@ -266,6 +266,7 @@ Outcome RunCommand(const Session& s) {
     case Command::Scan:
         return Scan(s);
     case Command::Monitor: // runs without a line worker, see monitor.h
+    case Command::Visit:   // visitcommands.h
         break;
     }
     return Outcome::failure(exitcode::Usage, QStringLiteral("unknown command"));
