@@ -16,7 +16,8 @@ using namespace fh::visit;
 
 namespace {
 
-constexpr double LabelMm = 70;
+constexpr double LabelMm = 70;      // the setup screen's long captions
+constexpr double VisitLabelMm = 30; // the first page's short ones
 
 QFont font(double points, bool bold = false) {
     QFont f(QStringLiteral("Liberation Sans"));
@@ -66,8 +67,9 @@ QString orDash(const QString& text) {
     return text.isEmpty() ? QStringLiteral("-") : text;
 }
 
-void pair(Sheet& s, const QString& label, const QString& value, bool bold = false) {
-    s.row({{label, LabelMm}, {value, s.widthMm() - LabelMm}}, font(10, bold), false, false);
+void pair(Sheet& s, const QString& label, const QString& value, bool bold = false,
+          double labelMm = LabelMm) {
+    s.row({{label, labelMm}, {value, s.widthMm() - labelMm}}, font(10, bold), false, false);
 }
 
 void heading(Sheet& s, const QString& text) {
@@ -79,19 +81,20 @@ void visitPart(Sheet& s, const ReportInput& in) {
     const Visit& v = in.record.visit;
     s.text(QStringLiteral("Flame detector inspection record"), font(18, true));
     s.text({}, font(6));
-    pair(s, QStringLiteral("Site"), orDash(v.site));
-    pair(s, QStringLiteral("Technician"), orDash(v.technician));
-    pair(s, QStringLiteral("Date"), QStringLiteral("%1 to %2").arg(when(v.started), when(v.ended)));
-    pair(s, QStringLiteral("Program"), orDash(v.program));
-    pair(s, QStringLiteral("Line"),
-         QStringLiteral("%1, line driver %2%3, turnaround %4 µs")
-             .arg(orDash(v.line.port), orDash(v.line.lineMode),
-                  v.line.echo ? QStringLiteral(", echo") : QString())
-             .arg(v.line.turnaroundUs));
-    pair(s, QStringLiteral("Addresses"), orDash(v.addresses));
-    pair(s, QStringLiteral("BIT"),
-         v.bitAsked ? QStringLiteral("run on each detector") : QStringLiteral("not run"));
-    pair(s, QStringLiteral("Survey"),
+    const auto line = [&s](const char* label, const QString& value, bool bold = false) {
+        pair(s, QString::fromLatin1(label), value, bold, VisitLabelMm);
+    };
+    line("Site", orDash(v.site));
+    line("Technician", orDash(v.technician));
+    line("Date", QStringLiteral("%1 to %2").arg(when(v.started), when(v.ended)));
+    line("Program", orDash(v.program));
+    line("Line", QStringLiteral("%1, line driver %2%3, turnaround %4 µs")
+                     .arg(orDash(v.line.port), orDash(v.line.lineMode),
+                          v.line.echo ? QStringLiteral(", echo") : QString())
+                     .arg(v.line.turnaroundUs));
+    line("Addresses", orDash(v.addresses));
+    line("BIT", v.bitAsked ? QStringLiteral("run on each detector") : QStringLiteral("not run"));
+    line("Survey",
          v.complete ? QStringLiteral("complete")
                     : QStringLiteral("INCOMPLETE (%1)").arg(orDash(v.interrupted)),
          !v.complete);
@@ -100,7 +103,7 @@ void visitPart(Sheet& s, const ReportInput& in) {
 void tablePart(Sheet& s, const ReportInput& in) {
     heading(s, QStringLiteral("Detectors"));
     const std::vector<TableRow> rows = DetectorTable(in.record);
-    const double widths[] = {12, 27, 15, 29, 13, 18, 15, 14};
+    const double widths[] = {12, 26, 14, 29, 12, 18, 15, 16};
     double fixed = 0;
     for (double w : widths)
         fixed += w;
