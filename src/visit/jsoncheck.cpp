@@ -95,9 +95,9 @@ std::optional<float> JsonCheck::sum(const QJsonValue& v, const QString& path) {
 
 std::optional<QDateTime> JsonCheck::time(const QJsonValue& v, const QString& path) {
     static const QRegularExpression shape(
-        QStringLiteral(R"(^\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d(\.\d{1,3})?(Z|[+-]\d\d:\d\d)$)"));
+        QStringLiteral(R"(^\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d(Z|[+-]\d\d:\d\d)$)"));
     const QString t = v.toString();
-    const QDateTime parsed = QDateTime::fromString(t, Qt::ISODateWithMs);
+    const QDateTime parsed = QDateTime::fromString(t, Qt::ISODate);
     if (!v.isString() || !shape.match(t).hasMatch() || !parsed.isValid()) {
         fail(path, QStringLiteral("must be a date and time such as 2026-03-04T10:15:02+01:00"));
         return std::nullopt;

@@ -9,6 +9,7 @@
 #include "link/crc.h"
 #include "link/requests.h"
 #include "link/tuningfile.h"
+#include "visit/recordjson.h"
 
 #include <cstdlib>
 #include <cstring>
@@ -155,8 +156,17 @@ void cliArguments(const uint8_t* data, size_t size) {
     if (parsed.options) {
         const cli::Options& o = *parsed.options;
         require(o.address <= 247 && o.timeoutMs >= 1 && o.from >= 1 && o.to <= 247);
-        require(o.port.isEmpty() == o.simulate);
+        require(cli::FilesOnly(o.visitCommand) || o.port.isEmpty() == o.simulate);
     }
+}
+
+// A site record read is one that writes back to the same record.
+void siteRecord(const uint8_t* data, size_t size) {
+    QString error;
+    const auto record = visit::RecordFromBytes(bytes(data, size), &error);
+    require(record.has_value() == error.isEmpty());
+    if (record)
+        require(visit::RecordFromBytes(visit::RecordBytes(*record), &error) == record);
 }
 
 const Target AllTargets[] = {{"replycheck", picked<replyCheck>},
@@ -165,7 +175,8 @@ const Target AllTargets[] = {{"replycheck", picked<replyCheck>},
                              {"readings", picked<readingsDecoder>},
                              {"setup_roundtrip", picked<setupRoundTrip>},
                              {"tuning", tuningReader},
-                             {"cliargs", cliArguments}};
+                             {"cliargs", cliArguments},
+                             {"site_record", siteRecord}};
 
 } // namespace
 
