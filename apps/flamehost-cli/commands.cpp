@@ -235,7 +235,9 @@ Outcome Readings(const Session& s) {
     add("noise4", d.noise4, m.Noise4);
     add("noise45", d.noise45, m.Noise45);
     add("noise5", d.noise5, m.Noise5);
-    add("gain", d.gain, m.Gain);
+    // A gain code outside 0..3 has no gain; the decoder's kept value would be one made up here.
+    const bool gainKnown = x.reply.size() > 12 && quint8(x.reply.at(12)) <= 3;
+    add("gain", d.gain, gainKnown ? QJsonValue(m.Gain) : QJsonValue(QStringLiteral("unknown")));
     add("temperature", d.temperature, m.Temperature);
     // The shown text is the voltage's shortest form, so 24.1 is not 24.100000000000001.
     add("voltage", d.voltage, d.voltage.value_or(QString()).toDouble());

@@ -173,7 +173,8 @@ const char* const HostileLine = R"({ "detectors": [
   { "address": 24, "model": "Zorvan A2", "serial": 4,
     "faults": { "garbage": { "bytes": 5, "delayUs": 0 } } },
   { "address": 26, "model": "Zorvan B1", "serial": 6, "version": "FW\u001b[2J\u009b1m",
-    "inputRegisters": { "5": 65472, "6": 0 }, "readings": { "sum5": "inf", "bitSum4": "-inf" } },
+    "inputRegisters": { "5": 65472, "6": 0 },
+    "readings": { "sum5": "inf", "bitSum4": "-inf", "gainCode": 7 } },
   { "address": 27, "model": "Zorvan C2", "serial": 7, "setup": [17669, 0, 2, 7] }
 ] })";
 
@@ -194,6 +195,7 @@ TEST_F(Cli, RepliesThatFailTheCheckAreNeverTakenForAnswers) {
         {26, "readings", 0, R"("sum4":"NaN")"},
         {26, "readings", 0, R"("sum5":"inf")"},
         {26, "readings", 0, R"("bit_sum4":"-inf")"},
+        {26, "readings", 0, R"("gain":"unknown")"}, // not a gain the detector sent
         {26, "version", 0, R"(\u001b[2J\u009b1m)"},
         {27, "setup set alarm_latch=on", 2, "heat_on reads 7"},
         {27, "setup set alarm_latch=on heat_on=10", 0, R"("acknowledged":true)"},
