@@ -5,6 +5,7 @@
 #include "visitargs.h"
 
 #include <optional>
+#include <QDateTime>
 #include <QString>
 #include <QStringList>
 #include <vector>
@@ -22,6 +23,7 @@ enum class Command {
     Readings,
     Scan,
     Monitor,
+    LogCsv,
     Visit
 };
 
@@ -47,6 +49,8 @@ struct Options {
     bool fastReplies = false;            // end collection once a reply of known length is in
     bool hex = false;                    // monitor: the bytes of every frame too
     int durationS = 0;                   // monitor: stop after this long; 0 runs until Ctrl+C
+    QString logFile;                     // log csv
+    QDateTime logFrom, logTo; // log csv: the log's wall clock, held as UTC; invalid: open end
     VisitCommand visitCommand = VisitCommand::None;
     VisitOptions visit;
 };

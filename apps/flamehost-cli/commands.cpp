@@ -268,6 +268,7 @@ Outcome RunCommand(const Session& s) {
     case Command::Scan:
         return Scan(s);
     case Command::Monitor: // runs without a line worker, see monitor.h
+    case Command::LogCsv:  // reads a file, see logcommand.h
     case Command::Visit:   // visitcommands.h
         break;
     }

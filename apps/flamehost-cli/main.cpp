@@ -5,6 +5,7 @@
 #include "detector/replycheck.h"
 #include "flamehost/version.h"
 #include "lineclient.h"
+#include "logcommand.h"
 #include "monitor.h"
 #include "sim/simbus.h"
 #include "visitcommands.h"
@@ -33,6 +34,8 @@ int main(int argc, char** argv) {
     const fh::cli::Options& options = *parsed.options;
     if (options.command == fh::cli::Command::Monitor)
         return fh::cli::RunMonitor(options);
+    if (options.command == fh::cli::Command::LogCsv)
+        return fh::cli::RunLogCsv(options);
     if (options.command == fh::cli::Command::Visit && fh::cli::FilesOnly(options.visitCommand))
         return fh::cli::Print(fh::cli::RunFileCommand(options), options.json);
 

@@ -72,6 +72,15 @@ TEST(CliArguments, MistakesAreNamedAndRefused) {
         {"--port P setup save", "usage: setup save FILE.json"},
         {"--port P status --site Hall", "--site belongs to survey"},
         {"--port P setup set delay=A --dry-run", "--dry-run belongs to setup load"},
+        {"log csv F --from 2026-12-05 --to 2026-12-05T04:27:37", nullptr},
+        {"log csv F --port P", "log csv reads a file: --port does not apply"},
+        {"--json log csv F", "--json does not apply"},
+        {"log json F", "log takes \"csv FILE\""},
+        {"log csv", "log csv needs the log FILE"},
+        {"log csv A B", "not also \"B\""},
+        {"log csv F --from 2026-12-05T25:00", "--from takes a date and time"},
+        {"log csv F --to 2026-12-05T04:27:37Z", "--to takes a date and time"},
+        {"log csv F --from 2026-12-06 --to 2026-12-05T23:59", "lies after --to"},
     };
     for (const Case& c : cases) {
         const fh::cli::ParsedArgs r = fh::cli::ParseArguments(words(c.args, "flamehost-cli"));
