@@ -10,6 +10,7 @@
 #include <csignal>
 #include <cstdio>
 #include <QEventLoop>
+#include <QFileInfo>
 #include <QTimer>
 
 namespace fh::cli {
@@ -72,9 +73,14 @@ QString notReadText(const visit::DetectorEntry& e) {
 Outcome Survey(const Session& s) {
     const VisitOptions& o = s.options.visit;
     QString error;
-    // An earlier record that cannot be read is refused before the line is used.
+    // An earlier record that cannot be read, or a folder that is not there, is refused before
+    // the line is used rather than after the survey.
     if (!o.compare.isEmpty() && !visit::ReadRecordFile(o.compare, &error))
         return Outcome::failure(exitcode::Usage, error);
+    for (const QString& file : {o.output, o.pdf})
+        if (!file.isEmpty() && !QFileInfo(QFileInfo(file).absolutePath()).isDir())
+            return Outcome::failure(exitcode::Usage,
+                                    QStringLiteral("%1: cannot write: no such folder").arg(file));
     visit::Visit v;
     v.site = o.site;
     v.technician = o.technician;

@@ -127,6 +127,8 @@ TEST_F(Visit, SurveyRecordsATroubledBusAndTheFilesAreReportedAndCompared) {
          "moved: Zorvan C1 serial 31208 from address 3 to 30"},
         {"survey diff FILE:site.json FILE:cut.json", 2, "cut.json: not JSON"},
         {"--port PORT survey diff FILE:site.json FILE:site.json", 2, "works on files alone"},
+        // Refused before the survey, not after it.
+        {"--port PORT survey -o FILE:gone/site.json", 2, "gone/site.json: cannot write"},
     };
     for (const auto& d : diffs) {
         const CliRun r = cli(d.args);
