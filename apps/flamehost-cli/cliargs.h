@@ -2,15 +2,30 @@
 // The command line of flamehost-cli, read into plain values before anything touches a port,
 // so every usage mistake is answered with exit status 2 and nothing sent.
 #include "link/linemode.h"
+#include "visitargs.h"
 
 #include <optional>
+#include <QDateTime>
 #include <QString>
 #include <QStringList>
 #include <vector>
 
 namespace fh::cli {
 
-enum class Command { Status, Bit, Version, Setup, SetupSet, Address, Readings, Scan, Monitor };
+// Visit: one of the visit commands, which Options::visitCommand names.
+enum class Command {
+    Status,
+    Bit,
+    Version,
+    Setup,
+    SetupSet,
+    Address,
+    Readings,
+    Scan,
+    Monitor,
+    LogCsv,
+    Visit
+};
 
 // One KEY=VALUE of `setup set`; the key is already known to be a setting's name.
 struct Assignment {
@@ -34,6 +49,10 @@ struct Options {
     bool fastReplies = false;            // end collection once a reply of known length is in
     bool hex = false;                    // monitor: the bytes of every frame too
     int durationS = 0;                   // monitor: stop after this long; 0 runs until Ctrl+C
+    QString logFile;                     // log csv
+    QDateTime logFrom, logTo; // log csv: the log's wall clock, held as UTC; invalid: open end
+    VisitCommand visitCommand = VisitCommand::None;
+    VisitOptions visit;
 };
 
 struct ParsedArgs {

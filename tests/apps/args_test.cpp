@@ -55,6 +55,32 @@ TEST(CliArguments, MistakesAreNamedAndRefused) {
         {"--port tcp://127.0.0.1:4001 --line-mode auto --echo status", nullptr},
         {"--port P --line-mode sideways status", "--line-mode must be one of"},
         {"--port tcp:// status", "no port number"}, // the address forms: tests/link
+        // The visit commands; report and survey diff need no line.
+        {"--simulate survey -o r.json --addresses 1-32,40 --bit --pdf r.pdf", nullptr},
+        {"survey diff a.json b.json --sums-threshold 5", nullptr},
+        {"report r.json --csv t.csv", nullptr},
+        {"--port P --address 0 setup load s.json --dry-run", nullptr},
+        {"--simulate survey", "survey needs -o FILE.json"},
+        {"--simulate survey -o r.json --addresses 0-3", "--addresses: \"0-3\" is not an address"},
+        {"--simulate --address 3 survey -o r.json", "use --addresses"},
+        {"--simulate survey -o r.json --compare o.json", "give --pdf FILE.pdf too"},
+        {"--port P survey diff a.json b.json", "works on files alone: --port does not apply"},
+        {"survey diff a.json", "usage: survey diff OLD.json NEW.json"},
+        {"report r.json", "report needs -o FILE.pdf, --csv FILE.csv or both"},
+        {"report r.json --csv t.csv --sums-threshold x", "--sums-threshold must be"},
+        {"--port P survey restore r.json", "survey restore needs --address N"},
+        {"--port P setup save", "usage: setup save FILE.json"},
+        {"--port P status --site Hall", "--site belongs to survey"},
+        {"--port P setup set delay=A --dry-run", "--dry-run belongs to setup load"},
+        {"log csv F --from 2026-12-05 --to 2026-12-05T04:27:37", nullptr},
+        {"log csv F --port P", "log csv reads a file: --port does not apply"},
+        {"--json log csv F", "--json does not apply"},
+        {"log json F", "log takes \"csv FILE\""},
+        {"log csv", "log csv needs the log FILE"},
+        {"log csv A B", "not also \"B\""},
+        {"log csv F --from 2026-12-05T25:00", "--from takes a date and time"},
+        {"log csv F --to 2026-12-05T04:27:37Z", "--to takes a date and time"},
+        {"log csv F --from 2026-12-06 --to 2026-12-05T23:59", "lies after --to"},
     };
     for (const Case& c : cases) {
         const fh::cli::ParsedArgs r = fh::cli::ParseArguments(words(c.args, "flamehost-cli"));
