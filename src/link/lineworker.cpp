@@ -211,10 +211,10 @@ bool LineWorker::ensureOpen() {
                              ? QStringLiteral("%1 went away").arg(port_->deviceName())
                              : port_->errorText();
     post([this, gone] { emit portStateChanged(false, gone); });
-    return reopen();
+    return reopen(gone);
 }
 
-bool LineWorker::reopen() {
+bool LineWorker::reopen(const QString& gone) {
     // Try again once a second; commands that come meanwhile fail at once, without a storm
     // of messages and without spinning.
     for (;;) {
@@ -325,7 +325,7 @@ void LineWorker::run() {
             ok ? QStringLiteral("%1 is open").arg(port_->deviceName()) : openError_;
         post([this, ok, said] { emit portStateChanged(ok, said); });
         if (!ok)
-            ok = reopen();
+            ok = reopen(openError_);
     }
     if (!ok) {
         link_.reset();

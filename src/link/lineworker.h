@@ -85,8 +85,9 @@ private:
     bool nextJob(Transaction* job, bool* isCycle, quint64* id);
     void deliverCycle(const Exchange& x);
     bool ensureOpen();
-    // Tries to open the port every reopen interval until it opens (true) or the worker stops.
-    bool reopen();
+    // Tries to open the port every reopen interval until it opens (true) or the worker stops;
+    // commands meanwhile fail at once with `gone` as the reason.
+    bool reopen(const QString& gone);
     // Tells the operator once per run about an echo the line settings do not expect.
     void noticeEcho(ReplyFault fault);
 

@@ -62,6 +62,7 @@ void ApplyReadingsReply(DetectorState& d, const QByteArray& reply, qint64 nowMs)
     }
     d.readings = m.readings;
     d.bitSums = m.display.bitSum5.has_value();
+    d.gainKnown = m.gainCode && *m.gainCode <= MaxGainCode;
     d.readingsMs = nowMs;
 }
 
@@ -111,7 +112,8 @@ QJsonObject ReadingsJson(const DetectorState& d) {
         o.insert("noise4", r.Noise4);
         o.insert("noise45", r.Noise45);
         o.insert("noise5", r.Noise5);
-        o.insert("gain", r.Gain);
+        o.insert("gain",
+                 d.gainKnown ? QJsonValue(r.Gain) : QJsonValue()); // null: code outside 0..3
         o.insert("temperature", r.Temperature);
         // The word is tenths of a volt: 241 goes out as 24.1, not 24.100000000000001.
         o.insert("voltage", number(std::round(r.Voltage * 10) / 10));

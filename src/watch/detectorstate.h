@@ -27,6 +27,7 @@ struct DetectorState {
     // detector is down. bitSums: the reply carried the BIT sums (22-register models).
     std::optional<MaintenanceReadings> readings;
     bool bitSums = false;
+    bool gainKnown = false; // the reply's gain code was 0..3 (else the gain is not shown)
     qint64 readingsMs = 0;
 };
 

@@ -1,5 +1,6 @@
 #include "watch/linepoller.h"
 
+#include "detector/busscan.h"
 #include "detector/models.h"
 #include "detector/replycheck.h"
 #include "link/requests.h"
@@ -103,15 +104,22 @@ void LinePoller::onDone(const Exchange& x) {
     }
     const qint64 now = wallMs();
     switch (job.kind) {
-    case Kind::Scan:
-        if (x.answered) {
+    case Kind::Scan: {
+        // The bus overview's and the command line's rule: a detector only with a proper status
+        // reply from the very address polled; anything else there is told, never listed.
+        const ScanJudgement j = JudgeScanPoll(x);
+        if (j.finding == ScanFinding::Detector) {
             found_ << job.address;
             addDetector(job.address);
             DetectorState& d = detectors_[job.address];
             ApplyStatusReply(d, x.reply, now);
             emit stateChanged(d);
+        } else if (j.finding != ScanFinding::Silent) {
+            emit notice(
+                QStringLiteral("scan: address %1: %2").arg(job.address).arg(ScanProblemText(j)));
         }
         break;
+    }
     case Kind::Status: {
         count(x);
         DetectorState& d = detectors_[job.address];

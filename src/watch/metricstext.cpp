@@ -144,10 +144,12 @@ QByteArray RenderMetrics(const ServiceSnapshot& s) {
                        const MaintenanceReadings& r = *d.readings;
                        channels(p, l, r.Noise4, r.Noise45, r.Noise5);
                    });
-    detectorFamily(
-        page, withReadings, "flamehost_detector_gain",
-        "Gain from the latest readings (3 minus the gain code).",
-        [](const DetectorState& d, QStringList l, Page& p) { p.sample(l, d.readings->Gain); });
+    detectorFamily(page, withReadings, "flamehost_detector_gain",
+                   "Gain from the latest readings (3 minus the gain code).",
+                   [](const DetectorState& d, QStringList l, Page& p) {
+                       if (d.gainKnown) // a code outside 0..3 is no gain the detector reported
+                           p.sample(l, d.readings->Gain);
+                   });
 
     page.family("flamehost_line_up", "gauge", "1 while the line's port is open, else 0.");
     for (const LineSnapshot& line : s.lines)

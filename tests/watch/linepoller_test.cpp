@@ -62,7 +62,7 @@ TEST(LinePoller, StatusRoundRobinAndReadingsAtTheirPeriod) {
     Rig rig(lineOf({3, 1, 2}, 10));
     rig.bus.add(1, 117, 20417);
     rig.bus.add(2, 358, 31208)->setInputFloat(5, 1520.5f); // C1: 22 registers
-    rig.bus.add(3, 113, 1203);
+    rig.bus.add(3, 113, 1203)->setInput(4, 7); // a gain code outside 0..3
     rig.poller->start();
     ASSERT_TRUE(WaitFor([&] { return rig.clock.nowUs() > 35'000'000; }, 60000));
     rig.poller->requestStop();
@@ -96,6 +96,8 @@ TEST(LinePoller, StatusRoundRobinAndReadingsAtTheirPeriod) {
     EXPECT_EQ(rig.at(2).readings->Sum4, 1520.5f);
     EXPECT_TRUE(rig.at(2).bitSums);
     EXPECT_FALSE(rig.at(1).bitSums);
+    EXPECT_TRUE(rig.at(1).gainKnown);
+    EXPECT_FALSE(rig.at(3).gainKnown) << "no gain the detector did not report";
     EXPECT_EQ(rig.poller->counters().timeouts, 0u);
 }
 

@@ -42,6 +42,7 @@ ServiceSnapshot plant() {
     r.Gain = 2;
     up.readings = r;
     up.bitSums = true;
+    up.gainKnown = true;
     DetectorState down = detector("trunk-a", 2, false, true);
     down.readings = r; // left from before: must not be shown
     DetectorState silent = detector("trunk-a", 3, false, false);
