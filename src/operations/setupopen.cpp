@@ -1,0 +1,36 @@
+#include "operations/setupopen.h"
+
+#include "detector/models.h"
+#include "detector/setupcodec.h"
+
+namespace fh {
+
+namespace {
+const QString NotOpened = QStringLiteral("the setup screen was not opened");
+}
+
+SetupOpen::SetupOpen(quint8 address, bool masterMode) : polled_(masterMode ? 0 : address) {}
+
+Transaction SetupOpen::start() {
+    return StatusPoll(polled_);
+}
+
+std::optional<Transaction> SetupOpen::next(const Exchange& x) {
+    if (!detector_) {
+        detector_ = ConfirmedByStatus(x);
+        if (!detector_)
+            return refuse(UnconfirmedText(x, polled_, NotOpened));
+        return Transaction{Pattern::ButtonRead,
+                           ReadSetup(detector_->address, detector_->modelName)};
+    }
+    // Only an answer that passed the check and fits the confirmed model is ever shown.
+    if (x.answered && DecodeSetupReply(x.reply, detector_->modelName)) {
+        snapshot_ = SetupSnapshot{*detector_, x.reply};
+        return std::nullopt;
+    }
+    if (!x.collected)
+        return refuse(UnconfirmedText(x, detector_->address, NotOpened));
+    return refuse(QString::fromLatin1(SetupCouldNotReadText));
+}
+
+} // namespace fh
