@@ -1,5 +1,6 @@
 // The new-address dialog on the simulated bus: the box's filter, refused addresses, the move
 // itself (answered or not) and every way out.
+#include "detector/masterguard.h"
 #include "hostrig.h"
 #include "screens/newaddr/frmNewAddr.h"
 
@@ -102,6 +103,8 @@ TEST(NewAddrDialog, SendMovesTheDetectorAndTheMainScreenFollows) {
         EXPECT_EQ(sent.count(WriteAddr(from, to)), 1);
         EXPECT_EQ(main.m().detector().Address, to);
         EXPECT_TRUE(main.prompts.callsOf(Call::Message).empty());
+        EXPECT_TRUE(main.m().messages().newest().endsWith(
+            QString("Detector 20417 now answers at address %1").arg(to)));
         EXPECT_TRUE(main.m().mainWindow()->isVisible());
         EXPECT_EQ(main.bus.sim().detector(to).get(), main.bus.sim().detectorAt(0).get());
         Dispose(d);
@@ -109,8 +112,37 @@ TEST(NewAddrDialog, SendMovesTheDetectorAndTheMainScreenFollows) {
     }
 }
 
-TEST(NewAddrDialog, UnansweredSendMovesTheCaptionAndSaysSo) {
-    ScreenRig main(makeDefaultBus(), 9); // nobody at 9
+// The write goes out only for a detector that answers and to an address nobody answers at.
+TEST(NewAddrDialog, SendIsRefusedForASilentDetectorOrAnAddressInUse) {
+    auto bus = steadyDefaultBus();
+    bus->add(6, 118, 1);
+    bus->add(6, 118, 2); // two at 6: their replies garble each other
+    ScreenRig main(std::move(bus), 3);
+    QPointer<frmNewAddr> d = Open(main);
+    for (const auto& [from, to, told] :
+         {std::tuple{3, 2, "Address 2 is already used by Zorvan C1, serial 31208"},
+          {3, 6, "Address 6 is already used by a detector whose reply could not be read"},
+          {9, 12, "No answer from address 9: nothing was written."}}) {
+        SCOPED_TRACE(told);
+        main.m().setAddress(quint8(from));
+        main.prompts.calls.clear();
+        LineWatch sent(*main.worker);
+        d->txtNewAddr->setText(QString::number(to));
+        d->cmdSend->click();
+        ASSERT_TRUE(WaitFor([&] { return !main.prompts.calls.empty(); }));
+        EXPECT_TRUE(OneMessage(main.prompts, told, "Warning"));
+        EXPECT_EQ(sent.count(WriteAddr(quint8(from), quint8(to))), 0);
+        EXPECT_EQ(main.m().detector().Address, from);
+        EXPECT_TRUE(d && d->isVisible() && d->cmdSend->isEnabled()); // for another try
+    }
+    EXPECT_EQ(main.returns, 0);
+    Dispose(d);
+}
+
+// Written, but not heard at the new address since: the main screen follows, and says so.
+TEST(NewAddrDialog, UnconfirmedSendMovesTheCaptionAndSaysSo) {
+    ScreenRig main(busWith(9, 117, 20417), 9);
+    main.bus.leaveUnanswered([](const QByteArray& r) { return quint8(r[1]) == fn::WriteSingle; });
     QPointer<frmNewAddr> d = Open(main);
     LineWatch sent(*main.worker);
     QStringList shown; // the progress line as each attempt begins

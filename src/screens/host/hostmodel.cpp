@@ -166,7 +166,7 @@ void HostModel::tuningPollFailed() {
 // --- commands on the line ----------------------------------------------------------------
 
 bool HostModel::commandBusy() const {
-    return bitId_ || addrId_ || setupId_ || tuningId_ || bitShown_;
+    return bitId_ || addrId_ || setupRun_.running() || tuningId_ || bitShown_;
 }
 
 void HostModel::hold() {
@@ -197,8 +197,10 @@ void HostModel::requestAddressRead() {
 void HostModel::requestSetupRead() {
     if (!record_.LinkGood || commandBusy())
         return;
-    setupId_ = worker_.submit(
-        Transaction{Pattern::ButtonRead, ReadSetup(record_.Address, record_.ModelName)});
+    // For the model a status reply confirms now, not the one on display: a poll that failed a
+    // moment ago has emptied that, and another detector may have taken the address.
+    setupOpen_.emplace(record_.Address, record_.MasterMode);
+    setupRun_.start(worker_, *setupOpen_);
 }
 
 void HostModel::commandResult(const Exchange& x) {
@@ -218,11 +220,8 @@ void HostModel::commandResult(const Exchange& x) {
         addrId_ = 0;
         if (x.answered)
             emit addressRead();
-    } else if (x.id == setupId_) {
-        setupId_ = 0;
-        // A reply that failed the check opens nothing but "could not be read"; silence, nothing.
-        if (x.collected)
-            emit setupRead(x.answered ? x.reply : QByteArray());
+    } else if (setupRun_.feed(worker_, x)) {
+        emit setupRead(setupOpen_->opening());
     } else if (x.id == tuningId_) {
         tuningId_ = 0;
         applyPoll(x, true);

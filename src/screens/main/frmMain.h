@@ -100,7 +100,7 @@ private:
     void build();
     void bindKeys();
     void refresh();
-    void openSetup(const QByteArray& reply);
+    void openSetup(const SetupOpening& opening);
     void openNewAddress();
     void openPassword();
     void openInstead(const std::function<QWidget*(ScreenContext&)>& opener);
