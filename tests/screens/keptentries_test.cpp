@@ -6,9 +6,12 @@
 #include "screens/common/keptentries.h"
 #include "support/scriptedprompts.h"
 
+#include <csignal>
 #include <gtest/gtest.h>
 #include <QDir>
+#include <QFileInfo>
 #include <QTemporaryDir>
+#include <sys/resource.h>
 
 namespace fh::test {
 namespace {
@@ -24,6 +27,7 @@ TEST(KeptEntriesAtExit, CountIsToldAndEachChoiceDoesWhatItSays) {
         std::vector<std::optional<QString>> saveAs; // "LOG": the log itself, else kept.txt
         bool mayExit;
         Where entries;
+        bool diskFull = false; // no file can grow past a few bytes while the question is open
     };
     const Case cases[] = {
         {"stay", {Answer::Cancel}, {}, false, StillKept},
@@ -32,6 +36,13 @@ TEST(KeptEntriesAtExit, CountIsToldAndEachChoiceDoesWhatItSays) {
         {"save", {Answer::Save}, {"kept"}, true, InTheSavedFile},
         {"save cancelled, stay", {Answer::Save, Answer::Cancel}, {std::nullopt}, false, StillKept},
         {"save over log", {Answer::Save, Answer::Ok, Answer::Discard}, {"LOG"}, true, StillKept},
+        // Told, asked again, and the user's own folder proposed next.
+        {"save on a full disk",
+         {Answer::Save, Answer::Ok, Answer::Save, Answer::Discard},
+         {"kept", std::nullopt},
+         true,
+         StillKept,
+         true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -56,7 +67,15 @@ TEST(KeptEntriesAtExit, CountIsToldAndEachChoiceDoesWhatItSays) {
                      : std::nullopt);
         const QByteArray keptBytes = status.file().pendingBytes();
 
+        rlimit room{};
+        getrlimit(RLIMIT_FSIZE, &room);
+        const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+        const rlimit full{10, room.rlim_max};
+        if (c.diskFull)
+            setrlimit(RLIMIT_FSIZE, &full);
         EXPECT_EQ(MayExitWithKeptEntries(prompts, nullptr, {&status, &sums}), c.mayExit);
+        setrlimit(RLIMIT_FSIZE, &room);
+        std::signal(SIGXFSZ, oldHandler);
 
         const auto shown = prompts.callsOf(Call::Message);
         ASSERT_EQ(shown.size(), c.answers.size());
@@ -68,6 +87,12 @@ TEST(KeptEntriesAtExit, CountIsToldAndEachChoiceDoesWhatItSays) {
         EXPECT_EQ(readAll(logPath) == keptBytes, c.entries == InTheLog);
         EXPECT_EQ(readAll(dir.filePath("kept.txt")) == keptBytes, c.entries == InTheSavedFile);
         EXPECT_EQ(status.file().pendingBlocks() > 0, c.entries == StillKept);
+        const auto saves = prompts.callsOf(Call::SaveFile);
+        ASSERT_EQ(saves.size(), c.saveAs.size());
+        for (size_t i = 0; i < saves.size(); ++i) {
+            const QString folder = QFileInfo(saves[i].defaultText).absolutePath();
+            EXPECT_EQ(folder == QFileInfo(dir.path()).absoluteFilePath(), i == 0) << i;
+        }
     }
 }
 
