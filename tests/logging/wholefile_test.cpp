@@ -1,29 +1,15 @@
 // A file saved whole or not at all: a disk that fills up mid-way leaves the old file as it was
 // and no part of the new one.
 #include "common/bytes.h"
+#include "common/diskroom.h"
 #include "logging/wholefile.h"
 
-#include <csignal>
 #include <gtest/gtest.h>
 #include <QDir>
 #include <QTemporaryDir>
-#include <sys/resource.h>
 
 namespace fh::test {
 namespace {
-
-// Runs f with files limited to `limit` bytes, as on a disk with that much room left.
-template <typename F> auto WithRoomFor(rlim_t limit, F f) {
-    rlimit before{};
-    getrlimit(RLIMIT_FSIZE, &before);
-    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
-    const rlimit tight{limit, before.rlim_max};
-    setrlimit(RLIMIT_FSIZE, &tight);
-    const auto result = f();
-    setrlimit(RLIMIT_FSIZE, &before);
-    std::signal(SIGXFSZ, oldHandler);
-    return result;
-}
 
 TEST(SaveWholeFile, CountsOnlyWhenEveryByteIsOnTheDisk) {
     const QByteArray kept(3000, 'k');

@@ -44,34 +44,26 @@ struct TamperedBus final : LinePeer {
     std::vector<QByteArray> heard;
 };
 
-// Replies to one function: dropped, or with wrong check bytes, or with register 1's high byte
-// changed (check bytes made right again).
-TamperedBus::Tamper Drop(quint8 function) {
+enum class Spoil { Drop, BreakCheck, ClearLatch };
+// Replies to one function (and address, 0: any), the first `times` of them (-1: all): dropped,
+// with wrong check bytes, or with the alarm-latch bit of register 1 cleared (check bytes right).
+TamperedBus::Tamper Spoiled(quint8 function, Spoil how, int times = -1, quint8 address = 0) {
+    auto left = std::make_shared<int>(times);
     return [=](const QByteArray& req, QByteArray& reply) {
-        if (quint8(req.at(1)) == function)
+        if (quint8(req.at(1)) != function || (address && quint8(req.at(0)) != address) || !*left)
+            return;
+        --*left;
+        if (how == Spoil::Drop)
             reply.clear();
-    };
-}
-TamperedBus::Tamper BreakCheck(quint8 function) {
-    return [=](const QByteArray& req, QByteArray& reply) {
-        if (quint8(req.at(1)) == function)
+        else if (how == Spoil::BreakCheck)
             reply[reply.size() - 1] = char(reply.back() ^ 0x55);
+        else
+            reply = withCrc(
+                reply.left(reply.size() - 2).replace(3, 1, QByteArray(1, char(reply.at(3) & ~1))));
     };
 }
-TamperedBus::Tamper DropFirst(quint8 function, int n) {
-    auto left = std::make_shared<int>(n);
-    return [=](const QByteArray& req, QByteArray& reply) {
-        if (quint8(req.at(1)) == function && (*left)-- > 0)
-            reply.clear();
-    };
-}
-TamperedBus::Tamper FlipSetupBits(quint8 mask) {
-    return [=](const QByteArray& req, QByteArray& reply) {
-        if (quint8(req.at(1)) == fn::ReadHolding && reply.size() > 5)
-            reply =
-                withCrc(reply.left(3) + char(reply.at(3) ^ mask) + reply.mid(4, reply.size() - 6));
-    };
-}
+constexpr auto Status = fn::Command, Read = fn::ReadHolding;
+using Arrange = std::function<void(SimBus&)>;
 
 struct Line {
     VirtualClock clock;
@@ -100,56 +92,41 @@ struct Line {
     }
 };
 
-void DefaultBus(Line& l) {
-    l.peer.bus.add(1, 117, 20417); // Zorvan A2
-    l.peer.bus.add(2, 358, 31208); // Zorvan C1
+// A Zorvan A2 at 1 and a Zorvan C1 at 2.
+void DefaultBus(SimBus& bus) {
+    bus.add(1, 117, 20417);
+    bus.add(2, 358, 31208);
 }
 
 TEST(SetupOpen, OpensOnlyWithTheModelItsOwnStatusReplyConfirmed) {
-    const QString NotOpened = "the setup screen was not opened.";
+    const QString NotOpened = ": the setup screen was not opened.";
+    const QString Silent1 = "No answer from address 1" + NotOpened;
     struct Case {
         const char* what;
         quint8 address; // 0: master mode
-        std::function<void(Line&)> arrange;
+        TamperedBus::Tamper tamper;
         const char* model; // the snapshot's, or nullptr: refused with `refusal`
         QString refusal;
         QByteArray read; // the setup read sent, if any
+        Arrange arrange = DefaultBus;
     };
     const Case cases[] = {
-        {"C1: four registers read", 2, {}, "Zorvan C1", {}, ReadSetup(2, 4)},
-        {"master mode: read at the address that answered",
-         0,
-         [](Line& l) { l.peer.bus.add(12, 118, 4711); },
-         "Zorvan B1",
-         {},
-         ReadSetup(12, 4)},
-        {"nobody there", 9, {}, nullptr, "No answer from address 9: " + NotOpened, {}},
-        {"status reply with bad check bytes",
-         1,
-         [](Line& l) { l.peer.tamper = BreakCheck(fn::Command); },
-         nullptr,
-         "The reply from address 1 could not be read (bad check bytes): " + NotOpened,
-         {}},
-        {"a poll the detector misses",
-         1,
-         [](Line& l) { l.peer.tamper = DropFirst(fn::Command, 1); },
-         nullptr,
-         "No answer from address 1: " + NotOpened,
-         {}},
-        {"setup reply with bad check bytes", 1,
-         [](Line& l) { l.peer.tamper = BreakCheck(fn::ReadHolding); }, nullptr,
+        {"C1: four registers read", 2, nullptr, "Zorvan C1", "", ReadSetup(2, 4)},
+        {"master mode: read where it answered", 0, nullptr, "Zorvan B1", "", ReadSetup(12, 4),
+         [](SimBus& bus) { bus.add(12, 118, 4711); }},
+        {"status with bad check bytes", 1, Spoiled(Status, Spoil::BreakCheck), nullptr,
+         "The reply from address 1 could not be read (bad check bytes)" + NotOpened, ""},
+        {"a poll the detector misses", 1, Spoiled(Status, Spoil::Drop, 1), nullptr, Silent1, ""},
+        {"setup reply with bad check bytes", 1, Spoiled(Read, Spoil::BreakCheck), nullptr,
          SetupCouldNotReadText, ReadSetup(1, 1)},
-        {"setup read missed", 1, [](Line& l) { l.peer.tamper = Drop(fn::ReadHolding); }, nullptr,
-         "No answer from address 1: " + NotOpened, ReadSetup(1, 1)},
-        {"master mode on a bus of two", 0, DefaultBus, nullptr, MasterCollisionText, {}},
+        {"setup read missed", 1, Spoiled(Read, Spoil::Drop), nullptr, Silent1, ReadSetup(1, 1)},
+        {"master mode on a bus of two", 0, nullptr, nullptr, MasterCollisionText, ""},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         Line line;
-        if (c.address != 0)
-            DefaultBus(line);
-        if (c.arrange)
-            c.arrange(line);
+        c.arrange(line.peer.bus);
+        line.peer.tamper = c.tamper;
         SetupOpen op(c.address, c.address == 0);
         line.run(op);
         const SetupOpening end = op.opening();
@@ -170,34 +147,36 @@ TEST(SetupWrite, ReadsBackWhatWasWrittenAndNamesWhatDiffers) {
     const SetupValue changed{"10", "15", "", "", {.alarmL = true, .autoBit = true}};
     const QByteArray frame = WriteSetup(1, "Zorvan A2", changed);
     using R = SetupWrite::Result;
+    const QString Unread = "Setup written, but it could not be read back to verify it.";
     struct Case {
         const char* what;
-        std::function<void(Line&)> arrange;
+        TamperedBus::Tamper tamper;
         bool master;
         R result;
         QString text;
         int writes, reads;
+        Arrange arrange = {};
     };
     const Case cases[] = {
-        {"verified", {}, false, R::Verified, SetupVerifiedText, 1, 1},
-        {"a bit the detector keeps", [](Line& l) { l.peer.tamper = FlipSetupBits(0x01); }, false,
-         R::Differs, "Setup written, but it reads back differently: Enable Alarm Latch.", 1, 1},
-        {"read back missed once", [](Line& l) { l.peer.tamper = DropFirst(fn::ReadHolding, 1); },
-         false, R::Verified, SetupVerifiedText, 1, 2},
-        {"read back never comes", [](Line& l) { l.peer.tamper = Drop(fn::ReadHolding); }, false,
-         R::Unverified, "Setup written, but it could not be read back to verify it.", 1, 3},
-        {"never acknowledged", [](Line& l) { l.peer.bus.detector(1)->setFaults({.silent = true}); },
-         false, R::NotAcknowledged, SetupNotSavedText, 6, 0},
-        {"master mode, alone", {}, true, R::Verified, SetupVerifiedText, 1, 1},
-        {"master mode, not alone", [](Line& l) { l.peer.bus.add(2, 358, 31208); }, true, R::Refused,
-         MasterCollisionText, 0, 0},
+        {"verified", nullptr, false, R::Verified, SetupVerifiedText, 1, 1},
+        {"a bit the detector keeps", Spoiled(Read, Spoil::ClearLatch), false, R::Differs,
+         "Setup written, but it reads back differently: Enable Alarm Latch.", 1, 1},
+        {"read back missed once", Spoiled(Read, Spoil::Drop, 1), false, R::Verified,
+         SetupVerifiedText, 1, 2},
+        {"read back never comes", Spoiled(Read, Spoil::Drop), false, R::Unverified, Unread, 1, 3},
+        {"never acknowledged", nullptr, false, R::NotAcknowledged, SetupNotSavedText, 6, 0,
+         [](SimBus& bus) { bus.detector(1)->setFaults({.silent = true}); }},
+        {"master mode, alone", nullptr, true, R::Verified, SetupVerifiedText, 1, 1},
+        {"master mode, not alone", nullptr, true, R::Refused, MasterCollisionText, 0, 0,
+         [](SimBus& bus) { bus.add(2, 358, 31208); }},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         Line line;
         const auto detector = line.peer.bus.add(1, 117, 20417);
         if (c.arrange)
-            c.arrange(line);
+            c.arrange(line.peer.bus);
+        line.peer.tamper = c.tamper;
         SetupWrite op(a2, changed, c.master);
         line.run(op);
         EXPECT_EQ(op.result(), c.result);
@@ -212,78 +191,46 @@ TEST(SetupWrite, ReadsBackWhatWasWrittenAndNamesWhatDiffers) {
 
 TEST(AddressChange, WritesOnlyToAFreeAddressAndConfirmsTheSerialThere) {
     using R = AddressChange::Result;
+    const QString Moved12 = "Detector 20417 now answers at address 12";
     struct Case {
         const char* what;
         quint8 from, to; // from 0: master mode
-        std::function<void(Line&)> arrange;
+        TamperedBus::Tamper tamper;
         R result;
         QString text;
         int writes;
         quint8 endsAt; // where serial 20417 answers afterwards
+        Arrange arrange = {};
     };
     const Case cases[] = {
-        {"moved", 1, 12, {}, R::Moved, "Detector 20417 now answers at address 12", 1, 12},
-        {"taken by a detector",
-         1,
-         2,
-         {},
-         R::Refused,
-         "Address 2 is already used by Zorvan C1, serial 31208",
-         0,
-         1},
-        {"taken by a reply that cannot be read", 1, 2,
-         [](Line& l) { l.peer.bus.detector(2)->setFaults({.wrongCheck = true}); }, R::Refused,
-         "Address 2 is already used by a detector whose reply could not be read", 0, 1},
-        {"taken by two detectors at once", 1, 7,
-         [](Line& l) {
-             l.peer.bus.add(7, 118, 1);
-             l.peer.bus.add(7, 118, 2);
-         },
-         R::Refused, "Address 7 is already used by a detector whose reply could not be read", 0, 1},
-        {"its own address",
-         1,
-         1,
-         {},
-         R::Refused,
-         "Address 1 is already used by Zorvan A2, serial 20417",
-         0,
-         1},
-        {"nobody at the old address",
-         9,
-         12,
-         {},
-         R::Refused,
-         "No answer from address 9: nothing was written.",
-         0,
-         1},
-        {"acknowledgement lost, but it moved", 1, 12,
-         [](Line& l) { l.peer.tamper = Drop(fn::WriteSingle); }, R::Moved,
-         "Detector 20417 now answers at address 12", 6, 12},
-        {"acknowledged, but silent there", 1, 12,
-         [](Line& l) {
-             l.peer.tamper = [](const QByteArray& req, QByteArray& reply) {
-                 if (quint8(req.at(0)) == 12 && quint8(req.at(1)) == fn::Command)
-                     reply.clear();
-             };
-         },
-         R::Unheard, "Detector 20417 does not answer at address 12", 1, 12},
-        {"master mode, alone", 0, 30, [](Line& l) { l.peer.bus.remove(2); }, R::Moved,
-         "Detector 20417 now answers at address 30", 1, 30},
-        {"master mode, not alone", 0, 30, {}, R::Refused, MasterCollisionText, 0, 1},
+        {"moved", 1, 12, nullptr, R::Moved, Moved12, 1, 12},
+        {"taken by a detector", 1, 2, nullptr, R::Refused,
+         "Address 2 is already used by Zorvan C1, serial 31208", 0, 1},
+        {"taken by a reply that cannot be read", 1, 2, Spoiled(Status, Spoil::BreakCheck, -1, 2),
+         R::Refused, "Address 2 is already used by a detector whose reply could not be read", 0, 1},
+        {"nobody at the old address", 9, 12, nullptr, R::Refused,
+         "No answer from address 9: nothing was written.", 0, 1},
+        {"acknowledgement lost, but it moved", 1, 12, Spoiled(fn::WriteSingle, Spoil::Drop),
+         R::Moved, Moved12, 6, 12},
+        {"acknowledged, but silent there", 1, 12, Spoiled(Status, Spoil::Drop, -1, 12), R::Unheard,
+         "Detector 20417 does not answer at address 12", 1, 12},
+        {"master mode, alone", 0, 30, nullptr, R::Moved, "Detector 20417 now answers at address 30",
+         1, 30, [](SimBus& bus) { bus.remove(2); }},
+        {"master mode, not alone", 0, 30, nullptr, R::Refused, MasterCollisionText, 0, 1},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         Line line;
-        DefaultBus(line);
+        DefaultBus(line.peer.bus);
         if (c.arrange)
-            c.arrange(line);
+            c.arrange(line.peer.bus);
+        line.peer.tamper = c.tamper;
         AddressChange op(c.from, c.to, c.from == 0);
         line.run(op);
         EXPECT_EQ(op.result(), c.result);
         EXPECT_EQ(op.text(), c.text);
         EXPECT_EQ(line.heard(WriteAddr(c.from ? c.from : 1, c.to)), c.writes);
-        const auto moved = line.peer.bus.detectorAt(0);
-        EXPECT_EQ(moved->address(), c.endsAt);
+        EXPECT_EQ(line.peer.bus.detectorAt(0)->address(), c.endsAt);
     }
 }
 

@@ -1,17 +1,16 @@
 // Leaving with log entries that failed to reach the file: the count is told, and retry, save
 // to a file, discard and stay each do what they say.
+#include "common/diskroom.h"
 #include "logging/loghelpers.h"
 #include "logging/statuslog.h"
 #include "logging/sumslog.h"
 #include "screens/common/keptentries.h"
 #include "support/scriptedprompts.h"
 
-#include <csignal>
 #include <gtest/gtest.h>
 #include <QDir>
 #include <QFileInfo>
 #include <QTemporaryDir>
-#include <sys/resource.h>
 
 namespace fh::test {
 namespace {
@@ -67,15 +66,10 @@ TEST(KeptEntriesAtExit, CountIsToldAndEachChoiceDoesWhatItSays) {
                      : std::nullopt);
         const QByteArray keptBytes = status.file().pendingBytes();
 
-        rlimit room{};
-        getrlimit(RLIMIT_FSIZE, &room);
-        const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
-        const rlimit full{10, room.rlim_max};
-        if (c.diskFull)
-            setrlimit(RLIMIT_FSIZE, &full);
-        EXPECT_EQ(MayExitWithKeptEntries(prompts, nullptr, {&status, &sums}), c.mayExit);
-        setrlimit(RLIMIT_FSIZE, &room);
-        std::signal(SIGXFSZ, oldHandler);
+        const auto exit = [&] {
+            return MayExitWithKeptEntries(prompts, nullptr, {&status, &sums});
+        };
+        EXPECT_EQ(c.diskFull ? WithRoomFor(10, exit) : exit(), c.mayExit);
 
         const auto shown = prompts.callsOf(Call::Message);
         ASSERT_EQ(shown.size(), c.answers.size());

@@ -112,33 +112,6 @@ TEST(NewAddrDialog, SendMovesTheDetectorAndTheMainScreenFollows) {
     }
 }
 
-// The write goes out only for a detector that answers and to an address nobody answers at.
-TEST(NewAddrDialog, SendIsRefusedForASilentDetectorOrAnAddressInUse) {
-    auto bus = steadyDefaultBus();
-    bus->add(6, 118, 1);
-    bus->add(6, 118, 2); // two at 6: their replies garble each other
-    ScreenRig main(std::move(bus), 3);
-    QPointer<frmNewAddr> d = Open(main);
-    for (const auto& [from, to, told] :
-         {std::tuple{3, 2, "Address 2 is already used by Zorvan C1, serial 31208"},
-          {3, 6, "Address 6 is already used by a detector whose reply could not be read"},
-          {9, 12, "No answer from address 9: nothing was written."}}) {
-        SCOPED_TRACE(told);
-        main.m().setAddress(quint8(from));
-        main.prompts.calls.clear();
-        LineWatch sent(*main.worker);
-        d->txtNewAddr->setText(QString::number(to));
-        d->cmdSend->click();
-        ASSERT_TRUE(WaitFor([&] { return !main.prompts.calls.empty(); }));
-        EXPECT_TRUE(OneMessage(main.prompts, told, "Warning"));
-        EXPECT_EQ(sent.count(WriteAddr(quint8(from), quint8(to))), 0);
-        EXPECT_EQ(main.m().detector().Address, from);
-        EXPECT_TRUE(d && d->isVisible() && d->cmdSend->isEnabled()); // for another try
-    }
-    EXPECT_EQ(main.returns, 0);
-    Dispose(d);
-}
-
 // Written, but not heard at the new address since: the main screen follows, and says so.
 TEST(NewAddrDialog, UnconfirmedSendMovesTheCaptionAndSaysSo) {
     ScreenRig main(busWith(9, 117, 20417), 9);
