@@ -30,19 +30,25 @@ std::optional<Transaction> AddressChange::next(const Exchange& x) {
     switch (step_) {
     case Step::Source:
         detector_ = ConfirmedByStatus(x);
+        if (!detector_ && !x.collected && !x.portError && --triesLeft_ > 0)
+            return StatusPoll(polled_);
         if (!detector_) {
             result_ = Result::Refused;
             return refuse(UnconfirmedText(x, polled_, NothingWritten));
         }
         step_ = Step::Target;
+        triesLeft_ = SilenceTries;
         return StatusPoll(to_);
     case Step::Target: {
-        // Anything at all from the new address, clean or garbled, means it is taken.
+        // Anything at all from the new address, clean or garbled, means it is taken; and it
+        // must stay silent twice, as a detector there may miss one request.
         if (x.collected || x.portError) {
             result_ = Result::Refused;
             return refuse(x.portError ? UnconfirmedText(x, to_, NothingWritten)
                                       : InUseText(to_, x));
         }
+        if (--triesLeft_ > 0)
+            return StatusPoll(to_);
         step_ = Step::Write;
         Transaction t(Pattern::ConfirmedWrite, WriteAddr(detector_->address, to_));
         t.test = [](const QByteArray& reply) { return AddrReplyOK(reply); };

@@ -1,6 +1,6 @@
 #pragma once
 // Moving a detector to another bus address: a status poll confirms the detector (in master
-// mode the lone one), a poll of the new address must bring nothing at all, then the
+// mode the lone one), two polls of the new address must bring nothing at all, then the
 // confirmed write, then the same serial number must answer at the new address.
 #include "operations/confirmeddetector.h"
 #include "operations/lineoperation.h"
@@ -41,6 +41,7 @@ private:
     quint8 polled_;
     quint8 to_;
     Step step_ = Step::Source;
+    int triesLeft_ = SilenceTries;
     int confirmsLeft_ = ConfirmTries;
     std::optional<ConfirmedDetector> detector_;
     Exchange write_;

@@ -15,6 +15,10 @@ class LineWorker;
 
 class LineOperation {
 public:
+    // A request met by silence is asked once more before it counts as unanswered: a
+    // detector may miss one request now and then.
+    static constexpr int SilenceTries = 2;
+
     virtual ~LineOperation() = default;
     // The first exchange to run.
     virtual Transaction start() = 0;
@@ -41,6 +45,8 @@ private:
 void RunOperation(LineOperation& op, const std::function<Exchange(const Transaction&)>& run);
 
 // Runs an operation on the line worker for a screen, which feeds it every commandDone result.
+// The screen holds the poll cycle meanwhile, so the steps follow each other on the line: with
+// polls between them, the requests a detector misses now and then could all be the steps.
 class OperationDriver {
 public:
     // False (nothing submitted) while another operation runs. The operation must live until

@@ -16,21 +16,30 @@ Transaction SetupOpen::start() {
 }
 
 std::optional<Transaction> SetupOpen::next(const Exchange& x) {
+    const bool again = !x.collected && !x.portError && --triesLeft_ > 0;
     if (!detector_) {
         detector_ = ConfirmedByStatus(x);
+        if (!detector_ && again)
+            return StatusPoll(polled_);
         if (!detector_)
             return refuse(UnconfirmedText(x, polled_, NotOpened));
-        return Transaction{Pattern::ButtonRead,
-                           ReadSetup(detector_->address, detector_->modelName)};
+        triesLeft_ = SilenceTries;
+        return readSetup();
     }
     // Only an answer that passed the check and fits the confirmed model is ever shown.
     if (x.answered && DecodeSetupReply(x.reply, detector_->modelName)) {
         snapshot_ = SetupSnapshot{*detector_, x.reply};
         return std::nullopt;
     }
+    if (again)
+        return readSetup();
     if (!x.collected)
         return refuse(UnconfirmedText(x, detector_->address, NotOpened));
     return refuse(QString::fromLatin1(SetupCouldNotReadText));
+}
+
+Transaction SetupOpen::readSetup() const {
+    return Transaction{Pattern::ButtonRead, ReadSetup(detector_->address, detector_->modelName)};
 }
 
 } // namespace fh

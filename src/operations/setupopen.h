@@ -36,7 +36,10 @@ public:
     SetupOpening opening() const { return {snapshot_, refusal()}; }
 
 private:
+    Transaction readSetup() const;
+
     quint8 polled_;
+    int triesLeft_ = SilenceTries;
     std::optional<ConfirmedDetector> detector_;
     std::optional<SetupSnapshot> snapshot_;
 };

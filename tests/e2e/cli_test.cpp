@@ -172,7 +172,7 @@ TEST_F(Cli, ScanFindsExactlyTheDetectorsOnTheBusAndAnAddressChangeMovesOne) {
     const CliRun moved = at(9, {"address", "30"});
     // The silence of the new address, which the change asks for first, is counted too.
     EXPECT_EQ(moved.doc(), json(R"({"address":9,"new_address":30,"acknowledged":true,"attempts":1,
-                                    "verified":true,"reply_faults":{"no_reply":1}})"));
+                                    "verified":true,"reply_faults":{"no_reply":2}})"));
     EXPECT_TRUE(moved.err.contains("Detector 4711 now answers at address 30"));
     EXPECT_EQ(at(30, {"status"}).doc()["serial"].toInt(), 4711);
     EXPECT_EQ(at(9, {"--timeout", "100", "status"}).doc()["link"].toString(), "BAD");

@@ -92,7 +92,7 @@ TEST(SetupScreen, ShowsTheModelsRow) {
 // but the screen's own requests reaches the line (and faults count only those).
 struct LineRig {
     explicit LineRig(quint8 address) : main(makeDefaultBus(), address), address(address) {
-        main.worker->setHeld(true);
+        main.m().holdLine(true);
         // The poll in flight ends before anything here is counted.
         RunCommand(*main.worker, {Pattern::SendOnly, ReadAddr(99)});
     }

@@ -8,6 +8,11 @@
 
 namespace fh {
 
+PendingWrite::~PendingWrite() {
+    if (pending())
+        ctx_.holdLine(false);
+}
+
 void PendingWrite::lockWhileRunning(std::initializer_list<QWidget*> locked) {
     for (QWidget* w : locked)
         locked_ << QPointer<QWidget>(w);
@@ -24,6 +29,7 @@ bool PendingWrite::submit(LineOperation& op) {
         return false;
     lock(true);
     op_ = &op;
+    ctx_.holdLine(true);
     run_.start(ctx_.worker(), op);
     return true;
 }
@@ -31,6 +37,7 @@ bool PendingWrite::submit(LineOperation& op) {
 bool PendingWrite::finishes(const Exchange& x, QWidget* parent) {
     if (!run_.feed(ctx_.worker(), x))
         return false;
+    ctx_.holdLine(false);
     if (!op_->refused())
         return true;
     lock(false);

@@ -20,6 +20,7 @@ class ScreenContext;
 class PendingWrite {
 public:
     explicit PendingWrite(ScreenContext& ctx) : ctx_(ctx) {}
+    ~PendingWrite(); // a screen gone mid-operation gives the line back
     // The controls disabled from the write's start (the screen closes when it ends).
     void lockWhileRunning(std::initializer_list<QWidget*> controls);
 
@@ -28,8 +29,8 @@ public:
     quint64 writeId() const { return run_.writeId(); }
     // Runs after a refusal has been told.
     std::function<void()> refused;
-    // Runs the operation, which must live as long as the screen; false (nothing sent) while
-    // one is still running.
+    // Runs the operation, which must live as long as the screen, with the poll cycle held;
+    // false (nothing sent) while one is still running.
     bool submit(LineOperation& op);
     // True once, when the operation is over having written; its result is the screen's to
     // tell. An operation refused before writing is told here (nothing was written, the

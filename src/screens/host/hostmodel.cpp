@@ -199,6 +199,7 @@ void HostModel::requestSetupRead() {
         return;
     // For the model a status reply confirms now, not the one on display: a poll that failed a
     // moment ago has emptied that, and another detector may have taken the address.
+    hold();
     setupOpen_.emplace(record_.Address, record_.MasterMode);
     setupRun_.start(worker_, *setupOpen_);
 }
@@ -221,6 +222,7 @@ void HostModel::commandResult(const Exchange& x) {
         if (x.answered)
             emit addressRead();
     } else if (setupRun_.feed(worker_, x)) {
+        release();
         emit setupRead(setupOpen_->opening());
     } else if (x.id == tuningId_) {
         tuningId_ = 0;

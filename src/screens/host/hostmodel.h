@@ -87,6 +87,7 @@ public:
     QString addressText() const override { return display_.addressText; }
     void setAddress(quint8 address) override;
     void tell(const QString& text) override { note(text); }
+    void holdLine(bool held) override { held ? hold() : release(); }
     bool linkGood() const override { return record_.LinkGood; }
     void unlockMaintenance() override;
     bool maintenanceUnlocked() const override { return maintenanceUnlocked_; }
