@@ -1,6 +1,7 @@
 #include "cliargs.h"
 
 #include "link/tcpport.h"
+#include "logargs.h"
 
 #include <QCommandLineParser>
 #include <QSet>
@@ -16,7 +17,8 @@ const char* const CommandsHelp = R"(
 Commands:
   status                 One status poll: address, model, serial, status, fault, link.
                          With --address 0 (master mode) the lone detector answers.
-  bit                    Runs the built-in test; says whether it was performed.
+  bit                    Polls status, then runs the built-in test; says whether it
+                         was performed.
   version                The firmware version text.
   setup                  The setup table as the setup screen shows it: model,
                          sensitivity, delay, heat_mode, heat_on and the shown flags.
@@ -35,15 +37,27 @@ Commands:
                          temperature, voltage, serial, status, fault.
   scan [--from A] [--to B]
                          Polls every address from A to B (default 1 to 247) and lists
-                         each detector that answers. A --timeout below 600 makes a
+                         each detector that answers properly, and each address whose
+                         reply failed the check with what came instead (e.g. "reply
+                         carried address 2"). A --timeout below 600 makes a
                          whole-bus scan take seconds. A scan always ends each
                          collection as soon as a complete reply is in.
   monitor [--hex] [--duration S]
                          Listens to a bus that another master drives, without ever
                          sending: one line per frame in words (--hex adds the bytes),
                          until Ctrl+C or S seconds, then the counters.
+  log csv FILE [--from ISO] [--to ISO]
+                         Prints a status or sums log (Ir3Log.txt, Ir3SumsLog.txt) as
+                         CSV: time (ISO 8601, the log's clock), address, serial,
+                         status and, for the sums log, fault and the three sums;
+                         only records from --from to --to (2026-12-05, or
+                         2026-12-05T04:27:37; a date alone --to covers its day).
+                         Needs no --port. Dates and times are read in the locale of
+                         LC_TIME. Lines that cannot be read go to stderr with their
+                         line numbers, and the exit status is then 1.
 
-Exit status: 0 success, 1 the detector did not answer or refused, 2 usage or port error.
+Exit status: 0 success, 1 the detector did not answer or refused (log csv: a line could not
+be read), 2 usage or port error (log csv: the file cannot be read).
 )";
 
 struct Words {
@@ -115,7 +129,8 @@ ParsedArgs ParseArguments(const QStringList& arguments) {
     parser.setApplicationDescription(
         QStringLiteral("Talks to addressable flame detectors on an RS-485 line.\n\n"
                        "flamehost-cli (--port DEVICE | --simulate) [--address N] [--json] "
-                       "[--timeout MS] [--line-mode MODE] [--echo] COMMAND [ARGS]"));
+                       "[--timeout MS] [--line-mode MODE] [--echo] COMMAND [ARGS]\n"
+                       "flamehost-cli log csv FILE [--from ISO] [--to ISO]"));
     const QCommandLineOption help(QStringList{"h", "help"},
                                   QStringLiteral("Shows this help and leaves."));
     const QCommandLineOption port(QStringLiteral("port"),
@@ -140,12 +155,14 @@ ParsedArgs ParseArguments(const QStringList& arguments) {
         QStringLiteral("accept-bad-check"),
         QStringLiteral("Take replies whose check bytes alone are wrong (a detector whose "
                        "firmware gets them wrong); every other check stays on."));
-    const QCommandLineOption from(QStringLiteral("from"),
-                                  QStringLiteral("scan: first address (default 1)."),
-                                  QStringLiteral("A"), QStringLiteral("1"));
-    const QCommandLineOption to(QStringLiteral("to"),
-                                QStringLiteral("scan: last address (default 247)."),
-                                QStringLiteral("B"), QStringLiteral("247"));
+    const QCommandLineOption from(
+        QStringLiteral("from"),
+        QStringLiteral("scan: first address (default 1); log csv: first date and time."),
+        QStringLiteral("A"), QStringLiteral("1"));
+    const QCommandLineOption to(
+        QStringLiteral("to"),
+        QStringLiteral("scan: last address (default 247); log csv: last date and time."),
+        QStringLiteral("B"), QStringLiteral("247"));
     const QCommandLineOption lineMode(
         QStringLiteral("line-mode"),
         QStringLiteral("How the line driver is keyed: rts (default), rts-inverted, auto or "
@@ -192,6 +209,11 @@ ParsedArgs ParseArguments(const QStringList& arguments) {
     auto value = [&parser](const QCommandLineOption& option) {
         return unshield(parser.value(option));
     };
+    QStringList words;
+    for (const QString& w : parser.positionalArguments())
+        words << unshield(w);
+    if (!words.isEmpty() && words.first() == QLatin1String("log"))
+        return ParseLogCommand(parser, words, value(from), value(to));
 
     Options o;
     o.simulate = parser.isSet(simulate);
@@ -225,9 +247,6 @@ ParsedArgs ParseArguments(const QStringList& arguments) {
                          .arg(value(timeout)));
     o.timeoutMs = *ms;
 
-    QStringList words;
-    for (const QString& w : parser.positionalArguments())
-        words << unshield(w);
     if (words.isEmpty())
         return usage(QStringLiteral("no command given"));
     const QString word = words.takeFirst();

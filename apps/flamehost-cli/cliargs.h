@@ -4,13 +4,25 @@
 #include "link/linemode.h"
 
 #include <optional>
+#include <QDateTime>
 #include <QString>
 #include <QStringList>
 #include <vector>
 
 namespace fh::cli {
 
-enum class Command { Status, Bit, Version, Setup, SetupSet, Address, Readings, Scan, Monitor };
+enum class Command {
+    Status,
+    Bit,
+    Version,
+    Setup,
+    SetupSet,
+    Address,
+    Readings,
+    Scan,
+    Monitor,
+    LogCsv
+};
 
 // One KEY=VALUE of `setup set`; the key is already known to be a setting's name.
 struct Assignment {
@@ -34,6 +46,8 @@ struct Options {
     bool fastReplies = false;            // end collection once a reply of known length is in
     bool hex = false;                    // monitor: the bytes of every frame too
     int durationS = 0;                   // monitor: stop after this long; 0 runs until Ctrl+C
+    QString logFile;                     // log csv
+    QDateTime logFrom, logTo; // log csv: the log's wall clock, held as UTC; invalid: open end
 };
 
 struct ParsedArgs {

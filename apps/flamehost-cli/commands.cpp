@@ -55,7 +55,9 @@ QString AddressText(quint8 address) {
 std::optional<Outcome> Unanswered(const Exchange& x, quint8 address, const QString& what) {
     if (x.portError)
         return Outcome::failure(exitcode::Usage,
-                                QStringLiteral("the serial port failed during the exchange"));
+                                x.portErrorText.isEmpty()
+                                    ? QStringLiteral("the port failed during the exchange")
+                                    : x.portErrorText);
     if (!x.collected)
         return Outcome::failure(exitcode::NoAnswer,
                                 QStringLiteral("no answer from %1").arg(AddressText(address)));
@@ -84,6 +86,8 @@ void AddReplyFaults(Outcome& outcome, const ReplyFaultCounts& counts) {
         faults.insert(QStringLiteral("accepted_bad_check"), qint64(counts.acceptedBadCheck));
     if (counts.trailingBytes > 0)
         faults.insert(QStringLiteral("trailing_bytes"), qint64(counts.trailingBytes));
+    if (counts.overflowBytes > 0)
+        faults.insert(QStringLiteral("overflow_bytes"), qint64(counts.overflowBytes));
     if (faults.isEmpty())
         return;
     QJsonObject o = outcome.json.toObject();
@@ -96,9 +100,9 @@ std::optional<Outcome> PollStatus(const Session& s, DetectorRecord* record) {
     record->Address = a;
     record->MasterMode = a == 0;
     const Exchange x = s.run(s.transaction(Pattern::Poll, SendCommand(a, cmd::Status)));
-    // In master mode every detector on the line answers: anything collected that is not
-    // one clean reply means several did, and nothing may follow.
-    if (a == 0 && x.collected && !x.answered && !x.portError)
+    // In master mode every detector on the line answers: a garbled reply means several did,
+    // and nothing may follow. Any other fault is named below, as at an address.
+    if (a == 0 && !x.portError && MasterModeClearance(x) == MasterClearance::Collision)
         return Outcome::failure(exitcode::NoAnswer, QString::fromLatin1(MasterCollisionText));
     if (auto failed = Unanswered(x, a, QStringLiteral("the status command")))
         return failed;
@@ -136,7 +140,12 @@ Outcome Status(const Session& s) {
 }
 
 Outcome Bit(const Session& s) {
-    const quint8 a = s.options.address;
+    // BIT follows a good status reply, as on the main screen: a line that echoes without Echo
+    // fails that poll, so a copy of the request that answers the BIT is the detector's.
+    DetectorRecord record;
+    if (auto failed = PollStatus(s, &record))
+        return *failed;
+    const quint8 a = record.Address;
     const Exchange x = s.run(s.transaction(Pattern::ButtonRead, SendCommand(a, cmd::Bit)));
     if (x.portError || !x.collected)
         return *Unanswered(x, a, QStringLiteral("the BIT"));
@@ -209,7 +218,11 @@ Outcome Readings(const Session& s) {
     add("noise4", d.noise4, m.Noise4);
     add("noise45", d.noise45, m.Noise45);
     add("noise5", d.noise5, m.Noise5);
-    add("gain", d.gain, m.Gain);
+    // A gain code outside 0..3 has no gain: the detector's code is shown, never a number.
+    if (decoded.gainCode && *decoded.gainCode > MaxGainCode)
+        f.add("gain", QJsonValue::Null, QStringLiteral("unknown (code %1)").arg(*decoded.gainCode));
+    else
+        add("gain", d.gain, m.Gain);
     add("temperature", d.temperature, m.Temperature);
     // The shown text is the voltage's shortest form, so 24.1 is not 24.100000000000001.
     add("voltage", d.voltage, d.voltage.value_or(QString()).toDouble());
@@ -240,6 +253,7 @@ Outcome RunCommand(const Session& s) {
     case Command::Scan:
         return Scan(s);
     case Command::Monitor: // runs without a line worker, see monitor.h
+    case Command::LogCsv:  // reads a file, see logcommand.h
         break;
     }
     return Outcome::failure(exitcode::Usage, QStringLiteral("unknown command"));

@@ -5,6 +5,7 @@
 #include "detector/replycheck.h"
 #include "flamehost/version.h"
 #include "lineclient.h"
+#include "logcommand.h"
 #include "monitor.h"
 #include "sim/simbus.h"
 
@@ -32,6 +33,8 @@ int main(int argc, char** argv) {
     const fh::cli::Options& options = *parsed.options;
     if (options.command == fh::cli::Command::Monitor)
         return fh::cli::RunMonitor(options);
+    if (options.command == fh::cli::Command::LogCsv)
+        return fh::cli::RunLogCsv(options);
 
     // The bus outlives the line that talks to it.
     std::unique_ptr<fh::SimBus> bus = options.simulate ? fh::makeDefaultBus() : nullptr;

@@ -69,7 +69,7 @@ QString GetModelName(quint16 code) {
 QString StatusText(const DetectorRecord& record) {
     if (!record.LinkGood)
         return QStringLiteral("D");
-    if (record.FaultFlag == 1)
+    if (ShowsFault(record))
         return QStringLiteral("f");
     return QString(QChar::fromLatin1(char(record.StatusChar)));
 }
@@ -119,6 +119,17 @@ StatusDisplay BadLinkState(DetectorRecord& record) {
     d.linkText = QStringLiteral("BAD");
     d.linkTextColour = colour::Red;
     return d;
+}
+
+StatusDisplay UnheardState(DetectorRecord& record) {
+    StatusDisplay d = BadLinkState(record);
+    d.linkLamp = colour::White;
+    d.linkText.clear();
+    return d;
+}
+
+bool ShowsFault(const DetectorRecord& record) {
+    return record.LinkGood && record.FaultFlag == 1;
 }
 
 bool DetectStatusChange(DetectorRecord& record, const QByteArray& reply) {

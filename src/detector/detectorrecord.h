@@ -58,6 +58,13 @@ StatusDisplay DecodeStatusReply(const QByteArray& reply, DetectorRecord& record)
 // LastStatusByte are kept.
 StatusDisplay BadLinkState(DetectorRecord& record);
 
+// The poll has just moved to another target: nothing is known of the detector there until it
+// answers. As BadLinkState, but the lamp is neither green nor red and there is no link text.
+StatusDisplay UnheardState(DetectorRecord& record);
+
+// The main screen shows "f" for this record.
+bool ShowsFault(const DetectorRecord& record);
+
 // Called after DecodeStatusReply: remembers a changed status byte and returns true when the
 // status log should append a record (the new byte is a letter).
 bool DetectStatusChange(DetectorRecord& record, const QByteArray& reply);

@@ -21,7 +21,6 @@ constexpr int TemperatureByte = 26;
 constexpr int VoltageByte = 27;
 constexpr int NoiseBytes[3] = {29, 30, 31};
 constexpr int BitSumBytes[3] = {35, 39, 43};
-constexpr int MaxGainCode = 3;
 
 class Reply {
 public:
@@ -104,6 +103,7 @@ MaintenanceDecode DecodeMaintenanceReply(const QByteArray& bytes,
         d.voltage = FormatVoltage(m.Voltage);
     }
     if (r.has(GainByte)) {
+        out.gainCode = r[GainByte];
         if (r[GainByte] <= MaxGainCode)
             m.Gain = quint8(MaxGainCode - r[GainByte]);
         d.gain = QString::number(m.Gain);

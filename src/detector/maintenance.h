@@ -32,10 +32,16 @@ struct MaintenanceDisplay {
     std::optional<QString> gain, temperature, voltage;
 };
 
+// Gain codes run from 0 to this; the gain shown is this minus the code.
+inline constexpr quint8 MaxGainCode = 3;
+
 struct MaintenanceDecode {
     MaintenanceReadings readings;
     MaintenanceDisplay display;
     bool stoppedEarly = false; // a 22-register model's reply without function 4
+    // Byte 12 as the reply carried it, also outside 0..MaxGainCode (then Gain keeps its value
+    // and the gain text its number, which the detector did not send this time).
+    std::optional<quint8> gainCode;
 };
 
 // Four bytes to a single-precision value; the first argument is the least significant byte,

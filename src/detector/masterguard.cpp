@@ -1,5 +1,6 @@
 #include "detector/masterguard.h"
 
+#include "detector/replycheck.h"
 #include "link/lineworker.h"
 #include "link/requests.h"
 
@@ -12,7 +13,15 @@ QByteArray MasterModePoll() {
 MasterClearance MasterModeClearance(const Exchange& poll) {
     if (poll.answered)
         return MasterClearance::Clear;
-    return poll.collected ? MasterClearance::Collision : MasterClearance::Silent;
+    switch (poll.verdict.fault) {
+    case ReplyFault::None: // collected nothing it could judge
+    case ReplyFault::NoReply:
+        return MasterClearance::Silent;
+    case ReplyFault::BadCheck:
+        return MasterClearance::Collision;
+    default:
+        return MasterClearance::Faulty;
+    }
 }
 
 QString MasterRefusalText(MasterClearance clearance) {
@@ -23,8 +32,20 @@ QString MasterRefusalText(MasterClearance clearance) {
         return QString::fromLatin1(MasterSilentText);
     case MasterClearance::Collision:
         return QString::fromLatin1(MasterCollisionText);
+    case MasterClearance::Faulty:
+        return QStringLiteral("The answer in master mode is not a proper status reply: nothing "
+                              "was written.");
     }
     return {};
+}
+
+QString MasterRefusalText(const Exchange& poll) {
+    const MasterClearance c = MasterModeClearance(poll);
+    if (c != MasterClearance::Faulty)
+        return MasterRefusalText(c);
+    return QStringLiteral("The answer in master mode is not a proper status reply (%1): nothing "
+                          "was written.")
+        .arg(ReplyFaultText(poll.verdict));
 }
 
 void GuardedWrite::start(LineWorker& worker, const Transaction& write, bool masterMode) {
@@ -38,9 +59,8 @@ void GuardedWrite::start(LineWorker& worker, const Transaction& write, bool mast
 GuardedWrite::Step GuardedWrite::onResult(LineWorker& worker, const Exchange& x, QString* refusal) {
     if (x.id != 0 && x.id == pollId_) {
         pollId_ = 0;
-        const MasterClearance c = MasterModeClearance(x);
-        if (c != MasterClearance::Clear) {
-            *refusal = MasterRefusalText(c);
+        if (MasterModeClearance(x) != MasterClearance::Clear) {
+            *refusal = MasterRefusalText(x);
             return Step::Refused;
         }
         writeId_ = worker.submit(write_);

@@ -1,7 +1,8 @@
 #pragma once
 // Master mode talks to address 0, which every detector on the line answers. Before anything
 // is written there, one status poll must bring exactly one clean reply: a garbled one means
-// several detectors answered together, and a write would reach them all.
+// several detectors answered together, and a write would reach them all. Any other fault of
+// that reply is named as the reply check found it.
 #include "link/exchange.h"
 
 #include <QString>
@@ -18,10 +19,17 @@ inline constexpr const char* MasterSilentText =
 // The status poll at address 0 that must come first.
 QByteArray MasterModePoll();
 
-enum class MasterClearance { Clear, Silent, Collision };
+enum class MasterClearance {
+    Clear,     // one proper status reply
+    Silent,    // nothing came
+    Collision, // wrong check bytes: several detectors answered at once
+    Faulty,    // one reply, but not a proper one (an exception, an echo, too short, ...)
+};
 MasterClearance MasterModeClearance(const Exchange& poll);
-// The operator's words for a clearance other than Clear.
+// The operator's words for a clearance other than Clear; Faulty in general words.
 QString MasterRefusalText(MasterClearance clearance);
+// The same, naming the fault the reply check found in the poll's reply.
+QString MasterRefusalText(const Exchange& poll);
 
 // A confirmed write that, in master mode, first asks for that poll. Screens feed it every
 // commandDone result; it submits the write only when the line is clear.

@@ -23,14 +23,31 @@ bool checkBytesRight(const QByteArray& frame) {
     return frame.size() > CheckBytes && withCrc(frame.left(frame.size() - CheckBytes)) == frame;
 }
 
-// An echoing adapter hands our own request back before (or instead of) the answer. A
-// function-6 answer is itself a copy of the request, so there only two copies are an echo.
+bool addressFits(quint8 asked, quint8 from) {
+    return asked == 0 ? (from >= LowestAddress && from <= HighestAddress) : from == asked;
+}
+
+// The answers that are byte copies of their requests: a function-6 write, and a BIT.
+bool copyIsAnswer(const QByteArray& request) {
+    const quint8 function = at(request, 1);
+    return function == fn::WriteSingle ||
+           (function == fn::Command && request.size() > CommandByte &&
+            at(request, CommandByte) == cmd::Bit);
+}
+
+// An echoing adapter hands our own request back before (or instead of) the answer. Where the
+// answer is itself a copy of the request, a bare copy is that answer, and only a copy followed
+// by the start of an answer (the address asked, the function or its exception) is an echo.
+// Whether a bare copy may be trusted on a line that has echoed before is the link's call.
 bool isEcho(const QByteArray& request, const QByteArray& reply) {
     if (request.isEmpty() || !reply.startsWith(request))
         return false;
-    if (at(request, 1) == fn::WriteSingle)
-        return reply.size() >= 2 * request.size() && reply.mid(request.size()).startsWith(request);
-    return true;
+    if (!copyIsAnswer(request))
+        return true;
+    const QByteArray rest = reply.mid(request.size());
+    const quint8 function = at(request, 1);
+    return rest.size() >= 2 && addressFits(at(request, 0), at(rest, 0)) &&
+           (at(rest, 1) == function || at(rest, 1) == (function | ExceptionBit));
 }
 
 ReplyVerdict fault(ReplyFault kind, int frameLength = 0) {
@@ -97,17 +114,17 @@ ReplyVerdict CheckReply(const QByteArray& request, const QByteArray& reply, Chec
     v.frameLength = length;
     v.trailingBytes = int(reply.size()) - length;
     const QByteArray frame = reply.left(length);
+    const quint8 asked = at(request, 0);
     if (!checkBytesRight(frame)) {
-        if (!options.acceptBadCheck)
+        // In master mode every detector answers: wrong check bytes there are as likely a
+        // collision's as a firmware's, so they are never accepted.
+        if (!options.acceptBadCheck || asked == 0)
             return fault(ReplyFault::BadCheck, length);
         v.checkBytesBad = true;
     }
 
-    const quint8 asked = at(request, 0);
     const quint8 from = at(frame, 0);
-    const bool addressFits =
-        asked == 0 ? (from >= LowestAddress && from <= HighestAddress) : from == asked;
-    if (!addressFits)
+    if (!addressFits(asked, from))
         v.fault = ReplyFault::OtherAddress;
     else if (exception) {
         v.fault = ReplyFault::Exception;

@@ -4,6 +4,7 @@
 #include <functional>
 #include <QByteArray>
 #include <QMetaType>
+#include <QString>
 #include <utility>
 
 namespace fh {
@@ -54,6 +55,7 @@ struct ReplyFaultCounts {
     std::array<quint64, ReplyFaultKinds> byKind{}; // indexed by ReplyFault
     quint64 acceptedBadCheck = 0; // passed only because bad check bytes were allowed
     quint64 trailingBytes = 0;    // dropped after complete frames
+    quint64 overflowBytes = 0;    // dropped beyond the 257-byte reply buffer
     quint64 count(ReplyFault f) const { return byKind[size_t(f)]; }
 };
 
@@ -85,6 +87,7 @@ struct Exchange {
     int attempts = 0;          // requests sent
     bool acknowledged = false; // ConfirmedWrite: an attempt passed the reply check and test
     bool portError = false;    // the device failed during the exchange
+    QString portErrorText;     // portError: the device's own words, naming it
 };
 
 // One frame on the line, for the traffic view and tests. A window that ends without a byte

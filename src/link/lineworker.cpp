@@ -129,6 +129,7 @@ ReplyFaultCounts LineWorker::replyFaults() const {
         c.byKind[i] = faultCounts_[i].load(std::memory_order_relaxed);
     c.acceptedBadCheck = acceptedBadCheck_.load(std::memory_order_relaxed);
     c.trailingBytes = trailingBytes_.load(std::memory_order_relaxed);
+    c.overflowBytes = overflowBytes_.load(std::memory_order_relaxed);
     return c;
 }
 
@@ -205,6 +206,7 @@ bool LineWorker::ensureOpen() {
             x.pattern = queue_.front().second.pattern;
             x.request = queue_.front().second.frame;
             x.portError = true;
+            x.portErrorText = gone;
             queue_.pop_front();
             lock.unlock();
             post([this, x] { emit commandDone(x); });
@@ -244,6 +246,10 @@ void LineWorker::noticeEcho(ReplyFault fault) {
     QString text;
     switch (fault) {
     case ReplyFault::Echo:
+        // With Echo on, the adapter's copy has been taken off already: turning it on is no
+        // advice there.
+        if (link_->Echo)
+            return;
         which = 0;
         text = QStringLiteral("the adapter echoes what it sends: turn on Echo");
         break;
@@ -326,7 +332,12 @@ void LineWorker::run() {
             post([this, id, attempt, attempts] { emit writeAttempt(id, attempt, attempts); });
         };
         Exchange x = link_->run(job);
+        overflowBytes_.store(quint64(link_->discardedBytes()), std::memory_order_relaxed);
         noticeEcho(x.verdict.fault);
+        if (x.portError)
+            x.portErrorText = port_->errorText().isEmpty()
+                                  ? QStringLiteral("%1 failed").arg(port_->deviceName())
+                                  : port_->errorText();
         x.id = id;
         x.cycle = isCycle;
         if (job.holdAfterMs > 0) {

@@ -90,6 +90,7 @@ private:
     std::array<std::atomic<quint64>, ReplyFaultKinds> faultCounts_{};
     std::atomic<quint64> acceptedBadCheck_{0};
     std::atomic<quint64> trailingBytes_{0};
+    std::atomic<quint64> overflowBytes_{0};
     std::unique_ptr<SerialPort> port_;
     std::unique_ptr<Link> link_;
 

@@ -93,15 +93,20 @@ bool Link::sleepUntil(qint64 t) {
     return true;
 }
 
-ReplyFault Link::takeEcho(const QByteArray& frame) {
-    const qint64 deadline = clock_.nowUs() + qint64(EchoGraceMs) * 1000;
+ReplyFault Link::takeEcho(const QByteArray& frame, qint64 deadlineUs) {
     QByteArray heard;
     for (;;) {
         heard += port_.readAll();
         const qint64 now = clock_.nowUs();
-        if (heard.size() >= frame.size() || now >= deadline || port_.lost() || isAborted())
+        if (heard.size() >= frame.size() || now >= deadlineUs || port_.lost() || isAborted())
             break;
-        port_.waitForInput(std::min(deadline, now + SliceUs));
+        // Once the bytes are not the copy, what follows them until the line goes quiet is
+        // taken too, so the traffic shows what came instead.
+        const bool differs = !frame.startsWith(heard);
+        const bool more =
+            port_.waitForInput(std::min(deadlineUs, now + (differs ? FrameGapUs : SliceUs)));
+        if (differs && !more)
+            break;
     }
     ReplyFault fault = ReplyFault::None;
     if (heard.isEmpty())
@@ -110,7 +115,7 @@ ReplyFault Link::takeEcho(const QByteArray& frame) {
         fault = ReplyFault::EchoDiffers;
     if (fault == ReplyFault::None) {
         carried_ = heard.mid(frame.size());
-    } else {
+    } else if (!port_.lost() && !isAborted()) {
         // A line fault, shown as heard and counted; none of it is ever taken for the reply.
         const ReplyVerdict v{fault};
         if (onTraffic) {
@@ -126,8 +131,30 @@ ReplyFault Link::takeEcho(const QByteArray& frame) {
     return fault;
 }
 
+void Link::distrustCopies() {
+    if (Echo)
+        return; // the adapter's copy has been taken off: a copy behind it is the detector's
+    if (verdict_.fault == ReplyFault::Echo)
+        echoHeard_ = true;
+    else if (echoHeard_ && verdict_.ok() && reply().left(verdict_.frameLength) == TxBuf)
+        verdict_ = ReplyVerdict{ReplyFault::Echo};
+}
+
 int Link::WaitReply(qint64 startUs) {
     const qint64 deadline = startUs + firstByteUs_;
+    if (echoDue_) {
+        // The adapter's copy is simply the first thing back, within the reply's own window.
+        echoDue_ = false;
+        echoFault_ = takeEcho(TxBuf, deadline);
+        if (port_.lost()) {
+            portError_ = true;
+            echoFault_ = ReplyFault::None; // the device went, not the echo
+        }
+        if (echoFault_ != ReplyFault::None || portError_ || isAborted()) {
+            verdict_ = ReplyVerdict{portError_ ? ReplyFault::NoReply : echoFault_};
+            return 0;
+        }
+    }
     // Bytes that came right behind the echo are the reply's first.
     bool waiting = !carried_.isEmpty();
     while (!waiting) {
@@ -156,6 +183,7 @@ int Link::WaitReply(qint64 startUs) {
         return 0;
     // Without a checker nothing can be trusted, so nothing passes.
     verdict_ = check_ ? check_(TxBuf, reply()) : ReplyVerdict{ReplyFault::OtherFunction};
+    distrustCopies();
     if (onTraffic) {
         Traffic t = Traffic::sent(clock_.nowUs(), reply());
         t.direction = Traffic::Received;
@@ -170,9 +198,18 @@ int Link::WaitReply(qint64 startUs) {
 }
 
 void Link::collect(qint64 firstByteAtUs) {
+    // Only the first 257 bytes fit the buffer; the rest of a flood is dropped, and counted, as
+    // it is read, so a line that never stops costs no memory.
+    QByteArray in;
+    const auto take = [&](const QByteArray& bytes) {
+        const qsizetype room = RxBufSize - in.size();
+        in += bytes.left(room);
+        discarded_ += std::max<qsizetype>(0, bytes.size() - room);
+    };
     // Bytes that came right behind the echo are the reply's first.
-    QByteArray in = carried_ + port_.readAll();
+    take(carried_);
     carried_.clear();
+    take(port_.readAll());
     const qint64 end = firstByteAtUs + qint64(CollectMs) * 1000;
     while (fastReply_ && !isAborted() && clock_.nowUs() < end) {
         const int expected = ExpectedReplyLength(TxBuf, in);
@@ -191,14 +228,11 @@ void Link::collect(qint64 firstByteAtUs) {
             if (!sleepUntil(std::min(end, now + missing * CharUs)))
                 break;
         }
-        in += port_.readAll();
+        take(port_.readAll());
     }
-    in += port_.readAll();
-    // Only the first 257 bytes fit the buffer; the rest of a flood is dropped, and counted.
-    const int n = std::min<int>(static_cast<int>(in.size()), RxBufSize);
-    std::copy_n(reinterpret_cast<const quint8*>(in.constData()), n, RxBuf.begin());
-    RxCount = static_cast<qint16>(n);
-    discarded_ += in.size() - n;
+    take(port_.readAll());
+    std::copy_n(reinterpret_cast<const quint8*>(in.constData()), in.size(), RxBuf.begin());
+    RxCount = static_cast<qint16>(in.size());
 }
 
 void Link::reportNoReply() {
@@ -227,6 +261,7 @@ bool Link::sendAndRelease(const QByteArray& frame, qint64* sentAtUs) {
     port_.flushInput();
     carried_.clear();
     echoFault_ = ReplyFault::None;
+    echoDue_ = false;
     const bool ok = Send(frame);
     *sentAtUs = clock_.nowUs();
     OnTransmitDone();
@@ -234,9 +269,8 @@ bool Link::sendAndRelease(const QByteArray& frame, qint64* sentAtUs) {
         portError_ = true;
     if (!ok || portError_)
         return false;
-    if (Echo)
-        echoFault_ = takeEcho(frame);
-    return !portError_ && echoFault_ == ReplyFault::None;
+    echoDue_ = Echo;
+    return true;
 }
 
 Exchange Link::run(const Transaction& t) {
@@ -283,7 +317,8 @@ Exchange Link::run(const Transaction& t) {
                 break;
             x.collected = WaitReply() == 1;
             x.verdict = x.collected ? verdict_ : ReplyVerdict{};
-            if (portError_)
+            // A write is never repeated into a line whose echo is wrong.
+            if (portError_ || echoFault_ != ReplyFault::None)
                 break;
             x.reply = x.collected ? judged(reply(), verdict_) : QByteArray();
             // A write counts as done only on a proper answer that also passes its own test.
@@ -302,6 +337,7 @@ Exchange Link::run(const Transaction& t) {
     }
     x.answered = x.collected && x.verdict.ok();
     x.portError = portError_;
+    echoDue_ = false; // a frame sent without a reply wait leaves its copy to the next flush
     firstByteUs_ = FirstByteUs; // a WaitReply outside run() keeps the standard window
     fastReply_ = false;
     return x;

@@ -20,8 +20,6 @@ public:
     static constexpr int CollectMs = 100;          // then this much more, then take all
     static constexpr int WriteSettleMs = 500;      // confirmed write: pause before the wait
     static constexpr quint8 CommandFunction = 200;
-    // With Echo: after the line is released, the echo's last byte within this much more.
-    static constexpr int EchoGraceMs = 20;
 
     // check judges every collected reply against the request just sent (TxBuf).
     Link(SerialPort& port, Clock& clock, ReplyChecker check);
@@ -34,8 +32,9 @@ public:
     // Who keys the driver. Auto and Kernel never touch RTS, but the key-up time before a
     // function-200 frame and the turnaround stay, so detectors see the same timing.
     LineMode Mode = LineMode::Rts;
-    // The adapter returns every byte sent: each request's copy comes first and is removed;
-    // a missing or different copy fails the exchange and is never taken for the reply.
+    // The adapter returns every byte sent: each request's copy is the first thing back, within
+    // the reply's own window, and is removed; a missing or different copy fails the exchange
+    // and is never taken for the reply.
     bool Echo = false;
 
     // Puts the line in its listening state for Mode (releases RTS, or hands the keying to the
@@ -81,8 +80,12 @@ private:
     bool sleepUntil(qint64 t);
     bool isAborted() const { return aborted && aborted(); }
     bool sendAndRelease(const QByteArray& frame, qint64* sentAtUs);
-    // Reads the adapter's copy of frame; what follows it is kept for WaitReply.
-    ReplyFault takeEcho(const QByteArray& frame);
+    // Reads the adapter's copy of frame, due by deadlineUs; what follows it is kept for the
+    // reply.
+    ReplyFault takeEcho(const QByteArray& frame, qint64 deadlineUs);
+    // Without Echo: a reply that is a bare copy of its request passes the reply check only as
+    // long as the line has never echoed; after that it is the adapter's echo.
+    void distrustCopies();
     bool handKernelKeying(qint64 keyUpUs);
 
     SerialPort& port_;
@@ -100,7 +103,9 @@ private:
     qint64 discarded_ = 0;
     bool portError_ = false;
     ReplyFault echoFault_ = ReplyFault::None;
-    QByteArray carried_; // bytes read behind the echo: the start of the reply
+    bool echoDue_ = false;   // Echo: the copy of the frame just sent is still to be read
+    bool echoHeard_ = false; // without Echo: a reply was the request coming back, this run
+    QByteArray carried_;     // bytes read behind the echo: the start of the reply
     int kernelKeyUpMs_ = -1, kernelTurnaroundMs_ = -1; // what the driver was last handed
 };
 

@@ -97,6 +97,7 @@ bool TcpPort::open() {
     socket_ = std::make_unique<QTcpSocket>();
     // Frames are small and timed: hand each to the network at once.
     socket_->setSocketOption(QAbstractSocket::LowDelayOption, 1);
+    socket_->setReadBufferSize(ReadBufferBytes);
     socket_->connectToHost(host, port);
     if (socket_->waitForConnected(ConnectMs))
         return true;

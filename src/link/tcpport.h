@@ -19,6 +19,10 @@ class TcpPort final : public SerialPort {
 public:
     // Longest a connection attempt (name lookup included, where it answers) may take.
     static constexpr int ConnectMs = 3000;
+    // Most bytes taken from the network per read: a whole reply buffer (257 bytes) with a
+    // request's echo in front. A server that floods is held back by the network instead of
+    // filling memory; what one read brings beyond a reply is dropped by the link, counted.
+    static constexpr qint64 ReadBufferBytes = 320;
 
     explicit TcpPort(QString address);
     ~TcpPort() override;

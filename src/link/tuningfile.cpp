@@ -10,6 +10,10 @@
 namespace fh {
 
 bool FileExists(const QString& path) {
+    // Only a regular file (or a link to one) is opened: opening a FIFO would wait for a
+    // writer, and a device would be read from.
+    if (!QFileInfo(path).isFile())
+        return false;
     QFile f(path);
     if (!f.open(QIODevice::ReadOnly))
         return false;
@@ -67,6 +71,14 @@ static QString printable(const QString& text, int limit) {
 TuningLoad LoadTuningFile(const QString& path) {
     TuningLoad result;
     const QString name = QDir::toNativeSeparators(path);
+    const auto noDelay = [&](const QString& line) {
+        result.warning = QStringLiteral("%1 does not hold a turnaround delay from 0 to %2 µs on "
+                                        "its first line (\"%3\"). Using %4 µs.")
+                             .arg(name)
+                             .arg(MaxTurnaroundDelay)
+                             .arg(printable(line, 40))
+                             .arg(DefaultTurnaroundDelay);
+    };
     if (FileExists(path)) {
         QFile f(path);
         if (!f.open(QIODevice::ReadOnly)) {
@@ -78,19 +90,19 @@ TuningLoad LoadTuningFile(const QString& path) {
         // Only the first line counts; a short read is enough to find it.
         const QString line = TuningFileFirstLine(f.read(4096));
         int delay = 0;
-        if (ParseTurnaroundDelay(line, &delay)) {
+        if (ParseTurnaroundDelay(line, &delay))
             result.delayUs = delay;
-        } else {
-            result.warning = QStringLiteral("%1 does not hold a turnaround delay from 0 to %2 µs "
-                                            "on its first line (\"%3\"). Using %4 µs.")
-                                 .arg(name)
-                                 .arg(MaxTurnaroundDelay)
-                                 .arg(printable(line, 40))
-                                 .arg(DefaultTurnaroundDelay);
-        }
+        else
+            noDelay(line);
         return result;
     }
-    if (QFileInfo::exists(path)) {
+    const QFileInfo info(path);
+    if (info.exists() && !info.isFile()) {
+        // A FIFO, a device or a folder by that name holds no delay, and is never read.
+        noDelay(QString());
+        return result;
+    }
+    if (info.exists()) {
         // There but unreadable: leave it alone rather than overwrite it.
         result.warning = QStringLiteral("Cannot read %1. The turnaround delay is %2 µs.")
                              .arg(name)

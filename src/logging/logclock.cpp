@@ -14,14 +14,14 @@ QString LogClock::dateText(const QDate& date) const {
     const QString text = locale_.toString(date, QLocale::ShortFormat);
     if (!text.isEmpty() && FitsLogBytes(text))
         return text;
-    return date.toString(QStringLiteral("yyyy-MM-dd"));
+    return date.toString(FallbackDateFormat);
 }
 
 QString LogClock::timeText(const QTime& time) const {
     const QString text = locale_.toString(time, TimeWithSecondsFormat(locale_));
     if (!text.isEmpty() && FitsLogBytes(text))
         return text;
-    return time.toString(QStringLiteral("HH:mm:ss"));
+    return time.toString(FallbackTimeFormat);
 }
 
 QString TimeWithSecondsFormat(const QLocale& locale) {
@@ -42,7 +42,7 @@ QString TimeWithSecondsFormat(const QLocale& locale) {
     }
     format = format.simplified();
     if (!seconds)
-        return QStringLiteral("HH:mm:ss");
+        return FallbackTimeFormat;
     return format;
 }
 

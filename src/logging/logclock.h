@@ -33,4 +33,8 @@ private:
 // shows no seconds.
 QString TimeWithSecondsFormat(const QLocale& locale);
 
+// What the logs write instead of a locale's text that has no single-byte form.
+inline const QString FallbackDateFormat = QStringLiteral("yyyy-MM-dd");
+inline const QString FallbackTimeFormat = QStringLiteral("HH:mm:ss");
+
 } // namespace fh

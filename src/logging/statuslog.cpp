@@ -9,12 +9,11 @@ namespace fh {
 
 namespace {
 
-// Column stops of the status log.
-constexpr int AddrColumn = 1;
-constexpr int DateColumn = 7;
-constexpr int TimeColumn = 19;
-constexpr int StatusColumn = 33;
-constexpr int SerialColumn = 42;
+constexpr int AddrColumn = StatusLogColumns[0];
+constexpr int DateColumn = StatusLogColumns[1];
+constexpr int TimeColumn = StatusLogColumns[2];
+constexpr int StatusColumn = StatusLogColumns[3];
+constexpr int SerialColumn = StatusLogColumns[4];
 constexpr int RuleLength = 70;
 
 bool isAsciiLetter(quint8 b) {

@@ -8,6 +8,9 @@ namespace fh {
 
 inline const QString StatusLogFileName = QStringLiteral("Ir3Log.txt");
 
+// The columns of a record: address, date, time, status, serial.
+inline constexpr int StatusLogColumns[] = {1, 7, 19, 33, 42};
+
 // lblLogOn's text while logging runs with `period` minutes.
 QString StatusLogNotice(quint8 period);
 

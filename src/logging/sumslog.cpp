@@ -9,15 +9,14 @@ namespace fh {
 
 namespace {
 
-// Column stops of the sums log.
-constexpr int AddrColumn = 1;
-constexpr int DateColumn = 7;
-constexpr int TimeColumn = 19;
-constexpr int StatusColumn = 33;
-constexpr int SerialColumn = 42;
-constexpr int Sum4Column = 47;
-constexpr int Sum45Column = 57;
-constexpr int Sum5Column = 69;
+constexpr int AddrColumn = SumsLogColumns[0];
+constexpr int DateColumn = SumsLogColumns[1];
+constexpr int TimeColumn = SumsLogColumns[2];
+constexpr int StatusColumn = SumsLogColumns[3];
+constexpr int SerialColumn = SumsLogColumns[4];
+constexpr int Sum4Column = SumsLogColumns[5];
+constexpr int Sum45Column = SumsLogColumns[6];
+constexpr int Sum5Column = SumsLogColumns[7];
 constexpr int RuleLength = 81;
 
 } // namespace

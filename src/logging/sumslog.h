@@ -9,6 +9,9 @@ namespace fh {
 
 inline const QString SumsLogFileName = QStringLiteral("Ir3SumsLog.txt");
 
+// The columns of a record: address, date, time, status and fault, serial, Sum4, Sum45, Sum5.
+inline constexpr int SumsLogColumns[] = {1, 7, 19, 33, 42, 47, 57, 69};
+
 // The maintenance screen's lblLogOn text while sums logging runs with `period` minutes.
 QString SumsLogNotice(quint8 period);
 

@@ -33,8 +33,9 @@ std::optional<Transaction> SetupOpen::next(const Exchange& x) {
     }
     if (again)
         return readSetup();
-    if (!x.collected)
+    if (!x.collected || x.portError)
         return refuse(UnconfirmedText(x, detector_->address, NotOpened));
+    unreadable_ = true;
     return refuse(QString::fromLatin1(SetupCouldNotReadText));
 }
 

@@ -22,6 +22,7 @@ struct SetupSnapshot {
 struct SetupOpening {
     std::optional<SetupSnapshot> snapshot;
     QString refusal;
+    bool unreadable = false; // a setup reply came, but no proper answer for the model
 };
 
 class SetupOpen final : public LineOperation {
@@ -33,7 +34,7 @@ public:
 
     // Once over: what the screen opens with, or nothing (refusal() says why).
     const std::optional<SetupSnapshot>& snapshot() const { return snapshot_; }
-    SetupOpening opening() const { return {snapshot_, refusal()}; }
+    SetupOpening opening() const { return {snapshot_, refusal(), unreadable_}; }
 
 private:
     Transaction readSetup() const;
@@ -42,6 +43,7 @@ private:
     int triesLeft_ = SilenceTries;
     std::optional<ConfirmedDetector> detector_;
     std::optional<SetupSnapshot> snapshot_;
+    bool unreadable_ = false;
 };
 
 } // namespace fh

@@ -33,7 +33,7 @@ std::optional<Transaction> SetupWrite::next(const Exchange& x) {
         const MasterClearance c = MasterModeClearance(x);
         if (c != MasterClearance::Clear) {
             result_ = Result::Refused;
-            return refuse(MasterRefusalText(c));
+            return refuse(MasterRefusalText(x));
         }
         return writeTransaction();
     }

@@ -55,6 +55,15 @@ TEST(CliArguments, MistakesAreNamedAndRefused) {
         {"--port tcp://127.0.0.1:4001 --line-mode auto --echo status", nullptr},
         {"--port P --line-mode sideways status", "--line-mode must be one of"},
         {"--port tcp:// status", "no port number"}, // the address forms: tests/link
+        {"log csv F --from 2026-12-05 --to 2026-12-05T04:27:37", nullptr},
+        {"log csv F --port P", "log csv reads a file: --port does not apply"},
+        {"--json log csv F", "--json does not apply"},
+        {"log json F", "log takes \"csv FILE\""},
+        {"log csv", "log csv needs the log FILE"},
+        {"log csv A B", "not also \"B\""},
+        {"log csv F --from 2026-12-05T25:00", "--from takes a date and time"},
+        {"log csv F --to 2026-12-05T04:27:37Z", "--to takes a date and time"},
+        {"log csv F --from 2026-12-06 --to 2026-12-05T23:59", "lies after --to"},
     };
     for (const Case& c : cases) {
         const fh::cli::ParsedArgs r = fh::cli::ParseArguments(words(c.args, "flamehost-cli"));

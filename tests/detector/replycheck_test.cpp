@@ -30,6 +30,7 @@ std::vector<Kind> kinds() {
     return {
         {"status", SendCommand(5, cmd::Status), frame({5, 200, 9, 0, 32, 1, 102, 0, 7, 0, 'N', 0})},
         {"bit", SendCommand(5, cmd::Bit), frame({5, 200, 5, 0, 17, 0, 'N', 0})},
+        {"bit answered with a copy", SendCommand(5, cmd::Bit), SendCommand(5, cmd::Bit)},
         {"version", SendCommand(5, cmd::Version),
          frame({5, 200, 11, 0, 20, 0, 117, 0, 7, 'F', 'W', '2'})},
         {"setup read", ReadSetup(5, c1), frame({5, 3, 8, 0x45, 5, 0, 0, 0, 2, 0, 30})},
@@ -59,9 +60,14 @@ TEST(ReplyCheck, ProperRepliesPassAndEveryChangedReplyIsRejectedOrTrimmed) {
         {"check bytes flipped",
          [](const Kind& k) { return k.reply.chopped(1) + char(k.reply.back() ^ 1); },
          ReplyFault::BadCheck},
-        // A function-6 answer is a copy of its request: there, the echo comes first.
+        // A BIT's or a function-6 write's answer may be a copy of its request: there, only a
+        // copy followed by an answer is an echo.
         {"echo of the request",
-         [](const Kind& k) { return k.request.at(1) == 6 ? k.request + k.reply : k.request; },
+         [](const Kind& k) {
+             const bool copyAnswers =
+                 k.request.at(1) == 6 || (quint8(k.request.at(1)) == 200 && k.request.at(4) == 17);
+             return copyAnswers ? k.request + k.reply : k.request;
+         },
          ReplyFault::Echo},
         {"echo, then the answer", [](const Kind& k) { return k.request + k.reply; },
          ReplyFault::Echo},
@@ -149,6 +155,9 @@ TEST(ReplyCheck, AcceptingBadCheckBytesLeavesEveryOtherCheckOn) {
 
 TEST(ReplyCheck, WriteRepliesMustEchoWhatWasWritten) {
     EXPECT_EQ(CheckReply(WriteAddr(5, 12), WriteAddr(5, 13)).fault, ReplyFault::OtherCommand);
+    // The adapter's copy, then the detector's refusal: no acknowledgement with trailing bytes.
+    EXPECT_EQ(CheckReply(WriteAddr(5, 12), WriteAddr(5, 12) + frame({5, 0x86, 3})).fault,
+              ReplyFault::Echo);
     const QByteArray setup = WriteSetup(5, QString::fromLatin1(model::ZorvanC1), {});
     EXPECT_EQ(CheckReply(setup, frame({5, 16, 0, 1, 0, 3})).fault, ReplyFault::OtherCommand);
 }

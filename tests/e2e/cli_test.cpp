@@ -6,7 +6,10 @@
 #include <gtest/gtest.h>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QTcpServer>
+#include <QTcpSocket>
 #include <QTemporaryDir>
+#include <QTest>
 
 using namespace fh;
 
@@ -182,11 +185,13 @@ TEST_F(Cli, ScanFindsExactlyTheDetectorsOnTheBusAndAnAddressChangeMovesOne) {
 // names the fault, and what only the CLI does with what a line sends.
 const char* const HostileLine = R"({ "detectors": [
   { "address": 20, "model": "Zorvan A2", "serial": 1, "faults": { "wrongCheck": true } },
+  { "address": 21, "model": "Zorvan A2", "serial": 2, "faults": { "replyAddress": 22 } },
   { "address": 23, "model": "Zorvan A2", "serial": 3, "faults": { "echo": true, "shortReply": 0 } },
   { "address": 24, "model": "Zorvan A2", "serial": 4,
     "faults": { "garbage": { "bytes": 5, "delayUs": 0 } } },
   { "address": 26, "model": "Zorvan B1", "serial": 6, "version": "FW\u001b[2J\u009b1m",
-    "inputRegisters": { "5": 65472, "6": 0 }, "readings": { "sum5": "inf", "bitSum4": "-inf" } },
+    "inputRegisters": { "4": 7, "5": 65472, "6": 0 },
+    "readings": { "sum5": "inf", "bitSum4": "-inf" } },
   { "address": 27, "model": "Zorvan C2", "serial": 7, "setup": [17669, 0, 2, 7] }
 ] })";
 
@@ -203,11 +208,14 @@ TEST_F(Cli, RepliesThatFailTheCheckAreNeverTakenForAnswers) {
         {20, "--accept-bad-check address 40", 0, R"("acknowledged":true)"},
         {40, "--accept-bad-check status", 0, R"("serial":1)"}, // moved, and answers there
         {23, "address 40", 1, "echo"},
+        // Only the echo comes back, a bare copy of the BIT: the status poll before it fails.
+        {23, "bit", 1, "echo"},
         {24, "address 41", 1, "from address 24 could not be read (bad check bytes)"},
         {24, "--accept-bad-check address 41", 0, R"("trailing_bytes":5)"},
         {26, "readings", 0, R"("sum4":"NaN")"},
         {26, "readings", 0, R"("sum5":"inf")"},
         {26, "readings", 0, R"("bit_sum4":"-inf")"},
+        {26, "readings", 0, R"("gain":null)"}, // code 7: no gain, and no number made up
         {26, "version", 0, R"(\u001b[2J\u009b1m)"},
         {27, "setup set alarm_latch=on", 2, "heat_on reads 7"},
         {27, "setup set alarm_latch=on heat_on=10", 0, R"("acknowledged":true)"},
@@ -220,11 +228,31 @@ TEST_F(Cli, RepliesThatFailTheCheckAreNeverTakenForAnswers) {
     }
     // Text output shows control characters from the line as escapes.
     EXPECT_EQ(line(words("--address 26 version")).out, "version:  FW\\x1b[2J\\x9b1m\n");
+    EXPECT_TRUE(line(words("--address 26 readings")).out.contains("unknown (code 7)"));
+}
+
+// A detector whose replies carry another address is not listed there, nor where it answers.
+TEST_F(Cli, ScanNamesARepliesAddressInsteadOfListingADetector) {
+    serve(HostileLine);
+    const CliRun r = line(words("--json --timeout 100 scan --from 21 --to 22"));
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(r.doc(), json(R"([{"address":21,"model":null,"serial":null,"status":null,
+                                 "problem":"reply carried address 22"}])"))
+        << r.out.constData();
+    EXPECT_EQ(line(words("--timeout 100 scan --from 21 --to 22")).out,
+              "address  model               serial  status\n"
+              "     21  (reply carried address 22)\n");
 }
 
 TEST_F(Cli, MasterModeTakesTheLoneDetectorsAddressButOnABusWritesNothing) {
     serve(R"({ "detectors": [ { "address": 12, "model": "Zorvan A1", "serial": 256 } ] })");
     EXPECT_EQ(at(0, {"status"}).doc()["address"].toInt(), 12);
+    // A lone detector's faulty reply is named as such, not taken for several answering.
+    serve(R"({ "detectors": [ { "address": 12, "model": "Zorvan A1", "serial": 256,
+                                "faults": { "shortReply": 9 } } ] })");
+    const CliRun lone = at(0, words("address 40"));
+    EXPECT_EQ(lone.exitCode, 1);
+    EXPECT_TRUE(lone.says("wrong length") && !lone.says("More than one")) << lone.err.constData();
 
     sim_ = std::make_unique<test::SimProcess>(QStringList{"--trace"});
     ASSERT_TRUE(sim_->ok());
@@ -239,6 +267,20 @@ TEST_F(Cli, MasterModeTakesTheLoneDetectorsAddressButOnABusWritesNothing) {
     EXPECT_FALSE(requests.isEmpty());
     for (const QString& request : requests)
         EXPECT_TRUE(request.mid(3, 2) != "06" && request.mid(3, 2) != "10") << qPrintable(request);
+}
+
+// A device server that takes the connection and closes it at once: the line is named.
+TEST(CliNetworkLine, ALineThatClosesIsNamed) {
+    QTcpServer server;
+    ASSERT_TRUE(server.listen(QHostAddress::LocalHost));
+    QObject::connect(&server, &QTcpServer::newConnection,
+                     [&] { server.nextPendingConnection()->close(); });
+    QProcess p; // the server acts only while events run: the run is waited for here
+    p.start(FH_BIN_DIR "/flamehost-cli",
+            {"--port", QString("tcp://127.0.0.1:%1").arg(server.serverPort()), "status"});
+    ASSERT_TRUE(QTest::qWaitFor([&] { return p.state() == QProcess::NotRunning; }, 20000));
+    EXPECT_EQ(p.exitCode(), 2);
+    EXPECT_TRUE(p.readAllStandardError().contains("flamehost-cli: tcp://127.0.0.1:"));
 }
 
 // Silence on each command's first exchange exits with 1 (setup, readings and setup set start

@@ -9,10 +9,13 @@
 #include "link/crc.h"
 #include "link/requests.h"
 #include "link/tuningfile.h"
+#include "logging/logreader.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <iterator>
+#include <QBuffer>
 
 namespace fh::fuzz {
 
@@ -155,8 +158,39 @@ void cliArguments(const uint8_t* data, size_t size) {
     if (parsed.options) {
         const cli::Options& o = *parsed.options;
         require(o.address <= 247 && o.timeoutMs >= 1 && o.from >= 1 && o.to <= 247);
-        require(o.port.isEmpty() == o.simulate);
+        if (o.command == cli::Command::LogCsv)
+            require(!o.logFile.isEmpty() && o.port.isEmpty() && !o.simulate);
+        else
+            require(o.port.isEmpty() == o.simulate);
     }
+}
+
+// A log file: read whole and in chunks of 1 to 64 bytes (the first byte), the same records and
+// unreadable lines come out, each in line order, and every line is counted.
+void logReader(const uint8_t* data, size_t size) {
+    const QByteArray file = bytes(data, size);
+    using Lines = std::pair<std::vector<qint64>, std::vector<qint64>>; // records, unreadable
+    auto read = [&file](qint64 chunk) {
+        QBuffer buffer;
+        buffer.setData(file);
+        buffer.open(QIODevice::ReadOnly);
+        LogReader reader(&buffer, LogKind::Unknown, QLocale(QLocale::English));
+        Lines lines;
+        while (!reader.atEnd()) {
+            const LogBatch b = reader.read(chunk);
+            for (const LogRecord& r : b.records)
+                lines.first.push_back(r.line);
+            for (const UnreadableLine& u : b.unreadable)
+                lines.second.push_back(u.line);
+        }
+        for (const auto* v : {&lines.first, &lines.second})
+            require(std::is_sorted(v->begin(), v->end()) &&
+                    (v->empty() || v->back() <= reader.linesRead()));
+        require(reader.linesRead() ==
+                file.count('\n') + (file.endsWith('\n') || file.isEmpty() ? 0 : 1));
+        return lines;
+    };
+    require(read(LogReader::DefaultChunkBytes) == read(size > 0 ? data[0] % 64 + 1 : 1));
 }
 
 const Target AllTargets[] = {{"replycheck", picked<replyCheck>},
@@ -165,7 +199,8 @@ const Target AllTargets[] = {{"replycheck", picked<replyCheck>},
                              {"readings", picked<readingsDecoder>},
                              {"setup_roundtrip", picked<setupRoundTrip>},
                              {"tuning", tuningReader},
-                             {"cliargs", cliArguments}};
+                             {"cliargs", cliArguments},
+                             {"logreader", logReader}};
 
 } // namespace
 

@@ -1,5 +1,6 @@
 // Direction modes and local echo on the virtual line, in virtual time: who keys the driver,
 // the silences every mode keeps, and the echo taken off before the reply.
+#include "link/requests.h"
 #include "scriptedpeer.h"
 
 #include <gtest/gtest.h>
@@ -54,6 +55,8 @@ TEST(LocalEcho, ComesOffFirstOrFailsTheExchange) {
     using Answer = std::vector<ReplySegment>;
     const Answer status{{10'000, StatusReply}}, written{{10'000, Write1}}, silent;
     const Answer early{{2'000, StatusReply}};
+    // An adapter that holds received bytes back (a USB latency timer): its copy comes late.
+    const Answer late{{30'000, StatusTo1}, {10'000, StatusReply}};
     const struct {
         const char* name;
         bool adapterEchoes;
@@ -73,6 +76,8 @@ TEST(LocalEcho, ComesOffFirstOrFailsTheExchange) {
          ReplyFault::EchoMissing, None},
         {"differs_when_a_reply_comes_instead", false, true, early, Pattern::ButtonRead,
          ReplyFault::EchoDiffers, None},
+        {"late_copy_within_the_window", false, true, late, Pattern::ButtonRead, ReplyFault::None,
+         StatusReply},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -96,6 +101,31 @@ TEST(LocalEcho, ComesOffFirstOrFailsTheExchange) {
             EXPECT_EQ(traffic.back().direction, Traffic::Received);
             EXPECT_EQ(traffic.back().verdict.fault, c.fault);
         }
+    }
+}
+
+// A detector may answer BIT with a copy of the request. Each row polls status first, as every
+// caller does, then runs BIT; only a line that has shown an echo without Echo distrusts a copy.
+TEST(LocalEcho, ABitAnsweredWithACopyIsPerformedUnlessTheLineEchoedWithoutEcho) {
+    const QByteArray bit = SendCommand(1, cmd::Bit);
+    for (const auto& [adapterEchoes, echoOption, detectorCopies] : {std::tuple{false, false, true},
+                                                                    {true, true, true},
+                                                                    {true, false, false},
+                                                                    {true, false, true}}) {
+        Line l([&](const QByteArray& request, qint64) {
+            if (request == StatusTo1 || detectorCopies)
+                return std::vector<ReplySegment>{
+                    {10'000, request == StatusTo1 ? StatusReply : bit}};
+            return std::vector<ReplySegment>{};
+        });
+        l.port.setEcho(adapterEchoes);
+        l.link.Echo = echoOption;
+        const bool lineOk = !adapterEchoes || echoOption;
+        EXPECT_EQ(l.link.run({Pattern::Poll, StatusTo1}).answered, lineOk);
+        l.clock.advanceUs(100'000);
+        const Exchange x = l.link.run({Pattern::ButtonRead, bit});
+        EXPECT_EQ(x.verdict.fault, lineOk ? ReplyFault::None : ReplyFault::Echo) << adapterEchoes;
+        EXPECT_EQ(x.answered ? x.reply : bit, bit);
     }
 }
 

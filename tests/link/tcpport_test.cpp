@@ -9,6 +9,7 @@
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTest>
+#include <QTimer>
 
 using namespace fh;
 
@@ -45,15 +46,17 @@ TEST(TcpAddress, FormsAndWhatIsWrongWithThem) {
     }
 }
 
-// A device server that accepts and then closes, answers garbage, or never answers.
-enum class Peer { Closes, Garbage, Stalls };
+// A device server that accepts and then closes, answers garbage, never answers, or sends junk
+// without end.
+enum class Peer { Closes, Garbage, Stalls, Floods };
 
 TEST(TcpPort, MisbehavingPeersFailTheExchangeWithoutHangingTheWorker) {
     const QByteArray poll = QByteArray::fromHex("0103000100010ad5");
-    for (Peer kind : {Peer::Closes, Peer::Garbage, Peer::Stalls}) {
+    for (Peer kind : {Peer::Closes, Peer::Garbage, Peer::Stalls, Peer::Floods}) {
         SCOPED_TRACE(int(kind));
         QTcpServer server;
         ASSERT_TRUE(server.listen(QHostAddress::LocalHost));
+        QTimer flood;
         QObject::connect(&server, &QTcpServer::newConnection, [&] {
             QTcpSocket* s = server.nextPendingConnection();
             if (kind == Peer::Closes)
@@ -63,7 +66,13 @@ TEST(TcpPort, MisbehavingPeersFailTheExchangeWithoutHangingTheWorker) {
                     s->readAll();
                     s->write("garbage\xff\x00", 9);
                 });
+            else if (kind == Peer::Floods)
+                QObject::connect(&flood, &QTimer::timeout, s, [s] {
+                    if (s->bytesToWrite() < (1 << 20))
+                        s->write(QByteArray(1 << 16, 'j'));
+                });
         });
+        flood.start(0);
         LineWorker worker(
             [address = QString("tcp://127.0.0.1:%1").arg(server.serverPort())] {
                 return std::make_unique<TcpPort>(address);
@@ -78,13 +87,21 @@ TEST(TcpPort, MisbehavingPeersFailTheExchangeWithoutHangingTheWorker) {
         worker.submit(t);
         ASSERT_TRUE(QTest::qWaitFor([&] { return done.count() == 1; }, 5000));
         const auto x = done.at(0).at(0).value<Exchange>();
-        EXPECT_EQ(x.reply, kind == Peer::Garbage ? QByteArray("garbage\xff\x00", 9) : "");
+        // A flood: one reply buffer's worth is kept, and what is read beyond it is counted;
+        // reading is bounded, so the count stays small however fast the server sends.
+        const QByteArray replies[] = {{}, {"garbage\xff\x00", 9}, {}, QByteArray(257, 'j')};
+        EXPECT_EQ(x.reply, replies[int(kind)]);
+        const quint64 overflow = worker.replyFaults().overflowBytes;
+        EXPECT_TRUE(kind == Peer::Floods ? overflow > 0 && overflow < 100'000 : overflow == 0);
         EXPECT_EQ(x.portError, kind == Peer::Closes);
         EXPECT_FALSE(x.answered);
-        if (kind == Peer::Closes)
+        if (kind == Peer::Closes) {
+            EXPECT_TRUE(x.portErrorText.startsWith("tcp://127.0.0.1:"))
+                << qPrintable(x.portErrorText);
             EXPECT_TRUE(QTest::qWaitFor([&] { return state.count() == 1; }, 5000));
-        else
+        } else {
             EXPECT_TRUE(worker.portIsOpen());
+        }
     }
 }
 

@@ -8,6 +8,7 @@
 #include <optional>
 #include <QDir>
 #include <QTemporaryDir>
+#include <sys/stat.h>
 
 namespace {
 
@@ -66,6 +67,23 @@ TEST(TuningFile, DirectoryWhereItCannotBeCreatedGivesDefaultAndWarning) {
     EXPECT_TRUE(load.warning.contains("CommTune.txt")) << qPrintable(load.warning);
     EXPECT_FALSE(fh::FileExists(path));
     EXPECT_FALSE(fh::FileExists(dir.path())); // a directory is no file either
+}
+
+// Something by that name that is not a regular file is never opened (a FIFO would wait for a
+// writer for ever): the default, and the notice for a file without a delay.
+TEST(TuningFile, AFifoOrAFolderByThatNameIsNeverRead) {
+    for (const bool fifo : {true, false}) {
+        QTemporaryDir dir;
+        const QString path = fh::TuningFilePath(dir.path());
+        ASSERT_TRUE(fifo ? ::mkfifo(QFile::encodeName(path).constData(), 0600) == 0
+                         : QDir(dir.path()).mkdir(fh::TuningFileName));
+
+        const fh::TuningLoad load = fh::LoadTuningFile(path);
+
+        EXPECT_EQ(load.delayUs, 4000) << fifo;
+        EXPECT_TRUE(load.warning.contains("does not hold a turnaround delay")) << fifo;
+        EXPECT_FALSE(fh::FileExists(path)) << fifo;
+    }
 }
 
 TEST(TuningFile, F12NextDelayGrowsInFullWidthAndStartsAgainPastTheCeiling) {

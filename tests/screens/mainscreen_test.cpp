@@ -135,6 +135,13 @@ TEST(MainScreen, AddressKeysStepWithinTheBoundsAndEndMasterModeAndExitAsksFirst)
     EXPECT_EQ(rig.exits, 0);
     m.cmdE->click();
     EXPECT_EQ(rig.exits, 1);
+    // The close box asks the same question.
+    rig.prompts.messageAnswers = {Prompts::Answer::No, Prompts::Answer::Yes};
+    EXPECT_FALSE(m.close());
+    EXPECT_EQ(rig.prompts.calls.back().text, ExitQuestion);
+    EXPECT_EQ(rig.exits, 1);
+    EXPECT_TRUE(m.close());
+    EXPECT_EQ(rig.exits, 2);
 }
 
 TEST(MainScreen, BitShowsItsMessageOnlyOnItsOwnEchoAndHoldsThePolls) {
@@ -169,6 +176,100 @@ TEST(MainScreen, BitShowsItsMessageOnlyOnItsOwnEchoAndHoldsThePolls) {
     EXPECT_TRUE(WaitFor([&] { return !m.lblBit->isVisible(); }));
     EXPECT_EQ(rig.bus.count(isBit), 2);
     EXPECT_TRUE(rig.waitPolls(2));
+}
+
+std::unique_ptr<SimBus> fiveAndSeven() {
+    auto bus = std::make_unique<SimBus>();
+    bus->add(5, 113, 500)->setStatusChar('N');
+    bus->add(7, 117, 700)->setStatusChar('N');
+    return bus;
+}
+
+// Nothing 5 said stands under 7, and 7 is polled at once: Up Up while the BIT message shows,
+// and while the BIT is still on its way.
+TEST(MainScreen, SteppingAwayEmptiesWhatTheOldAddressSaidUntilTheNewOneAnswers) {
+    for (bool messageShown : {true, false}) {
+        SCOPED_TRACE(messageShown);
+        MainRig rig(fiveAndSeven());
+        rig.model->setAddress(5);
+        ASSERT_TRUE(rig.loadGood());
+        frmMain& m = *rig.main;
+        m.cmdBIT->click();
+        ASSERT_TRUE(!messageShown || WaitFor([&] { return m.lblBit->isVisible(); }));
+        QTest::keyClick(&m, Qt::Key_Up);
+        QTest::keyClick(&m, Qt::Key_Up);
+        EXPECT_EQ(m.lblChooseAddr->text() + m.lblDetType->text() + m.lblserNum->text() +
+                      m.lblCom->text() + m.lblDetStatus->text(),
+                  "7D");
+        EXPECT_EQ(m.Shape1->fillColor(), colour::White);
+        EXPECT_FALSE(m.lblBit->isVisible() || m.cmdBIT->isEnabled());
+        ASSERT_TRUE(WaitFor([&] { return m.lblserNum->text() == "700"; }));
+        EXPECT_FALSE(m.lblBit->isVisible());
+        // A BIT answered after the step is told with its own address.
+        EXPECT_EQ(rig.model->messages().contains("Address 5: BIT is performed!"), !messageShown);
+    }
+}
+
+// The second line of a command button's tooltip: why it is disabled.
+QString why(const QPushButton* b) {
+    return b->toolTip().section('\n', 1);
+}
+
+TEST(MainScreen, CommandsThatCannotActAreDisabledAndEveryOutcomeIsSaid) {
+    MainRig rig;
+    frmMain& m = *rig.main;
+    const auto newest = [&] { return m.lblNotice->text().section("  ", 1); };
+    EXPECT_EQ(why(m.cmdSetio), "Waiting for address 1 to answer.");
+    ASSERT_TRUE(rig.loadGood());
+    EXPECT_TRUE(m.cmdBIT->isEnabled() && m.cmdSetio->isEnabled() && m.cmdChangeAddr->isEnabled());
+    EXPECT_EQ(m.cmdBIT->toolTip(), "Perform manual BIT");
+
+    rig.bus.dropBit = true;
+    m.cmdBIT->click();
+    EXPECT_EQ(why(m.cmdChangeAddr), "The BIT is running.");
+    ASSERT_TRUE(WaitFor([&] { return m.cmdBIT->isEnabled(); }));
+    EXPECT_EQ(newest(), "No answer from address 1 to BIT");
+
+    // On a detector that shows a fault, BIT says what the detector answered.
+    rig.bus.dropBit = false;
+    rig.detector().setFaultFlag(1);
+    ASSERT_TRUE(WaitFor([&] { return m.lblDetStatus->text() == "f"; }));
+    m.cmdBIT->click();
+    ASSERT_TRUE(WaitFor([&] { return m.lblBit->isVisible(); }));
+    EXPECT_EQ(m.lblBit->text(), "BIT is performed! Answer: 01 4E 00");
+    EXPECT_EQ(newest(), "BIT at address 1, which shows a fault: the detector answered 01 4E 00");
+    rig.advanceMs(HostModel::BitMessageMs);
+    ASSERT_TRUE(WaitFor([&] { return m.cmdBIT->isEnabled(); }));
+
+    // A write some screen has on the line (here one that nobody answers, six attempts).
+    QStringList duringWrite; // the reason shown at each attempt
+    QObject context;
+    QObject::connect(rig.worker.get(), &LineWorker::writeAttempt, &context,
+                     [&] { duringWrite << why(m.cmdSetio); });
+    LineWatch watch(*rig.worker);
+    rig.worker->submit(Transaction{Pattern::ConfirmedWrite, WriteAddr(99, 5)});
+    ASSERT_TRUE(WaitFor([&] { return !watch.commands.empty(); }));
+    EXPECT_EQ(duringWrite, QStringList(6, "A write to the detector is running."));
+    EXPECT_TRUE(m.cmdSetio->isEnabled());
+
+    rig.silence(true);
+    ASSERT_TRUE(rig.waitLink("BAD"));
+    EXPECT_EQ(why(m.cmdBIT), "No answer from address 1: the lamp is not green.");
+    QTest::keyClick(&m, Qt::Key_S); // a key still reaches a disabled command: it says why
+    EXPECT_EQ(newest(), "Setup not sent: No answer from address 1: the lamp is not green.");
+    rig.port->setPresent(false);
+    EXPECT_TRUE(WaitFor([&] {
+        return why(m.cmdBIT) == "The line is lost: nothing can be sent until the port is back.";
+    }));
+
+    // Master mode with several detectors answering (the default bus) names the cause.
+    rig.port->setPresent(true);
+    rig.silence(false);
+    m.cmdSearch->click();
+    const QString many = "Master mode: more than one detector answers.";
+    ASSERT_TRUE(WaitFor([&] { return rig.model->messages().contains(many); }));
+    m.cmdSearch->click();
+    EXPECT_FALSE(rig.model->messages().contains(many));
 }
 
 TEST(MainScreen, TuningWithNoDetectorWalksTheDelaysGivesUpAfter23FailuresAndSaysSo) {

@@ -75,12 +75,15 @@ TEST(MainStatusLog, AFileThatRefusesWritesWarnsInTheMessageLineAndLosesNothing) 
     EXPECT_EQ(rig.log(), Header);
     EXPECT_EQ(rig.prompts.calls.size(), 1u) << "a message box besides the period prompt";
 
-    // Leaving now would lose them: Exit and the close box ask, and staying keeps them.
-    rig.prompts.messageAnswers = {Prompts::Answer::Yes, Prompts::Answer::Cancel};
+    // Leaving now would lose them: Exit and the close box ask both questions, and staying keeps
+    // them.
+    rig.prompts.messageAnswers = {Prompts::Answer::Yes, Prompts::Answer::Cancel,
+                                  Prompts::Answer::Yes, Prompts::Answer::Cancel};
     m.cmdE_Click();
     EXPECT_FALSE(m.close());
     EXPECT_EQ(rig.exits, 0);
-    EXPECT_EQ(rig.prompts.callsOf(Call::Message).size(), 3u);
+    EXPECT_EQ(rig.prompts.callsOf(Call::Message).size(), 4u);
+    EXPECT_EQ(rig.prompts.callsOf(Call::Message)[2].text, ExitQuestion);
     EXPECT_TRUE(rig.prompts.calls.back().text.contains("could not be written to Ir3Log.txt"));
 
     // Writable again: the kept records go out on the retry timer.

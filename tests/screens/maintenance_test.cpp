@@ -119,9 +119,14 @@ TEST(MaintenanceScreen, OnlyReadsInputsWhileOpenShowsThemAndKeepsThemOnException
         EXPECT_EQ(s->lblCom->text(), "BAD");
         EXPECT_EQ(s->Shape2->fillColor(), colour::Red);
         EXPECT_EQ(valueTexts(s), expected);
+        // Kept, but grey and with the time they were last heard.
+        EXPECT_FALSE(s->txtSum4Val->isEnabled() || s->lblserNum->isEnabled());
+        EXPECT_TRUE(s->lblHeard->isVisible() && s->lblHeard->text().startsWith("last heard "));
     }
 
     d.clearFaults();
+    ASSERT_TRUE(rig.refreshes(2));
+    EXPECT_TRUE(s->txtSum4Val->isEnabled() && s->lblHeard->isHidden());
     const size_t atClose = sent.size();
     rig.screen->cmdClose->click();
     EXPECT_EQ(rig.main.returns, 1);
@@ -131,6 +136,21 @@ TEST(MaintenanceScreen, OnlyReadsInputsWhileOpenShowsThemAndKeepsThemOnException
         8000));
     EXPECT_TRUE(std::all_of(std::find_if(sent.begin() + atClose, sent.end(), isStatusPoll),
                             sent.end(), isStatusPoll));
+}
+
+// The status poll in flight when the screen opens is no answer to its read: with a 15-register
+// model (Zorvan A2 at 1) its model code would stand where the serial is.
+TEST(MaintenanceScreen, ShowsOnlyItsOwnReads) {
+    Rig rig(makeDefaultBus(), 1);
+    frmMaintenance* s = rig.open();
+    QStringList serials; // as shown after each cycle result
+    QObject context;
+    QObject::connect(rig.main.worker.get(), &LineWorker::cycleDone, &context,
+                     [&] { serials << s->lblserNum->text(); });
+    ASSERT_TRUE(rig.refreshes(2));
+    ASSERT_TRUE(isStatusTo(rig.watch->cycles.front().request, 1)) << "nothing was in flight";
+    for (const QString& serial : serials)
+        EXPECT_TRUE(serial.isEmpty() || serial == "20417") << qPrintable(serial);
 }
 
 TEST(MaintenanceScreen, BitFrameOnlyForThisExchangesEcho) {
@@ -150,6 +170,13 @@ TEST(MaintenanceScreen, BitFrameOnlyForThisExchangesEcho) {
         ASSERT_TRUE(rig.refreshes(2));
         EXPECT_EQ(rig.watch->count(SendCommand(2, cmd::Bit)), lampGreen ? 1 : 0);
         EXPECT_EQ(!s->FrBit->isHidden(), frameShown);
+        // BIT that cannot act is disabled and says why; one that went wrong says what came.
+        EXPECT_EQ(s->cmdBIT->isEnabled(), lampGreen);
+        EXPECT_EQ(s->cmdBIT->toolTip().contains("lamp green"), !lampGreen);
+        EXPECT_EQ(s->lblNotice->text() ==
+                      "BIT: the reply from address 2 could not be used (malformed reply, 4 bytes).",
+                  lampGreen && !frameShown)
+            << qPrintable(s->lblNotice->text());
         EXPECT_TRUE(!frameShown || s->lblBitSum4->text() == "4210.50");
     }
 }
@@ -286,15 +313,18 @@ TEST(MaintenanceSumsLog, RecordsOnStartTicksAndChangesLateWritesCatchUpAndItOutl
     ASSERT_TRUE(WaitFor([&] { return records(rig.sumsLog()).size() == 5; }));
     EXPECT_EQ(records(rig.sumsLog()).back().mid(32, 2), "WN");
 
-    // Closed, the screen leaves the log running; opened again, its button starts from its
-    // design and stops the log without asking.
+    // Closed, the screen leaves the log running, paused, and the main screen says so; opened
+    // again, button and notice show that it runs, and the button stops it without asking.
     rig.key('c');
     Rig::deleteClosed();
     ASSERT_TRUE(rig.screen.isNull());
     EXPECT_TRUE(rig.main.m().sumsLog().SumsLoggingOn());
+    EXPECT_TRUE(rig.main.m().messages().newest().endsWith(
+        "Sums logging to Ir3SumsLog.txt is paused until the maintenance screen reopens."));
     s = rig.open();
-    EXPECT_EQ(s->cmdLogSums->text(), "start &Log");
-    EXPECT_TRUE(s->lblLogOn->isHidden());
+    EXPECT_EQ(s->cmdLogSums->text(), "stop &Loging");
+    EXPECT_FALSE(s->lblLogOn->isHidden());
+    EXPECT_EQ(s->lblLogOn->text(), SumsLogNotice(3));
     const size_t inputs = rig.main.prompts.callsOf(Call::Input).size();
     rig.key('l');
     EXPECT_FALSE(rig.main.m().sumsLog().SumsLoggingOn());

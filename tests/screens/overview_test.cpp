@@ -1,10 +1,13 @@
 // The bus overview against simulated detectors: what a scan finds and reports, the live table
-// (a status change, a detector going silent and coming back), Cancel, and the hand-over to the
-// main screen.
+// (a status change, a detector going silent and coming back, the port lost), Cancel, and the
+// hand-over to the main screen.
 #include "hostrig.h"
 #include "screens/overview/busoverview.h"
 #include "screens/overview/frmOverview.h"
 
+#include <QColor>
+#include <QLabel>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QSpinBox>
 #include <QTableView>
@@ -38,6 +41,11 @@ const BusOverview::Entry* entry(const BusOverview& o, int address) {
     return nullptr;
 }
 
+bool isGrey(const BusOverview& o, int row) {
+    return o.data(o.index(row, BusOverview::Model), Qt::ForegroundRole).value<QColor>() ==
+           QColor(128, 128, 128);
+}
+
 TEST(Overview, ScansThenKeepsTheTableLive) {
     ScreenRig rig(loopOfFour(), 2);
     LineWatch watch(*rig.worker);
@@ -56,14 +64,23 @@ TEST(Overview, ScansThenKeepsTheTableLive) {
     rig.detector(7).setFaults({.silent = true});
     ASSERT_TRUE(WaitFor([&] { return !entry(o, 7)->linkGood; }));
     EXPECT_EQ(o.data(o.index(2, BusOverview::Link)).toString(), "BAD");
+    // What 7 said before is still there, grey, with the time it was last heard.
+    EXPECT_EQ(o.data(o.index(2, BusOverview::Serial)).toString(), "300");
+    EXPECT_TRUE(isGrey(o, 2));
+    EXPECT_FALSE(o.data(o.index(2, BusOverview::LastHeard)).toString().isEmpty());
+    EXPECT_TRUE(o.data(o.index(2, BusOverview::Model), Qt::ToolTipRole)
+                    .toString()
+                    .startsWith("Not heard since "));
+    EXPECT_FALSE(isGrey(o, 1));
     rig.detector(7).clearFaults();
     ASSERT_TRUE(WaitFor([&] { return entry(o, 7)->linkGood; }));
     EXPECT_LE(watch.cycles.size(), cycles + 1); // at most the one already in flight
     EXPECT_TRUE(
-        o.csv().startsWith("Address,Model,Serial,Status,Link,Last change\n2,Zorvan A2,100,"));
+        o.csv().startsWith("Address,Model,Serial,Status,Link,Last change,Last heard\n2,Zorvan "
+                           "A2,100,"));
 }
 
-TEST(Overview, CancelKeepsWhatWasFoundAndEnterHandsTheAddressOver) {
+TEST(Overview, CancelKeepsWhatWasFoundALostPortStopsEveryRowAndEnterHandsTheAddressOver) {
     ScreenRig rig(loopOfFour(), 2);
     QPointer<frmOverview> screen = new frmOverview(rig);
     screen->txtWindow->setValue(150); // before the scan starts, once events run
@@ -75,6 +92,27 @@ TEST(Overview, CancelKeepsWhatWasFoundAndEnterHandsTheAddressOver) {
     ASSERT_TRUE(WaitFor([&] { return o.polling() && screen->grdBus->currentIndex().isValid(); }));
     EXPECT_EQ(addresses(o).mid(0, 2), QList<int>({2, 5}));
     EXPECT_LT(o.entries().back().address, 247);
+
+    // No row reads GOOD or "polling" while the port is away; the screen says so, both ways.
+    const auto every = [&](const QString& link) { // "~": grey, what was last heard
+        for (int row = 0; row < o.rowCount(); ++row)
+            if (o.data(o.index(row, BusOverview::Link)).toString() + (isGrey(o, row) ? "~" : "") !=
+                link)
+                return false;
+        return true;
+    };
+    rig.port->setPresent(false);
+    ASSERT_TRUE(WaitFor([&] { return o.lineLost(); }));
+    EXPECT_TRUE(every("line lost~"));
+    EXPECT_TRUE(WaitFor([&] {
+        return screen->lblLine->isVisible() &&
+               screen->lblLine->text().contains("The line is lost (virtual");
+    }));
+    EXPECT_EQ(screen->prgScan->format(), "line lost: nothing is polled");
+    rig.port->setPresent(true);
+    ASSERT_TRUE(WaitFor([&] { return every("GOOD"); }));
+    EXPECT_TRUE(screen->lblLine->text().contains("The line is back"));
+    EXPECT_TRUE(screen->prgScan->format().startsWith("scan cancelled"));
 
     screen->grdBus->setCurrentIndex(o.index(1, 0));
     QTest::keyClick(screen->grdBus, Qt::Key_Return);

@@ -5,7 +5,9 @@
 #include "link/lineworker.h"
 #include "link/requests.h"
 #include "link/tuningfile.h"
+#include "screens/host/commandgate.h"
 
+#include <algorithm>
 #include <QWidget>
 
 namespace fh {
@@ -14,6 +16,8 @@ namespace {
 const QString PortTopic = QStringLiteral("port");
 const QString LogTopic = QStringLiteral("log");
 const QString TuningTopic = QStringLiteral("tuning");
+const QString MasterTopic = QStringLiteral("master");
+const QString SumsTopic = QStringLiteral("sums");
 } // namespace
 
 HostModel::HostModel(LineWorker& worker, Prompts& prompts, QString dataDir, LogClock logClock,
@@ -37,9 +41,17 @@ HostModel::HostModel(LineWorker& worker, Prompts& prompts, QString dataDir, LogC
     connect(&worker_, &LineWorker::commandDone, this, &HostModel::commandResult);
     connect(&worker_, &LineWorker::notice, this, [this](const QString& text) { note(text); });
     connect(&worker_, &LineWorker::portStateChanged, this, [this](bool open, const QString& text) {
+        portOpen_ = open;
         note(text, PortTopic);
         if (!open) {
             display_ = BadLinkState(record_);
+            emit changed();
+        }
+    });
+    // Writes come from the screens opened from here; while one runs, nothing else is started.
+    connect(&worker_, &LineWorker::writeAttempt, this, [this](quint64 id, int, int) {
+        if (writeId_ != id) {
+            writeId_ = id;
             emit changed();
         }
     });
@@ -60,6 +72,16 @@ void HostModel::note(const QString& text, const QString& topic) {
 
 void HostModel::noteTuning(const QString& text) {
     note(text, TuningTopic);
+}
+
+void HostModel::noteState(const QString& text, const QString& topic) {
+    const QList<MessageLine::Message>& shown = messages_.all();
+    const bool there = std::any_of(shown.begin(), shown.end(), [&](const MessageLine::Message& m) {
+        return m.topic == topic && (text.isEmpty() || m.text == text);
+    });
+    if (there != text.isEmpty())
+        return; // said already, or nothing to take back
+    note(text, topic);
 }
 
 // --- start-up and activation -------------------------------------------------------------
@@ -128,6 +150,14 @@ void HostModel::cycleResult(const Exchange& x) {
 
 void HostModel::applyPoll(const Exchange& x, bool tuningPoll) {
     polledOnce_ = true;
+    unheard_ = false;
+    if (record_.MasterMode) {
+        // Detectors answering address 0 together garble each other's reply.
+        const bool garbled = x.collected && x.verdict.fault == ReplyFault::BadCheck;
+        noteState(garbled ? QStringLiteral("Master mode: more than one detector answers.")
+                          : QString(),
+                  MasterTopic);
+    }
     if (!(x.answered && StatusReplyComplete(x.reply))) {
         display_ = BadLinkState(record_);
         if (tuningPoll && tuning_)
@@ -169,6 +199,33 @@ bool HostModel::commandBusy() const {
     return bitId_ || addrId_ || setupRun_.running() || tuningId_ || bitShown_;
 }
 
+QString HostModel::commandRefusal() const {
+    CommandGate g;
+    g.portOpen = portOpen_;
+    g.writeRunning = writeId_ != 0;
+    g.tuning = tuning_ || tuningId_;
+    g.bitRunning = bitId_ || bitShown_;
+    g.readRunning = addrId_ || setupRun_.running();
+    g.linkGood = record_.LinkGood;
+    g.unheard = unheard_;
+    g.masterMode = record_.MasterMode;
+    g.address = record_.Address;
+    return CommandRefusal(g);
+}
+
+bool HostModel::refused(const QString& command) {
+    // The buttons are disabled then; a key pressed for one still gets its answer.
+    const QString why = commandRefusal();
+    if (why.isEmpty())
+        return false;
+    note(QStringLiteral("%1 not sent: %2").arg(command, why));
+    return true;
+}
+
+void HostModel::noteUnanswered(const QString& command, const Exchange& x) {
+    note(UnansweredText(command, x));
+}
+
 void HostModel::hold() {
     if (holdCount_++ == 0)
         worker_.setHeld(true);
@@ -180,50 +237,60 @@ void HostModel::release() {
 }
 
 void HostModel::requestBit() {
-    if (!record_.LinkGood || commandBusy())
+    if (refused(QStringLiteral("BIT")))
         return;
     // The line stays free of polls from here until the message has gone.
     hold();
+    bitAddress_ = record_.Address;
     bitId_ =
         worker_.submit(Transaction{Pattern::ButtonRead, SendCommand(record_.Address, cmd::Bit)});
+    emit changed();
 }
 
 void HostModel::requestAddressRead() {
-    if (!record_.LinkGood || commandBusy())
+    if (refused(QStringLiteral("New address")))
         return;
     addrId_ = worker_.submit(Transaction{Pattern::ButtonRead, ReadAddr(record_.Address)});
+    emit changed();
 }
 
 void HostModel::requestSetupRead() {
-    if (!record_.LinkGood || commandBusy())
+    if (refused(QStringLiteral("Setup")))
         return;
     // For the model a status reply confirms now, not the one on display: a poll that failed a
     // moment ago has emptied that, and another detector may have taken the address.
     hold();
     setupOpen_.emplace(record_.Address, record_.MasterMode);
     setupRun_.start(worker_, *setupOpen_);
+    emit changed();
 }
 
 void HostModel::commandResult(const Exchange& x) {
     if (x.id == 0)
         return;
+    if (x.id == writeId_) {
+        writeId_ = 0;
+        emit changed();
+    }
     if (x.id == bitId_) {
-        bitId_ = 0;
-        // Only this exchange's own echo counts: an older reply never reports a BIT.
-        if (x.answered && BitPerformed(x.reply)) {
-            bitShown_ = true;
-            bitTimer_->start();
-            emit changed();
-        } else {
-            release();
-        }
+        bitResult(x);
     } else if (x.id == addrId_) {
         addrId_ = 0;
         if (x.answered)
             emit addressRead();
+        else
+            noteUnanswered(QStringLiteral("New address"), x);
+        emit changed();
     } else if (setupRun_.feed(worker_, x)) {
         release();
-        emit setupRead(setupOpen_->opening());
+        // A setup reply that failed the check opens nothing but "could not be read"; every
+        // other refusal is the message line's, as for any command that got no usable answer.
+        const SetupOpening opening = setupOpen_->opening();
+        if (opening.snapshot || opening.unreadable)
+            emit setupRead(opening);
+        else
+            note(opening.refusal);
+        emit changed();
     } else if (x.id == tuningId_) {
         tuningId_ = 0;
         applyPoll(x, true);
@@ -235,6 +302,37 @@ void HostModel::commandResult(const Exchange& x) {
             release();
         }
     }
+}
+
+void HostModel::bitResult(const Exchange& x) {
+    bitId_ = 0;
+    // Only this exchange's own echo counts: an older reply never reports a BIT.
+    if (!(x.answered && BitPerformed(x.reply))) {
+        noteUnanswered(QStringLiteral("BIT"), x);
+        release();
+        emit changed();
+        return;
+    }
+    if (record_.Address != bitAddress_) {
+        // The screen has moved on: the message would stand under another address.
+        note(QStringLiteral("Address %1: BIT is performed!").arg(bitAddress_));
+        release();
+        emit changed();
+        return;
+    }
+    bitAnswer_.clear();
+    if (ShowsFault(record_)) {
+        // What follows the command code is the detector's own; shown as it came.
+        const QByteArray data = x.reply.mid(5, x.reply.size() - 7);
+        bitAnswer_ = data.isEmpty() ? QStringLiteral("nothing after the command code")
+                                    : QString::fromLatin1(data.toHex(' ').toUpper());
+        note(QStringLiteral("BIT at address %1, which shows a fault: the detector answered %2")
+                 .arg(bitAddress_)
+                 .arg(bitAnswer_));
+    }
+    bitShown_ = true;
+    bitTimer_->start();
+    emit changed();
 }
 
 void HostModel::bitMessageOver() {
@@ -271,22 +369,42 @@ void HostModel::showAddress() {
     display_.addressText = QString::number(record_.Address);
 }
 
+void HostModel::targetChanged(quint8 addressBefore) {
+    if (!record_.MasterMode)
+        noteState(QString(), MasterTopic);
+    if (record_.Address == addressBefore)
+        return;
+    // Nothing heard from the old address may stand under the new one.
+    display_ = UnheardState(record_);
+    replyHex_.clear();
+    unheard_ = true;
+    if (bitShown_) {
+        bitTimer_->stop();
+        bitMessageOver();
+    }
+}
+
 void HostModel::toggleMasterMode() {
     setMasterMode(!record_.MasterMode);
+    targetChanged(record_.Address);
     restartCycle();
     emit changed();
 }
 
 void HostModel::stepAddress(int by) {
+    const quint8 before = record_.Address;
     setMasterMode(false);
     record_.Address = quint8(std::clamp(int(record_.Address) + by, 1, int(MaxAddress)));
+    targetChanged(before);
     showAddress();
     restartCycle();
     emit changed();
 }
 
 void HostModel::setAddress(quint8 address) {
+    const quint8 before = record_.Address;
     record_.Address = address;
+    targetChanged(before);
     showAddress();
     restartCycle();
     emit changed();
@@ -298,6 +416,13 @@ void HostModel::unlockMaintenance() {
 }
 
 void HostModel::screenClosed() {
+    // The sums log records from the maintenance screen only: closed, it waits for it.
+    noteState(sumsLog_.SumsLoggingOn()
+                  ? QStringLiteral("Sums logging to %1 is paused until the maintenance screen "
+                                   "reopens.")
+                        .arg(SumsLogFileName)
+                  : QString(),
+              SumsTopic);
     restartCycle();
     emit screenReturned();
 }

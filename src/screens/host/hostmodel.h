@@ -66,11 +66,15 @@ public:
     QString replyHex() const { return replyHex_; }
     bool polledOnce() const { return polledOnce_; }
     bool bitMessageShown() const { return bitShown_; }
+    // What the detector answered after its command code, when it showed a fault ("" else).
+    QString bitAnswer() const { return bitAnswer_; }
     bool tuning() const { return tuning_; }
     int tuningFailures() const { return tuningFailures_; }
     int turnaroundDelay() const { return turnaroundDelay_; }
     QString tuningFile() const { return tuningFile_; }
     bool commandBusy() const;
+    // Why BIT, Setup and new Address cannot act now; "" when they can.
+    QString commandRefusal() const;
     QByteArray pollFrame() const;
     MessageLine& messages() { return messages_; }
     StatusLog& statusLog() { return statusLog_; }
@@ -122,6 +126,12 @@ private:
     void writeLogRecord();
     void afterLogWrite();
     void note(const QString& text, const QString& topic = {});
+    // A state on the message line: shown while it holds, gone once text is "".
+    void noteState(const QString& text, const QString& topic);
+    void targetChanged(quint8 addressBefore);
+    bool refused(const QString& command);
+    void noteUnanswered(const QString& command, const Exchange& x);
+    void bitResult(const Exchange& x);
     void noteTuning(const QString& text);
 
     LineWorker& worker_;
@@ -136,6 +146,7 @@ private:
     MessageLine messages_;
     StatusDisplay display_;
     QString replyHex_;
+    QString bitAnswer_;
     QString tuningFile_;
     QPointer<QWidget> mainWindow_;
     ClockTimer* bitTimer_;
@@ -149,6 +160,10 @@ private:
     std::optional<SetupOpen> setupOpen_;
     OperationDriver setupRun_;
     quint64 tuningId_ = 0;
+    quint64 writeId_ = 0;   // a confirmed write some screen has on the line
+    quint8 bitAddress_ = 0; // where the BIT went
+    bool unheard_ = true;   // no poll has ended at the current target yet
+    bool portOpen_ = true;
     bool tuning_ = false;
     bool loaded_ = false;
     bool activated_ = false;

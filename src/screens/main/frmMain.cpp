@@ -92,6 +92,8 @@ void frmMain::build() {
     lblSta = c.lblSta;
     Label1 = c.Label1;
     lblSerial = c.lblSerial;
+    for (QPushButton* b : {cmdBIT, cmdSetio, cmdChangeAddr})
+        b->setProperty("baseToolTip", b->toolTip());
 
     // The message line: the newest message word-wrapped on two lines inside the window.
     lblNotice = new QLabel(this);
@@ -153,12 +155,19 @@ bool frmMain::event(QEvent* e) {
 }
 
 void frmMain::closeEvent(QCloseEvent* e) {
-    // Log entries still kept after failed writes are never lost without a word.
-    if (!MayExitWithKeptEntries(model_.prompts(), this, {&model_.statusLog(), &model_.sumsLog()}))
+    // The close box is one more way to Exit: the same questions first.
+    if (!mayExit())
         return e->ignore();
     e->accept();
     if (exitProgram)
         exitProgram();
+}
+
+bool frmMain::mayExit() {
+    // Log entries still kept after failed writes are never lost without a word.
+    return model_.prompts().message(this, ExitQuestion, ExitTitle, Prompts::Icon::Critical,
+                                    Prompts::Buttons::YesNo) == Prompts::Answer::Yes &&
+           MayExitWithKeptEntries(model_.prompts(), this, {&model_.statusLog(), &model_.sumsLog()});
 }
 
 // --- what the model shows ----------------------------------------------------------------
@@ -182,7 +191,9 @@ void frmMain::refresh() {
 
     cmdSearch->setText(model_.detector().MasterMode ? QStringLiteral("maste&R is ON")
                                                     : QStringLiteral("maste&R is OFF"));
-    lblBit->setText(BitPerformedText);
+    lblBit->setText(model_.bitAnswer().isEmpty()
+                        ? BitPerformedText
+                        : BitPerformedText + QStringLiteral(" Answer: ") + model_.bitAnswer());
     lblBit->setVisible(model_.bitMessageShown());
     lblF12->setVisible(model_.tuning());
     cmdMaintenance->setVisible(model_.maintenanceUnlocked());
@@ -201,6 +212,17 @@ void frmMain::refresh() {
 
     lblNotice->setText(model_.messages().newest());
     lblNotice->setToolTip(model_.messages().older());
+    showCommandState();
+}
+
+void frmMain::showCommandState() {
+    // Commands that cannot act now are disabled, and their tooltip says why.
+    const QString why = model_.commandRefusal();
+    for (QPushButton* b : {cmdBIT, cmdSetio, cmdChangeAddr}) {
+        const QString tip = b->property("baseToolTip").toString();
+        b->setEnabled(why.isEmpty());
+        b->setToolTip(why.isEmpty() ? tip : tip + QLatin1Char('\n') + why);
+    }
 }
 
 void frmMain::Timer2_Timer() {
@@ -253,18 +275,19 @@ void frmMain::cmdLog_Click() {
 }
 
 void frmMain::cmdE_Click() {
-    if (model_.prompts().message(this, ExitQuestion, ExitTitle, Prompts::Icon::Critical,
-                                 Prompts::Buttons::YesNo) == Prompts::Answer::Yes &&
-        MayExitWithKeptEntries(model_.prompts(), this, {&model_.statusLog(), &model_.sumsLog()}) &&
-        exitProgram)
+    if (mayExit() && exitProgram)
         exitProgram();
 }
 
 // --- other screens -----------------------------------------------------------------------
 
 QWidget* frmMain::track(QWidget* screen) {
-    if (screen)
+    if (screen) {
         screens_.append(QPointer<QWidget>(screen));
+        // The screen in front takes the keys, also where no window manager hands them over.
+        screen->raise();
+        screen->activateWindow();
+    }
     screens_.removeAll(QPointer<QWidget>());
     return screen;
 }

@@ -94,12 +94,15 @@ public:
 
 protected:
     bool event(QEvent* e) override;
-    void closeEvent(QCloseEvent* e) override; // Form_Unload: the program ends
+    void closeEvent(QCloseEvent* e) override; // asks as Exit does, then the program ends
 
 private:
     void build();
     void bindKeys();
     void refresh();
+    void showCommandState();
+    // The exit question, then the kept log entries: true when the program may end.
+    bool mayExit();
     void openSetup(const SetupOpening& opening);
     void openNewAddress();
     void openPassword();

@@ -1,5 +1,6 @@
 #include "screens/maintenance/frmMaintPass.h"
 
+#include "screens/common/keyfocus.h"
 #include "screens/common/keyhelp.h"
 #include "screens/common/screencontext.h"
 #include "screens/prompts/prompts.h"
@@ -52,6 +53,11 @@ void frmMaintPass::cmdOK_Click() {
     Check_Pass();
     if (self)
         accept();
+}
+
+void frmMaintPass::done(int result) {
+    QDialog::done(result);
+    ReturnKeysTo(parentWidget());
 }
 
 void frmMaintPass::Check_Pass() {

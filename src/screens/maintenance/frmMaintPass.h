@@ -32,6 +32,10 @@ public:
     void cmdOK_Click();
     void Check_Pass();
 
+protected:
+    // Every way out gives the keys back to the screen behind.
+    void done(int result) override;
+
 private:
     ScreenContext& ctx_;
 };

@@ -11,6 +11,7 @@
 #include "screens/common/formkeys.h"
 #include "screens/common/keyhelp.h"
 #include "screens/common/screencontext.h"
+#include "screens/host/commandgate.h"
 #include "screens/maintenance/lampshape.h"
 #include "screens/prompts/prompts.h"
 #include "screens/traffic/frmTraffic.h"
@@ -18,6 +19,7 @@
 
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -107,6 +109,17 @@ frmMaintenance::frmMaintenance(ScreenContext& ctx, QWidget* parent)
     connect(&ctx_.worker(), &LineWorker::commandDone, this, &frmMaintenance::commandDone);
     connect(&ctx_.sumsLog(), &SumsLog::warning, this, &frmMaintenance::showNotice);
     connect(&ctx_.sumsLog(), &SumsLog::recovered, this, &frmMaintenance::showNotice);
+    connect(&ctx_.worker(), &LineWorker::portStateChanged, this,
+            [this](bool open, const QString& why) {
+                if (unloaded_)
+                    return;
+                if (!open) {
+                    lblCom->setText(QStringLiteral("BAD"));
+                    Shape2->setFillColor(colour::Red);
+                    showStale(true, why);
+                }
+                showBitState();
+            });
 }
 
 frmMaintenance::~frmMaintenance() = default;
@@ -195,6 +208,12 @@ void frmMaintenance::build() {
     cmdLogSums = makeButton(this, "cmdLogSums", QStringLiteral("start &Log"), 1);
     cmdV = makeButton(this, "cmdV", QStringLiteral("&Version"), 2);
     cmdClose = makeButton(this, "cmdClose", QStringLiteral("&Close"), 3);
+    // Sums logging outlives this screen: it opens showing whether it runs.
+    if (const SumsLog& log = ctx_.sumsLog(); log.SumsLoggingOn()) {
+        cmdLogSums->setText(QStringLiteral("stop &Loging"));
+        lblLogOn->setText(SumsLogNotice(log.SumsLogPeriod()));
+        lblLogOn->show();
+    }
     connect(cmdBIT, &QPushButton::clicked, this, [this] { cmdBIT_Click(); });
     connect(cmdLogSums, &QPushButton::clicked, this, [this] { cmdLogSums_Click(); });
     connect(cmdV, &QPushButton::clicked, this, [this] { cmdV_Click(); });
@@ -211,6 +230,12 @@ void frmMaintenance::build() {
     lblNotice->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     lblNotice->setWordWrap(true);
     lblNotice->hide();
+
+    lblHeard = makeLabel(this, "lblHeard", QString(), BitLeft, ButtonTop - 600,
+                         FormWidth - 240 - BitLeft, RowHeight);
+    lblHeard->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    lblHeard->hide();
+    showBitState();
 
     Timer3 = new ClockTimer(ctx_.clock(), this);
     Timer3->setObjectName(QStringLiteral("Timer3"));
@@ -256,10 +281,13 @@ void frmMaintenance::MaintenanceRefresh(const Exchange& x) {
     if (!x.answered) {
         lblCom->setText(QStringLiteral("BAD"));
         Shape2->setFillColor(colour::Red);
+        showStale(true);
         return;
     }
     lblCom->setText(QStringLiteral("GOOD"));
     Shape2->setFillColor(colour::Green);
+    lastHeard_ = QDateTime::currentDateTime().toString(QStringLiteral("HH:mm:ss"));
+    showStale(false);
 
     MaintenanceReadings& readings = ctx_.maintenanceReadings();
     const MaintenanceDecode decoded =
@@ -290,11 +318,38 @@ void frmMaintenance::MaintenanceRefresh(const Exchange& x) {
 
 void frmMaintenance::cmdBIT_Click() {
     // The main screen's lamp as it was when this screen opened: BIT only on a good link.
-    if (unloaded_ || !ctx_.linkGood())
+    if (unloaded_ || !cmdBIT->isEnabled())
         return;
     Transaction t{Pattern::ButtonRead, SendCommand(ctx_.detector().Address, cmd::Bit)};
     t.holdAfterMs = BitSettleMs;
     bitId_ = ctx_.worker().submit(t);
+    showBitState();
+}
+
+void frmMaintenance::showBitState() {
+    QString why;
+    if (!ctx_.linkGood())
+        why = QStringLiteral("BIT needs the main screen's lamp green: close this screen and "
+                             "open it again once the detector answers there.");
+    else if (bitId_)
+        why = QStringLiteral("The BIT is running.");
+    cmdBIT->setEnabled(why.isEmpty());
+    cmdBIT->setToolTip(why.isEmpty() ? QStringLiteral("Perform manual BIT")
+                                     : QStringLiteral("Perform manual BIT\n") + why);
+}
+
+void frmMaintenance::showStale(bool stale, const QString& portGone) {
+    // Values that no longer come from the latest reply stay readable but grey.
+    for (QWidget* w :
+         std::initializer_list<QWidget*>{lblDetS, lblDetS2, lblDetGain, lblAddr, lblserNum, lblVol,
+                                         lblTemp, txtSum4Val, txtSum45Val, txtSum5Val, txtN4Val,
+                                         txtN45Val, txtN5Val, lblBitSum4, lblBitSum45, lblBitSum5})
+        w->setEnabled(!stale);
+    const QString heard = lastHeard_.isEmpty() ? QStringLiteral("not heard yet")
+                                               : QStringLiteral("last heard %1").arg(lastHeard_);
+    lblHeard->setText(portGone.isEmpty() ? heard : QStringLiteral("line lost, ") + heard);
+    lblHeard->setToolTip(portGone);
+    lblHeard->setVisible(stale);
 }
 
 void frmMaintenance::cmdV_Click() {
@@ -309,14 +364,19 @@ void frmMaintenance::commandDone(const Exchange& x) {
         return;
     if (x.id == bitId_) {
         bitId_ = 0;
+        showBitState();
         // Only this exchange's own echo counts; FrBit then stays up until the screen closes.
         if (x.answered && BitPerformed(x.reply))
             FrBit->show();
+        else
+            showNotice(UnansweredText(QStringLiteral("BIT"), x));
     } else if (x.id == versionId_) {
         versionId_ = 0;
         lblVer->setText(x.answered ? VersionText(x.reply) : QString());
         lblVer->show();
         verTimer_->start(VersionShowMs);
+        if (!x.answered)
+            showNotice(UnansweredText(QStringLiteral("Version"), x));
     }
 }
 

@@ -43,7 +43,8 @@ public:
     QLabel* lblCom = nullptr;
     LampShape* Shape2 = nullptr;
     ClockTimer* Timer3 = nullptr; // the sums log's minute tick
-    QLabel* lblNotice = nullptr;  // status line: the sums log's write warnings
+    QLabel* lblNotice = nullptr;  // status line: the sums log's write warnings, command outcomes
+    QLabel* lblHeard = nullptr;   // while the values are stale: when they were last heard
 
     // Once per opening, when first shown: the refresh cycle takes over the line.
     void Form_Activate();
@@ -64,12 +65,17 @@ private:
     void Form_Unload();
     void commandDone(const fh::Exchange& x);
     void showNotice(const QString& text);
+    // The values shown stop (or start again) being those of the latest reply; portGone is the
+    // port's message when the line was lost.
+    void showStale(bool stale, const QString& portGone = {});
+    void showBitState();
 
     ScreenContext& ctx_;
     ClockTimer* verTimer_ = nullptr;
     QByteArray refreshFrame_; // the ReadInputs frame of this opening
     quint64 bitId_ = 0;
     quint64 versionId_ = 0;
+    QString lastHeard_; // time of the latest good refresh, "" before the first
     bool activated_ = false;
     bool unloaded_ = false;
 };

@@ -1,5 +1,6 @@
 #include "screens/overview/busoverview.h"
 
+#include "detector/busscan.h"
 #include "detector/detectorrecord.h"
 #include "link/lineworker.h"
 #include "link/requests.h"
@@ -12,18 +13,16 @@ namespace fh {
 
 namespace {
 
-const char* const Headers[] = {"Address", "Model", "Serial", "Status", "Link", "Last change"};
-
-bool isStatusReply(const Exchange& x, const ReplyVerdict& v) {
-    return v.ok() && x.reply.size() >= StatusReplyMinLength &&
-           static_cast<quint8>(x.reply.at(4)) == cmd::Status;
-}
+const char* const Headers[] = {"Address", "Model",       "Serial",    "Status",
+                               "Link",    "Last change", "Last heard"};
+const QString TimeOfDay = QStringLiteral("HH:mm:ss");
 
 } // namespace
 
 BusOverview::BusOverview(LineWorker& worker, QObject* parent)
     : QAbstractTableModel(parent), worker_(worker) {
     connect(&worker_, &LineWorker::commandDone, this, &BusOverview::done);
+    connect(&worker_, &LineWorker::portStateChanged, this, &BusOverview::portState);
 }
 
 void BusOverview::scan(int from, int to, int firstByteMs) {
@@ -87,6 +86,9 @@ void BusOverview::done(const Exchange& x) {
         return;
     pending_ = 0;
     if (x.portError) {
+        // The worker says why a moment later; the rows stop being live now.
+        if (!lineLost_)
+            portState(false, QString());
         // The worker answers at once while the device is away: ask again in a second
         // instead of spinning, at the same address.
         QTimer::singleShot(1000, this, [this] {
@@ -97,10 +99,10 @@ void BusOverview::done(const Exchange& x) {
     }
     const int address = static_cast<quint8>(x.request.at(0));
     if (scanning_ && address == at_) {
-        const ReplyVerdict& v = x.verdict;
-        if (isStatusReply(x, v) && static_cast<quint8>(x.reply.at(0)) == address)
+        const ScanFinding finding = JudgeScanPoll(x).finding;
+        if (finding == ScanFinding::Detector)
             found(address, x.reply);
-        else if (v.fault == ReplyFault::BadCheck && !garbled_.contains(address)) {
+        else if (finding == ScanFinding::Garbled && !garbled_.contains(address)) {
             garbled_ << address;
             emit garbledChanged();
         }
@@ -126,6 +128,7 @@ void BusOverview::found(int address, const QByteArray& reply) {
     e.status = StatusText(record);
     e.statusByte = static_cast<quint8>(reply.at(statusbyte::Status));
     e.lastChange = QDateTime::currentDateTime();
+    e.lastHeard = e.lastChange;
     const int row = int(entries_.size());
     beginInsertRows({}, row, row);
     entries_.push_back(e);
@@ -133,11 +136,12 @@ void BusOverview::found(int address, const QByteArray& reply) {
 }
 
 void BusOverview::polled(Entry& e, int row, const Exchange& x) {
-    const ReplyVerdict& v = x.verdict;
-    const bool good = isStatusReply(x, v) && static_cast<quint8>(x.reply.at(0)) == e.address;
-    bool changed = good != e.linkGood;
+    const bool good = JudgeScanPoll(x).finding == ScanFinding::Detector;
+    bool changed = good != e.linkGood || e.lineLost;
     e.linkGood = good;
+    e.lineLost = false;
     if (good) {
+        e.lastHeard = QDateTime::currentDateTime();
         DetectorRecord record;
         record.Address = quint8(e.address);
         DecodeStatusReply(x.reply, record);
@@ -148,16 +152,45 @@ void BusOverview::polled(Entry& e, int row, const Exchange& x) {
         e.status = StatusText(record);
         e.statusByte = status;
     }
-    if (changed) {
-        e.lastChange = QDateTime::currentDateTime();
-        e.highlightUntil = e.lastChange.addMSecs(HighlightMs);
-        // Repaint once the highlight is over.
-        QTimer::singleShot(HighlightMs + 50, this, [this] {
+    if (changed)
+        markChanged(e);
+    emit dataChanged(index(row, 0), index(row, Columns - 1));
+}
+
+void BusOverview::markChanged(Entry& e) {
+    e.lastChange = QDateTime::currentDateTime();
+    e.highlightUntil = e.lastChange.addMSecs(HighlightMs);
+    // Repaint once the highlight is over.
+    QTimer::singleShot(HighlightMs + 50, this, [this] {
+        if (!entries_.empty())
+            emit dataChanged(index(0, 0), index(rowCount() - 1, Columns - 1));
+    });
+}
+
+void BusOverview::portState(bool open, const QString& why) {
+    if (open && !lineLost_)
+        return;
+    const QString at = QDateTime::currentDateTime().toString(TimeOfDay);
+    const QString cause = why.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(why);
+    if (open) {
+        // Each row turns live again with its next poll.
+        lineLost_ = false;
+        lineText_ = QStringLiteral("%1  The line is back%2: polling again.").arg(at, cause);
+    } else {
+        lineText_ = QStringLiteral("%1  The line is lost%2: no row is live; each shows what "
+                                   "was last heard. Polling resumes when the port is back.")
+                        .arg(at, cause);
+        if (!lineLost_) {
+            lineLost_ = true;
+            for (Entry& e : entries_) {
+                e.lineLost = true;
+                markChanged(e);
+            }
             if (!entries_.empty())
                 emit dataChanged(index(0, 0), index(rowCount() - 1, Columns - 1));
-        });
+        }
     }
-    emit dataChanged(index(row, 0), index(row, Columns - 1));
+    emit lineChanged();
 }
 
 QString BusOverview::garbledText() const {
@@ -181,9 +214,13 @@ QString BusOverview::cell(const Entry& e, int column) const {
     case Status:
         return e.status;
     case Link:
-        return e.linkGood ? QStringLiteral("GOOD") : QStringLiteral("BAD");
+        return e.lineLost   ? QStringLiteral("line lost")
+               : e.linkGood ? QStringLiteral("GOOD")
+                            : QStringLiteral("BAD");
     case LastChange:
-        return e.lastChange.toString(QStringLiteral("HH:mm:ss"));
+        return e.lastChange.toString(TimeOfDay);
+    case LastHeard:
+        return e.lastHeard.toString(TimeOfDay);
     default:
         return {};
     }
@@ -200,6 +237,7 @@ QString BusOverview::csv() const {
             fields << cell(e, c);
         // The full date in the file; the table shows the time of day.
         fields[LastChange] = e.lastChange.toString(Qt::ISODate);
+        fields[LastHeard] = e.lastHeard.toString(Qt::ISODate);
         lines << CsvRow(fields);
     }
     return lines.join(QLatin1Char('\n')) + QLatin1Char('\n');
@@ -217,14 +255,29 @@ QVariant BusOverview::data(const QModelIndex& index, int role) const {
     if (!index.isValid() || index.row() >= int(entries_.size()))
         return {};
     const Entry& e = entries_[size_t(index.row())];
+    const bool stale = e.lineLost || !e.linkGood;
+    const int column = index.column();
     switch (role) {
     case Qt::DisplayRole:
-        return cell(e, index.column());
+        return cell(e, column);
     case Qt::BackgroundRole:
         if (e.highlightUntil.isValid() && QDateTime::currentDateTime() < e.highlightUntil)
             return QColor(255, 255, 0);
-        if (index.column() == Link)
-            return e.linkGood ? QColor(0, 255, 0) : QColor(255, 0, 0);
+        if (column == Link)
+            return e.lineLost   ? QColor(192, 192, 192)
+                   : e.linkGood ? QColor(0, 255, 0)
+                                : QColor(255, 0, 0);
+        return {};
+    case Qt::ForegroundRole:
+        // What the detector said before it fell silent: still there, but not to be read as now.
+        if (stale && (column == Model || column == Serial || column == Status))
+            return QColor(128, 128, 128);
+        return {};
+    case Qt::ToolTipRole:
+        if (stale)
+            return QStringLiteral("Not heard since %1: model, serial and status are the last "
+                                  "ones heard.")
+                .arg(e.lastHeard.toString(TimeOfDay));
         return {};
     default:
         return {};

@@ -2,6 +2,8 @@
 // The bus overview's table without widgets: a scan of an address range for detectors, then
 // every found detector polled round robin and kept live. It owns the line while it runs: the
 // caller gives the main screen's cycle back when it is done (ScreenContext::screenClosed).
+// A row shows the latest good reply of its address; once a poll fails, or the port is lost,
+// those values are stale: shown grey, with the time they were last heard.
 #include "link/exchange.h"
 
 #include <QAbstractTableModel>
@@ -18,7 +20,7 @@ public:
     static constexpr int DefaultFirstByteMs = 60;
     static constexpr int LiveFirstByteMs = 600;
     static constexpr int HighlightMs = 3000;
-    enum Column { Address, Model, Serial, Status, Link, LastChange, Columns };
+    enum Column { Address, Model, Serial, Status, Link, LastChange, LastHeard, Columns };
 
     struct Entry {
         int address = 0;
@@ -27,6 +29,8 @@ public:
         QString status;
         quint8 statusByte = 0;
         bool linkGood = true;
+        bool lineLost = false; // the port went away after the last poll of this row
+        QDateTime lastHeard;   // the latest good reply
         QDateTime lastChange;
         QDateTime highlightUntil;
     };
@@ -47,6 +51,10 @@ public:
     // Addresses whose replies came with bad check bytes during the scan.
     const QList<int>& garbled() const { return garbled_; }
     QString garbledText() const;
+    // The port went away: nothing is polled until it is back, and no row is live.
+    bool lineLost() const { return lineLost_; }
+    // What happened to the line last, with its time ("" while nothing has).
+    QString lineText() const { return lineText_; }
     QString csv() const;
 
     int rowCount(const QModelIndex& parent = {}) const override;
@@ -58,17 +66,22 @@ signals:
     void progress(int done, int total);
     void scanEnded(bool cancelled);
     void garbledChanged();
+    void lineChanged();
 
 private:
     void next();
     void done(const Exchange& x);
     void found(int address, const QByteArray& reply);
     void polled(Entry& e, int row, const Exchange& x);
+    void portState(bool open, const QString& why);
+    void markChanged(Entry& e);
     QString cell(const Entry& e, int column) const;
 
     LineWorker& worker_;
     std::vector<Entry> entries_;
     QList<int> garbled_;
+    QString lineText_;
+    bool lineLost_ = false;
     bool scanning_ = false, polling_ = false;
     int from_ = 1, to_ = 247, at_ = 1, firstByteMs_ = DefaultFirstByteMs;
     size_t turn_ = 0;

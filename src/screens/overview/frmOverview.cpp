@@ -1,7 +1,9 @@
 #include "screens/overview/frmOverview.h"
 
 #include "link/lineworker.h"
+#include "screens/common/keyfocus.h"
 #include "screens/common/keyhelp.h"
+#include "screens/common/onscreen.h"
 #include "screens/common/screencontext.h"
 #include "screens/common/tablehelpers.h"
 #include "screens/overview/busoverview.h"
@@ -40,6 +42,8 @@ frmOverview::frmOverview(ScreenContext& ctx, QWidget* parent)
     setObjectName(QStringLiteral("frmOverview"));
     setWindowTitle(QStringLiteral("Bus overview"));
     setAttribute(Qt::WA_DeleteOnClose);
+    if (QWidget* main = ctx.mainWindow())
+        setScreen(main->screen()); // it opens where the main screen is
     overview_ = new BusOverview(ctx.worker(), this);
 
     txtFrom = spin(this, "txtFrom", 1, 247, 1);
@@ -57,6 +61,10 @@ frmOverview::frmOverview(ScreenContext& ctx, QWidget* parent)
     lblGarbled = new QLabel(this);
     lblGarbled->setObjectName(QStringLiteral("lblGarbled"));
     lblGarbled->setStyleSheet(QStringLiteral("color: rgb(192, 0, 0)"));
+    lblLine = new QLabel(this);
+    lblLine->setObjectName(QStringLiteral("lblLine"));
+    lblLine->setWordWrap(true);
+    lblLine->hide();
     grdBus = new QTableView(this);
     grdBus->setObjectName(QStringLiteral("grdBus"));
     grdBus->setModel(overview_);
@@ -64,6 +72,9 @@ frmOverview::frmOverview(ScreenContext& ctx, QWidget* parent)
     grdBus->setSelectionMode(QAbstractItemView::SingleSelection);
     grdBus->setEditTriggers(QAbstractItemView::NoEditTriggers);
     grdBus->verticalHeader()->hide();
+    // Columns as wide as their texts, the rest for the model names: on a narrow screen (high
+    // scaling) the model stays readable.
+    grdBus->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
     grdBus->horizontalHeader()->setSectionResizeMode(BusOverview::Model, QHeaderView::Stretch);
 
     auto* range = new QHBoxLayout;
@@ -81,6 +92,7 @@ frmOverview::frmOverview(ScreenContext& ctx, QWidget* parent)
     layout->addLayout(range);
     layout->addWidget(prgScan);
     layout->addWidget(lblGarbled);
+    layout->addWidget(lblLine);
     layout->addWidget(grdBus);
     resize(760, 520);
     InstallKeyHelp(this, QStringLiteral("Bus overview"), OverviewKeys());
@@ -92,15 +104,30 @@ frmOverview::frmOverview(ScreenContext& ctx, QWidget* parent)
     });
     connect(overview_, &BusOverview::scanEnded, this, [this](bool cancelled) {
         cmdCancel->setEnabled(false);
-        prgScan->setFormat(cancelled ? QStringLiteral("scan cancelled at %v of %m; polling what "
-                                                      "was found")
-                                     : QStringLiteral("%m addresses scanned; polling"));
+        pollingFormat_ = cancelled ? QStringLiteral("scan cancelled at %v of %m; polling what "
+                                                    "was found")
+                                   : QStringLiteral("%m addresses scanned; polling");
+        if (!overview_->lineLost())
+            prgScan->setFormat(pollingFormat_);
         grdBus->setFocus();
         if (overview_->rowCount() > 0 && !grdBus->currentIndex().isValid())
             grdBus->selectRow(0);
     });
     connect(overview_, &BusOverview::garbledChanged, this,
             [this] { lblGarbled->setText(overview_->garbledText()); });
+    connect(overview_, &BusOverview::lineChanged, this, [this] {
+        const bool lost = overview_->lineLost();
+        lblLine->setText(overview_->lineText());
+        lblLine->setStyleSheet(lost ? QStringLiteral("color: rgb(192, 0, 0); font-weight: bold")
+                                    : QString());
+        lblLine->show();
+        if (lost)
+            prgScan->setFormat(QStringLiteral("line lost: nothing is polled"));
+        else if (!overview_->scanning() && !pollingFormat_.isEmpty())
+            prgScan->setFormat(pollingFormat_);
+        else
+            prgScan->setFormat(QStringLiteral("%v of %m addresses"));
+    });
     connect(cmdRescan, &QPushButton::clicked, this, &frmOverview::cmdRescan_Click);
     connect(cmdCancel, &QPushButton::clicked, overview_, &BusOverview::cancel);
     connect(cmdExport, &QPushButton::clicked, this, &frmOverview::cmdExport_Click);
@@ -131,13 +158,16 @@ void frmOverview::cmdExport_Click() {
     const QString path = QFileDialog::getSaveFileName(this, QStringLiteral("Export the bus table"),
                                                       QStringLiteral("bus.csv"),
                                                       QStringLiteral("CSV files (*.csv)"));
+    ReturnKeysTo(this);
     if (path.isEmpty())
         return;
     QSaveFile file(path);
     const QByteArray bytes = overview_->csv().toUtf8();
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit())
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
         QMessageBox::warning(this, windowTitle(),
                              QStringLiteral("Cannot write %1: %2").arg(path, file.errorString()));
+        ReturnKeysTo(this);
+    }
 }
 
 void frmOverview::choose(int row) {
@@ -160,6 +190,11 @@ void frmOverview::keyPressEvent(QKeyEvent* event) {
         return;
     }
     QWidget::keyPressEvent(event);
+}
+
+void frmOverview::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    KeepOnScreen(this);
 }
 
 void frmOverview::closeEvent(QCloseEvent* event) {

@@ -35,16 +35,19 @@ public:
     QPushButton* cmdExport = nullptr;
     QProgressBar* prgScan = nullptr;
     QLabel* lblGarbled = nullptr;
+    QLabel* lblLine = nullptr; // the port lost or back
     QTableView* grdBus = nullptr;
 
 protected:
     void closeEvent(QCloseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+    void showEvent(QShowEvent* event) override;
 
 private:
     ScreenContext& ctx_;
     BusOverview* overview_ = nullptr;
     bool closed_ = false;
+    QString pollingFormat_; // the progress bar's words once the scan has ended
 };
 
 } // namespace fh

@@ -1,5 +1,6 @@
 #include "screens/prompts/qtprompts.h"
 
+#include "screens/common/keyfocus.h"
 #include "screens/prompts/printimage.h"
 
 #include <QApplication>
@@ -59,7 +60,9 @@ Prompts::Answer QtPrompts::message(QWidget* parent, const QString& text, const Q
     }
     box.setStandardButtons(set);
     box.setEscapeButton(escape);
-    switch (box.exec()) {
+    const int chosen = box.exec();
+    ReturnKeysTo(parent);
+    switch (chosen) {
     case QMessageBox::Ok:
         return Answer::Ok;
     case QMessageBox::Yes:
@@ -85,6 +88,7 @@ std::optional<QString> QtPrompts::input(QWidget* parent, const QString& prompt,
     bool ok = false;
     const QString text =
         QInputDialog::getText(parent, title, prompt, QLineEdit::Normal, defaultText, &ok);
+    ReturnKeysTo(parent);
     if (!ok)
         return std::nullopt;
     return text;
@@ -95,7 +99,9 @@ std::optional<int> QtPrompts::printDialog(QWidget* parent) {
         printer_ = std::make_unique<QPrinter>(QPrinter::HighResolution);
     printer_->setCopyCount(1);
     QPrintDialog dialog(printer_.get(), parent);
-    if (dialog.exec() != QDialog::Accepted)
+    const int result = dialog.exec();
+    ReturnKeysTo(parent);
+    if (result != QDialog::Accepted)
         return std::nullopt;
     // We print each copy ourselves, so the driver must not multiply them again.
     const int copies = std::max(1, printer_->copyCount());
@@ -117,6 +123,7 @@ std::optional<QString> QtPrompts::saveFileName(QWidget* parent, const QString& t
                                                const QString& suggestedPath) {
     const QString path = QFileDialog::getSaveFileName(
         parent, title, suggestedPath, QStringLiteral("Text files (*.txt);;All files (*)"));
+    ReturnKeysTo(parent);
     if (path.isEmpty())
         return std::nullopt;
     return path;

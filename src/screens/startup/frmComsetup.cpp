@@ -2,6 +2,7 @@
 
 #include "link/datadir.h"
 #include "screens/common/keyhelp.h"
+#include "screens/common/onscreen.h"
 #include "screens/twips.h"
 
 #include <QButtonGroup>
@@ -10,7 +11,6 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QScreen>
 #include <QSerialPortInfo>
 
 namespace fh {
@@ -153,16 +153,7 @@ void frmComsetup::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
     // The twip place assumes a screen of the layout's size; at high scaling the widened form
     // would run off the right or bottom edge, so pull it back onto the screen it opens on.
-    const QScreen* where = screen();
-    if (!where)
-        return;
-    const QRect room = where->availableGeometry();
-    const QRect frame = frameGeometry(); // a window's pos() and move() mean its frame
-    QPoint place = frame.topLeft();
-    place.setX(std::max(room.left(), std::min(place.x(), room.right() + 1 - frame.width())));
-    place.setY(std::max(room.top(), std::min(place.y(), room.bottom() + 1 - frame.height())));
-    if (place != frame.topLeft())
-        move(place);
+    KeepOnScreen(this);
 }
 
 void frmComsetup::CancelButton_Click() {

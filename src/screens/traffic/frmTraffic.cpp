@@ -2,7 +2,9 @@
 
 #include "link/clock.h"
 #include "link/lineworker.h"
+#include "screens/common/keyfocus.h"
 #include "screens/common/keyhelp.h"
+#include "screens/common/onscreen.h"
 #include "screens/common/tablehelpers.h"
 #include "screens/traffic/trafficmodel.h"
 
@@ -115,11 +117,19 @@ void frmTraffic::save(bool asCsv) {
         asCsv ? QStringLiteral("Save traffic as CSV") : QStringLiteral("Save traffic as text"),
         asCsv ? QStringLiteral("traffic.csv") : QStringLiteral("traffic.txt"),
         asCsv ? QStringLiteral("CSV files (*.csv)") : QStringLiteral("Text files (*.txt)"));
+    ReturnKeysTo(this);
     if (path.isEmpty())
         return;
     QString error;
-    if (!model_->save(path, asCsv, &error))
+    if (!model_->save(path, asCsv, &error)) {
         QMessageBox::warning(this, QStringLiteral("Line traffic"), error);
+        ReturnKeysTo(this);
+    }
+}
+
+void frmTraffic::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    KeepOnScreen(this);
 }
 
 void frmTraffic::keyPressEvent(QKeyEvent* event) {
