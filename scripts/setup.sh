@@ -6,6 +6,8 @@ cd "$(dirname "$0")/.."
 
 packages=(build-essential cmake pkg-config qt6-base-dev qt6-serialport-dev qt6-serialbus-dev
           qt6-qpa-plugins libgtest-dev fonts-liberation socat xvfb
+          # the report tests read the PDF's text back
+          poppler-utils
           # the package and its checks (scripts/package.sh)
           dpkg-dev fakeroot file help2man lintian desktop-file-utils appstream)
 missing=()

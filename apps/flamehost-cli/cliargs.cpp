@@ -183,6 +183,7 @@ ParsedArgs ParseArguments(const QStringList& arguments) {
                                       QStringLiteral("S"));
     parser.addOptions({help, version, port, simulate, address, json, timeout, acceptBadCheck, from,
                        to, lineMode, echo, fast, hexBytes, duration});
+    AddVisitOptions(parser);
     parser.addPositionalArgument(QStringLiteral("COMMAND"),
                                  QStringLiteral("One of the commands below."),
                                  QStringLiteral("COMMAND [ARGS]"));
@@ -196,7 +197,8 @@ ParsedArgs ParseArguments(const QStringList& arguments) {
         return usage(parser.errorText());
     if (parser.isSet(help)) {
         result.help = true;
-        result.helpText = parser.helpText() + QString::fromLatin1(CommandsHelp);
+        result.helpText = parser.helpText() + QString::fromLatin1(CommandsHelp) +
+                          QString::fromLatin1(VisitCommandsHelp);
         return result;
     }
     if (parser.isSet(version)) {
@@ -221,7 +223,8 @@ ParsedArgs ParseArguments(const QStringList& arguments) {
     o.json = parser.isSet(json);
     o.fastReplies = parser.isSet(fast);
     o.acceptBadCheck = parser.isSet(acceptBadCheck);
-    if (parser.isSet(port) == o.simulate)
+    // report and survey diff read files and need no line.
+    if (!FilesOnly(parser.positionalArguments()) && parser.isSet(port) == o.simulate)
         return usage(QStringLiteral("give either --port DEVICE or --simulate"));
     if (parser.isSet(port) && o.port.trimmed().isEmpty())
         return usage(QStringLiteral("--port needs a device name"));
@@ -253,7 +256,8 @@ ParsedArgs ParseArguments(const QStringList& arguments) {
     static const Words table[] = {
         {"status", Command::Status}, {"bit", Command::Bit},         {"version", Command::Version},
         {"setup", Command::Setup},   {"address", Command::Address}, {"readings", Command::Readings},
-        {"scan", Command::Scan},     {"monitor", Command::Monitor},
+        {"scan", Command::Scan},     {"monitor", Command::Monitor}, {"survey", Command::Visit},
+        {"report", Command::Visit},
     };
     const Words* found = nullptr;
     for (const Words& w : table)
@@ -262,6 +266,16 @@ ParsedArgs ParseArguments(const QStringList& arguments) {
     if (!found)
         return usage(QStringLiteral("unknown command \"%1\"").arg(word));
     o.command = found->command;
+    const VisitWords visit = ReadVisitCommand(
+        parser, [&](const QString& name) { return unshield(parser.value(name)); }, word, words,
+        &o.visit);
+    if (!visit.error.isEmpty())
+        return usage(visit.error);
+    if (visit.command != VisitCommand::None) {
+        o.command = Command::Visit;
+        o.visitCommand = visit.command;
+        words.clear();
+    }
     if (o.command == Command::Setup && !words.isEmpty()) {
         if (words.takeFirst() != QLatin1String("set"))
             return usage(QStringLiteral("setup takes nothing, or \"set KEY=VALUE ...\""));

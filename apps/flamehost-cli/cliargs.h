@@ -2,6 +2,7 @@
 // The command line of flamehost-cli, read into plain values before anything touches a port,
 // so every usage mistake is answered with exit status 2 and nothing sent.
 #include "link/linemode.h"
+#include "visitargs.h"
 
 #include <optional>
 #include <QDateTime>
@@ -11,6 +12,7 @@
 
 namespace fh::cli {
 
+// Visit: one of the visit commands, which Options::visitCommand names.
 enum class Command {
     Status,
     Bit,
@@ -21,7 +23,8 @@ enum class Command {
     Readings,
     Scan,
     Monitor,
-    LogCsv
+    LogCsv,
+    Visit
 };
 
 // One KEY=VALUE of `setup set`; the key is already known to be a setting's name.
@@ -48,6 +51,8 @@ struct Options {
     int durationS = 0;                   // monitor: stop after this long; 0 runs until Ctrl+C
     QString logFile;                     // log csv
     QDateTime logFrom, logTo; // log csv: the log's wall clock, held as UTC; invalid: open end
+    VisitCommand visitCommand = VisitCommand::None;
+    VisitOptions visit;
 };
 
 struct ParsedArgs {

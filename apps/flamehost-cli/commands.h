@@ -11,7 +11,8 @@
 
 namespace fh {
 class LineOperation;
-}
+class LineWorker;
+} // namespace fh
 
 namespace fh::cli {
 
@@ -20,7 +21,8 @@ using Runner = std::function<Exchange(const Transaction&)>;
 struct Session {
     Options options;
     Runner run;
-    bool progress = false; // scan: show progress on stderr (a terminal)
+    bool progress = false;        // scan: show progress on stderr (a terminal)
+    LineWorker* worker = nullptr; // the line itself, for the visit commands' own steps
 
     // A transaction with the run's first-byte window.
     Transaction transaction(Pattern pattern, const QByteArray& frame) const;

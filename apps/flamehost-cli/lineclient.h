@@ -28,6 +28,7 @@ public:
     // Submits the transaction and waits, in a local event loop, for its result.
     Exchange run(const Transaction& t);
     ReplyFaultCounts replyFaults() const { return worker_->replyFaults(); }
+    LineWorker& worker() { return *worker_; }
 
 private:
     std::unique_ptr<LineWorker> worker_;

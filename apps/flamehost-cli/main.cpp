@@ -8,17 +8,18 @@
 #include "logcommand.h"
 #include "monitor.h"
 #include "sim/simbus.h"
+#include "visitcommands.h"
 
 #include <cstdio>
 #include <QCoreApplication>
 #include <unistd.h>
 
 int main(int argc, char** argv) {
-    QCoreApplication app(argc, argv);
+    const std::unique_ptr<QCoreApplication> app = fh::cli::MakeApplication(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("flamehost-cli"));
     QCoreApplication::setApplicationVersion(QStringLiteral(FLAMEHOST_VERSION));
 
-    const fh::cli::ParsedArgs parsed = fh::cli::ParseArguments(app.arguments());
+    const fh::cli::ParsedArgs parsed = fh::cli::ParseArguments(QCoreApplication::arguments());
     if (parsed.help) {
         std::fputs(qPrintable(parsed.helpText), stdout);
         return fh::cli::exitcode::Success;
@@ -35,6 +36,8 @@ int main(int argc, char** argv) {
         return fh::cli::RunMonitor(options);
     if (options.command == fh::cli::Command::LogCsv)
         return fh::cli::RunLogCsv(options);
+    if (options.command == fh::cli::Command::Visit && fh::cli::FilesOnly(options.visitCommand))
+        return fh::cli::Print(fh::cli::RunFileCommand(options), options.json);
 
     // The bus outlives the line that talks to it.
     std::unique_ptr<fh::SimBus> bus = options.simulate ? fh::makeDefaultBus() : nullptr;
@@ -55,7 +58,10 @@ int main(int argc, char** argv) {
     session.options = options;
     session.run = [&line](const fh::Transaction& t) { return line.run(t); };
     session.progress = ::isatty(STDERR_FILENO) == 1;
-    fh::cli::Outcome outcome = fh::cli::RunCommand(session);
+    session.worker = &line.worker();
+    fh::cli::Outcome outcome = options.command == fh::cli::Command::Visit
+                                   ? fh::cli::RunLineVisitCommand(session)
+                                   : fh::cli::RunCommand(session);
     fh::cli::AddReplyFaults(outcome, line.replyFaults());
     return fh::cli::Print(outcome, options.json);
 }

@@ -162,7 +162,7 @@ void readReadings(const QJsonObject& obj, const QString& where, QString* error, 
 
 void readFaults(const QJsonObject& obj, const QString& where, QString* error, SimDetector& d) {
     Fields f(obj, where + QStringLiteral(", faults"), error);
-    f.only({"ignoreNext", "answerEvery", "silent", "exception", "replyAddress", "echo",
+    f.only({"ignoreNext", "answerEvery", "silent", "stopAfter", "exception", "replyAddress", "echo",
             "wrongCheck", "shortReply", "lateFirstByteUs", "split", "garbage"});
     SimFaults x;
     constexpr qint64 MaxUs = 60'000'000;
@@ -172,6 +172,8 @@ void readFaults(const QJsonObject& obj, const QString& where, QString* error, Si
         x.answerEvery = static_cast<int>(f.integer("answerEvery", 0, 1'000'000).value_or(0));
     if (f.has("silent"))
         x.silent = f.boolean("silent").value_or(false);
+    if (f.has("stopAfter"))
+        x.stopAfter = static_cast<int>(f.integer("stopAfter", 0, 1'000'000).value_or(0));
     if (f.has("replyAddress"))
         x.replyAddress = static_cast<quint8>(f.integer("replyAddress", 0, 255).value_or(0));
     if (f.has("echo"))

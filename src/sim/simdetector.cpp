@@ -178,6 +178,7 @@ void SimDetector::setFaults(const SimFaults& faults) {
     std::lock_guard lock(mutex_);
     faults_ = faults;
     everyCount_ = 0;
+    heard_ = 0;
 }
 int SimDetector::requestsSeen() const {
     std::lock_guard lock(mutex_);
@@ -200,6 +201,8 @@ std::vector<ReplySegment> SimDetector::respond(const QByteArray& request, qint64
     if (faults_.answerEvery > 1 && everyCount_ % faults_.answerEvery != 0)
         return {};
     if (faults_.silent)
+        return {};
+    if (faults_.stopAfter > 0 && ++heard_ > faults_.stopAfter)
         return {};
 
     QByteArray frame = faults_.exceptionFunction != 0

@@ -99,6 +99,7 @@ private:
     SimFaults faults_;
     int seen_ = 0;
     int everyCount_ = 0;
+    int heard_ = 0; // requests heard since the faults were set, for stopAfter
     quint32 noiseState_;
 };
 

@@ -12,6 +12,9 @@ struct SimFaults {
     int answerEvery = 0;
     // Hears nothing.
     bool silent = false;
+    // Hears the first N requests addressed to it (after the ignored ones), then nothing: a
+    // detector that stops answering halfway. 0 = off.
+    int stopAfter = 0;
     // Refuses every request with this exception instead of answering (function byte as sent,
     // e.g. 0x83, and the exception code); the request then has no effect. 0 = off.
     quint8 exceptionFunction = 0;

@@ -10,6 +10,7 @@
 #include "link/requests.h"
 #include "link/tuningfile.h"
 #include "logging/logreader.h"
+#include "visit/recordjson.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -161,7 +162,7 @@ void cliArguments(const uint8_t* data, size_t size) {
         if (o.command == cli::Command::LogCsv)
             require(!o.logFile.isEmpty() && o.port.isEmpty() && !o.simulate);
         else
-            require(o.port.isEmpty() == o.simulate);
+            require(cli::FilesOnly(o.visitCommand) || o.port.isEmpty() == o.simulate);
     }
 }
 
@@ -193,6 +194,15 @@ void logReader(const uint8_t* data, size_t size) {
     require(read(LogReader::DefaultChunkBytes) == read(size > 0 ? data[0] % 64 + 1 : 1));
 }
 
+// A site record read is one that writes back to the same record.
+void siteRecord(const uint8_t* data, size_t size) {
+    QString error;
+    const auto record = visit::RecordFromBytes(bytes(data, size), &error);
+    require(record.has_value() == error.isEmpty());
+    if (record)
+        require(visit::RecordFromBytes(visit::RecordBytes(*record), &error) == record);
+}
+
 const Target AllTargets[] = {{"replycheck", picked<replyCheck>},
                              {"status", statusDecoder},
                              {"setup", picked<setupDecoder>},
@@ -200,7 +210,8 @@ const Target AllTargets[] = {{"replycheck", picked<replyCheck>},
                              {"setup_roundtrip", picked<setupRoundTrip>},
                              {"tuning", tuningReader},
                              {"cliargs", cliArguments},
-                             {"logreader", logReader}};
+                             {"logreader", logReader},
+                             {"site_record", siteRecord}};
 
 } // namespace
 

@@ -67,15 +67,18 @@ TEST(SimCountedFaults, AnswerOnTheRightAttempts) {
         const char* name;
         int ignoreNext;
         int answerEvery;
+        int stopAfter;
         const char* pattern; // one letter per request: 'a' answered, '-' silent
-    } cases[] = {{"AcknowledgedOnAttempt4", 3, 0, "---aaa"},
-                 {"AcknowledgedOnAttempt6", 5, 0, "-----a"},
-                 {"EveryThird", 0, 3, "--a--a--a"},
-                 {"IgnoreThenEverySecond", 2, 2, "---a-a"}};
+    } cases[] = {{"AcknowledgedOnAttempt4", 3, 0, 0, "---aaa"},
+                 {"AcknowledgedOnAttempt6", 5, 0, 0, "-----a"},
+                 {"EveryThird", 0, 3, 0, "--a--a--a"},
+                 {"IgnoreThenEverySecond", 2, 2, 0, "---a-a"},
+                 {"StopsHalfway", 1, 0, 2, "-aa---"}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         SimDetector d(1, 117, 1);
-        d.setFaults({.ignoreNext = c.ignoreNext, .answerEvery = c.answerEvery});
+        d.setFaults(
+            {.ignoreNext = c.ignoreNext, .answerEvery = c.answerEvery, .stopAfter = c.stopAfter});
         std::string seen;
         for (size_t i = 0; i < std::strlen(c.pattern); ++i) {
             seen += d.respond(hex("01 06 00 01 12 34 D5 7D"), 0).empty() ? '-' : 'a';

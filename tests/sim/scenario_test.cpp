@@ -17,7 +17,7 @@ TEST(SimScenario, ReadsDetectorsRegistersAndFaults) {
           "readings": { "sum4": 1.5, "sum5": "-inf", "bitSum4": "NaN", "temperature": -5,
                         "voltage": 24.1, "noise45": 9, "gainCode": 2 },
           "inputRegisters": { "15": 4242 },
-          "faults": { "ignoreNext": 3, "answerEvery": 2, "wrongCheck": true,
+          "faults": { "ignoreNext": 3, "answerEvery": 2, "stopAfter": 40, "wrongCheck": true,
                       "shortReply": 9, "lateFirstByteUs": 590000,
                       "exception": { "function": 131, "code": 2 },
                       "split": { "after": 4, "gapUs": 50000 },
@@ -44,10 +44,11 @@ TEST(SimScenario, ReadsDetectorsRegistersAndFaults) {
                   c2->input(11), c2->input(12), c2->input(13) & 0xFF, c2->input(4), c2->input(15)}),
               (std::vector<qint64>{614, 777, 1, 'W', 20000, 4660, 30, 22, 0x3FC0, 0, 0xFB, 241, 9,
                                    2, 4242}));
-    // ignoreNext, answerEvery, silent, exception function and code, wrongCheck, shortReply,
-    // lateFirstByteUs, split after and gap, garbage bytes and delay, replyAddress, echo.
+    // ignoreNext, answerEvery, silent, stopAfter, exception function and code, wrongCheck,
+    // shortReply, lateFirstByteUs, split after and gap, garbage bytes and delay, replyAddress,
+    // echo.
     EXPECT_EQ(c2->faults(),
-              (SimFaults{3, 2, false, 0x83, 2, true, 9, 590000, 4, 50000, 7, 30000, 9, true}));
+              (SimFaults{3, 2, false, 40, 0x83, 2, true, 9, 590000, 4, 50000, 7, 30000, 9, true}));
     EXPECT_EQ(c2->input(9), 0xFF80); // -inf, big-endian single
     EXPECT_EQ(c2->input(16) & 0x7F80, 0x7F80);
     EXPECT_NE((c2->input(16) & 0x007F) | c2->input(17), 0); // NaN, not an infinity
