@@ -254,6 +254,7 @@ Outcome RunCommand(const Session& s) {
         return Scan(s);
     case Command::Monitor: // runs without a line worker, see monitor.h
     case Command::LogCsv:  // reads a file, see logcommand.h
+    case Command::Visit:   // visitcommands.h
         break;
     }
     return Outcome::failure(exitcode::Usage, QStringLiteral("unknown command"));
