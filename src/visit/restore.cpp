@@ -1,10 +1,10 @@
 #include "visit/restore.h"
 
-#include "detector/masterguard.h"
 #include "detector/models.h"
 #include "detector/replycheck.h"
 #include "link/lineworker.h"
 #include "link/requests.h"
+#include "operations/masterguard.h"
 #include "visit/readsteps.h"
 
 namespace fh::visit {

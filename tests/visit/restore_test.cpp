@@ -1,7 +1,7 @@
 // Writing a saved setup back: refused for another model or an entry that cannot be written,
 // nothing written when nothing changes, and a write that is acknowledged and read back.
-#include "detector/masterguard.h"
 #include "linerig.h"
+#include "operations/masterguard.h"
 #include "samples.h"
 #include "visit/restore.h"
 
