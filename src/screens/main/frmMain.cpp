@@ -7,9 +7,9 @@
 #include "screens/common/formkeys.h"
 #include "screens/common/keptentries.h"
 #include "screens/common/keyhelp.h"
+#include "screens/common/lampshape.h"
 #include "screens/host/hostmodel.h"
 #include "screens/main/mainlayout.h"
-#include "screens/maintenance/lampshape.h"
 #include "screens/prompts/prompts.h"
 #include "screens/traffic/frmTraffic.h"
 
