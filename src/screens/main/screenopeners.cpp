@@ -5,7 +5,7 @@
 #include "screens/maintenance/frmMaintPass.h"
 #include "screens/newaddr/frmNewAddr.h"
 #include "screens/overview/frmOverview.h"
-#include "screens/setup/frmSetup.h"
+#include "screens/setup/setupscreen.h"
 
 namespace fh {
 
@@ -19,7 +19,7 @@ template <typename Screen> QWidget* shown(Screen* screen) {
 ScreenOpeners DefaultScreenOpeners() {
     ScreenOpeners o;
     o.setup = [](ScreenContext& ctx, const SetupOpening& opening) -> QWidget* {
-        return frmSetup::open(ctx, opening); // shows itself, or says why not
+        return SetupScreen::open(ctx, opening); // shows itself, or says why not
     };
     o.newAddress = [](ScreenContext& ctx) -> QWidget* { return shown(new frmNewAddr(ctx)); };
     o.password = [](ScreenContext& ctx, QWidget* parent) -> QWidget* {
