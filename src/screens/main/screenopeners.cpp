@@ -3,7 +3,7 @@
 #include "screens/logviewer/frmCusLog.h"
 #include "screens/maintenance/frmMaintenance.h"
 #include "screens/maintenance/frmMaintPass.h"
-#include "screens/newaddr/frmNewAddr.h"
+#include "screens/newaddr/newaddressdialog.h"
 #include "screens/overview/frmOverview.h"
 #include "screens/setup/setupscreen.h"
 
@@ -21,7 +21,7 @@ ScreenOpeners DefaultScreenOpeners() {
     o.setup = [](ScreenContext& ctx, const SetupOpening& opening) -> QWidget* {
         return SetupScreen::open(ctx, opening); // shows itself, or says why not
     };
-    o.newAddress = [](ScreenContext& ctx) -> QWidget* { return shown(new frmNewAddr(ctx)); };
+    o.newAddress = [](ScreenContext& ctx) -> QWidget* { return shown(new NewAddressDialog(ctx)); };
     o.password = [](ScreenContext& ctx, QWidget* parent) -> QWidget* {
         return shown(new frmMaintPass(ctx, parent));
     };
