@@ -4,7 +4,7 @@
 #include "screens/maintenance/frmMaintenance.h"
 #include "screens/maintenance/frmMaintPass.h"
 #include "screens/newaddr/newaddressdialog.h"
-#include "screens/overview/frmOverview.h"
+#include "screens/overview/busoverviewwindow.h"
 #include "screens/setup/setupscreen.h"
 
 namespace fh {
@@ -27,7 +27,7 @@ ScreenOpeners DefaultScreenOpeners() {
     };
     o.maintenance = [](ScreenContext& ctx) -> QWidget* { return shown(new frmMaintenance(ctx)); };
     o.logViewer = [](ScreenContext& ctx) -> QWidget* { return shown(new frmCusLog(ctx)); };
-    o.overview = [](ScreenContext& ctx) -> QWidget* { return shown(new frmOverview(ctx)); };
+    o.overview = [](ScreenContext& ctx) -> QWidget* { return shown(new BusOverviewWindow(ctx)); };
     return o;
 }
 
