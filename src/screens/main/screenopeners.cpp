@@ -1,6 +1,6 @@
 #include "screens/main/screenopeners.h"
 
-#include "screens/logviewer/frmCusLog.h"
+#include "screens/logviewer/logviewer.h"
 #include "screens/maintenance/frmMaintenance.h"
 #include "screens/maintenance/frmMaintPass.h"
 #include "screens/newaddr/newaddressdialog.h"
@@ -26,7 +26,7 @@ ScreenOpeners DefaultScreenOpeners() {
         return shown(new frmMaintPass(ctx, parent));
     };
     o.maintenance = [](ScreenContext& ctx) -> QWidget* { return shown(new frmMaintenance(ctx)); };
-    o.logViewer = [](ScreenContext& ctx) -> QWidget* { return shown(new frmCusLog(ctx)); };
+    o.logViewer = [](ScreenContext& ctx) -> QWidget* { return shown(new LogViewer(ctx)); };
     o.overview = [](ScreenContext& ctx) -> QWidget* { return shown(new BusOverviewWindow(ctx)); };
     return o;
 }
