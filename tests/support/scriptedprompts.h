@@ -14,7 +14,7 @@ namespace fh {
 class ScriptedPrompts final : public Prompts {
 public:
     struct Call {
-        enum Kind { Message, Input, PrintDialog, Print, Beep, SaveFile };
+        enum Kind { Message, Input, PrintDialog, Print, Beep, SaveFile, Folder };
         Kind kind = Message;
         QString text{}; // message text or input prompt; a save-file call's title
         QString title{};
@@ -31,6 +31,7 @@ public:
     std::deque<std::optional<QString>> inputAnswers;
     std::deque<std::optional<int>> printAnswers;
     std::deque<std::optional<QString>> saveAnswers;
+    std::deque<std::optional<QString>> folderAnswers;
     // Where printImage writes; empty: printing is only recorded.
     QString pdfPath;
     // Called with each call as it happens, e.g. to look at a screen while its message is "open".
@@ -68,6 +69,11 @@ public:
                                         const QString& suggestedPath) override {
         record({.kind = Call::SaveFile, .text = title, .defaultText = suggestedPath});
         return take(saveAnswers, std::optional<QString>());
+    }
+    std::optional<QString> chooseFolder(QWidget*, const QString& title,
+                                        const QString& startDir) override {
+        record({.kind = Call::Folder, .text = title, .defaultText = startDir});
+        return take(folderAnswers, std::optional<QString>());
     }
 
 private:

@@ -54,6 +54,8 @@ KeyList NewAddrKeys() {
 
 KeyList LogViewerKeys() {
     return {{QStringLiteral("p"), QStringLiteral("print the log")},
+            {QStringLiteral("wheel / drag"), QStringLiteral("chart: zoom / move")},
+            {QStringLiteral("Home"), QStringLiteral("chart: the whole log again")},
             {QStringLiteral("c / Esc"), QStringLiteral("close")},
             F1};
 }

@@ -33,6 +33,9 @@ public:
     // The save-file dialog, opening at suggestedPath; the chosen path, nullopt when cancelled.
     virtual std::optional<QString> saveFileName(QWidget* parent, const QString& title,
                                                 const QString& suggestedPath) = 0;
+    // The folder dialog, opening at startDir; the chosen folder, nullopt when cancelled.
+    virtual std::optional<QString> chooseFolder(QWidget* parent, const QString& title,
+                                                const QString& startDir) = 0;
 };
 
 } // namespace fh

@@ -5,6 +5,7 @@
 
 #include <QApplication>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QInputDialog>
 #include <QMessageBox>
 #include <QPrintDialog>
@@ -121,8 +122,22 @@ void QtPrompts::beep() {
 
 std::optional<QString> QtPrompts::saveFileName(QWidget* parent, const QString& title,
                                                const QString& suggestedPath) {
-    const QString path = QFileDialog::getSaveFileName(
-        parent, title, suggestedPath, QStringLiteral("Text files (*.txt);;All files (*)"));
+    // The suggestion's kind of file first in the list.
+    const QString suffix = QFileInfo(suggestedPath).suffix().toLower();
+    const QString kind = suffix == QLatin1String("png")   ? QStringLiteral("PNG pictures (*.png)")
+                         : suffix == QLatin1String("csv") ? QStringLiteral("CSV files (*.csv)")
+                                                          : QStringLiteral("Text files (*.txt)");
+    const QString path = QFileDialog::getSaveFileName(parent, title, suggestedPath,
+                                                      kind + QStringLiteral(";;All files (*)"));
+    ReturnKeysTo(parent);
+    if (path.isEmpty())
+        return std::nullopt;
+    return path;
+}
+
+std::optional<QString> QtPrompts::chooseFolder(QWidget* parent, const QString& title,
+                                               const QString& startDir) {
+    const QString path = QFileDialog::getExistingDirectory(parent, title, startDir);
     ReturnKeysTo(parent);
     if (path.isEmpty())
         return std::nullopt;

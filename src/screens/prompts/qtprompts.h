@@ -22,6 +22,8 @@ public:
     void beep() override;
     std::optional<QString> saveFileName(QWidget* parent, const QString& title,
                                         const QString& suggestedPath) override;
+    std::optional<QString> chooseFolder(QWidget* parent, const QString& title,
+                                        const QString& startDir) override;
 
 private:
     std::unique_ptr<QPrinter> printer_; // keeps the operator's choice for the next print
