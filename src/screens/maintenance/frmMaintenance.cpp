@@ -8,6 +8,7 @@
 #include "link/requests.h"
 #include "logging/logperiod.h"
 #include "logging/sumslog.h"
+#include "screens/charts/readingschart.h"
 #include "screens/common/formkeys.h"
 #include "screens/common/keyhelp.h"
 #include "screens/common/lampshape.h"
@@ -36,6 +37,8 @@ constexpr int BitSettleMs = 600;
 constexpr int VersionShowMs = 4000;
 
 constexpr int FormWidth = 8400, FormHeight = 6120;
+// The chart stands to the right of the readings, so they keep their places.
+constexpr int ChartWidth = 7800;
 // Column titles and the value row under them: left and width of each column.
 constexpr int ColumnLefts[6] = {240, 1560, 2760, 3960, 5400, 6720};
 constexpr int ColumnWidths[6] = {1200, 1080, 1080, 1320, 1200, 1440};
@@ -129,7 +132,7 @@ void frmMaintenance::build() {
     InstallKeyHelp(this, QStringLiteral("Maintenance"), MaintenanceKeys());
     setWindowTitle(QStringLiteral("MAINTENANCE SCREEN"));
     setAttribute(Qt::WA_DeleteOnClose);
-    setFixedSize(Twips(FormWidth), Twips(FormHeight));
+    setFixedSize(Twips(FormWidth + ChartWidth), Twips(FormHeight));
 
     lblDetM = makeLabel(this, "lblDetM", QString(), 240, 120, FormWidth - 480, 375);
     lblDetM->setFrameStyle(QFrame::Panel | QFrame::Sunken);
@@ -237,6 +240,9 @@ void frmMaintenance::build() {
     lblHeard->hide();
     showBitState();
 
+    chart = new ReadingsChart(ctx_.clock(), ctx_.prompts(), ctx_.dataDir(), this);
+    SetTwipGeometry(chart, FormWidth, 120, ChartWidth - 120, FormHeight - 240);
+
     Timer3 = new ClockTimer(ctx_.clock(), this);
     Timer3->setObjectName(QStringLiteral("Timer3"));
     Timer3->setInterval(Timer3IntervalMs);
@@ -254,6 +260,8 @@ void frmMaintenance::build() {
         .onLetter('l', [this] { cmdLogSums_Click(); })
         .onLetter('v', [this] { cmdV_Click(); })
         .onLetter('c', [this] { cmdClose_Click(); })
+        .onLetter('w', [this] { chart->stepWindow(); })
+        .onLetter('p', [this] { chart->togglePause(); })
         .on(Qt::Key_F9, [this] { TrafficWindow::showFor(ctx_.worker(), ctx_.mainWindow()); })
         .on(Qt::Key_Escape, [this] { cmdClose_Click(); });
 }
@@ -282,6 +290,7 @@ void frmMaintenance::MaintenanceRefresh(const Exchange& x) {
         lblCom->setText(QStringLiteral("BAD"));
         Shape2->setFillColor(colour::Red);
         showStale(true);
+        chart->addGap();
         return;
     }
     lblCom->setText(QStringLiteral("GOOD"));
@@ -311,6 +320,13 @@ void frmMaintenance::MaintenanceRefresh(const Exchange& x) {
     setIfGiven(lblDetGain, d.gain);
     setIfGiven(lblTemp, d.temperature);
     setIfGiven(lblVol, d.voltage);
+    // Only a reply that carried all six values is a point; any other leaves a gap rather
+    // than a value from an earlier reply.
+    if (d.sum4 && d.sum45 && d.sum5 && d.noise4 && d.noise45 && d.noise5)
+        chart->addReading({readings.Sum4, readings.Sum45, readings.Sum5, float(readings.Noise4),
+                           float(readings.Noise45), float(readings.Noise5)});
+    else
+        chart->addGap();
 
     if (SumsStatusChanged(readings, x.reply))
         ctx_.sumsLog().WriteSumsLogRecord(readings);

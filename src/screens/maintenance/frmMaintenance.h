@@ -15,6 +15,7 @@ namespace fh {
 
 class ClockTimer;
 class LampShape;
+class ReadingsChart;
 class ScreenContext;
 
 class frmMaintenance : public QWidget {
@@ -42,9 +43,10 @@ public:
     QPushButton *cmdBIT = nullptr, *cmdLogSums = nullptr, *cmdV = nullptr, *cmdClose = nullptr;
     QLabel* lblCom = nullptr;
     LampShape* Shape2 = nullptr;
-    ClockTimer* Timer3 = nullptr; // the sums log's minute tick
-    QLabel* lblNotice = nullptr;  // status line: the sums log's write warnings, command outcomes
-    QLabel* lblHeard = nullptr;   // while the values are stale: when they were last heard
+    ClockTimer* Timer3 = nullptr;   // the sums log's minute tick
+    QLabel* lblNotice = nullptr;    // status line: the sums log's write warnings, command outcomes
+    QLabel* lblHeard = nullptr;     // while the values are stale: when they were last heard
+    ReadingsChart* chart = nullptr; // the readings since the screen opened, beside them
 
     // Once per opening, when first shown: the refresh cycle takes over the line.
     void Form_Activate();
