@@ -2,9 +2,15 @@
 // poll rate comes to the line's own limit, what it costs in CPU, how exactly the line is
 // released after each request, and how long the screen thread ever waits: with the fixed
 // collection window, with frame-complete collection, and with the traffic window's model on.
+// With --chart: the maintenance refresh (read inputs) without and with the readings chart
+// open, filled with an hour of readings and drawing the 15-minute window.
+#include "detector/maintenance.h"
+#include "detector/models.h"
 #include "detector/replycheck.h"
 #include "link/lineworker.h"
 #include "link/virtualport.h"
+#include "screens/charts/readingschart.h"
+#include "screens/prompts/qtprompts.h"
 #include "screens/traffic/trafficmodel.h"
 #include "sim/simbus.h"
 
@@ -12,9 +18,10 @@
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <memory>
 #include <mutex>
-#include <QCoreApplication>
+#include <QApplication>
 #include <QElapsedTimer>
 #include <QTimer>
 #include <sys/resource.h>
@@ -59,7 +66,8 @@ struct Figures {
 
 // One mode for `seconds`: fixed window or frame-complete collection, with or without the
 // traffic window's model attached (filled to its bound first, so every frame drops a row).
-Figures run(QCoreApplication& app, int seconds, bool fast, bool window) {
+Figures run(QCoreApplication& app, int seconds, bool fast, bool window, bool refresh = false,
+            ReadingsChart* chart = nullptr) {
     const int turnaround = 4000;
     Figures f;
     WatchedClock clock;
@@ -88,9 +96,20 @@ Figures run(QCoreApplication& app, int seconds, bool fast, bool window) {
             model->add(Traffic::sent(clock.nowUs(), status));
         QObject::connect(&worker, &LineWorker::traffic, model.get(), &TrafficModel::add);
     }
+    MaintenanceReadings readings;
     QObject::connect(&worker, &LineWorker::cycleDone, &app, [&](const Exchange& x) {
         ++f.polls;
         f.good += x.answered && x.reply.size() >= 12;
+        if (!chart)
+            return;
+        // What the maintenance screen does with a refresh, as far as the chart goes.
+        if (!x.answered) {
+            chart->addGap();
+            return;
+        }
+        readings = DecodeMaintenanceReply(x.reply, readings, QString(), QString()).readings;
+        chart->addReading({readings.Sum4, readings.Sum45, readings.Sum5, float(readings.Noise4),
+                           float(readings.Noise45), float(readings.Noise5)});
     });
 
     // The screen thread's stalls: lateness of each tick of a 10 ms precise timer.
@@ -107,7 +126,8 @@ Figures run(QCoreApplication& app, int seconds, bool fast, bool window) {
     const double cpu0 = cpuSeconds();
     QElapsedTimer wall;
     wall.start();
-    Transaction poll{Pattern::Poll, status};
+    Transaction poll{Pattern::Poll,
+                     refresh ? ReadInputs(1, InputRegisterCount(model::ZorvanA2)) : status};
     poll.fastReply = fast;
     worker.setCycle(poll);
     tick.start();
@@ -135,15 +155,56 @@ Figures run(QCoreApplication& app, int seconds, bool fast, bool window) {
     const double byteMs = VirtualPort::ByteUs / 1000.0;
     const double request = 4.0 + 12 * byteMs + turnaround / 1000.0;
     // Fixed: first reply byte + 100 ms. Frame-complete: the 14-byte reply + 3.5 characters.
+    // (The read-inputs request is 8 bytes without the 4 ms key-up: its figure is only compared.)
     f.ideal = 1000.0 / (fast ? request + 14 * byteMs + 3.5 * byteMs : request + byteMs + 100.0);
     return f;
 }
 
 } // namespace
 
+int chartModes(int argc, char** argv, int seconds) {
+    if (qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    const Figures without = run(app, seconds, false, false, true);
+    QtPrompts prompts;
+    ReadingsChart chart(SteadyClock::instance(), prompts, QString());
+    chart.resize(520, 380);
+    chart.show();
+    // An hour of readings already taken, and the widest window: the most the chart draws.
+    for (int i = 0; i < ReadingsSeries::MaxSamples; ++i)
+        chart.addReading({float(i % 977), 2, 3, 4, 5, 6});
+    chart.setWindowMinutes(15);
+    const Figures with = run(app, seconds, false, false, true, &chart);
+    std::printf("poll_rate --chart: %d s per mode, maintenance refresh (15 registers) on the "
+                "virtual line\n",
+                seconds);
+    std::printf("%-26s %16s %16s\n", "", "refresh", "refresh + chart");
+    std::printf("%-26s %16d %16d\n", "refreshes", without.polls, with.polls);
+    std::printf("%-26s %16.3f %16.3f\n", "refreshes per second", without.rate(), with.rate());
+    std::printf("%-26s %16.2f %16.2f\n", "CPU % of one core", 100.0 * without.cpu / without.elapsed,
+                100.0 * with.cpu / with.elapsed);
+    std::printf("%-26s %16.2f %16.2f\n", "screen stall p99 (ms)", percentile(without.stallsMs, 99),
+                percentile(with.stallsMs, 99));
+    std::printf("%-26s %16.2f %16.2f\n", "screen stall max (ms)", percentile(without.stallsMs, 100),
+                percentile(with.stallsMs, 100));
+    std::printf("rate with the chart: %+.2f %% of the rate without\n",
+                100.0 * (with.rate() - without.rate()) / without.rate());
+    return 0;
+}
+
 int main(int argc, char** argv) {
+    int seconds = 20;
+    bool chart = false;
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--chart") == 0)
+            chart = true;
+        else
+            seconds = std::max(1, atoi(argv[i]));
+    }
+    if (chart)
+        return chartModes(argc, argv, seconds);
     QCoreApplication app(argc, argv);
-    const int seconds = argc > 1 ? std::max(1, atoi(argv[1])) : 20;
     const Figures modes[] = {run(app, seconds, false, false), run(app, seconds, true, false),
                              run(app, seconds, false, true)};
 

@@ -46,6 +46,12 @@ QChart* makeChart(QDateTimeAxis** time, QValueAxis** value) {
     (*value)->setLabelFormat(QStringLiteral("%.0f"));
     chart->addAxis(*time, Qt::AlignBottom);
     chart->addAxis(*value, Qt::AlignLeft);
+    // An axis with no series is not drawn: an empty line holds both from the start.
+    auto* anchor = new QLineSeries;
+    chart->addSeries(anchor);
+    anchor->attachAxis(*time);
+    anchor->attachAxis(*value);
+    chart->legend()->markers(anchor).value(0)->setVisible(false);
     return chart;
 }
 
