@@ -169,32 +169,6 @@ Outcome Version(const Session& s) {
     return o;
 }
 
-Outcome Address(const Session& s) {
-    quint8 a = s.options.address;
-    const quint8 to = s.options.newAddress;
-    if (a == 0) {
-        // Master mode: one detector must answer alone, and the write then goes to it alone.
-        DetectorRecord record;
-        if (auto failed = PollStatus(s, &record))
-            return *failed;
-        a = record.Address;
-    }
-    // The presence check the main screen makes first: a silent address costs one window,
-    // not six confirmed-write attempts.
-    const Exchange probe = s.run(s.transaction(Pattern::ButtonRead, ReadAddr(a)));
-    if (auto failed = Unanswered(probe, a, QStringLiteral("the address read")))
-        return *failed;
-    Transaction t = s.transaction(Pattern::ConfirmedWrite, WriteAddr(a, to));
-    t.test = [](const QByteArray& reply) { return AddrReplyOK(reply); };
-    const Exchange x = s.run(t);
-    if (x.portError)
-        return *Unanswered(x, a, QStringLiteral("the new address"));
-    Fields f;
-    f.add("address", a);
-    f.add("new_address", to);
-    return ReportWrite(f, x, a, QStringLiteral("the new address"));
-}
-
 Outcome ReportWrite(Fields& f, const Exchange& x, quint8 address, const QString& what) {
     f.add("acknowledged", x.acknowledged, x.acknowledged ? "yes" : "no");
     f.add("attempts", x.attempts);

@@ -10,8 +10,9 @@
 #include <optional>
 
 namespace fh {
+class LineOperation;
 class LineWorker;
-}
+} // namespace fh
 
 namespace fh::cli {
 
@@ -53,5 +54,8 @@ Outcome ReportWrite(Fields& f, const Exchange& x, quint8 address, const QString&
 // nothing on success, else the outcome to report. In master mode record->Address is the
 // address of the detector that answered alone.
 std::optional<Outcome> PollStatus(const Session& s, DetectorRecord* record);
+// Runs a shared operation with the run's window and collection rule; nothing when the line
+// held, else the port failure's outcome.
+std::optional<Outcome> RunOperation(const Session& s, LineOperation& op);
 
 } // namespace fh::cli

@@ -3,6 +3,7 @@
 #include "detector/models.h"
 #include "detector/setupcodec.h"
 #include "link/requests.h"
+#include "operations/setupwrite.h"
 
 #include <algorithm>
 
@@ -123,7 +124,9 @@ Outcome SetupSet(const Session& s) {
         std::optional<Outcome> refused;
         const QString& key = change.key;
         if (key == QLatin1String("sensitivity"))
-            refused = pick(model, key, true, SensitivityItems(row.sensitivity), change.value,
+            // A number equal to a list value is that value (10.0 is 10).
+            refused = pick(model, key, true, SensitivityItems(row.sensitivity),
+                           SensitivityItemFor(row.sensitivity, change.value).value_or(change.value),
                            &v.sensitivity);
         else if (key == QLatin1String("delay"))
             refused = pick(model, key, row.delayShown, DelayItems(), change.value, &v.delay);
@@ -159,14 +162,24 @@ Outcome SetupSet(const Session& s) {
                              .arg(model));
     }
 
+    // The write to the detector the status poll confirmed, then its read back.
     const quint8 a = r.record.Address;
-    Transaction t = s.transaction(Pattern::ConfirmedWrite, WriteSetup(a, model, v));
-    t.test = [model](const QByteArray& reply) { return SetupReplyOK(reply, model); };
-    const Exchange x = s.run(t);
-    if (x.portError)
-        return *Unanswered(x, a, QStringLiteral("the setup"));
+    SetupWrite op({a, r.record.ModelCode, model, r.record.SerialNumber}, v, s.options.address == 0);
+    if (const std::optional<Outcome> lineFailed = RunOperation(s, op))
+        return *lineFailed;
+    if (op.refused())
+        return Outcome::failure(exitcode::NoAnswer, op.refusal());
     Fields f;
-    return ReportWrite(f, x, a, QStringLiteral("the setup"));
+    Outcome o = ReportWrite(f, op.write(), a, QStringLiteral("the setup"));
+    if (!op.write().acknowledged)
+        return o;
+    const bool verified = op.result() == SetupWrite::Result::Verified;
+    f.add("verified", verified, verified ? "yes" : "no");
+    o.show(f);
+    o.message = op.text([](const QString& key) { return key; });
+    if (!verified)
+        o.exitCode = exitcode::NoAnswer;
+    return o;
 }
 
 } // namespace fh::cli

@@ -25,15 +25,11 @@ quint8 at(const QByteArray& reply, int index) {
     return static_cast<quint8>(reply.at(index));
 }
 
-bool isOneBitList(SensitivityList list) {
-    return list == SensitivityList::SensSingle || list == SensitivityList::UVIR;
-}
-
-// The text read as a whole number (rounded); 0 when it is not a number.
-double wholeNumber(const QString& text) {
+// The text's value as a finite number.
+std::optional<double> numberIn(const QString& text) {
     bool ok = false;
     const double n = text.trimmed().toDouble(&ok);
-    return ok && std::isfinite(n) ? std::nearbyint(n) : 0.0;
+    return ok && std::isfinite(n) ? std::optional(n) : std::nullopt;
 }
 
 int positionIn(const QStringList& items, const QString& text) {
@@ -88,34 +84,29 @@ QString SensitivityText(SensitivityList list, int code) {
     return code >= 0 && code < items.size() ? items.at(code) : QString();
 }
 
+std::optional<QString> SensitivityItemFor(SensitivityList list, const QString& text) {
+    const QStringList items = SensitivityItems(list);
+    if (items.contains(text))
+        return text;
+    const std::optional<double> typed = numberIn(text);
+    for (const QString& item : items)
+        if (typed && numberIn(item) == typed)
+            return item;
+    return std::nullopt;
+}
+
 quint8 SensitivityCode(SensitivityList list, const QString& text) {
-    switch (list) {
-    case SensitivityList::SensFast:
-    case SensitivityList::MI3:
-    case SensitivityList::SensSingle:
-    case SensitivityList::UVIR: {
-        const QStringList items =
-            isOneBitList(list) ? QStringList{"5", "15"} : SensitivityItems(list);
-        return quint8(std::max(0, positionIn(items, text)));
-    }
-    case SensitivityList::MI:
-    case SensitivityList::Sens: {
-        // Steps of 10 or 15 from the first item; a typed number beyond the list is clamped so
-        // it never reaches the flag bits beside the code.
-        const double step = list == SensitivityList::MI ? 10.0 : 15.0;
-        const double code = std::trunc(wholeNumber(text) / step) - 1.0;
-        return quint8(std::clamp(code, 0.0, 3.0));
-    }
-    }
-    return 0;
+    const std::optional<QString> item = SensitivityItemFor(list, text);
+    if (!item)
+        return 0;
+    // cmbUVIR's only item is the second code of the one-bit lists.
+    const QStringList codes =
+        list == SensitivityList::UVIR ? QStringList{"5", "15"} : SensitivityItems(list);
+    return quint8(std::max(0, positionIn(codes, *item)));
 }
 
 bool SensitivityTextWritable(SensitivityList list, const QString& text) {
-    if (text.trimmed().isEmpty() || SensitivityItems(list).contains(text))
-        return true;
-    bool ok = false;
-    const double n = text.trimmed().toDouble(&ok);
-    return ok && std::isfinite(n);
+    return text.trimmed().isEmpty() || SensitivityItemFor(list, text).has_value();
 }
 
 QStringList DelayItems() {

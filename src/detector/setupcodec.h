@@ -18,11 +18,14 @@ QString SensitivityListName(SensitivityList list);
 QStringList SensitivityItems(SensitivityList list);
 // The text shown for a decoded code; empty where the list has none.
 QString SensitivityText(SensitivityList list, int code);
-// The code written for a text, always 0..3 (0..1 for the one-bit lists): unknown text of the
-// fixed lists gives 0, and numbers typed into cmbMI or cmbSens are clamped to the list's range.
+// The list item a text stands for: the item itself, or a number equal to an item's value
+// (" 10.0" is "10"); nothing for any other text.
+std::optional<QString> SensitivityItemFor(SensitivityList list, const QString& text);
+// The code written for a text, always 0..3 (0..1 for the one-bit lists): the position of the
+// item the text stands for, 0 for any other text (which the callers refuse before writing).
 quint8 SensitivityCode(SensitivityList list, const QString& text);
 
-// False for typed text that is no number and none of the list's items ("abc"): it would
+// False for typed text that stands for none of the list's items ("abc", "99", "10.5"): it would
 // write the first code without a word, so the setup screen refuses it. Empty text passes.
 bool SensitivityTextWritable(SensitivityList list, const QString& text);
 

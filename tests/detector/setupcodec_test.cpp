@@ -118,21 +118,30 @@ TEST(WriteSetup, ListTextsToBytes) {
         EXPECT_EQ(bytesOf(WriteSetup(7, c.model, c.value)), c.expected) << c.model;
 }
 
-TEST(SensitivityCode, TypedTextStaysInItsBits) {
+TEST(SensitivityCode, TypedTextCountsOnlyWhenItEqualsAListValue) {
+    // Refused text is never written (the screen and the CLI refuse it first); were it, it
+    // would write the first code.
     const struct {
         SL list;
         const char* text;
+        bool writable;
         quint8 code;
     } cases[] = {
-        {SL::MI, "10", 0},   {SL::MI, "40", 3},         {SL::MI, "25", 1},
-        {SL::MI, "5", 0},    {SL::MI, "abc", 0},        {SL::MI, "1e9", 3},
-        {SL::Sens, "60", 3}, {SL::Sens, "14", 0},       {SL::SensFast, "3", 0},
-        {SL::MI3, "10", 3},  {SL::SensSingle, "15", 1}, {SL::SensSingle, "20", 0},
-        {SL::UVIR, "5", 0},  {SL::UVIR, "15", 1},
+        {SL::MI, "40", true, 3},          {SL::MI, "40.0", true, 3},
+        {SL::MI, " 2e1 ", true, 1},       {SL::MI, "25", false, 0},
+        {SL::MI, "55", false, 0},         {SL::MI, "abc", false, 0},
+        {SL::MI, "1e9", false, 0},        {SL::Sens, "60", true, 3},
+        {SL::Sens, "14", false, 0},       {SL::SensFast, "10.0", true, 3},
+        {SL::SensFast, "99", false, 0},   {SL::SensFast, "7.50", true, 2},
+        {SL::MI3, "10", true, 3},         {SL::SensSingle, "15", true, 1},
+        {SL::SensSingle, "20", false, 0}, {SL::UVIR, "5", false, 0},
+        {SL::UVIR, "15.0", true, 1},      {SL::MI, "", true, 0},
     };
-    for (const auto& c : cases)
-        EXPECT_EQ(SensitivityCode(c.list, c.text), c.code)
-            << SensitivityListName(c.list).toStdString() << " " << c.text;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(SensitivityListName(c.list).toStdString() + " " + c.text);
+        EXPECT_EQ(SensitivityTextWritable(c.list, c.text), c.writable);
+        EXPECT_EQ(SensitivityCode(c.list, c.text), c.code);
+    }
 
     // No typed text ever reaches the flag bits around the code.
     for (const char* text : {"55", "5", "999999", "-1"})

@@ -131,18 +131,22 @@ TEST_F(Cli, SetupSetChangesOnlyTheNamedSettingsTheModelOffers) {
          R"({"sensitivity":"60","heat_mode":"AUTO","heat_on":"0","flags":{"relay_as_eol":true}})"},
         {9, "sensitivity=40 alarm_on_bit=on",
          R"({"sensitivity":"40","flags":{"alarm_on_bit":true}})"},
-        {5, "relay_on_warning=on", nullptr},      // hidden flag on the A2
-        {5, "sensitivity=15", nullptr},           // not in the A2's list
-        {7, "delay=A", nullptr},                  // the C1 has no delay
-        {9, "heat_mode=ON", nullptr},             // nor heat on the B1
-        {5, "delay=5 relay_as_eol=off", nullptr}, // one bad pair spoils the whole write
+        {5, "relay_on_warning=on", nullptr},                 // hidden flag on the A2
+        {5, "sensitivity=15", nullptr},                      // not in the A2's list
+        {7, "delay=A", nullptr},                             // the C1 has no delay
+        {9, "heat_mode=ON", nullptr},                        // nor heat on the B1
+        {5, "delay=5 relay_as_eol=off", nullptr},            // one bad pair spoils the whole write
+        {5, "sensitivity=7.50", R"({"sensitivity":"7.5"})"}, // a list value, written otherwise
+        {5, "sensitivity=99", nullptr},                      // no list value
     };
     for (const auto& row : rows) {
         const QJsonObject before = at(row.address, {"setup"}).doc().object();
         ASSERT_FALSE(before.isEmpty()) << row.address;
         const CliRun set = at(row.address, words("setup set") + words(row.set));
         EXPECT_EQ(set.exitCode, row.changed ? 0 : 2) << row.set << set.err.constData();
-        EXPECT_EQ(set.doc(), json(row.changed ? R"({"acknowledged":true,"attempts":1})" : ""));
+        EXPECT_EQ(set.doc(),
+                  json(row.changed ? R"({"acknowledged":true,"attempts":1,"verified":true})" : ""));
+        EXPECT_TRUE(!row.changed || set.err.contains("Setup written and verified")) << row.set;
         EXPECT_EQ(at(row.address, {"setup"}).doc().object(),
                   row.changed ? merged(before, json(row.changed).object()) : before)
             << row.set;
@@ -162,8 +166,17 @@ TEST_F(Cli, ScanFindsExactlyTheDetectorsOnTheBusAndAnAddressChangeMovesOne) {
     EXPECT_EQ(empty.exitCode, 1);
     EXPECT_EQ(empty.doc(), json("[]"));
 
-    EXPECT_EQ(at(9, {"address", "30"}).doc(),
-              json(R"({"address":9,"new_address":30,"acknowledged":true,"attempts":1})"));
+    // An address in use is refused before anything is written; a free one is taken.
+    const CliRun taken = at(9, {"address", "5"});
+    EXPECT_EQ(taken.exitCode, 1);
+    EXPECT_TRUE(taken.out.isEmpty());
+    EXPECT_TRUE(taken.err.contains("Address 5 is already used by Zorvan A2, serial 20417"))
+        << taken.err.constData();
+    const CliRun moved = at(9, {"address", "30"});
+    // The silence of the new address, which the change asks for first, is counted too.
+    EXPECT_EQ(moved.doc(), json(R"({"address":9,"new_address":30,"acknowledged":true,"attempts":1,
+                                    "verified":true,"reply_faults":{"no_reply":2}})"));
+    EXPECT_TRUE(moved.err.contains("Detector 4711 now answers at address 30"));
     EXPECT_EQ(at(30, {"status"}).doc()["serial"].toInt(), 4711);
     EXPECT_EQ(at(9, {"--timeout", "100", "status"}).doc()["link"].toString(), "BAD");
 }
@@ -197,7 +210,8 @@ TEST_F(Cli, RepliesThatFailTheCheckAreNeverTakenForAnswers) {
         {23, "address 40", 1, "echo"},
         // Only the echo comes back, a bare copy of the BIT: the status poll before it fails.
         {23, "bit", 1, "echo"},
-        {24, "address 41", 0, R"("trailing_bytes":10)"},
+        {24, "address 41", 1, "from address 24 could not be read (bad check bytes)"},
+        {24, "--accept-bad-check address 41", 0, R"("trailing_bytes":5)"},
         {26, "readings", 0, R"("sum4":"NaN")"},
         {26, "readings", 0, R"("sum5":"inf")"},
         {26, "readings", 0, R"("bit_sum4":"-inf")"},
@@ -289,7 +303,7 @@ TEST_F(Cli, LinesAnswerOrExitWith1ForSilenceAnd2ForUsageAndPortErrors) {
         {"--port PORT --address 200 --timeout 100 status", 1, "no answer"},
         {"--port PORT --address 200 --timeout 100 bit", 1, "no answer"},
         {"--port PORT --address 200 --timeout 100 version", 1, "no answer"},
-        {"--port PORT --address 200 --timeout 100 address 40", 1, "no answer"},
+        {"--port PORT --address 200 --timeout 100 address 40", 1, "No answer"},
         {"--port PORT --address 5 --echo status", 1, "expected echo not heard"},
         {"--port PORT --address 5 address -1", 2, "not \"-1\""},
         {"--port /nonexistent/ttyFLAME status", 2, "/nonexistent/ttyFLAME"},

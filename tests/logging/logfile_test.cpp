@@ -3,15 +3,14 @@
 #include "logging/logfile.h"
 #include "logging/statuslog.h"
 
+#include "common/diskroom.h"
 #include "loghelpers.h"
 
-#include <csignal>
 #include <gtest/gtest.h>
 #include <QDir>
 #include <QFileInfo>
 #include <QSignalSpy>
 #include <QTemporaryDir>
-#include <sys/resource.h>
 
 using namespace fh;
 using namespace fh::test;
@@ -96,14 +95,8 @@ TEST_F(LogFileTest, NoHalfLineIsEverFollowedByTheNextBlock) {
 
     // A disk that fills up in the middle of a block: the part written is taken back, the
     // block is kept whole and goes in whole later.
-    rlimit before{};
-    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &before), 0);
-    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
-    const rlimit tight{rlim_t(QFileInfo(path).size() + 5), before.rlim_max};
-    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &tight), 0);
-    const LogWriteOutcome full = file.append("0123456789\r\n");
-    setrlimit(RLIMIT_FSIZE, &before);
-    std::signal(SIGXFSZ, oldHandler);
+    const LogWriteOutcome full =
+        WithRoomFor(QFileInfo(path).size() + 5, [&] { return file.append("0123456789\r\n"); });
     EXPECT_FALSE(full.written);
     EXPECT_FALSE(full.warning.isEmpty());
     EXPECT_EQ(file.pendingBlocks(), 1);

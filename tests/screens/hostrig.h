@@ -107,8 +107,8 @@ struct ScreenRig : HostRig {
 struct MainRig : HostRig {
     std::unique_ptr<frmMain> main;
     int exits = 0;
-    QByteArray setupReply;     // what the setup stand-in was given
-    bool setupRefuses = false; // the setup stand-in refuses the reply
+    SetupOpening setupOpening; // what the setup stand-in was given
+    bool setupRefuses = false; // the setup stand-in refuses its snapshot
     QStringList opened;        // stand-ins opened, in order
 
     explicit MainRig(std::unique_ptr<SimBus> sim = steadyDefaultBus(),
@@ -131,9 +131,9 @@ struct MainRig : HostRig {
                                     {&ScreenOpeners::overview, "overview"}})
             main->openers.*opener = [=](ScreenContext& c) { return stub(c, name); };
         main->openers.password = [=](ScreenContext& c, QWidget*) { return stub(c, "password"); };
-        main->openers.setup = [=, this](ScreenContext& c, const QByteArray& reply) -> QWidget* {
-            setupReply = reply;
-            if (!setupRefuses)
+        main->openers.setup = [=, this](ScreenContext& c, const SetupOpening& o) -> QWidget* {
+            setupOpening = o;
+            if (o.snapshot && !setupRefuses)
                 return stub(c, "setup");
             opened << "setup";
             return nullptr;

@@ -1,5 +1,6 @@
 // Leaving with log entries that failed to reach the file: the count is told, and retry, save
 // to a file, discard and stay each do what they say.
+#include "common/diskroom.h"
 #include "logging/loghelpers.h"
 #include "logging/statuslog.h"
 #include "logging/sumslog.h"
@@ -8,6 +9,7 @@
 
 #include <gtest/gtest.h>
 #include <QDir>
+#include <QFileInfo>
 #include <QTemporaryDir>
 
 namespace fh::test {
@@ -24,6 +26,7 @@ TEST(KeptEntriesAtExit, CountIsToldAndEachChoiceDoesWhatItSays) {
         std::vector<std::optional<QString>> saveAs; // "LOG": the log itself, else kept.txt
         bool mayExit;
         Where entries;
+        bool diskFull = false; // no file can grow past a few bytes while the question is open
     };
     const Case cases[] = {
         {"stay", {Answer::Cancel}, {}, false, StillKept},
@@ -32,6 +35,13 @@ TEST(KeptEntriesAtExit, CountIsToldAndEachChoiceDoesWhatItSays) {
         {"save", {Answer::Save}, {"kept"}, true, InTheSavedFile},
         {"save cancelled, stay", {Answer::Save, Answer::Cancel}, {std::nullopt}, false, StillKept},
         {"save over log", {Answer::Save, Answer::Ok, Answer::Discard}, {"LOG"}, true, StillKept},
+        // Told, asked again, and the user's own folder proposed next.
+        {"save on a full disk",
+         {Answer::Save, Answer::Ok, Answer::Save, Answer::Discard},
+         {"kept", std::nullopt},
+         true,
+         StillKept,
+         true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -56,7 +66,10 @@ TEST(KeptEntriesAtExit, CountIsToldAndEachChoiceDoesWhatItSays) {
                      : std::nullopt);
         const QByteArray keptBytes = status.file().pendingBytes();
 
-        EXPECT_EQ(MayExitWithKeptEntries(prompts, nullptr, {&status, &sums}), c.mayExit);
+        const auto exit = [&] {
+            return MayExitWithKeptEntries(prompts, nullptr, {&status, &sums});
+        };
+        EXPECT_EQ(c.diskFull ? WithRoomFor(10, exit) : exit(), c.mayExit);
 
         const auto shown = prompts.callsOf(Call::Message);
         ASSERT_EQ(shown.size(), c.answers.size());
@@ -68,6 +81,12 @@ TEST(KeptEntriesAtExit, CountIsToldAndEachChoiceDoesWhatItSays) {
         EXPECT_EQ(readAll(logPath) == keptBytes, c.entries == InTheLog);
         EXPECT_EQ(readAll(dir.filePath("kept.txt")) == keptBytes, c.entries == InTheSavedFile);
         EXPECT_EQ(status.file().pendingBlocks() > 0, c.entries == StillKept);
+        const auto saves = prompts.callsOf(Call::SaveFile);
+        ASSERT_EQ(saves.size(), c.saveAs.size());
+        for (size_t i = 0; i < saves.size(); ++i) {
+            const QString folder = QFileInfo(saves[i].defaultText).absolutePath();
+            EXPECT_EQ(folder == QFileInfo(dir.path()).absoluteFilePath(), i == 0) << i;
+        }
     }
 }
 

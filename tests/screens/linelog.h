@@ -5,6 +5,7 @@
 #include "link/exchange.h"
 #include "link/lineworker.h"
 #include "link/requests.h"
+#include "operations/lineoperation.h"
 #include "sim/simbus.h"
 #include "support/scriptedprompts.h"
 
@@ -22,7 +23,7 @@
 
 namespace fh::test {
 
-// BIT commands can be left unanswered.
+// BIT commands, or any requests a test picks, can be left unanswered.
 class RecordingBus final : public LinePeer {
 public:
     explicit RecordingBus(std::unique_ptr<SimBus> bus) : bus_(std::move(bus)) {}
@@ -30,11 +31,18 @@ public:
         {
             std::lock_guard lock(mutex_);
             heard_.push_back(request);
+            if (unanswered && unanswered(request))
+                return {};
         }
         if (dropBit && request.size() > 4 && quint8(request[1]) == 200 &&
             quint8(request[4]) == cmd::Bit)
             return {};
         return bus_->answer(request, endUs);
+    }
+    // Requests the bus hears but nobody answers.
+    void leaveUnanswered(std::function<bool(const QByteArray&)> match) {
+        std::lock_guard lock(mutex_);
+        unanswered = std::move(match);
     }
     std::vector<QByteArray> heard() const {
         std::lock_guard lock(mutex_);
@@ -51,6 +59,7 @@ private:
     mutable std::mutex mutex_;
     std::unique_ptr<SimBus> bus_;
     std::vector<QByteArray> heard_;
+    std::function<bool(const QByteArray&)> unanswered;
 };
 
 inline bool isStatusTo(const QByteArray& request, int address) {
@@ -90,6 +99,11 @@ inline Exchange RunCommand(LineWorker& worker, const Transaction& t) {
     id = worker.submit(t);
     WaitFor([&] { return result.has_value(); });
     return result.value_or(Exchange{});
+}
+
+// Runs an operation to its end, one command after the other.
+inline void RunToEnd(LineWorker& worker, LineOperation& op) {
+    RunOperation(op, [&](const Transaction& t) { return RunCommand(worker, t); });
 }
 
 // Exactly one message box was shown, and it is this one.

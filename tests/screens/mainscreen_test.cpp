@@ -375,7 +375,8 @@ TEST(MainScreen, ScreensOpenOnTheirReadTheMainScreenComesBackAndClosingLeavesNot
         rig.model->screenClosed();
         EXPECT_TRUE(m.isVisible());
     }
-    EXPECT_EQ(rig.setupReply.left(3), hex("01 03 02"));
+    ASSERT_TRUE(rig.setupOpening.snapshot);
+    EXPECT_EQ(rig.setupOpening.snapshot->reply.left(3), hex("01 03 02"));
     rig.setupRefuses = true;
     m.cmdSetio->click();
     ASSERT_TRUE(

@@ -1,5 +1,6 @@
 // The new-address dialog on the simulated bus: the box's filter, refused addresses, the move
 // itself (answered or not) and every way out.
+#include "detector/masterguard.h"
 #include "hostrig.h"
 #include "screens/newaddr/frmNewAddr.h"
 
@@ -102,6 +103,8 @@ TEST(NewAddrDialog, SendMovesTheDetectorAndTheMainScreenFollows) {
         EXPECT_EQ(sent.count(WriteAddr(from, to)), 1);
         EXPECT_EQ(main.m().detector().Address, to);
         EXPECT_TRUE(main.prompts.callsOf(Call::Message).empty());
+        EXPECT_TRUE(main.m().messages().newest().endsWith(
+            QString("Detector 20417 now answers at address %1").arg(to)));
         EXPECT_TRUE(main.m().mainWindow()->isVisible());
         EXPECT_EQ(main.bus.sim().detector(to).get(), main.bus.sim().detectorAt(0).get());
         Dispose(d);
@@ -109,8 +112,10 @@ TEST(NewAddrDialog, SendMovesTheDetectorAndTheMainScreenFollows) {
     }
 }
 
-TEST(NewAddrDialog, UnansweredSendMovesTheCaptionAndSaysSo) {
-    ScreenRig main(makeDefaultBus(), 9); // nobody at 9
+// Written, but not heard at the new address since: the main screen follows, and says so.
+TEST(NewAddrDialog, UnconfirmedSendMovesTheCaptionAndSaysSo) {
+    ScreenRig main(busWith(9, 117, 20417), 9);
+    main.bus.leaveUnanswered([](const QByteArray& r) { return quint8(r[1]) == fn::WriteSingle; });
     QPointer<frmNewAddr> d = Open(main);
     LineWatch sent(*main.worker);
     QStringList shown; // the progress line as each attempt begins

@@ -2,7 +2,7 @@
 
 #include "screens/prompts/printimage.h"
 
-#include <QPrinter>
+#include <QPdfWriter>
 
 namespace fh {
 
@@ -10,10 +10,11 @@ bool ScriptedPrompts::printImage(QWidget* widget, int copies) {
     record({.kind = Call::Print, .copies = copies});
     if (pdfPath.isEmpty())
         return true;
-    QPrinter printer(QPrinter::ScreenResolution);
-    printer.setOutputFormat(QPrinter::PdfFormat);
-    printer.setOutputFileName(pdfPath);
-    return PrintWidgetImage(printer, widget, copies);
+    // A PDF writer, not a printer: a printer object loads the system's print plugin and its
+    // libraries, which tests must not depend on.
+    QPdfWriter pdf(pdfPath);
+    pdf.setResolution(96);
+    return PrintWidgetImage(pdf, widget, copies);
 }
 
 } // namespace fh

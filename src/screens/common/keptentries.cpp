@@ -1,11 +1,14 @@
 #include "screens/common/keptentries.h"
 
 #include "logging/periodiclog.h"
+#include "logging/wholefile.h"
 #include "screens/prompts/prompts.h"
 
 #include <QDir>
 #include <QFileInfo>
-#include <QSaveFile>
+#include <QSet>
+#include <QStandardPaths>
+#include <QStorageInfo>
 #include <QStringList>
 
 namespace fh {
@@ -23,16 +26,34 @@ int keptCount(std::initializer_list<PeriodicLog*> logs, QStringList* names) {
     return n;
 }
 
+// The user's own folder, for when the data folder cannot take the entries.
+QString userFolder() {
+    const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    return !documents.isEmpty() && QFileInfo(documents).isDir() ? documents : QDir::homePath();
+}
+
+// Where the entries are proposed: beside the log, unless that folder has no room left for
+// them (the log failed because the disk is full, most likely) or a save there failed.
+QString proposedFolder(const QString& logFolder, qint64 bytes, const QSet<QString>& failed) {
+    const QStorageInfo disk(logFolder);
+    const bool full = disk.isValid() && disk.bytesAvailable() < bytes + 64 * 1024;
+    return full || failed.contains(logFolder) ? userFolder() : logFolder;
+}
+
 // Asks where each log's kept entries go and writes them there; those saved are forgotten.
-// False when the operator cancelled a dialog or a file could not be written.
-bool saveKept(Prompts& prompts, QWidget* parent, std::initializer_list<PeriodicLog*> logs) {
+// False when the operator cancelled a dialog or a file could not be written whole (its folder
+// then goes into `failed`).
+bool saveKept(Prompts& prompts, QWidget* parent, std::initializer_list<PeriodicLog*> logs,
+              QSet<QString>* failed) {
     for (PeriodicLog* log : logs) {
         LogFile& file = log->file();
         if (file.pendingBlocks() == 0)
             continue;
         const QFileInfo info(file.path());
+        const QString folder =
+            proposedFolder(info.absolutePath(), file.pendingBytes().size(), *failed);
         const QString suggested =
-            info.dir().filePath(info.completeBaseName() + QStringLiteral("-kept.txt"));
+            QDir(folder).filePath(info.completeBaseName() + QStringLiteral("-kept.txt"));
         const auto path = prompts.saveFileName(
             parent, QStringLiteral("Save the entries kept for %1").arg(file.fileName()), suggested);
         if (!path)
@@ -49,12 +70,14 @@ bool saveKept(Prompts& prompts, QWidget* parent, std::initializer_list<PeriodicL
                 return false;
             }
         }
-        QSaveFile out(*path); // written whole or not at all, and synced before it counts
-        const QByteArray bytes = file.pendingBytes();
-        if (!out.open(QIODevice::WriteOnly) || out.write(bytes) != bytes.size() || !out.commit()) {
+        // Counted as saved only once every byte is on the disk; the entries stay kept otherwise.
+        QString why;
+        if (!SaveWholeFile(*path, file.pendingBytes(), &why)) {
+            failed->insert(QFileInfo(*path).absolutePath());
             prompts.message(parent,
-                            QStringLiteral("%1 could not be written: %2.")
-                                .arg(QDir::toNativeSeparators(*path), out.errorString()),
+                            QStringLiteral("%1 could not be written: %2. The entries are still "
+                                           "kept; save them somewhere else.")
+                                .arg(QDir::toNativeSeparators(*path), why),
                             QLatin1String(KeptEntriesTitle), Prompts::Icon::Critical,
                             Prompts::Buttons::Ok);
             return false;
@@ -68,6 +91,7 @@ bool saveKept(Prompts& prompts, QWidget* parent, std::initializer_list<PeriodicL
 
 bool MayExitWithKeptEntries(Prompts& prompts, QWidget* parent,
                             std::initializer_list<PeriodicLog*> logs) {
+    QSet<QString> failedFolders; // where a save did not get through: not proposed again
     for (;;) {
         QStringList names;
         const int kept = keptCount(logs, &names);
@@ -88,7 +112,7 @@ bool MayExitWithKeptEntries(Prompts& prompts, QWidget* parent,
                 log->RetryPendingWrites();
             break;
         case Prompts::Answer::Save:
-            saveKept(prompts, parent, logs);
+            saveKept(prompts, parent, logs, &failedFolders);
             break;
         case Prompts::Answer::Discard:
             return true;

@@ -14,7 +14,9 @@ class Prompts;
 inline constexpr const char* KeptEntriesTitle = "LOG FILES";
 
 // True when the program may end: nothing is kept (any more), or the operator chose to end
-// without the kept entries. False when the operator chose to stay.
+// without the kept entries. False when the operator chose to stay. Save proposes a file
+// beside the log, or in the user's documents (else home) folder when the log's folder has no
+// room left or a save there failed; a save counts only once the whole file is on the disk.
 bool MayExitWithKeptEntries(Prompts& prompts, QWidget* parent,
                             std::initializer_list<PeriodicLog*> logs);
 

@@ -1,6 +1,5 @@
 #include "screens/common/pendingwrite.h"
 
-#include "detector/detectorrecord.h"
 #include "link/lineworker.h"
 #include "screens/common/screencontext.h"
 #include "screens/prompts/prompts.h"
@@ -8,6 +7,11 @@
 #include <QCloseEvent>
 
 namespace fh {
+
+PendingWrite::~PendingWrite() {
+    if (pending())
+        ctx_.holdLine(false);
+}
 
 void PendingWrite::lockWhileRunning(std::initializer_list<QWidget*> locked) {
     for (QWidget* w : locked)
@@ -20,31 +24,28 @@ void PendingWrite::lock(bool locked) {
             w->setEnabled(!locked);
 }
 
-bool PendingWrite::submit(const Transaction& t) {
+bool PendingWrite::submit(LineOperation& op) {
     if (pending())
         return false;
     lock(true);
-    guard_.start(ctx_.worker(), t, ctx_.detector().MasterMode);
+    op_ = &op;
+    ctx_.holdLine(true);
+    run_.start(ctx_.worker(), op);
     return true;
 }
 
 bool PendingWrite::finishes(const Exchange& x, QWidget* parent) {
-    QString refusal;
-    switch (guard_.onResult(ctx_.worker(), x, &refusal)) {
-    case GuardedWrite::Step::NotMine:
-    case GuardedWrite::Step::Waiting:
+    if (!run_.feed(ctx_.worker(), x))
         return false;
-    case GuardedWrite::Step::Refused:
-        lock(false);
-        ctx_.prompts().message(parent, refusal, QStringLiteral("Warning"), Prompts::Icon::Critical,
-                               Prompts::Buttons::Ok);
-        if (refused)
-            refused();
-        return false;
-    case GuardedWrite::Step::Done:
-        break;
-    }
-    return true;
+    ctx_.holdLine(false);
+    if (!op_->refused())
+        return true;
+    lock(false);
+    ctx_.prompts().message(parent, op_->refusal(), QStringLiteral("Warning"),
+                           Prompts::Icon::Critical, Prompts::Buttons::Ok);
+    if (refused)
+        refused();
+    return false;
 }
 
 void PendingWrite::close(QCloseEvent* event) {

@@ -1,10 +1,9 @@
 #pragma once
-// A screen that writes to the detector and then closes: one write at a time (in master mode
-// only once the line is clear), its buttons locked while it runs, closing refused until its
-// outcome is in (the operator must still be told), and the way back to the main screen taken
-// exactly once.
-#include "detector/masterguard.h"
+// A screen that writes to the detector and then closes: one write operation at a time, its
+// buttons locked while it runs, closing refused until its outcome is in (the operator must
+// still be told), and the way back to the main screen taken exactly once.
 #include "link/exchange.h"
+#include "operations/lineoperation.h"
 
 #include <functional>
 #include <initializer_list>
@@ -21,19 +20,21 @@ class ScreenContext;
 class PendingWrite {
 public:
     explicit PendingWrite(ScreenContext& ctx) : ctx_(ctx) {}
+    ~PendingWrite(); // a screen gone mid-operation gives the line back
     // The controls disabled from the write's start (the screen closes when it ends).
     void lockWhileRunning(std::initializer_list<QWidget*> controls);
 
-    bool pending() const { return guard_.pending(); }
+    bool pending() const { return run_.running(); }
     // The id of the write on the line (0 before and after), for its progress.
-    quint64 writeId() const { return guard_.writeId(); }
-    // Runs after a master-mode refusal has been told.
+    quint64 writeId() const { return run_.writeId(); }
+    // Runs after a refusal has been told.
     std::function<void()> refused;
-    // Sends the write (after the master-mode check when the main screen is in master mode);
+    // Runs the operation, which must live as long as the screen, with the poll cycle held;
     // false (nothing sent) while one is still running.
-    bool submit(const Transaction& t);
-    // True once, for the write's own result; the write is then over. A master-mode refusal
-    // is told here (nothing was written, the controls unlock again) and gives false.
+    bool submit(LineOperation& op);
+    // True once, when the operation is over having written; its result is the screen's to
+    // tell. An operation refused before writing is told here (nothing was written, the
+    // controls unlock again) and gives false.
     bool finishes(const Exchange& x, QWidget* parent);
     // For closeEvent: refused while the write runs, else the way back.
     void close(QCloseEvent* event);
@@ -45,7 +46,8 @@ private:
     void lock(bool locked);
 
     QList<QPointer<QWidget>> locked_;
-    GuardedWrite guard_;
+    OperationDriver run_;
+    LineOperation* op_ = nullptr;
     bool left_ = false;
 };
 

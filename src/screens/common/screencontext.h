@@ -28,6 +28,11 @@ public:
     virtual QString addressText() const = 0;
     // A new bus address: the main screen shows it and polls it from now on.
     virtual void setAddress(quint8 address) = 0;
+    // A line for the main screen's message line (what a screen did, once it has closed).
+    virtual void tell(const QString& text) = 0;
+    // Holds the poll cycle off the line (counted: each true needs its false), so the steps of
+    // an operation follow each other.
+    virtual void holdLine(bool held) = 0;
     // The main screen's link lamp is green.
     virtual bool linkGood() const = 0;
     // The right password was given: the maintenance button shows for the rest of the run.

@@ -196,7 +196,7 @@ void HostModel::tuningPollFailed() {
 // --- commands on the line ----------------------------------------------------------------
 
 bool HostModel::commandBusy() const {
-    return bitId_ || addrId_ || setupId_ || tuningId_ || bitShown_;
+    return bitId_ || addrId_ || setupRun_.running() || tuningId_ || bitShown_;
 }
 
 QString HostModel::commandRefusal() const {
@@ -205,7 +205,7 @@ QString HostModel::commandRefusal() const {
     g.writeRunning = writeId_ != 0;
     g.tuning = tuning_ || tuningId_;
     g.bitRunning = bitId_ || bitShown_;
-    g.readRunning = addrId_ || setupId_;
+    g.readRunning = addrId_ || setupRun_.running();
     g.linkGood = record_.LinkGood;
     g.unheard = unheard_;
     g.masterMode = record_.MasterMode;
@@ -257,8 +257,11 @@ void HostModel::requestAddressRead() {
 void HostModel::requestSetupRead() {
     if (refused(QStringLiteral("Setup")))
         return;
-    setupId_ = worker_.submit(
-        Transaction{Pattern::ButtonRead, ReadSetup(record_.Address, record_.ModelName)});
+    // For the model a status reply confirms now, not the one on display: a poll that failed a
+    // moment ago has emptied that, and another detector may have taken the address.
+    hold();
+    setupOpen_.emplace(record_.Address, record_.MasterMode);
+    setupRun_.start(worker_, *setupOpen_);
     emit changed();
 }
 
@@ -278,13 +281,15 @@ void HostModel::commandResult(const Exchange& x) {
         else
             noteUnanswered(QStringLiteral("New address"), x);
         emit changed();
-    } else if (x.id == setupId_) {
-        setupId_ = 0;
-        // A reply that failed the check opens nothing but "could not be read".
-        if (x.collected && !x.portError)
-            emit setupRead(x.answered ? x.reply : QByteArray());
+    } else if (setupRun_.feed(worker_, x)) {
+        release();
+        // A setup reply that failed the check opens nothing but "could not be read"; every
+        // other refusal is the message line's, as for any command that got no usable answer.
+        const SetupOpening opening = setupOpen_->opening();
+        if (opening.snapshot || opening.unreadable)
+            emit setupRead(opening);
         else
-            noteUnanswered(QStringLiteral("Setup"), x);
+            note(opening.refusal);
         emit changed();
     } else if (x.id == tuningId_) {
         tuningId_ = 0;

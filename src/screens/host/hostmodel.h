@@ -10,6 +10,8 @@
 #include "logging/logclock.h"
 #include "logging/statuslog.h"
 #include "logging/sumslog.h"
+#include "operations/lineoperation.h"
+#include "operations/setupopen.h"
 #include "screens/common/screencontext.h"
 #include "screens/host/messageline.h"
 
@@ -88,6 +90,8 @@ public:
     const DetectorRecord& detector() const override { return record_; }
     QString addressText() const override { return display_.addressText; }
     void setAddress(quint8 address) override;
+    void tell(const QString& text) override { note(text); }
+    void holdLine(bool held) override { held ? hold() : release(); }
     bool linkGood() const override { return record_.LinkGood; }
     void unlockMaintenance() override;
     bool maintenanceUnlocked() const override { return maintenanceUnlocked_; }
@@ -100,8 +104,8 @@ public:
 signals:
     // Anything the main screen shows has changed.
     void changed();
-    // The setup read was answered: time for the setup screen.
-    void setupRead(QByteArray reply);
+    // The setup screen's opening is over: it opens with the snapshot, or says why not.
+    void setupRead(const fh::SetupOpening& opening);
     // The presence read was answered: time for the new-address dialog.
     void addressRead();
     // A screen opened from the main screen has closed: the main screen shows again.
@@ -153,7 +157,8 @@ private:
     int holdCount_ = 0;
     quint64 bitId_ = 0;
     quint64 addrId_ = 0;
-    quint64 setupId_ = 0;
+    std::optional<SetupOpen> setupOpen_;
+    OperationDriver setupRun_;
     quint64 tuningId_ = 0;
     quint64 writeId_ = 0;   // a confirmed write some screen has on the line
     quint8 bitAddress_ = 0; // where the BIT went

@@ -292,10 +292,10 @@ QWidget* frmMain::track(QWidget* screen) {
     return screen;
 }
 
-void frmMain::openSetup(const QByteArray& reply) {
+void frmMain::openSetup(const SetupOpening& opening) {
     if (!openers.setup)
         return;
-    if (QWidget* screen = openers.setup(model_, reply)) {
+    if (QWidget* screen = openers.setup(model_, opening)) {
         track(screen);
         hide();
     }

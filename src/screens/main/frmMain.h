@@ -103,7 +103,7 @@ private:
     void showCommandState();
     // The exit question, then the kept log entries: true when the program may end.
     bool mayExit();
-    void openSetup(const QByteArray& reply);
+    void openSetup(const SetupOpening& opening);
     void openNewAddress();
     void openPassword();
     void openInstead(const std::function<QWidget*(ScreenContext&)>& opener);

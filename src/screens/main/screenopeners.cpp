@@ -18,8 +18,8 @@ template <typename Screen> QWidget* shown(Screen* screen) {
 
 ScreenOpeners DefaultScreenOpeners() {
     ScreenOpeners o;
-    o.setup = [](ScreenContext& ctx, const QByteArray& reply) -> QWidget* {
-        return frmSetup::open(ctx, reply); // shows itself, or says why not
+    o.setup = [](ScreenContext& ctx, const SetupOpening& opening) -> QWidget* {
+        return frmSetup::open(ctx, opening); // shows itself, or says why not
     };
     o.newAddress = [](ScreenContext& ctx) -> QWidget* { return shown(new frmNewAddr(ctx)); };
     o.password = [](ScreenContext& ctx, QWidget* parent) -> QWidget* {

@@ -1,8 +1,9 @@
 #pragma once
 // The screens the main screen opens, as replaceable entry points: the program uses the real
 // screens, tests may put stand-ins in their place to watch the hand-over.
+#include "operations/setupopen.h"
+
 #include <functional>
-#include <QByteArray>
 
 class QWidget;
 
@@ -11,9 +12,9 @@ namespace fh {
 class ScreenContext;
 
 struct ScreenOpeners {
-    // After a successful setup read: the setup screen, or nullptr when it refused the reply
-    // (it has then told the operator itself).
-    std::function<QWidget*(ScreenContext&, const QByteArray& setupReply)> setup;
+    // After the setup screen's opening: the setup screen, or nullptr when there is nothing to
+    // open it with (it has then told the operator why).
+    std::function<QWidget*(ScreenContext&, const SetupOpening& opening)> setup;
     // After a successful presence read: the new-address dialog.
     std::function<QWidget*(ScreenContext&)> newAddress;
     // F11: the maintenance password dialog (modal).

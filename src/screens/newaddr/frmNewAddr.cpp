@@ -2,7 +2,6 @@
 
 #include "detector/detectorrecord.h"
 #include "link/lineworker.h"
-#include "link/requests.h"
 #include "screens/common/formkeys.h"
 #include "screens/common/keyhelp.h"
 #include "screens/common/screencontext.h"
@@ -119,24 +118,24 @@ void frmNewAddr::cmdSend_Click() {
         txtNewAddr->setFocus();
         return;
     }
-    newAddress_ = quint8(*v);
-    Transaction t(Pattern::ConfirmedWrite, WriteAddr(ctx_.detector().Address, newAddress_));
-    t.test = [](const QByteArray& reply) { return AddrReplyOK(reply); };
-    t.attempts = 6;
-    // The worker lets the exchange in flight end first (the drain) and runs the attempts
-    // before the next poll.
-    write_.submit(t);
+    // The detector is confirmed and the new address must be free before anything is written;
+    // the worker lets the exchange in flight end first (the drain).
+    const DetectorRecord& d = ctx_.detector();
+    change_.emplace(d.Address, quint8(*v), d.MasterMode);
+    write_.submit(*change_);
 }
 
 void frmNewAddr::writeDone(const Exchange& x) {
     if (!write_.finishes(x, this))
         return;
     lblWriting->hide();
-    // The detector may have moved without its answer getting through: follow it all the same,
+    // The detector may have moved although it was not heard there: follow it all the same,
     // but never let an unconfirmed change pass for a success.
-    ctx_.setAddress(newAddress_);
-    if (!x.acknowledged)
-        ctx_.prompts().message(this, NotConfirmedText.arg(newAddress_), NotConfirmedTitle,
+    ctx_.setAddress(change_->to());
+    if (change_->result() == AddressChange::Result::Moved)
+        ctx_.tell(change_->text());
+    else
+        ctx_.prompts().message(this, NotConfirmedText.arg(change_->to()), NotConfirmedTitle,
                                Prompts::Icon::Critical, Prompts::Buttons::Ok);
     close();
 }

@@ -1,8 +1,11 @@
 #pragma once
 // The new-address dialog: moves the detector the main screen works with to another bus
-// address, then points the main screen at it.
+// address that nothing answers at, then points the main screen at it.
 #include "link/exchange.h"
+#include "operations/addresschange.h"
 #include "screens/common/pendingwrite.h"
+
+#include <optional>
 
 #include <QDialog>
 
@@ -22,7 +25,8 @@ public:
     explicit frmNewAddr(ScreenContext& ctx, QWidget* parent = nullptr);
 
     static const QString NotConfirmedTitle;
-    // The warning after a SEND that no attempt got acknowledged; %1 is the new address.
+    // The warning after a SEND whose detector was not heard at the new address since; %1 is
+    // the new address.
     static const QString NotConfirmedText;
 
     QLabel* lblHeadAddr = nullptr;
@@ -51,8 +55,8 @@ private:
     void writeDone(const Exchange& x);
 
     ScreenContext& ctx_;
+    std::optional<AddressChange> change_;
     PendingWrite write_;
-    quint8 newAddress_ = 0;
 };
 
 } // namespace fh

@@ -1,6 +1,7 @@
 #include "screens/setup/frmSetup.h"
 
 #include "detector/detectorrecord.h"
+#include "detector/setupverify.h"
 #include "link/lineworker.h"
 #include "screens/common/formkeys.h"
 #include "screens/common/keyhelp.h"
@@ -28,11 +29,6 @@ constexpr int SensTop = 1320, DelayTop = 1800;
 constexpr int FlagTop = 2400, FlagStep = 375, FlagWidth = 6600, FlagHeight = 330;
 constexpr int ButtonTop = 4920, ButtonWidth = 1335, ButtonHeight = 495;
 
-// The identity captions as the main screen shows them: no serial number while its link is bad.
-QString SerialCaption(const DetectorRecord& d) {
-    return d.ModelName.isEmpty() ? QString() : QString::number(d.SerialNumber);
-}
-
 // Shows a list's text: its item when it has one, else (typed lists only) the text itself.
 void SetListText(QComboBox* list, const QString& text) {
     const int index = text.isEmpty() ? -1 : list->findText(text, Qt::MatchExactly);
@@ -43,22 +39,24 @@ void SetListText(QComboBox* list, const QString& text) {
 
 } // namespace
 
-const QString frmSetup::CouldNotReadText = QStringLiteral("Setup could not be read!");
+const QString frmSetup::CouldNotReadText = QString::fromLatin1(SetupCouldNotReadText);
 
-frmSetup* frmSetup::open(ScreenContext& ctx, const QByteArray& setupReply) {
-    if (!DecodeSetupReply(setupReply, ctx.detector().ModelName)) {
-        // Never a screen of stale values that OK would write back.
-        ctx.prompts().message(ctx.mainWindow(), CouldNotReadText, QStringLiteral("Warning"),
-                              Prompts::Icon::Critical, Prompts::Buttons::Ok);
+frmSetup* frmSetup::open(ScreenContext& ctx, const SetupOpening& opening) {
+    const SetupSnapshot* s = opening.snapshot ? &*opening.snapshot : nullptr;
+    if (!s || !DecodeSetupReply(s->reply, s->detector.modelName)) {
+        // Never a screen of stale values, or of a model nobody confirmed, that OK would write.
+        ctx.prompts().message(
+            ctx.mainWindow(), s || opening.refusal.isEmpty() ? CouldNotReadText : opening.refusal,
+            QStringLiteral("Warning"), Prompts::Icon::Critical, Prompts::Buttons::Ok);
         return nullptr;
     }
-    auto* screen = new frmSetup(ctx, setupReply, ctx.mainWindow());
+    auto* screen = new frmSetup(ctx, *s, ctx.mainWindow());
     screen->show();
     return screen;
 }
 
-frmSetup::frmSetup(ScreenContext& ctx, const QByteArray& setupReply, QWidget* parent)
-    : QWidget(parent, Qt::Window), ctx_(ctx), reply_(setupReply), write_(ctx) {
+frmSetup::frmSetup(ScreenContext& ctx, const SetupSnapshot& snapshot, QWidget* parent)
+    : QWidget(parent, Qt::Window), ctx_(ctx), snapshot_(snapshot), write_(ctx) {
     setAttribute(Qt::WA_DeleteOnClose);
     build();
     write_.lockWhileRunning({cmdOK, cmdExit});
@@ -198,13 +196,14 @@ void frmSetup::Form_Load() {
 }
 
 bool frmSetup::GetSetio() {
-    const DetectorRecord& d = ctx_.detector();
-    lblAddress->setText(ctx_.addressText());
-    lblDetType->setText(d.ModelName);
-    lblserNum->setText(SerialCaption(d));
+    const ConfirmedDetector& d = snapshot_.detector;
+    lblAddress->setText(QString::number(d.address));
+    lblDetType->setText(d.modelName);
+    lblserNum->setText(QString::number(d.serial));
 
-    const QString model = lblDetType->text();
-    const std::optional<SetupValue> v = DecodeSetupReply(reply_, model);
+    const QString& model = d.modelName;
+    const QByteArray& reply = snapshot_.reply;
+    const std::optional<SetupValue> v = DecodeSetupReply(reply, model);
     if (!v)
         return false;
     const SetupRow row = SetupRowFor(model);
@@ -237,7 +236,7 @@ bool frmSetup::GetSetio() {
     chkAccBit->setChecked(v->flags.accBit);
     chkRBit->setChecked(v->flags.rBit);
     chkEOL->setChecked(v->flags.eol);
-    const QString warning = SetupDriftWarning(SetupDrifts(reply_, model, *v));
+    const QString warning = SetupDriftWarning(SetupDrifts(reply, model, *v));
     lblWarn->setText(warning);
     lblWarn->setVisible(!warning.isEmpty());
     return true;
@@ -245,7 +244,8 @@ bool frmSetup::GetSetio() {
 
 SetupValue frmSetup::currentValue() const {
     SetupValue v;
-    v.sensitivity = sensitivityList(SetupRowFor(lblDetType->text()).sensitivity)->currentText();
+    v.sensitivity =
+        sensitivityList(SetupRowFor(snapshot_.detector.modelName).sensitivity)->currentText();
     v.delay = cmbDelay->currentText();
     v.heatMode = cmbHeatMode->currentText();
     v.heatOn = cmbHeatOn->currentText();
@@ -262,10 +262,9 @@ void frmSetup::cmdOK_Click() {
     // One write at a time: a second click while the attempts run changes nothing.
     if (writePending())
         return;
-    const QString model = lblDetType->text();
-    const SensitivityList list = SetupRowFor(model).sensitivity;
+    const SensitivityList list = SetupRowFor(snapshot_.detector.modelName).sensitivity;
     if (!SensitivityTextWritable(list, currentValue().sensitivity)) {
-        // Refused before anything is sent: text that is no number would write the first code.
+        // Refused before anything is sent: text that is no list value would write the first code.
         ctx_.prompts().message(
             this,
             QStringLiteral("\"%1\" is not a sensitivity. Choose one of: %2.")
@@ -274,28 +273,25 @@ void frmSetup::cmdOK_Click() {
         sensitivityList(list)->setFocus();
         return;
     }
-    bool ok = false;
-    const uint address = lblAddress->text().trimmed().toUInt(&ok);
-    Transaction t(Pattern::ConfirmedWrite,
-                  WriteSetup(quint8(ok ? address : 0), model, currentValue()));
-    t.test = [model](const QByteArray& reply) { return SetupReplyOK(reply, model); };
-    t.attempts = 6;
-    // The worker lets the exchange in flight end first (the drain) and runs all six
-    // attempts before the next poll, so the line is held for the whole sequence.
+    // To the confirmed detector's own address; in master mode after the master-mode check.
+    // The worker lets the exchange in flight end first (the drain) and runs all six attempts
+    // before the next poll.
+    writeOp_.emplace(snapshot_.detector, currentValue(), ctx_.detector().MasterMode);
     lblWarn->hide();
-    write_.submit(t);
+    write_.submit(*writeOp_);
 }
 
 void frmSetup::writeDone(const Exchange& x) {
     if (!write_.finishes(x, this))
         return;
     lblWriting->hide();
-    Prompts& prompts = ctx_.prompts();
-    if (!x.acknowledged)
-        prompts.message(this, QStringLiteral("Changes not saved!"), QStringLiteral("Warning"),
-                        Prompts::Icon::Critical, Prompts::Buttons::Ok);
+    if (writeOp_->result() == SetupWrite::Result::Verified)
+        ctx_.tell(writeOp_->text(SetupSettingCaption));
+    else
+        ctx_.prompts().message(this, writeOp_->text(SetupSettingCaption), QStringLiteral("Warning"),
+                               Prompts::Icon::Critical, Prompts::Buttons::Ok);
     close(); // deleted later, on return to the event loop
-    prompts.beep();
+    ctx_.prompts().beep();
 }
 
 void frmSetup::cmdExit_Click() {

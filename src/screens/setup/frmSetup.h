@@ -1,11 +1,13 @@
 #pragma once
 // The setup screen: shows the setup table the main screen has just read, lets the operator
-// change it and writes it back with the confirmed-write pattern.
+// change it and writes it back with the confirmed-write pattern, then reads it back.
 #include "detector/setupcodec.h"
 #include "link/exchange.h"
+#include "operations/setupopen.h"
+#include "operations/setupwrite.h"
 #include "screens/common/pendingwrite.h"
 
-#include <QByteArray>
+#include <optional>
 #include <QWidget>
 
 class QCheckBox;
@@ -20,10 +22,11 @@ class ScreenContext;
 class frmSetup : public QWidget {
     Q_OBJECT
 public:
-    // The main screen's entry after its setup read. A reply that is not a proper answer gets
-    // the "could not be read" message and nullptr (the main screen stays); otherwise the screen
-    // is created, shown and returned. It deletes itself when closed.
-    static frmSetup* open(ScreenContext& ctx, const QByteArray& setupReply);
+    // The main screen's entry after the setup screen's opening. Without a snapshot, or with a
+    // reply that is not a proper answer for its model, the operator is told why and nullptr
+    // comes back (the main screen stays); otherwise the screen is created, shown and
+    // returned. It deletes itself when closed.
+    static frmSetup* open(ScreenContext& ctx, const SetupOpening& opening);
 
     static const QString CouldNotReadText;
 
@@ -59,8 +62,8 @@ public:
     QLabel* lblWriting = nullptr; // the write's attempts while it runs, else hidden
 
     void Form_Load();
-    // Identity from the main screen, then the setup reply into the controls. False when the
-    // reply cannot be decoded (the controls then keep their design state).
+    // The confirmed identity, then the setup reply into the controls. False when the reply
+    // cannot be decoded (the controls then keep their design state).
     bool GetSetio();
     void cmdOK_Click();
     void cmdExit_Click();
@@ -77,12 +80,13 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
-    frmSetup(ScreenContext& ctx, const QByteArray& setupReply, QWidget* parent);
+    frmSetup(ScreenContext& ctx, const SetupSnapshot& snapshot, QWidget* parent);
     void build();
     void writeDone(const Exchange& x);
 
     ScreenContext& ctx_;
-    QByteArray reply_;
+    const SetupSnapshot snapshot_; // the only model and address the screen shows and writes
+    std::optional<SetupWrite> writeOp_;
     PendingWrite write_;
 };
 
