@@ -11,8 +11,8 @@
 #include "link/lineworker.h"
 #include "link/virtualport.h"
 #include "procstats.h"
-#include "screens/traffic/frmTraffic.h"
 #include "screens/traffic/trafficmodel.h"
+#include "screens/traffic/trafficwindow.h"
 #include "sim/simbus.h"
 
 #include <algorithm>
@@ -130,11 +130,11 @@ Figures run(int seconds, Mode mode, bool probe) {
         std::fprintf(stderr, "cannot open the virtual line\n");
         std::exit(2);
     }
-    QPointer<frmTraffic> window;
+    QPointer<TrafficWindow> window;
     if (mode == Mode::FastWithWindow) {
         // The window as the operator has it after a long session: filled to its bound, so
         // every new row drops an old one.
-        window = new frmTraffic(worker);
+        window = new TrafficWindow(worker);
         const QByteArray request = QByteArray::fromHex("01C8070020D15B040503BD27");
         for (int i = 0; i < TrafficModel::DefaultMaxRows; ++i)
             window->model().add(Traffic::sent(clock.nowUs(), request));

@@ -10,11 +10,11 @@
 #include "logging/sumslog.h"
 #include "screens/common/formkeys.h"
 #include "screens/common/keyhelp.h"
+#include "screens/common/lampshape.h"
 #include "screens/common/screencontext.h"
 #include "screens/host/commandgate.h"
-#include "screens/maintenance/lampshape.h"
 #include "screens/prompts/prompts.h"
-#include "screens/traffic/frmTraffic.h"
+#include "screens/traffic/trafficwindow.h"
 #include "screens/twips.h"
 
 #include <QCloseEvent>
@@ -254,7 +254,7 @@ void frmMaintenance::build() {
         .onLetter('l', [this] { cmdLogSums_Click(); })
         .onLetter('v', [this] { cmdV_Click(); })
         .onLetter('c', [this] { cmdClose_Click(); })
-        .on(Qt::Key_F9, [this] { frmTraffic::showFor(ctx_.worker(), ctx_.mainWindow()); })
+        .on(Qt::Key_F9, [this] { TrafficWindow::showFor(ctx_.worker(), ctx_.mainWindow()); })
         .on(Qt::Key_Escape, [this] { cmdClose_Click(); });
 }
 
