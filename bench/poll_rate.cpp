@@ -12,6 +12,7 @@
 #include "detector/maintenance.h"
 #include "detector/replycheck.h"
 #include "link/lineworker.h"
+#include "link/requests.h"
 #include "link/virtualport.h"
 #include "procstats.h"
 #include "screens/charts/readingschart.h"
@@ -364,14 +365,16 @@ int main(int argc, char** argv) {
     row(
         "stall probe's own CPU (% of a core)", [](const Figures& f) { return f.probeCpuPercent; },
         "%.2f");
-    std::printf(
-        "fixed: 4 ms key + 12 bytes + turnaround + first reply byte + 100 ms; frame-complete: "
-        "... + 14 reply bytes + 3.5 characters.\n"
-        "The last column polls frame-complete with the traffic window open, filled to its %d-row "
-        "bound.\nThe simulated detector runs on the line worker's thread; its time is measured "
-        "inside it and\ntaken out of the worker's and the process's figures. Wakeups are "
-        "voluntary context switches.\n",
-        TrafficModel::DefaultMaxRows);
+    if (!charts)
+        std::printf(
+            "fixed: 4 ms key + 12 bytes + turnaround + first reply byte + 100 ms; frame-complete: "
+            "... + 14 reply bytes + 3.5 characters.\n"
+            "The last column polls frame-complete with the traffic window open, filled to its "
+            "%d-row "
+            "bound.\nThe simulated detector runs on the line worker's thread; its time is measured "
+            "inside it and\ntaken out of the worker's and the process's figures. Wakeups are "
+            "voluntary context switches.\n",
+            TrafficModel::DefaultMaxRows);
     if (charts)
         std::printf("--chart: read inputs (15 registers), fixed window; refresh rate with the "
                     "chart %+.2f %% of the rate without.\n",
