@@ -2,6 +2,7 @@
 // pause, the window), the envelope it draws through, and the widget on virtual time.
 #include "hostrig.h"
 #include "screens/charts/envelope.h"
+#include "screens/charts/logdigest.h"
 #include "screens/charts/readingschart.h"
 
 #include <cmath>
@@ -173,6 +174,72 @@ TEST(ReadingsChart, DrawsOnItsTimerPausesAndExports) {
     EXPECT_EQ(readAll(csv).count('\n'), 102);
     EXPECT_TRUE(readAll(png).startsWith("\x89PNG"));
     EXPECT_TRUE(Find<QLabel>(&chart, "lblChartNotice")->text().contains("could not be written"));
+}
+
+} // namespace
+} // namespace fh::test
+
+namespace fh::test {
+namespace {
+
+LogRecord logRecord(quint8 address, std::optional<quint16> serial, int run, int minute, char status,
+                    double sum4 = 1) {
+    LogRecord r;
+    r.address = address;
+    r.serial = serial;
+    r.run = run;
+    r.date = QDate(2026, 5, 12);
+    r.time = QTime(0, 0).addSecs(minute * 60);
+    r.status = status;
+    r.sum4 = sum4;
+    r.sum45 = 2;
+    r.sum5 = 3;
+    return r;
+}
+
+TEST(LogDigest, DetectorsRunsChangesAndWhatItLeavesOut) {
+    // The log, its records, then per detector: records, runs, changes kept, changes left out.
+    struct Row {
+        LogKind kind;
+        std::vector<LogRecord> records;
+        std::vector<std::tuple<qint64, size_t, size_t, qint64>> detectors;
+    };
+    std::vector<LogRecord> flapping;
+    for (int i = 0; i < int(LogDigest::MaxChanges) + 5; ++i)
+        flapping.push_back(logRecord(1, 7, 1, i, i % 2 ? 'A' : 'N'));
+    for (const Row& row : {
+             // The status log: one detector per address, a lost link (no serial) included.
+             Row{LogKind::Status,
+                 {logRecord(1, 7, 1, 0, 'N'), logRecord(1, std::nullopt, 1, 1, 'D'),
+                  logRecord(1, 7, 2, 2, 'N'), logRecord(2, 9, 2, 2, 'N')},
+                 {{3, 0, 3, 0}, {1, 0, 1, 0}}},
+             // The sums log: per address and serial, a run each, a sum that is no number skipped.
+             Row{LogKind::Sums,
+                 {logRecord(1, 7, 1, 0, 'N'), logRecord(1, 7, 2, 1, 'N', std::nan("")),
+                  logRecord(1, 8, 2, 2, 'W')},
+                 {{2, 2, 1, 0}, {1, 1, 1, 0}}},
+             Row{LogKind::Sums, flapping, {{qint64(flapping.size()), 1, LogDigest::MaxChanges, 5}}},
+         }) {
+        LogDigest d;
+        LogBatch batch;
+        batch.records = row.records;
+        batch.unreadable.resize(LogDigest::KeptUnreadable + 3);
+        d.add(batch, row.kind);
+        EXPECT_EQ(d.unreadableCount(), qint64(LogDigest::KeptUnreadable + 3));
+        EXPECT_EQ(d.unreadable().size(), LogDigest::KeptUnreadable);
+        ASSERT_EQ(d.detectors().size(), row.detectors.size());
+        for (size_t i = 0; i < row.detectors.size(); ++i) {
+            const DetectorTrace& t = d.detectors()[i];
+            const auto& [records, runs, changes, leftOut] = row.detectors[i];
+            EXPECT_EQ(t.records, records) << i;
+            EXPECT_EQ(t.runs.size(), runs) << i;
+            EXPECT_EQ(t.changes.size(), changes) << i;
+            EXPECT_EQ(t.changesLeftOut, leftOut) << i;
+        }
+    }
+    EXPECT_EQ(UnreadableText(0), QString());
+    EXPECT_EQ(UnreadableText(1), QStringLiteral("1 line could not be read"));
+    EXPECT_EQ(UnreadableText(3), QStringLiteral("3 lines could not be read"));
 }
 
 } // namespace
