@@ -1,7 +1,6 @@
 #include "screens/charts/readingschart.h"
 
 #include "link/clock.h"
-#include "link/clocktimer.h"
 #include "logging/wholefile.h"
 #include "screens/charts/zoomchartview.h"
 #include "screens/prompts/prompts.h"
@@ -18,6 +17,7 @@
 #include <QLineSeries>
 #include <QPointer>
 #include <QPushButton>
+#include <QTimer>
 #include <QValueAxis>
 
 namespace fh {
@@ -109,9 +109,11 @@ ReadingsChart::ReadingsChart(Clock& clock, Prompts& prompts, const QString& save
     layout->addWidget(noiseView_, 2);
     showPaused();
 
-    redrawTimer_ = new ClockTimer(clock_, this);
+    // Drawing is paced by the screen, not by the line: a wall-time timer, also when the readings
+    // come on virtual time (tests), where a clock timer would draw every few refreshes.
+    redrawTimer_ = new QTimer(this);
     redrawTimer_->setInterval(RedrawMs);
-    connect(redrawTimer_, &ClockTimer::timeout, this, [this] {
+    connect(redrawTimer_, &QTimer::timeout, this, [this] {
         if (dirty_)
             redraw();
     });

@@ -14,12 +14,12 @@ class QDateTimeAxis;
 class QLabel;
 class QLineSeries;
 class QPushButton;
+class QTimer;
 class QValueAxis;
 
 namespace fh {
 
 class Clock;
-class ClockTimer;
 class Prompts;
 class ZoomChartView;
 
@@ -65,7 +65,7 @@ private:
     QDateTime startWall_;
     ReadingsSeries series_;
     bool dirty_ = false;
-    ClockTimer* redrawTimer_ = nullptr;
+    QTimer* redrawTimer_ = nullptr;
     QChart *sumsChart_ = nullptr, *noiseChart_ = nullptr;
     ZoomChartView *sumsView_ = nullptr, *noiseView_ = nullptr;
     QDateTimeAxis *sumsTime_ = nullptr, *noiseTime_ = nullptr;
