@@ -100,8 +100,8 @@ TEST(SurveyDialog, RecordsTheBusSavesBothFilesWhereChosenAndPreviewsTheReport) {
     EXPECT_TRUE(told.contains("3 detector(s) found, 2 read fully")) << told.toStdString();
     EXPECT_TRUE(told.contains("Report saved: " + rig.path("north report.pdf")))
         << told.toStdString();
-    // The overview polls its table again.
-    EXPECT_TRUE(rig.window->overview().polling());
+    // The overview has the line again: its scan, which the survey came before, runs now.
+    EXPECT_TRUE(rig.window->overview().scanning());
     EXPECT_TRUE(Find<QPushButton>(rig.window, "cmdRescan")->isEnabled());
 }
 
@@ -247,7 +247,7 @@ TEST(ComparisonHtml, ListsEachKindOnlyWhenSomethingIsInIt) {
         {{{a}, {}, {}, {}}, {"New (1)", "Zorvan A2"}},
         {{{}, {b}, {}, {}}, {"Missing (1)", "Zorvan &lt;b&gt;"}},
         {{{}, {}, {moved}, {}}, {"Moved (1)", "<td>1</td><td>3</td>"}},
-        {{{}, {}, {setup}, {}}, {"Setup changed (1)", "<td>delay</td><td>1 s</td><td>3 s</td>"}},
+        {{{}, {}, {setup}, {}}, {"Setup changed (1)", "<td>Delay</td><td>1 s</td><td>3 s</td>"}},
         {{{}, {}, {firmware}, {}}, {"Firmware changed (1)", "<td>1.0</td><td>1.1</td>"}},
         {{{}, {}, {sums}, {}}, {"Sums changed by more than 20 % (1)", "+50.0 %"}},
         {{{}, {}, {}, {8}}, {"Not identified (1)", "its status was not read"}},

@@ -195,15 +195,23 @@ void BusOverviewWindow::onSurveyClicked() {
         overview_->cancel();
         overview_->stop();
         rescanButton_->setEnabled(false);
+        progressBar_->setFormat(QStringLiteral("the survey has the line: nothing is polled here"));
     });
     connect(survey_, &SurveyDialog::surveyEnded, this,
             [this](const visit::SiteRecord& record, const QString& path) {
                 rescanButton_->setEnabled(true);
+                if (!pollingFormat_.isEmpty())
+                    progressBar_->setFormat(pollingFormat_);
                 if (!path.isEmpty()) {
                     lastRecord_ = record;
                     lastRecordPath_ = path;
                 }
-                if (!closed_)
+                if (closed_)
+                    return;
+                // A table whose scan never ran (the survey came first) gets its scan now.
+                if (pollingFormat_.isEmpty())
+                    onRescanClicked();
+                else
                     overview_->resume();
             });
     survey_->show();

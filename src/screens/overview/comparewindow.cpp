@@ -44,7 +44,7 @@ CompareWindow::CompareWindow(Prompts& prompts, visit::SiteRecord older, visit::S
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(view_);
     layout->addLayout(bar);
-    resize(760, 560);
+    resize(760, 680);
 
     connect(thresholdBox_, &QSpinBox::valueChanged, this, &CompareWindow::compare);
     connect(reportButton_, &QPushButton::clicked, this, &CompareWindow::onReportClicked);

@@ -1,7 +1,7 @@
 #include "screens/overview/comparisonhtml.h"
 
 #include "detector/maintenance.h"
-#include "visit/recordjson.h"
+#include "detector/setupverify.h"
 
 #include <QStringList>
 
@@ -46,7 +46,7 @@ QString visitLine(const char* which, const visit::Visit& v) {
     return QStringLiteral("<p><b>%1:</b> %2, %3, %4</p>")
         .arg(QLatin1String(which),
              esc(v.site.isEmpty() ? QStringLiteral("(no site name)") : v.site),
-             esc(visit::TimeText(v.started)),
+             esc(v.started.toString(QStringLiteral("yyyy-MM-dd HH:mm"))),
              esc(v.technician.isEmpty() ? QStringLiteral("(no technician)") : v.technician));
 }
 
@@ -91,7 +91,7 @@ QString ComparisonHtml(const visit::Visit& older, const visit::Visit& newer,
             moved.rows << row(ref(c.now) + QStringList{QString::number(c.oldAddress),
                                                        QString::number(c.now.address)});
         for (const visit::SettingChange& s : c.setup)
-            setup.rows << row(at + QStringList{s.setting, s.before, s.after});
+            setup.rows << row(at + QStringList{SetupSettingCaption(s.setting), s.before, s.after});
         if (c.firmware)
             firmware.rows << row(at + QStringList{c.firmware->first, c.firmware->second});
         for (const visit::SumChange& s : c.sums)

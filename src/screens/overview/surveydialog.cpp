@@ -51,7 +51,7 @@ SurveyDialog::SurveyDialog(ScreenContext& ctx, int scanWindowMs, QWidget* parent
     closeButton_ = NamedButton(this, "cmdClose", QStringLiteral("&Close"));
 
     auto* form = new QFormLayout;
-    form->addRow(QStringLiteral("&Site"), siteEdit_);
+    form->addRow(QStringLiteral("S&ite"), siteEdit_);
     form->addRow(QStringLiteral("&Technician"), technicianEdit_);
     form->addRow(QString(), bitBox_);
     form->addRow(QString(), bitNote);
@@ -181,6 +181,7 @@ void SurveyDialog::onSurveyFinished() {
         progressLabel_->setText(lines.join(QLatin1Char('\n')));
     }
     closeButton_->setEnabled(true);
+    closeButton_->setDefault(true);
     closeButton_->setFocus();
     emit surveyEnded(record, path.value_or(QString()));
 }

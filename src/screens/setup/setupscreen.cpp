@@ -21,7 +21,7 @@ namespace fh {
 
 namespace {
 
-constexpr int FormWidth = 7080, FormHeight = 6060;
+constexpr int FormWidth = 7080, FormHeight = 6240;
 constexpr int LabelLeft = 240, LabelWidth = 1440;
 constexpr int ListLeft = 1800, ListWidth = 1800, ListHeight = 375;
 constexpr int RightLabelLeft = 3720, RightLabelWidth = 1020;
@@ -29,7 +29,7 @@ constexpr int RightListLeft = 4800;
 constexpr int SensTop = 1320, DelayTop = 1800;
 constexpr int FlagTop = 2400, FlagStep = 375, FlagWidth = 6600, FlagHeight = 330;
 constexpr int ButtonTop = 4920, ButtonWidth = 1335, ButtonHeight = 495;
-constexpr int FileTop = 680, FileLeft = 3720, FileWidth = 1500, FileGap = 120;
+constexpr int FileTop = 680, FileLeft = 3720, FileWidth = 1080, FileGap = 120;
 
 constexpr SensitivityList AllSensitivityLists[] = {
     SensitivityList::Sens, SensitivityList::SensFast,   SensitivityList::MI,
@@ -186,9 +186,10 @@ void SetupScreen::build() {
     SetTwipGeometry(loadButton_, FileLeft + FileWidth + FileGap, FileTop, FileWidth, ListHeight);
     connect(saveButton_, &QPushButton::clicked, this, [this] { files_->save(); });
     connect(loadButton_, &QPushButton::clicked, this, [this] { files_->load(); });
-    fileLabel_ = label("lblFile", QString(), LabelLeft, ButtonTop + ButtonHeight + 60,
-                       FormWidth - 2 * LabelLeft, 270);
+    fileLabel_ = label("lblFile", QString(), LabelLeft, ButtonTop + ButtonHeight + 90,
+                       FormWidth - 2 * LabelLeft, 600);
     fileLabel_->setWordWrap(true);
+    fileLabel_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     fileLabel_->hide();
     // In the warning's place: once OK is pressed, how the write goes is the news.
     writingLabel_ =
