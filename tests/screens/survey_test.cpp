@@ -268,5 +268,23 @@ TEST(ComparisonHtml, ListsEachKindOnlyWhenSomethingIsInIt) {
     }
 }
 
+// A site name is typed by the operator; the file name made from it stays one name in the folder.
+TEST(VisitFiles, FileNamesFromTheSiteStayInTheirFolder) {
+    const struct {
+        const char* site;
+        const char* base;
+    } cases[] = {{"North hall", "North hall 2026-03-04 1015"},
+                 {"Hall 2/../../etc", "Hall 2_.._.._etc 2026-03-04 1015"},
+                 {"  ", "survey 2026-03-04 1015"},
+                 {"..", "survey.. 2026-03-04 1015"},
+                 {"a:b*c?", "a_b_c_ 2026-03-04 1015"}};
+    for (const auto& c : cases) {
+        visit::Visit v;
+        v.site = c.site;
+        v.started = QDateTime::fromString("2026-03-04T10:15:02+01:00", Qt::ISODate);
+        EXPECT_EQ(VisitFileBase(v), c.base) << c.site;
+    }
+}
+
 } // namespace
 } // namespace fh::test

@@ -42,8 +42,9 @@ QString VisitFileBase(const visit::Visit& visit) {
     site.replace(QRegularExpression(QStringLiteral("[^\\w .-]")), QStringLiteral("_"));
     if (site.isEmpty() || site.startsWith(QLatin1Char('.')))
         site.prepend(QStringLiteral("survey"));
-    return QStringLiteral("%1 %2").arg(site,
-                                       visit.started.toString(QStringLiteral("yyyy-MM-dd HHmm")));
+    return QStringLiteral("%1 %2")
+        .arg(site, visit.started.toString(QStringLiteral("yyyy-MM-dd HHmm")))
+        .trimmed();
 }
 
 QString WithSuffix(const QString& path, const QString& suffix) {
