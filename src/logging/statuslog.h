@@ -30,7 +30,7 @@ public:
 
     // Start (cmdLog while off, after the period answer was accepted): LogPeriod = period,
     // header, LogMinuteCount = 0, LoggingOn, and one record at once when
-    // `lastReplyStatusByte` (RxBuf(10) of the last reply collected) is an ASCII letter.
+    // `lastReplyStatusByte` (byte 10 of the last status reply collected) is an ASCII letter.
     // A period of 0 changes nothing. The caller then starts Timer1 and Timer2.
     void Start(quint8 period, const DetectorRecord& record, quint8 lastReplyStatusByte);
     // Stop (cmdLog while on): LoggingOn off; LogPeriod is kept; nothing is written.
