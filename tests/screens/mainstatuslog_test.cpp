@@ -112,8 +112,8 @@ TEST(MainStatusLog, NoticeBlinksKeepingItsPhaseAndARefusedOrCancelledPeriodStart
     const std::string log = rig.log();
     for (int i = 0; i < 2; ++i) {
         m.cmdLog_Click();
-        EXPECT_FALSE(rig.model->statusLog().LoggingOn());
-        EXPECT_EQ(rig.model->statusLog().LogPeriod(), 3);
+        EXPECT_FALSE(rig.model->statusLog().running());
+        EXPECT_EQ(rig.model->statusLog().period(), 3);
         EXPECT_EQ(m.cmdLog->text(), "start &Loging");
         EXPECT_EQ(rig.log(), log);
         EXPECT_EQ(rig.prompts.callsOf(Call::Message).size(), 1u);

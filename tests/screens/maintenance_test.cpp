@@ -318,7 +318,7 @@ TEST(MaintenanceSumsLog, RecordsOnStartTicksAndChangesLateWritesCatchUpAndItOutl
     rig.key('c');
     Rig::deleteClosed();
     ASSERT_TRUE(rig.screen.isNull());
-    EXPECT_TRUE(rig.main.m().sumsLog().SumsLoggingOn());
+    EXPECT_TRUE(rig.main.m().sumsLog().running());
     EXPECT_TRUE(rig.main.m().messages().newest().endsWith(
         "Sums logging to Ir3SumsLog.txt is paused until the maintenance screen reopens."));
     s = rig.open();
@@ -327,7 +327,7 @@ TEST(MaintenanceSumsLog, RecordsOnStartTicksAndChangesLateWritesCatchUpAndItOutl
     EXPECT_EQ(s->lblLogOn->text(), SumsLogNotice(3));
     const size_t inputs = rig.main.prompts.callsOf(Call::Input).size();
     rig.key('l');
-    EXPECT_FALSE(rig.main.m().sumsLog().SumsLoggingOn());
+    EXPECT_FALSE(rig.main.m().sumsLog().running());
     EXPECT_EQ(s->cmdLogSums->text(), "start &Loging");
     EXPECT_EQ(rig.main.prompts.callsOf(Call::Input).size(), inputs);
 
@@ -337,7 +337,7 @@ TEST(MaintenanceSumsLog, RecordsOnStartTicksAndChangesLateWritesCatchUpAndItOutl
         const size_t before = rig.main.prompts.callsOf(Call::Message).size();
         rig.main.prompts.inputAnswers = {answer};
         s->cmdLogSums->click();
-        EXPECT_FALSE(rig.main.m().sumsLog().SumsLoggingOn());
+        EXPECT_FALSE(rig.main.m().sumsLog().running());
         EXPECT_EQ(rig.main.prompts.callsOf(Call::Message).size() - before, message ? 1u : 0u);
     }
 }

@@ -33,7 +33,7 @@ HostModel::HostModel(LineWorker& worker, Prompts& prompts, QString dataDir, LogC
     connect(logMinute_, &ClockTimer::timeout, this, &HostModel::statusLogMinute);
     logRetry_->setInterval(LogRetryMs);
     connect(logRetry_, &ClockTimer::timeout, this, [this] {
-        statusLog_.RetryPendingWrites();
+        statusLog_.retryKept();
         afterLogWrite();
     });
 
@@ -417,7 +417,7 @@ void HostModel::unlockMaintenance() {
 
 void HostModel::screenClosed() {
     // The sums log records from the maintenance screen only: closed, it waits for it.
-    noteState(sumsLog_.SumsLoggingOn()
+    noteState(sumsLog_.running()
                   ? QStringLiteral("Sums logging to %1 is paused until the maintenance screen "
                                    "reopens.")
                         .arg(SumsLogFileName)
@@ -431,7 +431,7 @@ void HostModel::screenClosed() {
 
 void HostModel::startStatusLog(int period) {
     // Header, count and switch, and a record at once when the last status was a letter.
-    statusLog_.Start(quint8(period), record_, record_.StatusChar);
+    statusLog_.start(quint8(period), record_, record_.StatusChar);
     logMinute_->start();
     afterLogWrite();
     emit changed();
@@ -439,17 +439,17 @@ void HostModel::startStatusLog(int period) {
 
 void HostModel::stopStatusLog() {
     logMinute_->stop();
-    statusLog_.Stop();
+    statusLog_.stop();
     emit changed();
 }
 
 void HostModel::statusLogMinute() {
-    statusLog_.Timer1Tick(record_, mainWindow_ && mainWindow_->isVisible());
+    statusLog_.minuteTick(record_, mainWindow_ && mainWindow_->isVisible());
     afterLogWrite();
 }
 
 void HostModel::writeLogRecord() {
-    statusLog_.WriteLogRecord(record_, mainWindow_ && mainWindow_->isVisible());
+    statusLog_.writeRecord(record_, mainWindow_ && mainWindow_->isVisible());
     afterLogWrite();
 }
 

@@ -199,16 +199,16 @@ void frmMain::refresh() {
     cmdMaintenance->setVisible(model_.maintenanceUnlocked());
 
     const StatusLog& log = model_.statusLog();
-    cmdLog->setText(log.LoggingOn() ? QStringLiteral("stop &Loging")
-                                    : QStringLiteral("start &Loging"));
-    if (log.LoggingOn()) {
-        lblLogOn->setText(StatusLogNotice(log.LogPeriod()));
+    cmdLog->setText(log.running() ? QStringLiteral("stop &Loging")
+                                  : QStringLiteral("start &Loging"));
+    if (log.running()) {
+        lblLogOn->setText(StatusLogNotice(log.period()));
         if (!Timer2->isActive())
             Timer2->start();
     } else {
         Timer2->stop();
     }
-    lblLogOn->setVisible(log.LoggingOn());
+    lblLogOn->setVisible(log.running());
 
     lblNotice->setText(model_.messages().newest());
     lblNotice->setToolTip(model_.messages().older());
@@ -257,7 +257,7 @@ void frmMain::cmdDown_Click() {
 }
 
 void frmMain::cmdLog_Click() {
-    if (model_.statusLog().LoggingOn()) {
+    if (model_.statusLog().running()) {
         model_.stopStatusLog();
         return;
     }

@@ -209,9 +209,9 @@ void frmMaintenance::build() {
     cmdV = makeButton(this, "cmdV", QStringLiteral("&Version"), 2);
     cmdClose = makeButton(this, "cmdClose", QStringLiteral("&Close"), 3);
     // Sums logging outlives this screen: it opens showing whether it runs.
-    if (const SumsLog& log = ctx_.sumsLog(); log.SumsLoggingOn()) {
+    if (const SumsLog& log = ctx_.sumsLog(); log.running()) {
         cmdLogSums->setText(QStringLiteral("stop &Loging"));
-        lblLogOn->setText(SumsLogNotice(log.SumsLogPeriod()));
+        lblLogOn->setText(SumsLogNotice(log.period()));
         lblLogOn->show();
     }
     connect(cmdBIT, &QPushButton::clicked, this, [this] { cmdBIT_Click(); });
@@ -313,7 +313,7 @@ void frmMaintenance::MaintenanceRefresh(const Exchange& x) {
     setIfGiven(lblVol, d.voltage);
 
     if (SumsStatusChanged(readings, x.reply))
-        ctx_.sumsLog().WriteSumsLogRecord(readings);
+        ctx_.sumsLog().writeRecord(readings);
 }
 
 void frmMaintenance::cmdBIT_Click() {
@@ -384,10 +384,10 @@ void frmMaintenance::cmdLogSums_Click() {
     if (unloaded_)
         return;
     SumsLog& log = ctx_.sumsLog();
-    if (log.SumsLoggingOn()) {
+    if (log.running()) {
         cmdLogSums->setText(QStringLiteral("start &Loging"));
         lblLogOn->hide();
-        log.StopSumsLog();
+        log.stop();
         Timer3->stop();
         return;
     }
@@ -407,7 +407,7 @@ void frmMaintenance::cmdLogSums_Click() {
     cmdLogSums->setText(QStringLiteral("stop &Loging"));
     lblLogOn->setText(SumsLogNotice(period.period));
     lblLogOn->show();
-    log.StartSumsLog(period.period, ctx_.maintenanceReadings());
+    log.start(period.period, ctx_.maintenanceReadings());
     Timer3->start();
 }
 
@@ -416,7 +416,7 @@ void frmMaintenance::cmdClose_Click() {
 }
 
 void frmMaintenance::Timer3_Timer() {
-    ctx_.sumsLog().SumsLogTick(ctx_.maintenanceReadings());
+    ctx_.sumsLog().minuteTick(ctx_.maintenanceReadings());
 }
 
 void frmMaintenance::closeEvent(QCloseEvent* event) {
