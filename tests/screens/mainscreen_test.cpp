@@ -46,7 +46,7 @@ TEST(MainScreen, FirstActivationPollsAddressOneShowsTheDetectorSilenceAndMessage
     EXPECT_EQ(m.lblDetType->text(), "");
     EXPECT_EQ(m.lblserNum->text(), "");
     EXPECT_EQ(m.lblChooseAddr->text(), "1");
-    EXPECT_FALSE(rig.model->linkGood());
+    EXPECT_FALSE(rig.model->link().record().LinkGood);
     rig.silence(false);
     ASSERT_TRUE(rig.waitLink("GOOD"));
     EXPECT_EQ(m.lblDetType->text(), "Zorvan A2");
@@ -108,16 +108,16 @@ TEST(MainScreen, AddressKeysStepWithinTheBoundsAndEndMasterModeAndExitAsksFirst)
                                             {5, Qt::Key_PageDown, 1},
                                             {30, Qt::Key_PageDown, 20}}) {
         SCOPED_TRACE(testing::Message() << start << " key " << key);
-        rig.model->setAddress(quint8(start));
+        rig.model->link().setAddress(quint8(start));
         m.cmdSearch_Click();
-        ASSERT_TRUE(rig.model->detector().MasterMode);
+        ASSERT_TRUE(rig.model->link().record().MasterMode);
         if (key > 1)
             QTest::keyClick(m.cmdE, Qt::Key(key)); // whatever has the focus
         else
             (key == 0 ? m.cmdUp : m.cmdDown)->click();
         EXPECT_EQ(m.lblChooseAddr->text(), QString::number(shown));
-        EXPECT_FALSE(rig.model->detector().MasterMode);
-        EXPECT_EQ(rig.model->pollFrame(), SendCommand(quint8(shown), cmd::Status));
+        EXPECT_FALSE(rig.model->link().record().MasterMode);
+        EXPECT_EQ(rig.model->link().pollFrame(), SendCommand(quint8(shown), cmd::Status));
     }
     QTest::keyClick(m.cmdBIT, Qt::Key_M);
     EXPECT_TRUE(rig.opened.isEmpty()) << "M opened maintenance while locked";
@@ -159,7 +159,8 @@ TEST(MainScreen, BitShowsItsMessageOnlyOnItsOwnEchoAndHoldsThePolls) {
 
     rig.bus.dropBit = true;
     m.cmdBIT->click();
-    ASSERT_TRUE(WaitFor([&] { return rig.bus.count(isBit) == 1 && !rig.model->commandBusy(); }));
+    ASSERT_TRUE(
+        WaitFor([&] { return rig.bus.count(isBit) == 1 && !rig.model->commands().busy(); }));
     EXPECT_FALSE(m.lblBit->isVisible()) << "shown without a reply";
     EXPECT_TRUE(rig.waitPolls(3));
 
@@ -191,7 +192,7 @@ TEST(MainScreen, SteppingAwayEmptiesWhatTheOldAddressSaidUntilTheNewOneAnswers) 
     for (bool messageShown : {true, false}) {
         SCOPED_TRACE(messageShown);
         MainRig rig(fiveAndSeven());
-        rig.model->setAddress(5);
+        rig.model->link().setAddress(5);
         ASSERT_TRUE(rig.loadGood());
         frmMain& m = *rig.main;
         m.cmdBIT->click();
@@ -238,7 +239,7 @@ TEST(MainScreen, CommandsThatCannotActAreDisabledAndEveryOutcomeIsSaid) {
     ASSERT_TRUE(WaitFor([&] { return m.lblBit->isVisible(); }));
     EXPECT_EQ(m.lblBit->text(), "BIT is performed! Answer: 01 4E 00");
     EXPECT_EQ(newest(), "BIT at address 1, which shows a fault: the detector answered 01 4E 00");
-    rig.advanceMs(HostModel::BitMessageMs);
+    rig.advanceMs(DetectorCommands::BitMessageMs);
     ASSERT_TRUE(WaitFor([&] { return m.cmdBIT->isEnabled(); }));
 
     // A write some screen has on the line (here one that nobody answers, six attempts).
@@ -287,9 +288,9 @@ TEST(MainScreen, TuningWithNoDetectorWalksTheDelaysGivesUpAfter23FailuresAndSays
 
     QTest::keyClick(&m, Qt::Key_F12);
     EXPECT_TRUE(m.lblF12->isVisible());
-    ASSERT_TRUE(WaitFor([&] { return !rig.model->tuning(); }));
+    ASSERT_TRUE(WaitFor([&] { return !rig.model->tuning().running(); }));
     EXPECT_FALSE(m.lblF12->isVisible());
-    EXPECT_EQ(rig.model->tuningFailures(), 23);
+    EXPECT_EQ(rig.model->tuning().failures(), 23);
     EXPECT_EQ(rig.file("CommTune.txt"), before);
     std::vector<int> want(21);
     std::iota(want.begin(), want.end(), 5);
@@ -304,9 +305,9 @@ TEST(MainScreen, TuningWithAnAnsweringDetectorStoresTheDelayAndSaysSo) {
     ASSERT_TRUE(rig.loadGood());
     frmMain& m = *rig.main;
     QTest::keyClick(m.cmdE, Qt::Key_F12); // whatever has the focus
-    ASSERT_TRUE(WaitFor([&] { return !rig.model->tuning(); }));
+    ASSERT_TRUE(WaitFor([&] { return !rig.model->tuning().running(); }));
     EXPECT_FALSE(m.lblF12->isVisible());
-    EXPECT_EQ(rig.model->tuningFailures(), 0);
+    EXPECT_EQ(rig.model->tuning().failures(), 0);
     EXPECT_EQ(rig.file("CommTune.txt"), QByteArray("7000\r\n"));
     EXPECT_EQ(m.lblNotice->text(), "04:27:37  Turnaround delay set to 7000 µs");
     EXPECT_TRUE(rig.waitPolls(2));
@@ -319,7 +320,7 @@ bool promptWith(MainRig& rig, const QString& text) {
 
 TEST(MainScreen, KeysTypedAnywhereRunTheirCommands) {
     const auto exitAsked = [](MainRig& r) { return promptWith(r, ExitQuestion); };
-    const auto masterOn = [](MainRig& r) { return r.model->detector().MasterMode; };
+    const auto masterOn = [](MainRig& r) { return r.model->link().record().MasterMode; };
     const auto bitSent = [](MainRig& r) { return r.bus.count(isBit) > 0; };
     const auto opened = [](const char* name) {
         return [name](MainRig& r) { return r.opened.contains(name); };
@@ -340,7 +341,8 @@ TEST(MainScreen, KeysTypedAnywhereRunTheirCommands) {
           {Qt::Key_V, "v", &frmMain::cmdShowLog, // no log file: said so, nothing opened
            [](MainRig& r) { return promptWith(r, MissingLogText) && r.opened.isEmpty(); }},
           {Qt::Key_F11, "", &frmMain::cmdShowLog, opened("password")},
-          {Qt::Key_F12, "", &frmMain::cmdShowLog, [](MainRig& r) { return r.model->tuning(); }},
+          {Qt::Key_F12, "", &frmMain::cmdShowLog,
+           [](MainRig& r) { return r.model->tuning().running(); }},
           {Qt::Key_M, "m", &frmMain::cmdShowLog, opened("maintenance")}, // once unlocked
           // Enter presses the button that has the focus (one mechanism for every button).
           {Qt::Key_Return, "\r", &frmMain::cmdBIT, bitSent},
@@ -351,7 +353,7 @@ TEST(MainScreen, KeysTypedAnywhereRunTheirCommands) {
         rig.prompts.inputAnswers = {std::nullopt};
         ASSERT_TRUE(rig.loadGood());
         if (key == Qt::Key_M) {
-            rig.model->unlockMaintenance();
+            rig.model->maintenanceGate().enter(MaintenancePassword);
             EXPECT_TRUE(rig.main->cmdMaintenance->isVisible());
         }
         QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier, QString::fromLatin1(text));
@@ -380,7 +382,7 @@ TEST(MainScreen, ScreensOpenOnTheirReadTheMainScreenComesBackAndClosingLeavesNot
     rig.setupRefuses = true;
     m.cmdSetio->click();
     ASSERT_TRUE(
-        WaitFor([&] { return rig.opened.count("setup") == 2 && !rig.model->commandBusy(); }));
+        WaitFor([&] { return rig.opened.count("setup") == 2 && !rig.model->commands().busy(); }));
     EXPECT_TRUE(m.isVisible());
 
     // With the lamp red neither read is sent.
@@ -389,7 +391,7 @@ TEST(MainScreen, ScreensOpenOnTheirReadTheMainScreenComesBackAndClosingLeavesNot
     const size_t before = rig.bus.heard().size();
     m.cmdSetio_Click();
     m.cmdChangeAddr_Click();
-    EXPECT_FALSE(rig.model->commandBusy());
+    EXPECT_FALSE(rig.model->commands().busy());
     rig.waitHeard([](const QByteArray&) { return true; }, 2);
     const auto after = rig.bus.heard();
     for (size_t i = before; i < after.size(); ++i)
@@ -401,7 +403,7 @@ TEST(MainScreen, ScreensOpenOnTheirReadTheMainScreenComesBackAndClosingLeavesNot
     ASSERT_TRUE(rig.waitLink("GOOD"));
     m.cmdBIT_Click();
     m.cmdSetio_Click();
-    rig.model->unlockMaintenance();
+    rig.model->maintenanceGate().enter(MaintenancePassword);
     m.cmdMaintenance_Click();
     rig.main.reset();
     rig.model.reset();

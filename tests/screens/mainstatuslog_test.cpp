@@ -45,14 +45,14 @@ TEST(MainStatusLog, ButtonPromptAndRecordsAtTheStartOnTheMinuteAndOnChanges) {
 
     // Logging off and the main screen hidden: a change still writes, with a blank serial.
     m.cmdLog->click();
-    EXPECT_FALSE(rig.model->statusLogTimer()->isActive() || m.Timer2->isActive());
+    EXPECT_FALSE(rig.model->statusLog().minuteRunning() || m.Timer2->isActive());
     EXPECT_FALSE(m.lblLogOn->isVisible());
     m.hide();
     rig.detector().setStatusChar('A');
     ASSERT_TRUE(written(record("A", " ")));
     m.show();
     rig.detector().setStatusChar('N'); // visible and off: nothing
-    ASSERT_TRUE(WaitFor([&] { return rig.model->detector().StatusChar == 'N'; }));
+    ASSERT_TRUE(WaitFor([&] { return rig.model->link().record().StatusChar == 'N'; }));
     EXPECT_EQ(rig.log(), want);
 }
 
@@ -64,13 +64,14 @@ TEST(MainStatusLog, AFileThatRefusesWritesWarnsInTheMessageLineAndLosesNothing) 
     m.cmdLog_Click();
     ASSERT_EQ(rig.log(), Header);
 
-    m.model().statusLog().file().setAppender([&](const QString&, const QByteArray&, QString* why) {
-        if (why)
-            *why = "Read-only file system";
-        return qint64(0);
-    });
-    rig.model->statusLogMinute();
-    rig.model->statusLogMinute();
+    rig.model->statusLog().log().file().setAppender(
+        [&](const QString&, const QByteArray&, QString* why) {
+            if (why)
+                *why = "Read-only file system";
+            return qint64(0);
+        });
+    rig.model->statusLog().minuteTick();
+    rig.model->statusLog().minuteTick();
     EXPECT_TRUE(m.lblNotice->text().contains("Ir3Log.txt")) << qPrintable(m.lblNotice->text());
     EXPECT_EQ(rig.log(), Header);
     EXPECT_EQ(rig.prompts.calls.size(), 1u) << "a message box besides the period prompt";
@@ -87,10 +88,10 @@ TEST(MainStatusLog, AFileThatRefusesWritesWarnsInTheMessageLineAndLosesNothing) 
     EXPECT_TRUE(rig.prompts.calls.back().text.contains("could not be written to Ir3Log.txt"));
 
     // Writable again: the kept records go out on the retry timer.
-    m.model().statusLog().file().setAppender({});
-    rig.advanceMs(HostModel::LogRetryMs);
+    rig.model->statusLog().log().file().setAppender({});
+    rig.advanceMs(TimedLog::RetryMs);
     ASSERT_TRUE(WaitFor([&] { return rig.log() == Header + record("D", "") + record("D", ""); }));
-    EXPECT_EQ(m.model().statusLog().file().pendingBlocks(), 0);
+    EXPECT_EQ(rig.model->statusLog().log().file().pendingBlocks(), 0);
 }
 
 TEST(MainStatusLog, NoticeBlinksKeepingItsPhaseAndARefusedOrCancelledPeriodStartsNothing) {

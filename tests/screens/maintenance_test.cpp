@@ -28,7 +28,7 @@ struct Rig {
         : main(std::move(bus), address), address(address) {}
 
     frmMaintenance* open() {
-        screen = new frmMaintenance(main, main.m().mainWindow());
+        screen = new frmMaintenance(main, &main.standIn);
         watch = std::make_unique<LineWatch>(*main.worker);
         main.standIn.hide(); // as the main screen hides behind it
         screen->show();
@@ -107,8 +107,8 @@ TEST(MaintenanceScreen, OnlyReadsInputsWhileOpenShowsThemAndKeepsThemOnException
     EXPECT_EQ(s->lblCom->text(), "GOOD");
     EXPECT_EQ(s->Shape2->fillColor(), colour::Green);
     // Its replies are never taken for the main screen's status replies.
-    EXPECT_EQ(rig.main.m().display().linkText, "GOOD");
-    EXPECT_EQ(rig.main.m().detector().ModelName, "Zorvan C1");
+    EXPECT_EQ(rig.main.m().link().display().linkText, "GOOD");
+    EXPECT_EQ(rig.main.m().link().record().ModelName, "Zorvan C1");
 
     // Neither an exception nor silence is an answer: the link shows BAD, the values stay.
     d.setInput(11, 25);
@@ -130,7 +130,7 @@ TEST(MaintenanceScreen, OnlyReadsInputsWhileOpenShowsThemAndKeepsThemOnException
     const size_t atClose = sent.size();
     rig.screen->cmdClose->click();
     EXPECT_EQ(rig.main.returns, 1);
-    EXPECT_TRUE(rig.main.m().mainWindow()->isVisible());
+    EXPECT_TRUE(rig.main.standIn.isVisible());
     ASSERT_TRUE(WaitFor(
         [&] { return std::count_if(sent.begin() + atClose, sent.end(), isStatusPoll) >= 3; },
         8000));
@@ -228,10 +228,10 @@ TEST(MaintenanceScreen, VersionTextOnlyFromItsOwnReplyAndNothingReachesTheScreen
     // Deleted without being closed, right after it took the line: its refreshes go on being
     // answered, and none of them is decoded any more.
     delete rig.open();
-    const float before = rig.main.m().maintenanceReadings().Sum4;
+    const float before = rig.main.m().maintenance().readings().Sum4;
     rig.detector().setInputFloat(5, before + 100.0f);
     EXPECT_TRUE(rig.refreshes(3));
-    EXPECT_EQ(rig.main.m().maintenanceReadings().Sum4, before);
+    EXPECT_EQ(rig.main.m().maintenance().readings().Sum4, before);
 }
 
 // Esc and C close it as the tests above do; here a key it has no use for, and Enter on the
@@ -250,11 +250,11 @@ TEST(MaintenanceScreen, EnterPressesTheFocusedButtonAndOtherKeysDoNothing) {
     EXPECT_TRUE(rig.commandsDone(1));
     ASSERT_FALSE(rig.screen.isNull());
     EXPECT_EQ(rig.main.returns, 0);
-    EXPECT_FALSE(rig.main.m().mainWindow()->isVisible());
+    EXPECT_FALSE(rig.main.standIn.isVisible());
     press(rig.screen->cmdClose, Qt::Key_Return, "\r");
     EXPECT_TRUE(rig.screen.isNull());
     EXPECT_EQ(rig.main.returns, 1);
-    EXPECT_TRUE(rig.main.m().mainWindow()->isVisible());
+    EXPECT_TRUE(rig.main.standIn.isVisible());
 }
 
 // Address 5, status N, fault N, serial 1234, sums 1.234, 22.5, 333.33.
@@ -280,7 +280,7 @@ TEST(MaintenanceSumsLog, RecordsOnStartTicksAndChangesLateWritesCatchUpAndItOutl
     ASSERT_TRUE(rig.refreshes(1));
 
     // A file that refuses writes at first: a warning, and the records are appended later.
-    LogFile& file = rig.main.m().sumsLog().file();
+    LogFile& file = rig.main.m().maintenance().sumsLog().log().file();
     file.setAppender([](const QString&, const QByteArray&, QString* error) {
         if (error)
             *error = "No space left on device";
@@ -293,7 +293,7 @@ TEST(MaintenanceSumsLog, RecordsOnStartTicksAndChangesLateWritesCatchUpAndItOutl
     EXPECT_FALSE(warning.isEmpty());
     EXPECT_EQ(rig.sumsLog(), "<missing>");
     file.setAppender({});
-    s->Timer3_Timer();
+    rig.main.m().maintenance().sumsLog().minuteTick();
     EXPECT_EQ(rig.sumsLog().count("Addr."), 1);
     ASSERT_EQ(records(rig.sumsLog()).size(), 2);
     EXPECT_TRUE(records(rig.sumsLog())[0].endsWith("1.2       22.5        333.3\r"));
@@ -304,7 +304,7 @@ TEST(MaintenanceSumsLog, RecordsOnStartTicksAndChangesLateWritesCatchUpAndItOutl
 
     rig.key('L');
     EXPECT_EQ(s->cmdLogSums->text(), "start &Loging");
-    EXPECT_FALSE(s->Timer3->isActive());
+    EXPECT_FALSE(rig.main.m().maintenance().sumsLog().minuteRunning());
     rig.startLog("3");
     EXPECT_EQ(rig.sumsLog().count("Addr."), 2);
     EXPECT_EQ(records(rig.sumsLog()).size(), 4);
@@ -318,7 +318,7 @@ TEST(MaintenanceSumsLog, RecordsOnStartTicksAndChangesLateWritesCatchUpAndItOutl
     rig.key('c');
     Rig::deleteClosed();
     ASSERT_TRUE(rig.screen.isNull());
-    EXPECT_TRUE(rig.main.m().sumsLog().running());
+    EXPECT_TRUE(rig.main.m().maintenance().sumsLog().running());
     EXPECT_TRUE(rig.main.m().messages().newest().endsWith(
         "Sums logging to Ir3SumsLog.txt is paused until the maintenance screen reopens."));
     s = rig.open();
@@ -327,7 +327,7 @@ TEST(MaintenanceSumsLog, RecordsOnStartTicksAndChangesLateWritesCatchUpAndItOutl
     EXPECT_EQ(s->lblLogOn->text(), SumsLogNotice(3));
     const size_t inputs = rig.main.prompts.callsOf(Call::Input).size();
     rig.key('l');
-    EXPECT_FALSE(rig.main.m().sumsLog().running());
+    EXPECT_FALSE(rig.main.m().maintenance().sumsLog().running());
     EXPECT_EQ(s->cmdLogSums->text(), "start &Loging");
     EXPECT_EQ(rig.main.prompts.callsOf(Call::Input).size(), inputs);
 
@@ -337,7 +337,7 @@ TEST(MaintenanceSumsLog, RecordsOnStartTicksAndChangesLateWritesCatchUpAndItOutl
         const size_t before = rig.main.prompts.callsOf(Call::Message).size();
         rig.main.prompts.inputAnswers = {answer};
         s->cmdLogSums->click();
-        EXPECT_FALSE(rig.main.m().sumsLog().running());
+        EXPECT_FALSE(rig.main.m().maintenance().sumsLog().running());
         EXPECT_EQ(rig.main.prompts.callsOf(Call::Message).size() - before, message ? 1u : 0u);
     }
 }

@@ -11,7 +11,7 @@ namespace {
 
 // Opens the dialog, types the entry and presses Enter; the dialog must be gone afterwards.
 void enter(ScreenRig& main, const QString& entry) {
-    QPointer<frmMaintPass> dlg = new frmMaintPass(main, main.m().mainWindow());
+    QPointer<frmMaintPass> dlg = new frmMaintPass(main, &main.standIn);
     dlg->show();
     EXPECT_TRUE(dlg->txtPass->text().isEmpty()) << "each opening starts with an empty box";
     QTest::keyClicks(dlg->txtPass, entry);
@@ -41,7 +41,7 @@ TEST(MaintPass, EachEntrySetsTheGateAndItsMessages) {
         ScreenRig main;
         for (const QString& e : QString(entries).split('|'))
             enter(main, e);
-        EXPECT_EQ(main.m().maintenanceUnlocked(), unlocked);
+        EXPECT_EQ(main.m().maintenanceGate().unlocked(), unlocked);
         EXPECT_EQ(wrongMessages(main), messages);
     }
 }
@@ -54,7 +54,7 @@ TEST(MaintPass, ClosingByTheFrameChecksNothing) {
     dlg->close();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_TRUE(dlg.isNull());
-    EXPECT_FALSE(main.m().maintenanceUnlocked());
+    EXPECT_FALSE(main.m().maintenanceGate().unlocked());
     EXPECT_TRUE(main.prompts.calls.empty());
 }
 

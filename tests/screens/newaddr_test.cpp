@@ -68,28 +68,28 @@ TEST(NewAddrDialog, BoxTakesWholeNumbersTo247SendRefusesTheRestAndMasterModeWrit
         EXPECT_TRUE(d->isVisible());
     }
     EXPECT_EQ(main.returns, 0);
-    EXPECT_EQ(main.m().detector().Address, 1);
+    EXPECT_EQ(main.m().link().record().Address, 1);
     OnlyPolls(sent, 1);
 
     // In master mode on a bus of several the address poll collides: nothing is written.
     main.prompts.calls.clear();
-    main.m().toggleMasterMode();
+    main.m().link().toggleMasterMode();
     d->txtNewAddr->setText("12");
     d->cmdSend->click();
     ASSERT_TRUE(WaitFor([&] { return !main.prompts.callsOf(Call::Message).empty(); }));
     EXPECT_TRUE(OneMessage(main.prompts, MasterCollisionText, "Warning"));
     EXPECT_EQ(sent.count(WriteAddr(1, 12)), 0);
-    EXPECT_EQ(main.m().detector().Address, 1);
+    EXPECT_EQ(main.m().link().record().Address, 1);
     EXPECT_TRUE(d && d->cmdSend->isEnabled()); // the dialog stays for another try
     Dispose(d);
 }
 
 TEST(NewAddrDialog, SendMovesTheDetectorAndTheMainScreenFollows) {
     ScreenRig main(busWith(5, 117, 20417), 5);
-    ASSERT_TRUE(main.m().detector().LinkGood);
+    ASSERT_TRUE(main.m().link().record().LinkGood);
     for (quint8 to : {quint8(1), quint8(247)}) {
         SCOPED_TRACE(int(to));
-        const quint8 from = main.m().detector().Address;
+        const quint8 from = main.m().link().record().Address;
         main.returns = 0;
         QPointer<frmNewAddr> d = Open(main);
         EXPECT_EQ(d->txtNewAddr->text(), QString::number(from));
@@ -101,11 +101,11 @@ TEST(NewAddrDialog, SendMovesTheDetectorAndTheMainScreenFollows) {
             QTest::keyClick(d->txtNewAddr, Qt::Key_Return);
         ASSERT_TRUE(WaitFor([&] { return main.returns == 1; }));
         EXPECT_EQ(sent.count(WriteAddr(from, to)), 1);
-        EXPECT_EQ(main.m().detector().Address, to);
+        EXPECT_EQ(main.m().link().record().Address, to);
         EXPECT_TRUE(main.prompts.callsOf(Call::Message).empty());
         EXPECT_TRUE(main.m().messages().newest().endsWith(
             QString("Detector 20417 now answers at address %1").arg(to)));
-        EXPECT_TRUE(main.m().mainWindow()->isVisible());
+        EXPECT_TRUE(main.standIn.isVisible());
         EXPECT_EQ(main.bus.sim().detector(to).get(), main.bus.sim().detectorAt(0).get());
         Dispose(d);
         EXPECT_TRUE(main.waitPolls(1, to)); // the main screen polls the new address
@@ -131,7 +131,7 @@ TEST(NewAddrDialog, UnconfirmedSendMovesTheCaptionAndSaysSo) {
     ASSERT_EQ(shown.size(), 6);
     EXPECT_EQ(shown[1], "Writing... attempt 2 of 6");
     EXPECT_EQ(sent.count(WriteAddr(9, 12)), 6);
-    EXPECT_EQ(main.m().detector().Address, 12);
+    EXPECT_EQ(main.m().link().record().Address, 12);
     EXPECT_TRUE(OneMessage(main.prompts, frmNewAddr::NotConfirmedText.arg(12), "Warning"));
     Dispose(d);
 }
@@ -157,7 +157,7 @@ TEST(NewAddrDialog, EveryOtherWayOutKeepsTheOldAddress) {
         EXPECT_EQ(main.returns, 1);
         Dispose(d);
         EXPECT_FALSE(d);
-        EXPECT_EQ(main.m().detector().Address, 3);
+        EXPECT_EQ(main.m().link().record().Address, 3);
         QCoreApplication::processEvents();
         OnlyPolls(sent, 3);
     }
@@ -172,7 +172,7 @@ TEST(NewAddrDialog, GoingAwayWhileTheWriteRunsIsSafe) {
     d->cmdSend->click();
     delete d;
     ASSERT_TRUE(WaitFor([&] { return !done.commands.empty(); }));
-    EXPECT_EQ(main.m().detector().Address, 4);
+    EXPECT_EQ(main.m().link().record().Address, 4);
     EXPECT_EQ(main.returns, 0);
 }
 

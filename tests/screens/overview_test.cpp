@@ -116,7 +116,7 @@ TEST(Overview, CancelKeepsWhatWasFoundALostPortStopsEveryRowAndEnterHandsTheAddr
 
     screen->grdBus->setCurrentIndex(o.index(1, 0));
     QTest::keyClick(screen->grdBus, Qt::Key_Return);
-    EXPECT_EQ(rig.m().detector().Address, 5);
+    EXPECT_EQ(rig.m().link().record().Address, 5);
     EXPECT_EQ(rig.returns, 1);
     Dispose(screen);
     EXPECT_TRUE(screen.isNull());

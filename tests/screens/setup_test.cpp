@@ -28,7 +28,7 @@ QByteArray SetupReply(quint8 address, const std::vector<quint16>& regs) {
 
 // The setup screen's opening for the detector the main screen shows, with a reply of the test's.
 SetupOpening OpeningWith(HostModel& m, const QByteArray& reply) {
-    const DetectorRecord& d = m.detector();
+    const DetectorRecord& d = m.link().record();
     return {SetupSnapshot{{d.Address, d.ModelCode, d.ModelName, d.SerialNumber}, reply}, {}};
 }
 
@@ -55,7 +55,7 @@ TEST(SetupScreen, ShowsTheModelsRow) {
     for (const auto& [model, regs, lists, sixFlags, warned] : cases) {
         SCOPED_TRACE(model);
         main.detector().setModelCode(*simModelCode(model));
-        ASSERT_TRUE(WaitFor([&] { return main.m().detector().ModelName == model; }));
+        ASSERT_TRUE(WaitFor([&] { return main.m().link().record().ModelName == model; }));
         QPointer<frmSetup> s = frmSetup::open(main, OpeningWith(main.m(), SetupReply(1, regs)));
         ASSERT_TRUE(s);
         EXPECT_EQ(s->lblDetType->text(), model);
@@ -92,7 +92,7 @@ TEST(SetupScreen, ShowsTheModelsRow) {
 // but the screen's own requests reaches the line (and faults count only those).
 struct LineRig {
     explicit LineRig(quint8 address) : main(makeDefaultBus(), address), address(address) {
-        main.m().holdLine(true);
+        main.ctx().holdLine(true);
         // The poll in flight ends before anything here is counted.
         RunCommand(*main.worker, {Pattern::SendOnly, ReadAddr(99)});
     }
@@ -186,7 +186,7 @@ TEST(SetupScreen, OkWritesWhatTheOperatorChangedAndTellsOnlyAWriteThatNeverGotTh
                   acknowledged);
         EXPECT_EQ(rig.main.prompts.callsOf(Call::Beep).size(), 1u);
         EXPECT_EQ(rig.main.prompts.calls.back().kind, Call::Beep) << "the beep comes last";
-        EXPECT_TRUE(rig.main.m().mainWindow()->isVisible());
+        EXPECT_TRUE(rig.main.standIn.isVisible());
         Dispose(s);
         EXPECT_FALSE(s);
     }
@@ -310,7 +310,7 @@ TEST(SetupScreen, FlakyDetectorGetsNoScreenOfAnotherModelAndOkKeepsItsSettings) 
     for (int press = 0; !s && press < 40; ++press) {
         ASSERT_TRUE(rig.waitLink("GOOD"));
         rig.main->cmdSetio_Click();
-        ASSERT_TRUE(WaitFor([&] { return !rig.model->commandBusy(); }));
+        ASSERT_TRUE(WaitFor([&] { return !rig.model->commands().busy(); }));
         EXPECT_TRUE(s || rig.model->messages().newest().contains("No answer from address 1"));
     }
     ASSERT_TRUE(s);

@@ -127,7 +127,7 @@ TEST(Startup, OkOpensTheChosenPortWithTheTuningFilesDelay) {
         ASSERT_TRUE(main);
         EXPECT_TRUE(main->isVisible());
         EXPECT_EQ(rig.tuningFile(), tuning.isEmpty() ? "4000\r\n" : tuning);
-        EXPECT_EQ(rig.flow->model()->turnaroundDelay(), delay);
+        EXPECT_EQ(rig.flow->model()->tuning().delay(), delay);
         EXPECT_EQ(rig.flow->worker()->turnaroundDelay(), delay);
         EXPECT_EQ(main->lblNotice->text().contains("CommTune.txt"), warns)
             << qPrintable(main->lblNotice->text());

@@ -18,16 +18,17 @@
 #include <QDir>
 #include <QLabel>
 #include <QPushButton>
+#include <QShowEvent>
 #include <QStatusBar>
 #include <QTimer>
 
 namespace fh {
 
-frmMain::frmMain(HostModel& model, QWidget* parent)
+frmMain::frmMain(HostModel& model, Prompts& prompts, QWidget* parent)
     : QMainWindow(parent), openers(DefaultScreenOpeners()),
-      exitProgram([] { QCoreApplication::exit(0); }), model_(model) {
+      exitProgram([] { QCoreApplication::exit(0); }), model_(model), prompts_(prompts),
+      context_(model, prompts, this) {
     build();
-    model_.setMainWindow(this);
 
     Timer2 = new ClockTimer(model_.clock(), this);
     Timer2->setObjectName(QStringLiteral("Timer2"));
@@ -45,9 +46,14 @@ frmMain::frmMain(HostModel& model, QWidget* parent)
     connect(cmdLog, &QPushButton::clicked, this, &frmMain::cmdLog_Click);
     connect(cmdE, &QPushButton::clicked, this, &frmMain::cmdE_Click);
 
-    connect(&model_, &HostModel::changed, this, &frmMain::refresh);
-    connect(&model_, &HostModel::setupRead, this, &frmMain::openSetup);
-    connect(&model_, &HostModel::addressRead, this, &frmMain::openNewAddress);
+    connect(&model_.link(), &DetectorLink::changed, this, &frmMain::refresh);
+    connect(&model_.commands(), &DetectorCommands::changed, this, &frmMain::refresh);
+    connect(&model_.tuning(), &LineTuning::changed, this, &frmMain::refresh);
+    connect(&model_.statusLog(), &TimedLog::changed, this, &frmMain::refresh);
+    connect(&model_.maintenanceGate(), &MaintenanceGate::changed, this, &frmMain::refresh);
+    connect(&model_.messages(), &MessageLine::changed, this, &frmMain::refresh);
+    connect(&model_.commands(), &DetectorCommands::setupRead, this, &frmMain::openSetup);
+    connect(&model_.commands(), &DetectorCommands::addressRead, this, &frmMain::openNewAddress);
     connect(&model_, &HostModel::screenReturned, this, &frmMain::cameBack);
     bindKeys();
     refresh();
@@ -56,8 +62,11 @@ frmMain::frmMain(HostModel& model, QWidget* parent)
 frmMain::~frmMain() {
     // Screens still open go with the main screen; their way back must not lead here.
     destroying_ = true;
-    disconnect(&model_, nullptr, this, nullptr);
-    model_.setMainWindow(nullptr);
+    for (QObject* part : std::initializer_list<QObject*>{
+             &model_, &model_.link(), &model_.commands(), &model_.tuning(), &model_.statusLog(),
+             &model_.maintenanceGate(), &model_.messages()})
+        disconnect(part, nullptr, this, nullptr);
+    model_.statusLog().setMainScreenShown(false);
     for (const QPointer<QWidget>& s : screens_)
         delete s.data();
 }
@@ -121,15 +130,15 @@ void frmMain::bindKeys() {
             Qt::Key_M, [this] { return cmdMaintenance->isVisibleTo(this); },
             [this] { cmdMaintenance_Click(); })
         .on(Qt::Key_F11, [this] { openPassword(); })
-        .on(Qt::Key_F12, [this] { model_.startTuning(); })
+        .on(Qt::Key_F12, [this] { model_.tuning().start(); })
         .on(Qt::Key_F7, [this] { openInstead(openers.overview); })
         .on(Qt::Key_F9, [this] { frmTraffic::showFor(model_.worker(), this); })
         .on(Qt::Key_F1,
             [this] { ShowKeyHelp(this, QStringLiteral("Main screen"), MainKeys(), AboutText()); })
         .on(Qt::Key_Up, [this] { cmdUp_Click(); })
         .on(Qt::Key_Down, [this] { cmdDown_Click(); })
-        .on(Qt::Key_PageUp, [this] { model_.stepAddress(PageStep); })
-        .on(Qt::Key_PageDown, [this] { model_.stepAddress(-PageStep); });
+        .on(Qt::Key_PageUp, [this] { model_.link().stepAddress(PageStep); })
+        .on(Qt::Key_PageDown, [this] { model_.link().stepAddress(-PageStep); });
 }
 
 // --- start-up and activation -------------------------------------------------------------
@@ -146,6 +155,20 @@ bool frmMain::Form_Load(QString* errorText) {
 void frmMain::Form_Activate() {
     if (model_.loaded() && isVisible())
         model_.activate();
+}
+
+void frmMain::showEvent(QShowEvent* e) {
+    QMainWindow::showEvent(e);
+    // The window system's own show (a restore) changes nothing: a minimised screen counts as
+    // shown.
+    if (!e->spontaneous())
+        model_.statusLog().setMainScreenShown(true);
+}
+
+void frmMain::hideEvent(QHideEvent* e) {
+    QMainWindow::hideEvent(e);
+    if (!e->spontaneous())
+        model_.statusLog().setMainScreenShown(false);
 }
 
 bool frmMain::event(QEvent* e) {
@@ -165,15 +188,18 @@ void frmMain::closeEvent(QCloseEvent* e) {
 
 bool frmMain::mayExit() {
     // Log entries still kept after failed writes are never lost without a word.
-    return model_.prompts().message(this, ExitQuestion, ExitTitle, Prompts::Icon::Critical,
-                                    Prompts::Buttons::YesNo) == Prompts::Answer::Yes &&
-           MayExitWithKeptEntries(model_.prompts(), this, {&model_.statusLog(), &model_.sumsLog()});
+    return prompts_.message(this, ExitQuestion, ExitTitle, Prompts::Icon::Critical,
+                            Prompts::Buttons::YesNo) == Prompts::Answer::Yes &&
+           MayExitWithKeptEntries(
+               prompts_, this, {&model_.statusLog().log(), &model_.maintenance().sumsLog().log()});
 }
 
 // --- what the model shows ----------------------------------------------------------------
 
 void frmMain::refresh() {
-    const StatusDisplay& d = model_.display();
+    const DetectorLink& link = model_.link();
+    const DetectorCommands& commands = model_.commands();
+    const StatusDisplay& d = link.display();
     lblChooseAddr->setText(d.addressText);
     lblDetStatus->setText(d.statusText);
     SetLabelColours(lblDetStatus, d.statusCharColour, d.statusBackground);
@@ -183,22 +209,22 @@ void frmMain::refresh() {
     lblCom->setText(d.linkText);
     SetLabelColours(lblCom, d.linkTextColour, std::nullopt);
     QString comTip = QStringLiteral("Communication Status");
-    if (!model_.replyHex().isEmpty())
-        comTip += QLatin1Char('\n') + model_.replyHex();
+    if (!link.replyHex().isEmpty())
+        comTip += QLatin1Char('\n') + link.replyHex();
     lblCom->setToolTip(comTip);
-    if (model_.polledOnce())
+    if (link.polledOnce())
         setWindowTitle(MainWindowTitle);
 
-    cmdSearch->setText(model_.detector().MasterMode ? QStringLiteral("maste&R is ON")
-                                                    : QStringLiteral("maste&R is OFF"));
-    lblBit->setText(model_.bitAnswer().isEmpty()
+    cmdSearch->setText(link.record().MasterMode ? QStringLiteral("maste&R is ON")
+                                                : QStringLiteral("maste&R is OFF"));
+    lblBit->setText(commands.bitAnswer().isEmpty()
                         ? BitPerformedText
-                        : BitPerformedText + QStringLiteral(" Answer: ") + model_.bitAnswer());
-    lblBit->setVisible(model_.bitMessageShown());
-    lblF12->setVisible(model_.tuning());
-    cmdMaintenance->setVisible(model_.maintenanceUnlocked());
+                        : BitPerformedText + QStringLiteral(" Answer: ") + commands.bitAnswer());
+    lblBit->setVisible(commands.bitMessageShown());
+    lblF12->setVisible(model_.tuning().running());
+    cmdMaintenance->setVisible(model_.maintenanceGate().unlocked());
 
-    const StatusLog& log = model_.statusLog();
+    const StatusLogging& log = model_.statusLog();
     cmdLog->setText(log.running() ? QStringLiteral("stop &Loging")
                                   : QStringLiteral("start &Loging"));
     if (log.running()) {
@@ -217,7 +243,7 @@ void frmMain::refresh() {
 
 void frmMain::showCommandState() {
     // Commands that cannot act now are disabled, and their tooltip says why.
-    const QString why = model_.commandRefusal();
+    const QString why = model_.commands().refusal();
     for (QPushButton* b : {cmdBIT, cmdSetio, cmdChangeAddr}) {
         const QString tip = b->property("baseToolTip").toString();
         b->setEnabled(why.isEmpty());
@@ -233,35 +259,35 @@ void frmMain::Timer2_Timer() {
 // --- commands ----------------------------------------------------------------------------
 
 void frmMain::cmdBIT_Click() {
-    model_.requestBit();
+    model_.commands().requestBit();
 }
 
 void frmMain::cmdChangeAddr_Click() {
-    model_.requestAddressRead();
+    model_.commands().requestAddressRead();
 }
 
 void frmMain::cmdSetio_Click() {
-    model_.requestSetupRead();
+    model_.commands().requestSetupRead();
 }
 
 void frmMain::cmdSearch_Click() {
-    model_.toggleMasterMode();
+    model_.link().toggleMasterMode();
 }
 
 void frmMain::cmdUp_Click() {
-    model_.stepAddress(1);
+    model_.link().stepAddress(1);
 }
 
 void frmMain::cmdDown_Click() {
-    model_.stepAddress(-1);
+    model_.link().stepAddress(-1);
 }
 
 void frmMain::cmdLog_Click() {
     if (model_.statusLog().running()) {
-        model_.stopStatusLog();
+        model_.statusLog().stop();
         return;
     }
-    Prompts& prompts = model_.prompts();
+    Prompts& prompts = prompts_;
     const std::optional<QString> answer =
         prompts.input(this, LogPeriodPrompt, ProgramTitle, QStringLiteral("15"));
     const PeriodAnswer period = ReadPeriodAnswer(answer.value_or(QString()), !answer);
@@ -271,7 +297,7 @@ void frmMain::cmdLog_Click() {
         return;
     }
     if (period.kind == PeriodAnswer::Kind::Start)
-        model_.startStatusLog(period.period);
+        model_.statusLog().start(period.period);
 }
 
 void frmMain::cmdE_Click() {
@@ -295,7 +321,7 @@ QWidget* frmMain::track(QWidget* screen) {
 void frmMain::openSetup(const SetupOpening& opening) {
     if (!openers.setup)
         return;
-    if (QWidget* screen = openers.setup(model_, opening)) {
+    if (QWidget* screen = openers.setup(context_, opening)) {
         track(screen);
         hide();
     }
@@ -306,7 +332,7 @@ void frmMain::openInstead(const std::function<QWidget*(ScreenContext&)>& opener)
     if (!opener)
         return;
     hide();
-    track(opener(model_));
+    track(opener(context_));
 }
 
 void frmMain::openNewAddress() {
@@ -315,7 +341,7 @@ void frmMain::openNewAddress() {
 
 void frmMain::openPassword() {
     if (openers.password)
-        track(openers.password(model_, this));
+        track(openers.password(context_, this));
 }
 
 void frmMain::cmdMaintenance_Click() {
@@ -325,8 +351,8 @@ void frmMain::cmdMaintenance_Click() {
 void frmMain::cmdShowLog_Click() {
     const QString path = QDir(model_.dataDir()).filePath(StatusLogFileName);
     if (!FileExists(path)) {
-        model_.prompts().message(this, MissingLogText, MissingLogTitle, Prompts::Icon::Critical,
-                                 Prompts::Buttons::Ok);
+        prompts_.message(this, MissingLogText, MissingLogTitle, Prompts::Icon::Critical,
+                         Prompts::Buttons::Ok);
         return;
     }
     openInstead(openers.logViewer);

@@ -2,6 +2,7 @@
 // The main screen: a view of the host model. It shows the detector at the current bus
 // address and starts everything else (BIT, master mode, address stepping, setup, new
 // address, maintenance, the status log and its viewer).
+#include "screens/main/hostcontext.h"
 #include "screens/main/screenopeners.h"
 
 #include <functional>
@@ -18,6 +19,7 @@ class ClockTimer;
 class FormKeys;
 class HostModel;
 class LampShape;
+class Prompts;
 
 // Texts of the main screen.
 inline const QString MainWindowTitle = QStringLiteral("Ostrix Q519300F June 2005 ");
@@ -36,8 +38,8 @@ public:
     static constexpr int BlinkMs = 1000;
     static constexpr int PageStep = 10; // PageUp / PageDown step the address this far
 
-    // The model must outlive this screen.
-    explicit frmMain(HostModel& model, QWidget* parent = nullptr);
+    // The model and the prompts must outlive this screen.
+    frmMain(HostModel& model, Prompts& prompts, QWidget* parent = nullptr);
     ~frmMain() override;
 
     // Start-up: the model opens the port and reads the tuning file, then the screen shows.
@@ -94,6 +96,8 @@ public:
 
 protected:
     bool event(QEvent* e) override;
+    void showEvent(QShowEvent* e) override;
+    void hideEvent(QHideEvent* e) override;
     void closeEvent(QCloseEvent* e) override; // asks as Exit does, then the program ends
 
 private:
@@ -111,6 +115,8 @@ private:
     QWidget* track(QWidget* screen);
 
     HostModel& model_;
+    Prompts& prompts_;
+    HostContext context_; // what the screens opened from here get
     FormKeys* keys_ = nullptr;
     bool destroying_ = false;
     QList<QPointer<QWidget>> screens_; // opened from here; closed with the main screen

@@ -3,6 +3,7 @@
 #include "screens/common/keyfocus.h"
 #include "screens/common/keyhelp.h"
 #include "screens/common/screencontext.h"
+#include "screens/host/maintenancegate.h"
 #include "screens/prompts/prompts.h"
 #include "screens/twips.h"
 
@@ -13,11 +14,6 @@
 #include <QPushButton>
 
 namespace fh {
-
-QString& EnteredPassword() {
-    static QString entered;
-    return entered;
-}
 
 frmMaintPass::frmMaintPass(ScreenContext& ctx, QWidget* parent) : QDialog(parent), ctx_(ctx) {
     setObjectName(QStringLiteral("frmMaintPass"));
@@ -61,14 +57,8 @@ void frmMaintPass::done(int result) {
 }
 
 void frmMaintPass::Check_Pass() {
-    if (!ctx_.maintenanceUnlocked())
-        EnteredPassword() = txtPass->text();
-    if (EnteredPassword().isEmpty())
+    if (ctx_.maintenanceGate().enter(txtPass->text()) != MaintenanceGate::Entry::Wrong)
         return;
-    if (EnteredPassword() == MaintenancePassword) {
-        ctx_.unlockMaintenance();
-        return;
-    }
     ctx_.prompts().message(this, QStringLiteral("Wrong Password! - try again..."),
                            QCoreApplication::applicationName(), Prompts::Icon::Critical,
                            Prompts::Buttons::Ok);

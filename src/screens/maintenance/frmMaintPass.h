@@ -12,12 +12,6 @@ namespace fh {
 
 class ScreenContext;
 
-// The one password, fixed at program start: three lower-case letters.
-inline const QString MaintenancePassword = QStringLiteral("vuk");
-// The last entry taken from the dialog; empty at start and kept for the whole run. Once the
-// gate is open it keeps the right entry, so later entries are not read any more.
-QString& EnteredPassword();
-
 class frmMaintPass : public QDialog {
     Q_OBJECT
 public:

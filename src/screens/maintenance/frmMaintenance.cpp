@@ -7,11 +7,11 @@
 #include "link/lineworker.h"
 #include "link/requests.h"
 #include "logging/logperiod.h"
-#include "logging/sumslog.h"
 #include "screens/common/formkeys.h"
 #include "screens/common/keyhelp.h"
 #include "screens/common/screencontext.h"
 #include "screens/host/commandgate.h"
+#include "screens/host/maintenancemodel.h"
 #include "screens/maintenance/lampshape.h"
 #include "screens/prompts/prompts.h"
 #include "screens/traffic/frmTraffic.h"
@@ -30,7 +30,6 @@ namespace fh {
 
 namespace {
 
-constexpr int Timer3IntervalMs = 60000;
 // The detector gets one reply window of quiet after a BIT before the refresh asks again.
 constexpr int BitSettleMs = 600;
 constexpr int VersionShowMs = 4000;
@@ -91,35 +90,21 @@ void setBackground(QLabel* l, int r, int g, int b) {
     l->setPalette(p);
 }
 
-void setIfGiven(QLabel* l, const std::optional<QString>& text) {
-    if (text)
-        l->setText(*text);
-}
-void setIfGiven(QLineEdit* t, const std::optional<QString>& text) {
-    if (text)
-        t->setText(*text);
-}
-
 } // namespace
 
 frmMaintenance::frmMaintenance(ScreenContext& ctx, QWidget* parent)
     : QWidget(parent, Qt::Window), ctx_(ctx) {
     build();
-    connect(&ctx_.worker(), &LineWorker::cycleDone, this, &frmMaintenance::MaintenanceRefresh);
+    MaintenanceModel& model = ctx_.maintenance();
+    connect(&model, &MaintenanceModel::changed, this, &frmMaintenance::showRefresh);
+    connect(&model.sumsLog(), &TimedLog::changed, this, &frmMaintenance::showLogState);
+    connect(&model.sumsLog(), &TimedLog::warning, this, &frmMaintenance::showNotice);
+    connect(&model.sumsLog(), &TimedLog::recovered, this, &frmMaintenance::showNotice);
     connect(&ctx_.worker(), &LineWorker::commandDone, this, &frmMaintenance::commandDone);
-    connect(&ctx_.sumsLog(), &SumsLog::warning, this, &frmMaintenance::showNotice);
-    connect(&ctx_.sumsLog(), &SumsLog::recovered, this, &frmMaintenance::showNotice);
-    connect(&ctx_.worker(), &LineWorker::portStateChanged, this,
-            [this](bool open, const QString& why) {
-                if (unloaded_)
-                    return;
-                if (!open) {
-                    lblCom->setText(QStringLiteral("BAD"));
-                    Shape2->setFillColor(colour::Red);
-                    showStale(true, why);
-                }
-                showBitState();
-            });
+    connect(&ctx_.worker(), &LineWorker::portStateChanged, this, [this] {
+        if (!unloaded_)
+            showBitState();
+    });
 }
 
 frmMaintenance::~frmMaintenance() = default;
@@ -209,11 +194,8 @@ void frmMaintenance::build() {
     cmdV = makeButton(this, "cmdV", QStringLiteral("&Version"), 2);
     cmdClose = makeButton(this, "cmdClose", QStringLiteral("&Close"), 3);
     // Sums logging outlives this screen: it opens showing whether it runs.
-    if (const SumsLog& log = ctx_.sumsLog(); log.running()) {
-        cmdLogSums->setText(QStringLiteral("stop &Loging"));
-        lblLogOn->setText(SumsLogNotice(log.period()));
-        lblLogOn->show();
-    }
+    if (ctx_.maintenance().sumsLog().running())
+        showLogState();
     connect(cmdBIT, &QPushButton::clicked, this, [this] { cmdBIT_Click(); });
     connect(cmdLogSums, &QPushButton::clicked, this, [this] { cmdLogSums_Click(); });
     connect(cmdV, &QPushButton::clicked, this, [this] { cmdV_Click(); });
@@ -236,12 +218,6 @@ void frmMaintenance::build() {
     lblHeard->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     lblHeard->hide();
     showBitState();
-
-    Timer3 = new ClockTimer(ctx_.clock(), this);
-    Timer3->setObjectName(QStringLiteral("Timer3"));
-    Timer3->setInterval(Timer3IntervalMs);
-    connect(Timer3, &ClockTimer::timeout, this, [this] { Timer3_Timer(); });
-    Timer3->start();
 
     verTimer_ = new ClockTimer(ctx_.clock(), this);
     verTimer_->setObjectName(QStringLiteral("tmrVersion"));
@@ -268,52 +244,48 @@ void frmMaintenance::Form_Activate() {
     if (activated_ || unloaded_)
         return;
     activated_ = true;
-    const DetectorRecord& d = ctx_.detector();
-    refreshFrame_ = ReadInputs(d.Address, d.ModelName);
-    // The worker repeats this exchange back to back; the main screen's status poll is off the
-    // line until Form_Unload hands it back.
-    ctx_.worker().setCycle(Transaction{Pattern::Poll, refreshFrame_});
+    // Its refresh takes the line until Form_Unload hands it back.
+    ctx_.maintenance().open(this);
 }
 
-void frmMaintenance::MaintenanceRefresh(const Exchange& x) {
-    if (unloaded_ || !x.cycle || refreshFrame_.isEmpty() || x.request != refreshFrame_)
+void frmMaintenance::showRefresh() {
+    if (unloaded_)
         return;
-    if (!x.answered) {
-        lblCom->setText(QStringLiteral("BAD"));
-        Shape2->setFillColor(colour::Red);
-        showStale(true);
-        return;
+    const MaintenanceModel& m = ctx_.maintenance();
+    if (m.refresh() != MaintenanceModel::Refresh::NotYet) {
+        const bool answered = m.refresh() == MaintenanceModel::Refresh::Answered;
+        lblCom->setText(answered ? QStringLiteral("GOOD") : QStringLiteral("BAD"));
+        Shape2->setFillColor(answered ? colour::Green : colour::Red);
     }
-    lblCom->setText(QStringLiteral("GOOD"));
-    Shape2->setFillColor(colour::Green);
-    lastHeard_ = QDateTime::currentDateTime().toString(QStringLiteral("HH:mm:ss"));
-    showStale(false);
-
-    MaintenanceReadings& readings = ctx_.maintenanceReadings();
-    const MaintenanceDecode decoded =
-        DecodeMaintenanceReply(x.reply, readings, ctx_.detector().ModelName, ctx_.addressText());
-    readings = decoded.readings;
-    const MaintenanceDisplay& d = decoded.display;
+    showStale(m.refresh() == MaintenanceModel::Refresh::Failed, m.lineLost());
+    const MaintenanceDisplay& d = m.texts();
     lblDetM->setText(d.model);
-    setIfGiven(lblDetS, d.status);
-    setIfGiven(lblDetS2, d.fault);
-    setIfGiven(lblAddr, d.address);
-    setIfGiven(lblserNum, d.serial);
-    setIfGiven(lblBitSum4, d.bitSum4);
-    setIfGiven(lblBitSum45, d.bitSum45);
-    setIfGiven(lblBitSum5, d.bitSum5);
-    setIfGiven(txtSum4Val, d.sum4);
-    setIfGiven(txtSum45Val, d.sum45);
-    setIfGiven(txtSum5Val, d.sum5);
-    setIfGiven(txtN4Val, d.noise4);
-    setIfGiven(txtN45Val, d.noise45);
-    setIfGiven(txtN5Val, d.noise5);
-    setIfGiven(lblDetGain, d.gain);
-    setIfGiven(lblTemp, d.temperature);
-    setIfGiven(lblVol, d.voltage);
+    for (const auto& [label, text] : {std::pair{lblDetS, d.status},
+                                      {lblDetS2, d.fault},
+                                      {lblAddr, d.address},
+                                      {lblserNum, d.serial},
+                                      {lblBitSum4, d.bitSum4},
+                                      {lblBitSum45, d.bitSum45},
+                                      {lblBitSum5, d.bitSum5},
+                                      {lblDetGain, d.gain},
+                                      {lblTemp, d.temperature},
+                                      {lblVol, d.voltage}})
+        label->setText(text.value_or(QString()));
+    for (const auto& [box, text] : {std::pair{txtSum4Val, d.sum4},
+                                    {txtSum45Val, d.sum45},
+                                    {txtSum5Val, d.sum5},
+                                    {txtN4Val, d.noise4},
+                                    {txtN45Val, d.noise45},
+                                    {txtN5Val, d.noise5}})
+        box->setText(text.value_or(QString()));
+}
 
-    if (SumsStatusChanged(readings, x.reply))
-        ctx_.sumsLog().writeRecord(readings);
+void frmMaintenance::showLogState() {
+    const TimedLog& log = ctx_.maintenance().sumsLog();
+    cmdLogSums->setText(log.running() ? QStringLiteral("stop &Loging")
+                                      : QStringLiteral("start &Loging"));
+    lblLogOn->setText(SumsLogNotice(log.period()));
+    lblLogOn->setVisible(log.running());
 }
 
 void frmMaintenance::cmdBIT_Click() {
@@ -345,8 +317,9 @@ void frmMaintenance::showStale(bool stale, const QString& portGone) {
                                          lblTemp, txtSum4Val, txtSum45Val, txtSum5Val, txtN4Val,
                                          txtN45Val, txtN5Val, lblBitSum4, lblBitSum45, lblBitSum5})
         w->setEnabled(!stale);
-    const QString heard = lastHeard_.isEmpty() ? QStringLiteral("not heard yet")
-                                               : QStringLiteral("last heard %1").arg(lastHeard_);
+    const QString lastHeard = ctx_.maintenance().lastHeard();
+    const QString heard = lastHeard.isEmpty() ? QStringLiteral("not heard yet")
+                                              : QStringLiteral("last heard %1").arg(lastHeard);
     lblHeard->setText(portGone.isEmpty() ? heard : QStringLiteral("line lost, ") + heard);
     lblHeard->setToolTip(portGone);
     lblHeard->setVisible(stale);
@@ -383,12 +356,9 @@ void frmMaintenance::commandDone(const Exchange& x) {
 void frmMaintenance::cmdLogSums_Click() {
     if (unloaded_)
         return;
-    SumsLog& log = ctx_.sumsLog();
+    TimedLog& log = ctx_.maintenance().sumsLog();
     if (log.running()) {
-        cmdLogSums->setText(QStringLiteral("start &Loging"));
-        lblLogOn->hide();
         log.stop();
-        Timer3->stop();
         return;
     }
     QPointer<frmMaintenance> self(this);
@@ -404,19 +374,11 @@ void frmMaintenance::cmdLogSums_Click() {
                                Prompts::Buttons::Ok);
         return;
     }
-    cmdLogSums->setText(QStringLiteral("stop &Loging"));
-    lblLogOn->setText(SumsLogNotice(period.period));
-    lblLogOn->show();
-    log.start(period.period, ctx_.maintenanceReadings());
-    Timer3->start();
+    log.start(period.period);
 }
 
 void frmMaintenance::cmdClose_Click() {
     close();
-}
-
-void frmMaintenance::Timer3_Timer() {
-    ctx_.sumsLog().minuteTick(ctx_.maintenanceReadings());
 }
 
 void frmMaintenance::closeEvent(QCloseEvent* event) {
@@ -428,8 +390,8 @@ void frmMaintenance::Form_Unload() {
     if (unloaded_)
         return;
     unloaded_ = true;
-    // Sums logging goes on; only this screen's timers stop with it.
-    Timer3->stop();
+    // Sums logging goes on, but records only while the screen is open.
+    ctx_.maintenance().close();
     verTimer_->stop();
     hide();
     ctx_.screenClosed();

@@ -42,19 +42,15 @@ public:
     QPushButton *cmdBIT = nullptr, *cmdLogSums = nullptr, *cmdV = nullptr, *cmdClose = nullptr;
     QLabel* lblCom = nullptr;
     LampShape* Shape2 = nullptr;
-    ClockTimer* Timer3 = nullptr; // the sums log's minute tick
-    QLabel* lblNotice = nullptr;  // status line: the sums log's write warnings, command outcomes
-    QLabel* lblHeard = nullptr;   // while the values are stale: when they were last heard
+    QLabel* lblNotice = nullptr; // status line: the sums log's write warnings, command outcomes
+    QLabel* lblHeard = nullptr;  // while the values are stale: when they were last heard
 
     // Once per opening, when first shown: the refresh cycle takes over the line.
     void Form_Activate();
-    // One result of the refresh cycle; results of other exchanges are ignored.
-    void MaintenanceRefresh(const fh::Exchange& x);
     void cmdBIT_Click();
     void cmdV_Click();
     void cmdLogSums_Click();
     void cmdClose_Click();
-    void Timer3_Timer();
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -69,13 +65,15 @@ private:
     // port's message when the line was lost.
     void showStale(bool stale, const QString& portGone = {});
     void showBitState();
+    // What the maintenance model holds now: values, link, staleness.
+    void showRefresh();
+    // Whether sums logging runs: the button's caption and the notice.
+    void showLogState();
 
     ScreenContext& ctx_;
     ClockTimer* verTimer_ = nullptr;
-    QByteArray refreshFrame_; // the ReadInputs frame of this opening
     quint64 bitId_ = 0;
     quint64 versionId_ = 0;
-    QString lastHeard_; // time of the latest good refresh, "" before the first
     bool activated_ = false;
     bool unloaded_ = false;
 };

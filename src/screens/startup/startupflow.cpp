@@ -48,8 +48,8 @@ bool StartupFlow::run(const QString& presetDevice) {
         if (worker_) {
             worker_->setLineMode(line.mode);
             worker_->setEcho(line.echo);
-            model_ = std::make_unique<HostModel>(*worker_, prompts_, dataDir_);
-            main_ = std::make_unique<frmMain>(*model_);
+            model_ = std::make_unique<HostModel>(*worker_, dataDir_);
+            main_ = std::make_unique<frmMain>(*model_, prompts_);
             if (main_->Form_Load(&why)) {
                 if (fromDialog)
                     SaveLineChoice(line);
