@@ -8,9 +8,11 @@
 #include "linelog.h"
 #include "link/virtualport.h"
 #include "screens/host/hostmodel.h"
-#include "screens/main/frmMain.h"
 #include "screens/main/hostcontext.h"
+#include "screens/main/mainscreen.h"
 
+#include <QLabel>
+#include <QPushButton>
 #include <QTemporaryDir>
 
 namespace fh::test {
@@ -128,7 +130,7 @@ struct ScreenRig : HostRig {
 };
 
 struct MainRig : HostRig {
-    std::unique_ptr<frmMain> main;
+    std::unique_ptr<MainScreen> main;
     int exits = 0;
     SetupOpening setupOpening; // what the setup stand-in was given
     bool setupRefuses = false; // the setup stand-in refuses its snapshot
@@ -137,8 +139,8 @@ struct MainRig : HostRig {
     explicit MainRig(std::unique_ptr<SimBus> sim = steadyDefaultBus(),
                      const QByteArray& tuningFile = {})
         : HostRig(std::move(sim), tuningFile) {
-        main = std::make_unique<frmMain>(*model, prompts);
-        main->exitProgram = [this] { ++exits; };
+        main = std::make_unique<MainScreen>(*model, prompts);
+        main->setExitProgram([this] { ++exits; });
         // Stand-ins for the screens it opens; the tests go back with screenClosed().
         auto stub = [this](ScreenContext&, const char* name) -> QWidget* {
             opened << name;
@@ -152,9 +154,9 @@ struct MainRig : HostRig {
                                     {&ScreenOpeners::maintenance, "maintenance"},
                                     {&ScreenOpeners::logViewer, "logViewer"},
                                     {&ScreenOpeners::overview, "overview"}})
-            main->openers.*opener = [=](ScreenContext& c) { return stub(c, name); };
-        main->openers.password = [=](ScreenContext& c, QWidget*) { return stub(c, "password"); };
-        main->openers.setup = [=, this](ScreenContext& c, const SetupOpening& o) -> QWidget* {
+            main->openers().*opener = [=](ScreenContext& c) { return stub(c, name); };
+        main->openers().password = [=](ScreenContext& c, QWidget*) { return stub(c, "password"); };
+        main->openers().setup = [=, this](ScreenContext& c, const SetupOpening& o) -> QWidget* {
             setupOpening = o;
             if (o.snapshot && !setupRefuses)
                 return stub(c, "setup");
@@ -164,7 +166,10 @@ struct MainRig : HostRig {
     }
     ~MainRig() { main.reset(); }
 
-    bool load() { return main->Form_Load(); }
+    bool load() { return main->load(); }
+    // The main screen's controls by their form names.
+    QPushButton* button(const char* name) const { return Find<QPushButton>(main.get(), name); }
+    QLabel* label(const char* name) const { return Find<QLabel>(main.get(), name); }
     bool loadGood() { return load() && waitLink("GOOD"); }
     std::string log() const { return file("Ir3Log.txt").toStdString(); }
 };

@@ -1,6 +1,7 @@
 #pragma once
 // Shared by the screen tests: a bus that records what it heard, what the line worker hands
-// back, one command run to its end, the message box shown and disposing of a screen.
+// back, one command run to its end, the message box shown, a screen's controls by name and
+// disposing of a screen.
 #include "common/waitfor.h"
 #include "link/exchange.h"
 #include "link/lineworker.h"
@@ -19,6 +20,7 @@
 #include <QObject>
 #include <QPointer>
 #include <QTest>
+#include <stdexcept>
 #include <vector>
 
 namespace fh::test {
@@ -120,6 +122,15 @@ inline testing::AssertionResult OneMessage(const ScriptedPrompts& p, const QStri
                << '"' << m.text.toStdString() << "\" titled \"" << m.title.toStdString()
                << "\" icon " << int(m.icon) << " buttons " << int(m.buttons);
     return testing::AssertionSuccess();
+}
+
+// A screen's control by its form name (its objectName). A name that is not there fails the
+// test that asked for it (gtest reports the exception) instead of crashing the program.
+template <class Control = QWidget> Control* Find(const QObject* screen, const QString& name) {
+    Control* c = screen ? screen->findChild<Control*>(name) : nullptr;
+    if (!c)
+        throw std::runtime_error("no control " + name.toStdString());
+    return c;
 }
 
 // Closes the screen if it is still open and lets it be deleted.

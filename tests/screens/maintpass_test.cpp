@@ -1,5 +1,5 @@
 // The password gate: what each entry does to the gate and which messages it shows.
-#include "screens/maintenance/frmMaintPass.h"
+#include "screens/maintenance/passworddialog.h"
 
 #include "hostrig.h"
 
@@ -11,11 +11,12 @@ namespace {
 
 // Opens the dialog, types the entry and presses Enter; the dialog must be gone afterwards.
 void enter(ScreenRig& main, const QString& entry) {
-    QPointer<frmMaintPass> dlg = new frmMaintPass(main, &main.standIn);
+    QPointer<MaintenancePasswordDialog> dlg = new MaintenancePasswordDialog(main, &main.standIn);
     dlg->show();
-    EXPECT_TRUE(dlg->txtPass->text().isEmpty()) << "each opening starts with an empty box";
-    QTest::keyClicks(dlg->txtPass, entry);
-    QTest::keyClick(dlg->txtPass, Qt::Key_Return);
+    EXPECT_TRUE(Find<QLineEdit>(dlg, "txtPass")->text().isEmpty())
+        << "each opening starts with an empty box";
+    QTest::keyClicks(Find<QLineEdit>(dlg, "txtPass"), entry);
+    QTest::keyClick(Find<QLineEdit>(dlg, "txtPass"), Qt::Key_Return);
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_TRUE(dlg.isNull()) << "the dialog closes whatever the entry";
 }
@@ -48,9 +49,9 @@ TEST(MaintPass, EachEntrySetsTheGateAndItsMessages) {
 
 TEST(MaintPass, ClosingByTheFrameChecksNothing) {
     ScreenRig main;
-    QPointer<frmMaintPass> dlg = new frmMaintPass(main);
+    QPointer<MaintenancePasswordDialog> dlg = new MaintenancePasswordDialog(main);
     dlg->show();
-    QTest::keyClicks(dlg->txtPass, "VUK");
+    QTest::keyClicks(Find<QLineEdit>(dlg, "txtPass"), "VUK");
     dlg->close();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_TRUE(dlg.isNull());

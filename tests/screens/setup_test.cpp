@@ -302,14 +302,14 @@ TEST(SetupScreen, FlakyDetectorGetsNoScreenOfAnotherModelAndOkKeepsItsSettings) 
     rig.detector().setFaults({.answerEvery = 2});
     ASSERT_TRUE(rig.load());
     QPointer<frmSetup> s;
-    rig.main->openers.setup = [&](ScreenContext& c, const SetupOpening& o) -> QWidget* {
+    rig.main->openers().setup = [&](ScreenContext& c, const SetupOpening& o) -> QWidget* {
         EXPECT_EQ(o.snapshot ? o.snapshot->detector.modelName : o.refusal, "Zorvan A2");
         return s = frmSetup::open(c, o);
     };
     // A press that gets no confirmed model says why in the message line and opens nothing.
     for (int press = 0; !s && press < 40; ++press) {
         ASSERT_TRUE(rig.waitLink("GOOD"));
-        rig.main->cmdSetio_Click();
+        rig.model->commands().requestSetupRead();
         ASSERT_TRUE(WaitFor([&] { return !rig.model->commands().busy(); }));
         EXPECT_TRUE(s || rig.model->messages().newest().contains("No answer from address 1"));
     }

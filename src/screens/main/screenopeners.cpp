@@ -1,8 +1,8 @@
 #include "screens/main/screenopeners.h"
 
 #include "screens/logviewer/frmCusLog.h"
-#include "screens/maintenance/frmMaintenance.h"
-#include "screens/maintenance/frmMaintPass.h"
+#include "screens/maintenance/maintenancescreen.h"
+#include "screens/maintenance/passworddialog.h"
 #include "screens/newaddr/frmNewAddr.h"
 #include "screens/overview/frmOverview.h"
 #include "screens/setup/frmSetup.h"
@@ -23,9 +23,9 @@ ScreenOpeners DefaultScreenOpeners() {
     };
     o.newAddress = [](ScreenContext& ctx) -> QWidget* { return shown(new frmNewAddr(ctx)); };
     o.password = [](ScreenContext& ctx, QWidget* parent) -> QWidget* {
-        return shown(new frmMaintPass(ctx, parent));
+        return shown(new MaintenancePasswordDialog(ctx, parent));
     };
-    o.maintenance = [](ScreenContext& ctx) -> QWidget* { return shown(new frmMaintenance(ctx)); };
+    o.maintenance = [](ScreenContext& ctx) -> QWidget* { return shown(new MaintenanceScreen(ctx)); };
     o.logViewer = [](ScreenContext& ctx) -> QWidget* { return shown(new frmCusLog(ctx)); };
     o.overview = [](ScreenContext& ctx) -> QWidget* { return shown(new frmOverview(ctx)); };
     return o;

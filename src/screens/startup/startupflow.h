@@ -14,7 +14,7 @@ class LineWorker;
 class Prompts;
 class frmComsetup;
 class HostModel;
-class frmMain;
+class MainScreen;
 
 class StartupFlow {
 public:
@@ -37,7 +37,7 @@ public:
 
     frmComsetup* comsetup() const { return comsetup_.get(); }
     LineWorker* worker() const { return worker_.get(); }
-    frmMain* mainWindow() const { return main_.get(); }
+    MainScreen* mainWindow() const { return main_.get(); }
     HostModel* model() const { return model_.get(); }
 
     static constexpr const char* OpenFailureTitle = "COMMUNICATION PORT";
@@ -52,7 +52,7 @@ private:
     std::unique_ptr<frmComsetup> comsetup_;
     std::unique_ptr<LineWorker> worker_;
     std::unique_ptr<HostModel> model_;
-    std::unique_ptr<frmMain> main_;
+    std::unique_ptr<MainScreen> main_;
 };
 
 } // namespace fh

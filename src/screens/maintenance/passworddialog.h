@@ -4,34 +4,30 @@
 #include <QDialog>
 #include <QString>
 
-class QLabel;
 class QLineEdit;
-class QPushButton;
 
 namespace fh {
 
 class ScreenContext;
 
-class frmMaintPass : public QDialog {
+class MaintenancePasswordDialog : public QDialog {
     Q_OBJECT
 public:
     // Modal; deletes itself when closed.
-    explicit frmMaintPass(ScreenContext& ctx, QWidget* parent = nullptr);
-
-    QLabel* Label1 = nullptr;
-    QLineEdit* txtPass = nullptr; // shows "*" for every character
-    QPushButton* cmdOK = nullptr; // the default button
-
-    // Check_Pass, then close whatever the outcome.
-    void cmdOK_Click();
-    void Check_Pass();
+    explicit MaintenancePasswordDialog(ScreenContext& ctx, QWidget* parent = nullptr);
 
 protected:
     // Every way out gives the keys back to the screen behind.
     void done(int result) override;
 
 private:
+    // The entry goes to the maintenance gate; the dialog closes whatever the outcome.
+    void onOkClicked();
+    // A wrong entry is told to the operator.
+    void checkPassword();
+
     ScreenContext& ctx_;
+    QLineEdit* passwordBox_ = nullptr; // shows "*" for every character
 };
 
 } // namespace fh
