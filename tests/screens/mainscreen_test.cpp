@@ -19,7 +19,7 @@ bool isBit(const QByteArray& r) {
     return r == SendCommand(1, cmd::Bit);
 }
 
-TEST(MainScreen, FirstActivationPollsAddressOneShowsTheDetectorSilenceAndMessages) {
+TEST(MainScreen, FirstActivationPollsAddressOneAndShowsTheDetector) {
     MainRig rig;
     ASSERT_TRUE(rig.loadGood());
     const auto heard = rig.bus.heard(); // the first request is the status command to 1
@@ -30,14 +30,17 @@ TEST(MainScreen, FirstActivationPollsAddressOneShowsTheDetectorSilenceAndMessage
     EXPECT_EQ(rig.label("lblserNum")->text(), "20417");
     EXPECT_EQ(rig.label("lblDetStatus")->text(), "N");
     EXPECT_TRUE(rig.label("lblCom")->toolTip().startsWith("Communication Status\n01 C8"));
-
     // The decode's own tests cover every status; here the display reaches the labels.
     rig.detector().setStatusChar('W');
     rig.detector().setFaultFlag(1);
     EXPECT_TRUE(WaitFor([&] { return rig.label("lblDetStatus")->text() == "f"; }));
     EXPECT_EQ(LabelBackground(rig.label("lblDetStatus")), colour::Yellow);
+}
 
-    // Which replies are no answer is the reply check's; here one of them reaches the screen.
+// Which replies are no answer is the reply check's; here one of them reaches the screen.
+TEST(MainScreen, SilenceEmptiesTheDetectorAndItsAnswerBringsItBack) {
+    MainRig rig;
+    ASSERT_TRUE(rig.loadGood());
     rig.silence(true);
     ASSERT_TRUE(rig.waitLink("BAD"));
     EXPECT_EQ(Find<LampShape>(rig.main.get(), "Shape1")->fillColor(), colour::Red);
@@ -49,8 +52,12 @@ TEST(MainScreen, FirstActivationPollsAddressOneShowsTheDetectorSilenceAndMessage
     rig.silence(false);
     ASSERT_TRUE(rig.waitLink("GOOD"));
     EXPECT_EQ(rig.label("lblDetType")->text(), "Zorvan A2");
+}
 
-    // The message line shows the newest message; a state replaces its own earlier one.
+// The message line shows the newest message; a state replaces its own earlier one.
+TEST(MainScreen, MessageLineShowsTheNewestAndAStateReplacesItsOwn) {
+    MainRig rig;
+    ASSERT_TRUE(rig.loadGood());
     QLabel* line = rig.label("lblNotice");
     EXPECT_TRUE(line->wordWrap());
     rig.model->messages().add("04:00:00", "an older message");
@@ -90,10 +97,9 @@ TEST(MainScreen, MasterModeTakesTheAddressFromTheReplyAndSteppingEndsIt) {
     EXPECT_TRUE(rig.waitHeard([](const QByteArray& r) { return isStatusTo(r, 17); }));
 }
 
-TEST(MainScreen, AddressKeysStepWithinTheBoundsAndEndMasterModeAndExitAsksFirst) {
+TEST(MainScreen, AddressKeysStepWithinTheBoundsAndEndMasterMode) {
     MainRig rig;
     ASSERT_TRUE(rig.load());
-    MainScreen& m = *rig.main;
     // From an address, a key (0: the up button, 1: the down button) shows an address.
     for (const auto& [start, key, shown] : {std::tuple{1, 1, 1},
                                             {2, 1, 1},
@@ -124,8 +130,13 @@ TEST(MainScreen, AddressKeysStepWithinTheBoundsAndEndMasterModeAndExitAsksFirst)
     // The arrow buttons are in the Tab order.
     for (QPushButton* b : {rig.button("cmdUp"), rig.button("cmdDown")})
         EXPECT_TRUE(b->focusPolicy() & Qt::TabFocus) << b->objectName().toStdString();
+}
 
-    // Exit itself asks, and ends only on Yes.
+// Exit itself asks, and ends only on Yes; the close box asks the same question.
+TEST(MainScreen, ExitAndTheCloseBoxAskFirst) {
+    MainRig rig;
+    ASSERT_TRUE(rig.load());
+    MainScreen& m = *rig.main;
     rig.prompts.messageAnswers = {Prompts::Answer::No, Prompts::Answer::Yes};
     rig.button("cmdE")->click();
     EXPECT_TRUE(OneMessage(rig.prompts, "Are you sure to exit program?", "EXIT PROGRAM",
@@ -133,7 +144,6 @@ TEST(MainScreen, AddressKeysStepWithinTheBoundsAndEndMasterModeAndExitAsksFirst)
     EXPECT_EQ(rig.exits, 0);
     rig.button("cmdE")->click();
     EXPECT_EQ(rig.exits, 1);
-    // The close box asks the same question.
     rig.prompts.messageAnswers = {Prompts::Answer::No, Prompts::Answer::Yes};
     EXPECT_FALSE(m.close());
     EXPECT_EQ(rig.prompts.calls.back().text, ExitQuestion);
@@ -359,7 +369,7 @@ TEST(MainScreen, KeysTypedAnywhereRunTheirCommands) {
     }
 }
 
-TEST(MainScreen, ScreensOpenOnTheirReadTheMainScreenComesBackAndClosingLeavesNothing) {
+TEST(MainScreen, ScreensOpenOnTheirReadAndTheMainScreenComesBack) {
     MainRig rig;
     ASSERT_TRUE(rig.loadGood());
     MainScreen& m = *rig.main;
@@ -381,8 +391,11 @@ TEST(MainScreen, ScreensOpenOnTheirReadTheMainScreenComesBackAndClosingLeavesNot
     ASSERT_TRUE(
         WaitFor([&] { return rig.opened.count("setup") == 2 && !rig.model->commands().busy(); }));
     EXPECT_TRUE(m.isVisible());
+}
 
-    // With the lamp red neither read is sent.
+TEST(MainScreen, WithTheLampRedNeitherReadIsSent) {
+    MainRig rig;
+    ASSERT_TRUE(rig.loadGood());
     rig.silence(true);
     ASSERT_TRUE(rig.waitLink("BAD"));
     const size_t before = rig.bus.heard().size();
@@ -393,11 +406,13 @@ TEST(MainScreen, ScreensOpenOnTheirReadTheMainScreenComesBackAndClosingLeavesNot
     const auto after = rig.bus.heard();
     for (size_t i = before; i < after.size(); ++i)
         EXPECT_TRUE(isStatusTo(after[i], 1));
+}
 
-    // Closed with an exchange in flight and a screen open: nothing of the screens listens to
-    // the line any more, no screen outlives the main screen, and the line stops at once.
-    rig.silence(false);
-    ASSERT_TRUE(rig.waitLink("GOOD"));
+// Closed with an exchange in flight and a screen open: nothing of the screens listens to the
+// line any more, no screen outlives the main screen, and the line stops at once.
+TEST(MainScreen, ClosedWithAnExchangeInFlightLeavesNothingBehind) {
+    MainRig rig;
+    ASSERT_TRUE(rig.loadGood());
     rig.model->commands().requestBit();
     rig.model->commands().requestSetupRead();
     rig.model->maintenanceGate().enter(MaintenancePassword);

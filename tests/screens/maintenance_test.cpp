@@ -82,11 +82,9 @@ QString valueTexts(MaintenanceScreen* s) {
 
 // While open the screen reads inputs only (how many each model reads is the model table's test:
 // C1 at 2 reads 22) and shows them; closed, the status poll resumes.
-TEST(MaintenanceScreen, OnlyReadsInputsWhileOpenShowsThemAndKeepsThemOnExceptionAndSilence) {
-    Rig rig(makeDefaultBus(), 2);
-    SimDetector& d = rig.detector();
-    // A different value in every field, so that a label wired to the wrong one shows; how each
-    // is formatted is the decoder's test. Gain code 2 is gain 1, 0xFB is -5 degrees.
+// A different value in every field, so that a label wired to the wrong one shows; how each is
+// formatted is the decoder's test. Gain code 2 is gain 1, 0xFB is -5 degrees.
+void setDistinctInputs(SimDetector& d) {
     for (auto [reg, value] : {std::pair{4, 2}, {11, 0xFB}, {12, 241}, {13, 0x0304}, {14, 0xFF00}})
         d.setInput(reg, quint16(value));
     using F = std::pair<int, float>;
@@ -96,6 +94,14 @@ TEST(MaintenanceScreen, OnlyReadsInputsWhileOpenShowsThemAndKeepsThemOnException
     d.setSerial(65535);
     d.setFaultFlag(2);
     d.setStatusChar('W');
+}
+
+const QString DistinctTexts = "Model  Zorvan C1|W|F|1|2|65535|24.1|-5|1.23|22.50|1234.57|3|4|255|"
+                              "4210.50|0.00|88.00";
+
+TEST(MaintenanceScreen, OnlyReadsInputsWhileOpenAndShowsThem) {
+    Rig rig(makeDefaultBus(), 2);
+    setDistinctInputs(rig.detector());
     MaintenanceScreen* s = rig.open();
     ASSERT_TRUE(rig.refreshes(3));
     const std::vector<QByteArray>& sent = rig.watch->sent;
@@ -105,16 +111,21 @@ TEST(MaintenanceScreen, OnlyReadsInputsWhileOpenShowsThemAndKeepsThemOnException
     for (; f != sent.end(); ++f)
         EXPECT_EQ(*f, ReadInputs(2, 22));
 
-    const QString expected = "Model  Zorvan C1|W|F|1|2|65535|24.1|-5|1.23|22.50|1234.57|3|4|255|"
-                             "4210.50|0.00|88.00";
-    EXPECT_EQ(valueTexts(s), expected);
+    EXPECT_EQ(valueTexts(s), DistinctTexts);
     EXPECT_EQ(rig.label("lblCom")->text(), "GOOD");
     EXPECT_EQ(Find<LampShape>(s, "Shape2")->fillColor(), colour::Green);
     // Its replies are never taken for the main screen's status replies.
     EXPECT_EQ(rig.main.m().link().display().linkText, "GOOD");
     EXPECT_EQ(rig.main.m().link().record().ModelName, "Zorvan C1");
+}
 
-    // Neither an exception nor silence is an answer: the link shows BAD, the values stay.
+// Neither an exception nor silence is an answer: the link shows BAD, the values stay.
+TEST(MaintenanceScreen, KeepsItsValuesGreyOnExceptionAndSilence) {
+    Rig rig(makeDefaultBus(), 2);
+    SimDetector& d = rig.detector();
+    setDistinctInputs(d);
+    MaintenanceScreen* s = rig.open();
+    ASSERT_TRUE(rig.refreshes(2));
     d.setInput(11, 25);
     for (const SimFaults& fault :
          {SimFaults{.exceptionFunction = 0x84, .exceptionCode = 2}, SimFaults{.silent = true}}) {
@@ -122,7 +133,7 @@ TEST(MaintenanceScreen, OnlyReadsInputsWhileOpenShowsThemAndKeepsThemOnException
         ASSERT_TRUE(rig.refreshes(2)); // the first may have been answered before the fault
         EXPECT_EQ(rig.label("lblCom")->text(), "BAD");
         EXPECT_EQ(Find<LampShape>(s, "Shape2")->fillColor(), colour::Red);
-        EXPECT_EQ(valueTexts(s), expected);
+        EXPECT_EQ(valueTexts(s), DistinctTexts);
         // Kept, but grey and with the time they were last heard.
         EXPECT_FALSE(rig.box("txtSum4Val")->isEnabled() || rig.label("lblserNum")->isEnabled());
         EXPECT_TRUE(rig.label("lblHeard")->isVisible() &&
@@ -132,6 +143,13 @@ TEST(MaintenanceScreen, OnlyReadsInputsWhileOpenShowsThemAndKeepsThemOnException
     d.clearFaults();
     ASSERT_TRUE(rig.refreshes(2));
     EXPECT_TRUE(rig.box("txtSum4Val")->isEnabled() && rig.label("lblHeard")->isHidden());
+}
+
+TEST(MaintenanceScreen, ClosedItGivesTheLineBackToTheMainScreensPoll) {
+    Rig rig(makeDefaultBus(), 2);
+    rig.open();
+    ASSERT_TRUE(rig.refreshes(2));
+    const std::vector<QByteArray>& sent = rig.watch->sent;
     const size_t atClose = sent.size();
     rig.button("cmdClose")->click();
     EXPECT_EQ(rig.main.returns, 1);
@@ -279,7 +297,7 @@ QList<QByteArray> records(const QByteArray& log) {
     return out;
 }
 
-TEST(MaintenanceSumsLog, RecordsOnStartTicksAndChangesLateWritesCatchUpAndItOutlivesTheScreen) {
+TEST(MaintenanceSumsLog, RecordsOnStartTicksAndChangesAndLateWritesCatchUp) {
     Rig rig(sumsBus(), 5);
     rig.open();
     ASSERT_TRUE(rig.refreshes(1));
@@ -318,9 +336,16 @@ TEST(MaintenanceSumsLog, RecordsOnStartTicksAndChangesLateWritesCatchUpAndItOutl
     rig.detector().setStatusChar('W');
     ASSERT_TRUE(WaitFor([&] { return records(rig.sumsLog()).size() == 5; }));
     EXPECT_EQ(records(rig.sumsLog()).back().mid(32, 2), "WN");
+}
 
-    // Closed, the screen leaves the log running, paused, and the main screen says so; opened
-    // again, button and notice show that it runs, and the button stops it without asking.
+// Closed, the screen leaves the log running, paused, and the main screen says so; opened again,
+// button and notice show that it runs, and the button stops it without asking.
+TEST(MaintenanceSumsLog, OutlivesTheScreenAndTheButtonStopsItWithoutAsking) {
+    Rig rig(sumsBus(), 5);
+    rig.open();
+    ASSERT_TRUE(rig.refreshes(1));
+    rig.startLog("3");
+    ASSERT_TRUE(rig.main.m().maintenance().sumsLog().running());
     rig.key('c');
     Rig::deleteClosed();
     ASSERT_TRUE(rig.screen.isNull());
