@@ -12,25 +12,32 @@ mkdir -p "$HOME"
 fail() { echo "package check: $*" >&2; exit 1; }
 
 dpkg-deb -x "$deb" "$root"
-for f in usr/bin/flamehost usr/bin/flamehost-cli usr/bin/flamehost-sim \
+for f in usr/bin/flamehost usr/bin/flamehost-cli usr/bin/flamehost-sim usr/bin/flamehost-watch \
          usr/share/flamehost/ostrixflamemov1.gif usr/share/applications/flamehost.desktop \
          usr/share/metainfo/org.example.flamehost.metainfo.xml \
          usr/share/icons/hicolor/scalable/apps/flamehost.svg \
          usr/share/icons/hicolor/48x48/apps/flamehost.png \
          usr/share/icons/hicolor/256x256/apps/flamehost.png \
          usr/share/man/man1/flamehost.1.gz usr/share/man/man1/flamehost-cli.1.gz \
-         usr/share/man/man1/flamehost-sim.1.gz usr/share/doc/flamehost/copyright; do
+         usr/share/man/man1/flamehost-sim.1.gz usr/share/man/man1/flamehost-watch.1.gz \
+         usr/lib/systemd/system/flamehost-watch.service \
+         usr/share/doc/flamehost/examples/watch.json usr/share/doc/flamehost/copyright; do
     [ -e "$root/$f" ] || fail "$f is not in the package"
 done
 before=$(find "$root" | sort)
 
 version=$(sed -n 's/^project(flamehost VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
-for program in flamehost flamehost-cli flamehost-sim; do
+for program in flamehost flamehost-cli flamehost-sim flamehost-watch; do
     out=$(cd / && "$root/usr/bin/$program" --version </dev/null)
     [ "$out" = "$program $version" ] || fail "$program --version says '$out'"
 done
 out=$(cd / && "$root/usr/bin/flamehost-cli" --simulate status </dev/null) ||
     fail "flamehost-cli --simulate status failed: $out"
+echo "$out"
+# The service takes its shipped example config (and opens nothing with --check).
+out=$(cd / && "$root/usr/bin/flamehost-watch" --check \
+    --config "$root/usr/share/doc/flamehost/examples/watch.json" </dev/null 2>&1) ||
+    fail "flamehost-watch --check of the example config failed: $out"
 echo "$out"
 
 # The program started from a menu: its picture is found and copied into the per-user data

@@ -6,6 +6,9 @@ cd "$(dirname "$0")/.."
 
 packages=(build-essential cmake pkg-config qt6-base-dev qt6-serialport-dev qt6-serialbus-dev
           qt6-qpa-plugins libgtest-dev fonts-liberation socat xvfb
+          # the watch service: its MQTT library, and the broker, promtool and openssl its
+          # tests run against
+          libmosquitto-dev mosquitto mosquitto-clients prometheus openssl systemd
           # the report tests read the PDF's text back
           poppler-utils
           # the package and its checks (scripts/package.sh)

@@ -27,12 +27,16 @@ LineWorker::~LineWorker() {
 }
 
 void LineWorker::stop() {
+    requestStop();
+    wait();
+}
+
+void LineWorker::requestStop() {
     {
         std::lock_guard lock(mutex_);
         stopping_ = true;
     }
     wake_.notify_all();
-    wait();
 }
 
 bool LineWorker::openPort(QString* errorText) {
@@ -40,6 +44,7 @@ bool LineWorker::openPort(QString* errorText) {
         std::lock_guard lock(mutex_);
         openDone_ = false;
         stopping_ = false;
+        retryOpen_ = false;
     }
     start();
     std::unique_lock lock(mutex_);
@@ -51,6 +56,16 @@ bool LineWorker::openPort(QString* errorText) {
     if (!ok)
         wait();
     return ok;
+}
+
+void LineWorker::openPortRetrying() {
+    {
+        std::lock_guard lock(mutex_);
+        openDone_ = false;
+        stopping_ = false;
+        retryOpen_ = true;
+    }
+    start();
 }
 
 quint64 LineWorker::submit(const Transaction& t) {
@@ -196,6 +211,10 @@ bool LineWorker::ensureOpen() {
                              ? QStringLiteral("%1 went away").arg(port_->deviceName())
                              : port_->errorText();
     post([this, gone] { emit portStateChanged(false, gone); });
+    return reopen(gone);
+}
+
+bool LineWorker::reopen(const QString& gone) {
     // Try again once a second; commands that come meanwhile fail at once, without a storm
     // of messages and without spinning.
     for (;;) {
@@ -279,7 +298,7 @@ void LineWorker::run() {
 #endif
     port_ = factory_ ? factory_() : nullptr;
     bool ok = port_ && port_->open();
-    if (ok) {
+    if (port_) {
         link_ = std::make_unique<Link>(*port_, clock_, check_);
         std::lock_guard lock(mutex_);
         link_->Mode = mode_;
@@ -290,6 +309,7 @@ void LineWorker::run() {
         ok = false;
         port_->close();
     }
+    bool retry = false;
     {
         std::lock_guard lock(mutex_);
         openDone_ = true;
@@ -297,8 +317,16 @@ void LineWorker::run() {
         open_ = ok;
         openError_ =
             ok ? QString() : (port_ ? port_->errorText() : QStringLiteral("No serial port given"));
+        retry = retryOpen_ && port_;
     }
     wake_.notify_all();
+    if (retry) {
+        const QString said =
+            ok ? QStringLiteral("%1 is open").arg(port_->deviceName()) : openError_;
+        post([this, ok, said] { emit portStateChanged(ok, said); });
+        if (!ok)
+            ok = reopen(openError_);
+    }
     if (!ok) {
         link_.reset();
         port_.reset();

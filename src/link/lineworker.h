@@ -35,11 +35,17 @@ public:
     // Starts the thread and opens the port; blocks until the first open has succeeded or
     // failed. On failure the thread has ended and errorText says why.
     bool openPort(QString* errorText = nullptr);
+    // Starts the thread and returns at once, for a service that must not wait for a line:
+    // portStateChanged says whether the port opened, and one that cannot be opened is tried
+    // again every reopen interval, as one that went away.
+    void openPortRetrying();
     // How the line driver is keyed and whether the adapter echoes; set before openPort.
     // A driver that refuses kernel keying fails the open, naming the device and the mode.
     void setLineMode(LineMode mode);
     void setEcho(bool echo);
     void stop();
+    // Asks the thread to end and returns at once; stop() or wait() joins it.
+    void requestStop();
 
     // Everything below may be called from any thread.
     quint64 submit(const Transaction& t);
@@ -79,6 +85,9 @@ private:
     bool nextJob(Transaction* job, bool* isCycle, quint64* id);
     void deliverCycle(const Exchange& x);
     bool ensureOpen();
+    // Tries to open the port every reopen interval until it opens (true) or the worker stops;
+    // commands meanwhile fail at once with `gone` as the reason.
+    bool reopen(const QString& gone);
     // Tells the operator once per run about an echo the line settings do not expect.
     void noticeEcho(ReplyFault fault);
 
@@ -114,6 +123,7 @@ private:
     // first-open hand-shake
     bool openDone_ = false;
     bool openOk_ = false;
+    bool retryOpen_ = false;
     QString openError_;
 };
 

@@ -220,7 +220,8 @@ std::shared_ptr<SimDetector> readDetector(const QJsonObject& obj, const QString&
     const QString here = QStringLiteral("%1 (address %2)").arg(where).arg(*address);
     Fields g(obj, here, error);
     g.only({"address", "model", "serial", "fault", "status", "statusCycle", "statusStepMs",
-            "latencyUs", "setup", "inputCount", "inputRegisters", "readings", "version", "faults"});
+            "statusCycleRepeats", "latencyUs", "setup", "inputCount", "inputRegisters", "readings",
+            "version", "faults"});
     quint16 model = 0;
     readModel(g, model);
     const auto serial = g.integer("serial", 0, 65535);
@@ -235,10 +236,13 @@ std::shared_ptr<SimDetector> readDetector(const QJsonObject& obj, const QString&
     if (g.has("statusCycle")) {
         const auto chars = g.text("statusCycle", 1, 256);
         const auto step = g.integer("statusStepMs", 1, 86'400'000);
+        const bool repeat =
+            !g.has("statusCycleRepeats") || g.boolean("statusCycleRepeats").value_or(true);
         if (chars && step)
-            d->setStatusCycle(*chars, *step * 1000);
-    } else if (g.has("statusStepMs")) {
-        g.fail(QStringLiteral("\"statusStepMs\" needs \"statusCycle\""));
+            d->setStatusCycle(*chars, *step * 1000, repeat);
+    } else if (g.has("statusStepMs") || g.has("statusCycleRepeats")) {
+        g.fail(QStringLiteral("\"%1\" needs \"statusCycle\"")
+                   .arg(g.has("statusStepMs") ? "statusStepMs" : "statusCycleRepeats"));
     }
     if (g.has("latencyUs"))
         d->setLatencyUs(g.integer("latencyUs", 0, 60'000'000).value_or(0));

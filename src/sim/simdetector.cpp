@@ -89,10 +89,11 @@ void SimDetector::setStatusChar(char c) {
     statusChar_ = c;
     statusCycle_.clear();
 }
-void SimDetector::setStatusCycle(const QByteArray& chars, qint64 stepUs) {
+void SimDetector::setStatusCycle(const QByteArray& chars, qint64 stepUs, bool repeat) {
     std::lock_guard lock(mutex_);
     statusCycle_ = stepUs > 0 ? chars : QByteArray();
     statusStepUs_ = stepUs;
+    statusRepeats_ = repeat;
     cycleStartUs_ = -1;
     if (!statusCycle_.isEmpty())
         statusChar_ = statusCycle_.at(0);
@@ -387,7 +388,9 @@ char SimDetector::statusAt(qint64 endUs) {
     if (cycleStartUs_ < 0)
         cycleStartUs_ = endUs;
     const qint64 step = std::max<qint64>(0, endUs - cycleStartUs_) / statusStepUs_;
-    statusChar_ = statusCycle_.at(static_cast<qsizetype>(step % statusCycle_.size()));
+    const qint64 last = statusCycle_.size() - 1;
+    statusChar_ = statusCycle_.at(
+        static_cast<qsizetype>(statusRepeats_ ? step % statusCycle_.size() : std::min(step, last)));
     return statusChar_;
 }
 

@@ -37,7 +37,8 @@ public:
     void setStatusChar(char c);
     // The status runs through chars, one step every stepUs, starting at the first request
     // the detector hears (so a test always sees chars[0] first). Empty chars ends the cycle.
-    void setStatusCycle(const QByteArray& chars, qint64 stepUs);
+    // Without repeat the last character stays once it is reached.
+    void setStatusCycle(const QByteArray& chars, qint64 stepUs, bool repeat = true);
 
     // Holding register 0 is the bus address; 1..4 the setup words. Out of range reads 0.
     quint16 holding(int reg) const;
@@ -90,6 +91,7 @@ private:
     char statusChar_ = 'N';
     QByteArray statusCycle_;
     qint64 statusStepUs_ = 0;
+    bool statusRepeats_ = true;
     qint64 cycleStartUs_ = -1;
     std::array<quint16, 4> setup_{};
     std::array<quint16, MaxInputCount> inputs_{};

@@ -148,6 +148,24 @@ TEST(LineWorker, OpenFailureIsReportedWithTheDevice) {
     EXPECT_EQ(why, "virtual: No such device");
 }
 
+// A service starts before its adapter is plugged in: the failed open is told, not fatal, and
+// the port is tried again until it opens.
+TEST(LineWorker, RetryingOpenTellsTheFailureAndOpensOnceTheDeviceIsThere) {
+    Bus bus;
+    bus.present = false;
+    bus.worker.setReopenIntervalMs(20);
+    bus.worker.openPortRetrying();
+    ASSERT_TRUE(bus.states.wait(10000));
+    EXPECT_FALSE(bus.states.at(0).at(0).toBool());
+    EXPECT_EQ(bus.states.at(0).at(1).toString(), "virtual: No such device");
+    bus.port->setPresent(true);
+    ASSERT_TRUE(WaitFor([&] { return bus.states.count() == 2; }));
+    EXPECT_TRUE(bus.states.at(1).at(0).toBool());
+    bus.worker.setCycle(Transaction{Pattern::Poll, StatusTo1});
+    ASSERT_TRUE(bus.cycles.wait(10000));
+    EXPECT_TRUE(collect(bus.cycles).at(0).answered);
+}
+
 TEST(LineWorker, QuittingDuringAConfirmedWriteEndsTheThreadAndDeliversNothingLater) {
     // Real time: the worker is in the middle of its six attempts when it is stopped.
     ScriptedPeer peer;

@@ -24,7 +24,7 @@ TEST(SimScenario, ReadsDetectorsRegistersAndFaults) {
                       "garbage": { "bytes": 7, "delayUs": 30000 },
                       "replyAddress": 9, "echo": true } },
         { "address": 6, "model": 113, "serial": 1, "inputCount": 22,
-          "statusCycle": "NA", "statusStepMs": 1000 }
+          "statusCycle": "NA", "statusStepMs": 1000, "statusCycleRepeats": false }
       ]
     })";
     QString error;
@@ -53,15 +53,16 @@ TEST(SimScenario, ReadsDetectorsRegistersAndFaults) {
     EXPECT_EQ(c2->input(16) & 0x7F80, 0x7F80);
     EXPECT_NE((c2->input(16) & 0x007F) | c2->input(17), 0); // NaN, not an infinity
 
-    // The second detector by model code, with a status cycle that starts at its first request.
+    // The second detector by model code, with a status cycle that starts at its first request
+    // and stays at its last character.
     const auto a1 = bus->detector(6);
     ASSERT_NE(a1, nullptr);
     const auto status = [&](qint64 t) {
         return joined(a1->respond(hex("06 C8 07 00 20 D1 5B 04 05 03 0C FD"), t)).at(10);
     };
-    EXPECT_EQ(
-        (std::vector<qint64>{a1->modelCode(), a1->inputCount(), status(0), status(1'000'000)}),
-        (std::vector<qint64>{113, 22, 'N', 'A'}));
+    EXPECT_EQ((std::vector<qint64>{a1->modelCode(), a1->inputCount(), status(0), status(1'000'000),
+                                   status(2'000'000)}),
+              (std::vector<qint64>{113, 22, 'N', 'A', 'A'}));
 }
 
 // One detector with the given members, and one with the usual members and some more.
@@ -88,6 +89,7 @@ TEST(SimScenario, BadFilesAreRefusedWithAMessage) {
         {D(",\"status\":\"NW\""), "\"status\" must be a text of 1"},
         {D(",\"statusStepMs\":5"), "needs \"statusCycle\""},
         {D(",\"statusCycle\":\"NW\""), "\"statusStepMs\""},
+        {D(",\"statusCycleRepeats\":false"), "\"statusCycleRepeats\" needs \"statusCycle\""},
         {D(",\"setup\":[1,2,3,4,5]"), "1 to 4 register values"},
         {D(",\"setup\":[-1]"), "\"setup\" item 1"},
         {D(",\"inputRegisters\":{\"22\":1}"), "register \"22\" is not one of 0 to 21"},
