@@ -2,6 +2,7 @@
 #include "screens/maintenance/passworddialog.h"
 
 #include "hostrig.h"
+#include "screens/host/maintenancegate.h"
 
 #include <QLineEdit>
 #include <QPushButton>
@@ -31,9 +32,29 @@ int wrongMessages(const ScreenRig& main) {
     return n;
 }
 
+// Entries in order, what the last one gave, and whether the gate is open after them. Once
+// open, the gate keeps the right entry and reads no other.
+TEST(MaintenanceGate, EntriesOpenItOnlyWithThePasswordAndOpenItStays) {
+    using E = MaintenanceGate::Entry;
+    for (const auto& [entries, last, unlocked] : {std::tuple{"", E::Nothing, false},
+                                                  {"VUK", E::Wrong, false},
+                                                  {"vuk ", E::Wrong, false},
+                                                  {"VUK|", E::Nothing, false},
+                                                  {"vu|vuk", E::Right, true},
+                                                  {"vuk|xyz", E::Right, true},
+                                                  {"vuk|", E::Right, true}}) {
+        SCOPED_TRACE(entries);
+        MaintenanceGate gate;
+        E got = E::Nothing;
+        for (const QString& e : QString(entries).split('|'))
+            got = gate.enter(e);
+        EXPECT_EQ(got, last);
+        EXPECT_EQ(gate.unlocked(), unlocked);
+    }
+}
+
+// One dialog per entry, in order: the message comes only for a wrong entry.
 TEST(MaintPass, EachEntrySetsTheGateAndItsMessages) {
-    // One dialog per entry, in order. Once open, the stored right entry is checked again: no
-    // message.
     for (const auto& [entries, unlocked, messages] : {std::tuple{"VUK", false, 1},
                                                       {"", false, 0},
                                                       {"vu|vuk", true, 1},
