@@ -25,7 +25,9 @@ ScreenOpeners DefaultScreenOpeners() {
     o.password = [](ScreenContext& ctx, QWidget* parent) -> QWidget* {
         return shown(new MaintenancePasswordDialog(ctx, parent));
     };
-    o.maintenance = [](ScreenContext& ctx) -> QWidget* { return shown(new MaintenanceScreen(ctx)); };
+    o.maintenance = [](ScreenContext& ctx) -> QWidget* {
+        return shown(new MaintenanceScreen(ctx));
+    };
     o.logViewer = [](ScreenContext& ctx) -> QWidget* { return shown(new frmCusLog(ctx)); };
     o.overview = [](ScreenContext& ctx) -> QWidget* { return shown(new frmOverview(ctx)); };
     return o;
