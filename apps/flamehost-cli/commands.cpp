@@ -1,10 +1,10 @@
 #include "commands.h"
 
 #include "detector/maintenance.h"
-#include "detector/masterguard.h"
 #include "detector/models.h"
 #include "detector/replycheck.h"
 #include "link/requests.h"
+#include "operations/masterguard.h"
 
 #include <charconv>
 #include <cmath>

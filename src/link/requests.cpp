@@ -2,8 +2,6 @@
 
 #include "link/crc.h"
 
-#include <cmath>
-
 namespace fh {
 
 namespace {
@@ -58,18 +56,6 @@ QByteArray ReadInputs(quint8 address, int registers) {
 
 QByteArray WriteAddr(quint8 currentAddress, quint8 newAddress) {
     return registerFrame(currentAddress, fn::WriteSingle, AddressRegister, newAddress);
-}
-
-std::optional<quint8> NewAddressByte(const QString& text) {
-    bool ok = false;
-    const double value = text.trimmed().toDouble(&ok);
-    if (!ok || !std::isfinite(value))
-        return std::nullopt;
-    // A fraction is rounded half to even, as the dialog's number conversion does.
-    double wrapped = std::fmod(std::nearbyint(value), 256.0);
-    if (wrapped < 0)
-        wrapped += 256.0;
-    return static_cast<quint8>(wrapped);
 }
 
 int ExpectedRequestLength(const QByteArray& begin) {

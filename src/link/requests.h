@@ -2,7 +2,6 @@
 // Request builders and reply tests of the detector's register operations. Builders are pure:
 // they return the complete frame, check bytes included, and the line worker sends it.
 // Reply tests look only at the collected reply, RxBuf(0) .. RxBuf(RxCount - 1).
-#include <optional>
 #include <QByteArray>
 #include <QString>
 
@@ -47,10 +46,6 @@ QByteArray ReadAddr(quint8 address);
 QByteArray ReadInputs(quint8 address, int registers);
 // Function 6 to register 0.
 QByteArray WriteAddr(quint8 currentAddress, quint8 newAddress);
-
-// The new-address dialog's text as the byte WriteAddr carries: blanks around it removed,
-// rounded to a whole number, modulo 256. Nothing when the text is not a number.
-std::optional<quint8> NewAddressByte(const QString& text);
 
 // Frame lengths the function tells, so the end of a frame is known without waiting out the
 // collection window. 0 means "not known (yet)": wait for silence instead.

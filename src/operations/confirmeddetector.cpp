@@ -1,9 +1,9 @@
 #include "operations/confirmeddetector.h"
 
 #include "detector/detectorrecord.h"
-#include "detector/masterguard.h"
 #include "detector/replycheck.h"
 #include "link/requests.h"
+#include "operations/masterguard.h"
 
 namespace fh {
 

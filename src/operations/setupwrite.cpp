@@ -1,8 +1,8 @@
 #include "operations/setupwrite.h"
 
-#include "detector/masterguard.h"
 #include "detector/models.h"
 #include "detector/setupverify.h"
+#include "operations/masterguard.h"
 
 namespace fh {
 

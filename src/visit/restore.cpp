@@ -1,10 +1,10 @@
 #include "visit/restore.h"
 
-#include "detector/masterguard.h"
 #include "detector/models.h"
 #include "detector/replycheck.h"
 #include "link/lineworker.h"
 #include "link/requests.h"
+#include "operations/masterguard.h"
 #include "visit/readsteps.h"
 
 namespace fh::visit {
@@ -122,8 +122,9 @@ void SetupRestore::onResult(const Exchange& x) {
 }
 
 void SetupRestore::onPoll(const Exchange& x) {
-    // In master mode a reply that fails the check means several detectors answered at once.
-    if (address_ == 0 && x.collected && !x.answered)
+    // In master mode garbled check bytes mean several detectors answered at once; any other
+    // fault is a lone detector's and is named below like at any address.
+    if (address_ == 0 && MasterModeClearance(x) == MasterClearance::Collision)
         return end(Result::Refused, QString::fromLatin1(MasterCollisionText));
     DetectorEntry probe;
     if (!TakeStep(ReadStep::Status, x, &probe))

@@ -1,6 +1,7 @@
 // flamehost-cli as a technician runs it: against flamehost-sim on a pseudo-terminal, each
 // command's output and exit status, and the detector's state read back after every write.
 #include "common/bytes.h"
+#include "common/waitfor.h"
 #include "support/simprocess.h"
 
 #include <gtest/gtest.h>
@@ -9,7 +10,6 @@
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTemporaryDir>
-#include <QTest>
 
 using namespace fh;
 
@@ -278,7 +278,7 @@ TEST(CliNetworkLine, ALineThatClosesIsNamed) {
     QProcess p; // the server acts only while events run: the run is waited for here
     p.start(FH_BIN_DIR "/flamehost-cli",
             {"--port", QString("tcp://127.0.0.1:%1").arg(server.serverPort()), "status"});
-    ASSERT_TRUE(QTest::qWaitFor([&] { return p.state() == QProcess::NotRunning; }, 20000));
+    ASSERT_TRUE(fh::test::WaitFor([&] { return p.state() == QProcess::NotRunning; }, 20000));
     EXPECT_EQ(p.exitCode(), 2);
     EXPECT_TRUE(p.readAllStandardError().contains("flamehost-cli: tcp://127.0.0.1:"));
 }

@@ -1,6 +1,7 @@
 // Our register frames against a Modbus server we did not write: if our framing or check
 // bytes were off, it would stay silent or answer with something else.
 #ifdef FH_HAVE_SERIALBUS
+#include "common/waitfor.h"
 #include "detector/models.h"
 #include "detector/replycheck.h"
 #include "detector/setupcodec.h"
@@ -14,7 +15,6 @@
 #include <QSerialPort>
 #include <QSignalSpy>
 #include <QtEndian>
-#include <QTest>
 
 using namespace fh;
 
@@ -43,7 +43,7 @@ TEST(ModbusPeer, AnswersOurReadsAndTakesOurWrites) {
         QSignalSpy done(&worker, &LineWorker::commandDone);
         worker.submit(t);
         // The server lives on this thread: keep its event loop turning while we wait.
-        (void)QTest::qWaitFor([&] { return done.count() > 0; }, 10000);
+        (void)test::WaitFor([&] { return done.count() > 0; }, 10000);
         return done.isEmpty() ? Exchange{} : done.at(0).at(0).value<Exchange>();
     };
 

@@ -1,5 +1,6 @@
 // flamehost-cli monitor on a tap: a third line hears both directions of a line that
 // flamehost-cli polls flamehost-sim over, and the monitor must never send a byte.
+#include "common/waitfor.h"
 #include "support/ptypair.h"
 #include "support/simprocess.h"
 
@@ -10,7 +11,6 @@
 #include <poll.h>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QTest>
 #include <thread>
 #include <unistd.h>
 
@@ -66,8 +66,9 @@ TEST(Monitor, HearsBothDirectionsAndNeverSends) {
     QProcess monitor;
     monitor.start(FH_BIN_DIR "/flamehost-cli",
                   {"--port", tap.monitor.a(), "--json", "--hex", "monitor"});
-    ASSERT_TRUE(QTest::qWaitFor(
-        [&] { return monitor.readAllStandardError().contains("listening"); }, 5000));
+    QByteArray err, out;
+    ASSERT_TRUE(fh::test::WaitFor(
+        [&] { return (err += monitor.readAllStandardError()).contains("listening"); }, 5000));
 
     const auto status = [&](const char* address) {
         return QProcess::execute(FH_BIN_DIR "/flamehost-cli",
@@ -75,13 +76,15 @@ TEST(Monitor, HearsBothDirectionsAndNeverSends) {
     };
     EXPECT_EQ(status("1"), 0);
     EXPECT_EQ(status("9"), 1); // nobody there
-    QTest::qWait(400);         // the monitor closes the last window on its own clock
+    // The monitor closes the last window on its own clock: its line comes after ours ends.
+    EXPECT_TRUE(fh::test::WaitFor(
+        [&] { return (out += monitor.readAllStandardOutput()).contains("no reply"); }, 5000));
     ::kill(pid_t(monitor.processId()), SIGINT);
     ASSERT_TRUE(monitor.waitForFinished(5000));
     EXPECT_EQ(monitor.exitCode(), 0);
 
     // One line per frame heard, then the counters.
-    QList<QByteArray> lines = monitor.readAllStandardOutput().trimmed().split('\n');
+    QList<QByteArray> lines = (out + monitor.readAllStandardOutput()).trimmed().split('\n');
     const QJsonObject counters = QJsonDocument::fromJson(lines.takeLast())["counters"].toObject();
     QStringList words;
     for (const QByteArray& line : lines)

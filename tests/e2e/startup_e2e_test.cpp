@@ -1,5 +1,6 @@
 // Whole programs over a real pseudo-terminal: flamehost against flamehost-sim, and the real
 // port backend surviving the simulator going away and coming back.
+#include "common/waitfor.h"
 #include "detector/replycheck.h"
 #include "link/lineworker.h"
 #include "link/realport.h"
@@ -9,7 +10,6 @@
 #include <gtest/gtest.h>
 #include <QSignalSpy>
 #include <QTemporaryDir>
-#include <QTest>
 
 using namespace fh;
 
@@ -23,7 +23,7 @@ TEST(Startup, TheFirstRequestOnTheLineIsTheStatusCommandToAddress1) {
     host.start(FH_BIN_DIR "/flamehost",
                {"--port", sim.device(), "--no-splash", "--data-dir", data.path()});
     ASSERT_TRUE(host.waitForStarted(5000));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return sim.requests().size() >= 3; }, 15000));
+    ASSERT_TRUE(test::WaitFor([&] { return sim.requests().size() >= 3; }, 15000));
     host.terminate();
     host.waitForFinished(5000);
 
@@ -47,14 +47,14 @@ TEST(RealPort, PollingResumesWhenTheDeviceComesBack) {
     const auto collected = [&] {
         return !cycles.isEmpty() && cycles.last().at(0).value<Exchange>().collected;
     };
-    ASSERT_TRUE(QTest::qWaitFor(collected, 10000));
+    ASSERT_TRUE(test::WaitFor(collected, 10000));
 
     sim.reset(); // the adapter is pulled
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !states.isEmpty(); }, 10000));
+    ASSERT_TRUE(test::WaitFor([&] { return !states.isEmpty(); }, 10000));
     sim = std::make_unique<test::SimProcess>(QStringList{"--link", link});
     ASSERT_TRUE(sim->ok());
     cycles.clear();
-    ASSERT_TRUE(QTest::qWaitFor(collected, 10000));
+    ASSERT_TRUE(test::WaitFor(collected, 10000));
     ASSERT_EQ(states.count(), 2) << "one message each way";
     EXPECT_TRUE(!states.at(0).at(0).toBool() && states.at(1).at(0).toBool());
 }

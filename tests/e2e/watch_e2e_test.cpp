@@ -1,5 +1,6 @@
 // flamehost-watch as a plant runs it: two simulated buses (a pseudo-terminal and a device
 // server over TCP), a real broker, the metrics page scraped as Prometheus does, the signals.
+#include "common/waitfor.h"
 #include "support/broker.h"
 #include "support/readuntil.h"
 #include "support/simprocess.h"
@@ -10,7 +11,6 @@
 #include <QJsonObject>
 #include <QRegularExpression>
 #include <QTemporaryDir>
-#include <QTest>
 
 using namespace fh;
 
@@ -69,7 +69,7 @@ protected:
     // Scrapes until the page holds every line given, or ten seconds have passed.
     QByteArray scrapeUntil(const QList<QByteArray>& lines) {
         QByteArray page;
-        [[maybe_unused]] const bool all = QTest::qWaitFor(
+        [[maybe_unused]] const bool all = test::WaitFor(
             [&] {
                 page = get(port_, "/metrics");
                 return std::all_of(lines.begin(), lines.end(),
@@ -111,8 +111,8 @@ TEST_F(Watch, AStatusChangeOnTheBusShowsInTheMetricsAndOverMqtt) {
 
     // The state stands retained on the broker; the readings come at their period.
     QJsonObject state;
-    EXPECT_TRUE(QTest::qWaitFor(
-        [&] { return (state = stateOf("trunk-a/1/state"))["status"] == "W"; }, 10000))
+    EXPECT_TRUE(
+        test::WaitFor([&] { return (state = stateOf("trunk-a/1/state"))["status"] == "W"; }, 10000))
         << QJsonDocument(state).toJson().constData();
     EXPECT_EQ(state["serial"], 20417);
     EXPECT_EQ(state["model"], "Zorvan A2");
@@ -153,8 +153,8 @@ TEST_F(Watch, AKilledWatchLeavesItsLastWillAndALostLineShowsDown) {
         << page.constData();
     EXPECT_TRUE(get(port_, "/healthz").startsWith("trunk-b: down: "));
     QJsonObject state;
-    EXPECT_TRUE(QTest::qWaitFor([&] { return (state = stateOf("trunk-b/7/state"))["up"] == false; },
-                                10000));
+    EXPECT_TRUE(
+        test::WaitFor([&] { return (state = stateOf("trunk-b/7/state"))["up"] == false; }, 10000));
     EXPECT_EQ(state["status"], "D");
 
     watch_.kill();

@@ -27,16 +27,6 @@ TEST(FrameCheck, KnownCheckValues) {
     EXPECT_EQ(crc16(hex("01 03 00 01 00 01 D5 CA")), 0) << "a frame with its check sums to 0";
 }
 
-TEST(NewAddressByte, DialogTextToByte) {
-    const std::pair<const char*, int> accepted[] = {{" 12 ", 12}, {"247", 247}, {"1", 1},
-                                                    {"256", 0},   {"300", 44},  {"-1", 255},
-                                                    {"12.5", 12}, {"13.5", 14}, {"1e2", 100}};
-    for (const auto& [text, byte] : accepted)
-        EXPECT_EQ(NewAddressByte(text), std::optional<quint8>(byte)) << '"' << text << '"';
-    for (const char* text : {"abc", "", "   ", "12a", "nan", "inf"})
-        EXPECT_EQ(NewAddressByte(text), std::nullopt) << '"' << text << '"';
-}
-
 TEST(ReplyTests, AddrReplyOK) {
     const std::pair<const char*, bool> cases[] = {
         {"07 06 00 00 00 63 00 00", true},      // other address and echoed value: not compared

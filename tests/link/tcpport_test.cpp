@@ -1,5 +1,6 @@
 // The line through a device server: the tcp:// forms, and peers that misbehave (served on
 // the loopback address by the test itself).
+#include "common/waitfor.h"
 #include "detector/replycheck.h"
 #include "link/lineworker.h"
 #include "link/tcpport.h"
@@ -8,7 +9,6 @@
 #include <QSignalSpy>
 #include <QTcpServer>
 #include <QTcpSocket>
-#include <QTest>
 #include <QTimer>
 
 using namespace fh;
@@ -85,7 +85,7 @@ TEST(TcpPort, MisbehavingPeersFailTheExchangeWithoutHangingTheWorker) {
         Transaction t{Pattern::Poll, poll};
         t.firstByteMs = 200; // the stall's ten seconds, shortened
         worker.submit(t);
-        ASSERT_TRUE(QTest::qWaitFor([&] { return done.count() == 1; }, 5000));
+        ASSERT_TRUE(test::WaitFor([&] { return done.count() == 1; }, 5000));
         const auto x = done.at(0).at(0).value<Exchange>();
         // A flood: one reply buffer's worth is kept, and what is read beyond it is counted;
         // reading is bounded, so the count stays small however fast the server sends.
@@ -98,7 +98,7 @@ TEST(TcpPort, MisbehavingPeersFailTheExchangeWithoutHangingTheWorker) {
         if (kind == Peer::Closes) {
             EXPECT_TRUE(x.portErrorText.startsWith("tcp://127.0.0.1:"))
                 << qPrintable(x.portErrorText);
-            EXPECT_TRUE(QTest::qWaitFor([&] { return state.count() == 1; }, 5000));
+            EXPECT_TRUE(test::WaitFor([&] { return state.count() == 1; }, 5000));
         } else {
             EXPECT_TRUE(worker.portIsOpen());
         }

@@ -2,7 +2,6 @@
 // asks of the line, what it refuses before writing, and how it tells its end.
 #include "common/bytes.h"
 #include "common/waitfor.h"
-#include "detector/masterguard.h"
 #include "detector/replycheck.h"
 #include "detector/setupverify.h"
 #include "link/crc.h"
@@ -10,6 +9,7 @@
 #include "link/requests.h"
 #include "link/virtualport.h"
 #include "operations/addresschange.h"
+#include "operations/masterguard.h"
 #include "operations/setupopen.h"
 #include "operations/setupwrite.h"
 #include "sim/simbus.h"

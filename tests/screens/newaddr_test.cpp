@@ -1,7 +1,7 @@
 // The new-address dialog on the simulated bus: the box's filter, refused addresses, the move
 // itself (answered or not) and every way out.
-#include "detector/masterguard.h"
 #include "hostrig.h"
+#include "operations/masterguard.h"
 #include "screens/newaddr/frmNewAddr.h"
 
 #include <QLabel>

@@ -204,13 +204,13 @@ TEST(Startup, NetworkLineGoesBadWhileTheServerIsOffAndRecovers) {
     ASSERT_TRUE(rig.flow->run());
     EXPECT_EQ(rig.opened, QStringList{QString("tcp://127.0.0.1:%1").arg(port)});
     QLabel* com = Find<QLabel>(rig.flow->mainWindow(), "lblCom");
-    ASSERT_TRUE(QTest::qWaitFor([&] { return com->text() == "GOOD"; }, 10000));
+    ASSERT_TRUE(WaitFor([&] { return com->text() == "GOOD"; }, 10000));
 
     server.stop();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return com->text() == "BAD"; }, 10000));
+    ASSERT_TRUE(WaitFor([&] { return com->text() == "BAD"; }, 10000));
     ASSERT_TRUE(server.listen(port, &error)) << qPrintable(error);
     server.start();
-    EXPECT_TRUE(QTest::qWaitFor([&] { return com->text() == "GOOD"; }, 10000));
+    EXPECT_TRUE(WaitFor([&] { return com->text() == "GOOD"; }, 10000));
 }
 
 } // namespace

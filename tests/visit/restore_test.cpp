@@ -1,7 +1,7 @@
 // Writing a saved setup back: refused for another model or an entry that cannot be written,
 // nothing written when nothing changes, and a write that is acknowledged and read back.
-#include "detector/masterguard.h"
 #include "linerig.h"
+#include "operations/masterguard.h"
 #include "samples.h"
 #include "visit/restore.h"
 
@@ -13,6 +13,9 @@ namespace {
 const char* const Bus = R"({"detectors":[{"address":1,"model":"Zorvan A2","serial":1},
     {"address":2,"model":"Zorvan C1","serial":2},
     {"address":3,"model":"Zorvan C1","serial":3,"setup":[17664,0,1,15]}]})";
+// One detector alone, whose status reply is cut short.
+const char* const LoneShort =
+    R"({"detectors":[{"address":1,"model":"Zorvan A2","serial":1,"faults":{"shortReply":9}}]})";
 
 DetectorEntry saved(quint16 code, const char* model, const std::vector<quint16>& registers) {
     DetectorEntry e;
@@ -34,6 +37,7 @@ TEST(SetupRestore, RefusesWritesNothingOrWritesAndReadsBack) {
         int writes;
         quint16 register1After;
         bool silentAfterCheck = false;
+        const char* bus = Bus;
     } cases[] = {
         {"Written", 1, saved(117, "Zorvan A2", {0x4560}), R::Verified,
          "sensitivity 5 -> 7.5; delay 5 -> 20", 1, 0x4560},
@@ -50,12 +54,14 @@ TEST(SetupRestore, RefusesWritesNothingOrWritesAndReadsBack) {
          "its sensitivity was read outside its list (raw 2)", 0, 0x2530},
         {"MasterModeOnABus", 0, saved(117, "Zorvan A2", {0x4560}), R::Refused, MasterCollisionText,
          0, 0x2530},
+        {"MasterModeLoneFaultyReply", 0, saved(117, "Zorvan A2", {0x4560}), R::NoAnswer,
+         "did not answer the status command properly: wrong length", 0, 0x2530, false, LoneShort},
         {"NotAcknowledged", 1, saved(117, "Zorvan A2", {0x4560}), R::NotAcknowledged,
          "did not acknowledge the setup in 6 attempts", 6, 0x2530, true},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        test::LineRig rig(Bus);
+        test::LineRig rig(c.bus);
         SetupRestore restore(*rig.worker, c.address, c.saved);
         bool ended = false;
         QObject::connect(&restore, &SetupRestore::finished, [&] { ended = true; });

@@ -62,7 +62,7 @@ TEST(LinePoller, StatusRoundRobinAndReadingsAtTheirPeriod) {
     Rig rig(lineOf({3, 1, 2}, 10));
     rig.bus.add(1, 117, 20417);
     rig.bus.add(2, 358, 31208)->setInputFloat(5, 1520.5f); // C1: 22 registers
-    rig.bus.add(3, 113, 1203)->setInput(4, 7); // a gain code outside 0..3
+    rig.bus.add(3, 113, 1203)->setInput(4, 7);             // a gain code outside 0..3
     rig.poller->start();
     ASSERT_TRUE(WaitFor([&] { return rig.clock.nowUs() > 35'000'000; }, 60000));
     rig.poller->requestStop();

@@ -1,7 +1,6 @@
-#include "detector/masterguard.h"
+#include "operations/masterguard.h"
 
 #include "detector/replycheck.h"
-#include "link/lineworker.h"
 #include "link/requests.h"
 
 namespace fh {
@@ -46,31 +45,6 @@ QString MasterRefusalText(const Exchange& poll) {
     return QStringLiteral("The answer in master mode is not a proper status reply (%1): nothing "
                           "was written.")
         .arg(ReplyFaultText(poll.verdict));
-}
-
-void GuardedWrite::start(LineWorker& worker, const Transaction& write, bool masterMode) {
-    write_ = write;
-    if (masterMode)
-        pollId_ = worker.submit(Transaction{Pattern::Poll, MasterModePoll()});
-    else
-        writeId_ = worker.submit(write_);
-}
-
-GuardedWrite::Step GuardedWrite::onResult(LineWorker& worker, const Exchange& x, QString* refusal) {
-    if (x.id != 0 && x.id == pollId_) {
-        pollId_ = 0;
-        if (MasterModeClearance(x) != MasterClearance::Clear) {
-            *refusal = MasterRefusalText(x);
-            return Step::Refused;
-        }
-        writeId_ = worker.submit(write_);
-        return Step::Waiting;
-    }
-    if (x.id != 0 && x.id == writeId_) {
-        writeId_ = 0;
-        return Step::Done;
-    }
-    return Step::NotMine;
 }
 
 } // namespace fh

@@ -9,8 +9,6 @@
 
 namespace fh {
 
-class LineWorker;
-
 inline constexpr const char* MasterCollisionText =
     "More than one detector answers: master mode needs a detector alone on the line.";
 inline constexpr const char* MasterSilentText =
@@ -30,28 +28,5 @@ MasterClearance MasterModeClearance(const Exchange& poll);
 QString MasterRefusalText(MasterClearance clearance);
 // The same, naming the fault the reply check found in the poll's reply.
 QString MasterRefusalText(const Exchange& poll);
-
-// A confirmed write that, in master mode, first asks for that poll. Screens feed it every
-// commandDone result; it submits the write only when the line is clear.
-class GuardedWrite {
-public:
-    enum class Step {
-        NotMine, // another command's result
-        Waiting, // the poll passed and the write has been submitted
-        Refused, // nothing was written; *refusal says why
-        Done,    // the write's own result
-    };
-
-    void start(LineWorker& worker, const Transaction& write, bool masterMode);
-    Step onResult(LineWorker& worker, const Exchange& x, QString* refusal);
-    bool pending() const { return pollId_ != 0 || writeId_ != 0; }
-    // The write's command id once it has been submitted, else 0.
-    quint64 writeId() const { return writeId_; }
-
-private:
-    Transaction write_;
-    quint64 pollId_ = 0;
-    quint64 writeId_ = 0;
-};
 
 } // namespace fh

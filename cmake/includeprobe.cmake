@@ -1,0 +1,62 @@
+# cmake -DCOMMANDS=<compile_commands.json> -DSOURCE=<a source of the library> -DPROBE=<file>
+#       -DEXPECT=reached|refused -DINCLUDES=<header;...> -P includeprobe.cmake
+#
+# Compiles PROBE, a file that includes INCLUDES and nothing else, with the very command the
+# build compiles SOURCE with (syntax only, no object, no dependency file). "reached": it must
+# compile. "refused": it must fail because the header is not found, and for no other reason.
+foreach(var COMMANDS SOURCE PROBE EXPECT INCLUDES)
+    if(NOT DEFINED ${var})
+        message(FATAL_ERROR "includeprobe: ${var} is not set")
+    endif()
+endforeach()
+
+file(READ ${COMMANDS} commands)
+string(JSON count LENGTH "${commands}")
+math(EXPR last "${count} - 1")
+set(command)
+foreach(i RANGE ${last})
+    string(JSON file GET "${commands}" ${i} file)
+    if(file STREQUAL SOURCE)
+        string(JSON command GET "${commands}" ${i} command)
+        string(JSON directory GET "${commands}" ${i} directory)
+        break()
+    endif()
+endforeach()
+if(NOT command)
+    message(FATAL_ERROR "includeprobe: ${SOURCE} is not in ${COMMANDS}")
+endif()
+
+separate_arguments(words UNIX_COMMAND "${command}")
+set(args)
+set(skip FALSE)
+foreach(word ${words})
+    if(skip)
+        set(skip FALSE)
+    elseif(word MATCHES "^-(o|MT|MF|MQ)$")
+        set(skip TRUE)
+    elseif(NOT word MATCHES "^-(c|MD|MMD)$" AND NOT word STREQUAL SOURCE)
+        list(APPEND args "${word}")
+    endif()
+endforeach()
+
+set(text)
+foreach(header ${INCLUDES})
+    string(APPEND text "#include \"${header}\"\n")
+endforeach()
+file(WRITE ${PROBE} "${text}")
+execute_process(COMMAND ${args} -fsyntax-only ${PROBE} WORKING_DIRECTORY ${directory}
+                RESULT_VARIABLE failed ERROR_VARIABLE errors OUTPUT_VARIABLE errors)
+
+if(EXPECT STREQUAL "reached")
+    if(failed)
+        message(FATAL_ERROR "${SOURCE} cannot include ${INCLUDES}:\n${errors}")
+    endif()
+else()
+    list(GET INCLUDES 0 header)
+    string(REPLACE "." "\\." pattern "${header}")
+    if(NOT failed)
+        message(FATAL_ERROR "${SOURCE} can include ${header}, which is above its layer")
+    elseif(NOT errors MATCHES "${pattern}: No such file|'${pattern}' file not found")
+        message(FATAL_ERROR "the probe of ${header} failed for another reason:\n${errors}")
+    endif()
+endif()
