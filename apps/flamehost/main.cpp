@@ -7,9 +7,9 @@
 #include "link/linemode.h"
 #include "link/lineworker.h"
 #include "link/portfactory.h"
-#include "screens/main/frmOpening.h"
 #include "screens/main/mainscreen.h"
 #include "screens/prompts/qtprompts.h"
+#include "screens/startup/splashscreen.h"
 #include "screens/startup/startupflow.h"
 #include "sim/simbus.h"
 
@@ -103,9 +103,9 @@ int main(int argc, char** argv) {
     }
     // The splash closes before the dialog opens: that gap must not end the program.
     app.setQuitOnLastWindowClosed(false);
-    fh::frmOpening splash(fh::SplashPicturePath(dir, QCoreApplication::applicationDirPath()));
+    fh::SplashScreen splash(fh::SplashPicturePath(dir, QCoreApplication::applicationDirPath()));
     QObject::connect(
-        &splash, &fh::frmOpening::finished, &app,
+        &splash, &fh::SplashScreen::finished, &app,
         [&] {
             if (!flow.run(preset)) {
                 QCoreApplication::exit(0);

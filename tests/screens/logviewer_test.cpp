@@ -1,6 +1,6 @@
 // The log viewer: what it loads, printing with copies, its keys, and the way back.
 #include "hostrig.h"
-#include "screens/logviewer/frmCusLog.h"
+#include "screens/logviewer/logviewer.h"
 
 #include <QKeyEvent>
 #include <QPlainTextEdit>
@@ -28,9 +28,10 @@ TEST(LogViewer, LoadsTheWholeFileAndOneMoreLineEnd) {
         ASSERT_TRUE(WaitFor([&] { return ctx.m().link().record().StatusChar == quint8(status); }));
         if (file)
             writeLog(ctx, file);
-        QPointer<frmCusLog> viewer = new frmCusLog(ctx);
+        QPointer<LogViewer> viewer = new LogViewer(ctx);
         EXPECT_EQ(viewer->loadedText(), QString::fromLatin1(loaded));
-        EXPECT_EQ(viewer->txtLog->toPlainText(), QString::fromLatin1(shown));
+        EXPECT_EQ(Find<QPlainTextEdit>(viewer, "txtLog")->toPlainText(),
+                  QString::fromLatin1(shown));
         viewer->close();
         EXPECT_EQ(ctx.returns, 1);
         EXPECT_TRUE(WaitFor([&] { return viewer.isNull(); }, 1000));
@@ -48,7 +49,7 @@ TEST(LogViewer, KeysWorkWhileTheTextBoxHasTheFocusAndEnterPressesTheFocusedButto
           {int(Qt::Key_Enter), "\r", true, false, "cmdPrint"}}) {
         ScreenRig ctx;
         writeLog(ctx, "a\r\n");
-        QPointer<frmCusLog> viewer = new frmCusLog(ctx);
+        QPointer<LogViewer> viewer = new LogViewer(ctx);
         viewer->show();
         auto* target = viewer->findChild<QWidget*>(focus);
         target->setFocus();

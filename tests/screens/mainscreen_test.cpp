@@ -3,8 +3,8 @@
 // hand-over to the screens it opens.
 #include "detector/models.h"
 #include "hostrig.h"
+#include "screens/common/lampshape.h"
 #include "screens/main/mainlayout.h"
-#include "screens/maintenance/lampshape.h"
 
 #include <numeric>
 #include <QApplication>

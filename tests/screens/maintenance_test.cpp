@@ -4,7 +4,7 @@
 
 #include "hostrig.h"
 #include "link/clocktimer.h"
-#include "screens/maintenance/lampshape.h"
+#include "screens/common/lampshape.h"
 #include "sim/simmodels.h"
 
 #include <QGroupBox>

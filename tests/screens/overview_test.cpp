@@ -3,7 +3,7 @@
 // hand-over to the main screen.
 #include "hostrig.h"
 #include "screens/overview/busoverview.h"
-#include "screens/overview/frmOverview.h"
+#include "screens/overview/busoverviewwindow.h"
 
 #include <QColor>
 #include <QLabel>
@@ -46,20 +46,35 @@ bool isGrey(const BusOverview& o, int row) {
            QColor(128, 128, 128);
 }
 
-TEST(Overview, ScansThenKeepsTheTableLive) {
+// The rig's detectors answer 60 ms after a request.
+struct Scanned {
+    explicit Scanned(ScreenRig& rig) : overview(*rig.worker) {
+        overview.scan(1, 10, 150);
+        EXPECT_TRUE(WaitFor([&] { return overview.polling(); }));
+    }
+    BusOverview overview;
+};
+
+TEST(Overview, ScanFindsTheDetectorsThatAnswerAndNamesGarbledAddresses) {
     ScreenRig rig(loopOfFour(), 2);
-    LineWatch watch(*rig.worker);
-    BusOverview o(*rig.worker);
-    o.scan(1, 10, 150); // the rig's detectors answer 60 ms after a request
-    ASSERT_TRUE(WaitFor([&] { return o.polling(); }));
+    Scanned scanned(rig);
+    const BusOverview& o = scanned.overview;
     EXPECT_EQ(addresses(o), QList<int>({2, 5, 7}));
     EXPECT_EQ(o.garbled(), QList<int>({3}));
     EXPECT_EQ(o.garbledText(), "Address 3: garbled — two detectors on one address?");
+    EXPECT_TRUE(
+        o.csv().startsWith("Address,Model,Serial,Status,Link,Last change,Last heard\n2,Zorvan "
+                           "A2,100,"));
+}
 
-    // The main cycle stays off the line while the overview polls.
+TEST(Overview, TableStaysLiveWhileTheMainCycleStaysOffTheLine) {
+    ScreenRig rig(loopOfFour(), 2);
+    LineWatch watch(*rig.worker);
+    Scanned scanned(rig);
+    const BusOverview& o = scanned.overview;
     const size_t cycles = watch.cycles.size();
     rig.detector(5).setStatusChar('A');
-    ASSERT_TRUE(WaitFor([&] { return entry(o, 5)->status == "A"; }));
+    EXPECT_TRUE(WaitFor([&] { return entry(o, 5)->status == "A"; }));
     EXPECT_TRUE(entry(o, 5)->highlightUntil > QDateTime::currentDateTime());
     rig.detector(7).setFaults({.silent = true});
     ASSERT_TRUE(WaitFor([&] { return !entry(o, 7)->linkGood; }));
@@ -73,27 +88,40 @@ TEST(Overview, ScansThenKeepsTheTableLive) {
                     .startsWith("Not heard since "));
     EXPECT_FALSE(isGrey(o, 1));
     rig.detector(7).clearFaults();
-    ASSERT_TRUE(WaitFor([&] { return entry(o, 7)->linkGood; }));
+    EXPECT_TRUE(WaitFor([&] { return entry(o, 7)->linkGood; }));
     EXPECT_LE(watch.cycles.size(), cycles + 1); // at most the one already in flight
-    EXPECT_TRUE(
-        o.csv().startsWith("Address,Model,Serial,Status,Link,Last change,Last heard\n2,Zorvan "
-                           "A2,100,"));
 }
 
-TEST(Overview, CancelKeepsWhatWasFoundALostPortStopsEveryRowAndEnterHandsTheAddressOver) {
-    ScreenRig rig(loopOfFour(), 2);
-    QPointer<frmOverview> screen = new frmOverview(rig);
-    screen->txtWindow->setValue(150); // before the scan starts, once events run
+// The window as the main screen opens it, its scan cancelled once address 5 is found.
+QPointer<BusOverviewWindow> OpenCancelled(ScreenRig& rig) {
+    QPointer<BusOverviewWindow> screen = new BusOverviewWindow(rig);
+    Find<QSpinBox>(screen, "txtWindow")->setValue(150); // before the scan starts, once events run
     screen->show();
-    BusOverview& o = screen->overview();
-    ASSERT_TRUE(WaitFor([&] { return entry(o, 5) != nullptr; }));
-    screen->cmdCancel->click();
+    const BusOverview& o = screen->overview();
+    EXPECT_TRUE(WaitFor([&] { return entry(o, 5) != nullptr; }));
+    Find<QPushButton>(screen, "cmdCancel")->click();
+    return screen;
+}
+
+TEST(Overview, CancelKeepsWhatWasFoundAndPollsIt) {
+    ScreenRig rig(loopOfFour(), 2);
+    QPointer<BusOverviewWindow> screen = OpenCancelled(rig);
+    const BusOverview& o = screen->overview();
     EXPECT_FALSE(o.scanning());
-    ASSERT_TRUE(WaitFor([&] { return o.polling() && screen->grdBus->currentIndex().isValid(); }));
+    auto* table = Find<QTableView>(screen, "grdBus");
+    EXPECT_TRUE(WaitFor([&] { return o.polling() && table->currentIndex().isValid(); }));
     EXPECT_EQ(addresses(o).mid(0, 2), QList<int>({2, 5}));
     EXPECT_LT(o.entries().back().address, 247);
+    EXPECT_TRUE(Find<QProgressBar>(screen, "prgScan")->format().startsWith("scan cancelled"));
+    Dispose(screen);
+}
 
-    // No row reads GOOD or "polling" while the port is away; the screen says so, both ways.
+// No row reads GOOD or "polling" while the port is away; the window says so, both ways.
+TEST(Overview, ALostPortStopsEveryRowUntilItIsBack) {
+    ScreenRig rig(loopOfFour(), 2);
+    QPointer<BusOverviewWindow> screen = OpenCancelled(rig);
+    const BusOverview& o = screen->overview();
+    ASSERT_TRUE(WaitFor([&] { return o.polling(); }));
     const auto every = [&](const QString& link) { // "~": grey, what was last heard
         for (int row = 0; row < o.rowCount(); ++row)
             if (o.data(o.index(row, BusOverview::Link)).toString() + (isGrey(o, row) ? "~" : "") !=
@@ -101,21 +129,28 @@ TEST(Overview, CancelKeepsWhatWasFoundALostPortStopsEveryRowAndEnterHandsTheAddr
                 return false;
         return true;
     };
+    auto* line = Find<QLabel>(screen, "lblLine");
+    auto* progress = Find<QProgressBar>(screen, "prgScan");
     rig.port->setPresent(false);
     ASSERT_TRUE(WaitFor([&] { return o.lineLost(); }));
     EXPECT_TRUE(every("line lost~"));
-    EXPECT_TRUE(WaitFor([&] {
-        return screen->lblLine->isVisible() &&
-               screen->lblLine->text().contains("The line is lost (virtual");
-    }));
-    EXPECT_EQ(screen->prgScan->format(), "line lost: nothing is polled");
+    EXPECT_TRUE(WaitFor(
+        [&] { return line->isVisible() && line->text().contains("The line is lost (virtual"); }));
+    EXPECT_EQ(progress->format(), "line lost: nothing is polled");
     rig.port->setPresent(true);
-    ASSERT_TRUE(WaitFor([&] { return every("GOOD"); }));
-    EXPECT_TRUE(screen->lblLine->text().contains("The line is back"));
-    EXPECT_TRUE(screen->prgScan->format().startsWith("scan cancelled"));
+    EXPECT_TRUE(WaitFor([&] { return every("GOOD"); }));
+    EXPECT_TRUE(line->text().contains("The line is back"));
+    EXPECT_TRUE(progress->format().startsWith("scan cancelled"));
+    Dispose(screen);
+}
 
-    screen->grdBus->setCurrentIndex(o.index(1, 0));
-    QTest::keyClick(screen->grdBus, Qt::Key_Return);
+TEST(Overview, EnterHandsTheAddressToTheMainScreen) {
+    ScreenRig rig(loopOfFour(), 2);
+    QPointer<BusOverviewWindow> screen = OpenCancelled(rig);
+    auto* table = Find<QTableView>(screen, "grdBus");
+    ASSERT_TRUE(WaitFor([&] { return screen->overview().polling(); }));
+    table->setCurrentIndex(screen->overview().index(1, 0));
+    QTest::keyClick(table, Qt::Key_Return);
     EXPECT_EQ(rig.m().link().record().Address, 5);
     EXPECT_EQ(rig.returns, 1);
     Dispose(screen);

@@ -3,7 +3,7 @@
 #include "detector/models.h"
 #include "hostrig.h"
 #include "link/crc.h"
-#include "screens/setup/frmSetup.h"
+#include "screens/setup/setupscreen.h"
 #include "sim/simmodels.h"
 
 #include <QApplication>
@@ -56,11 +56,12 @@ TEST(SetupScreen, ShowsTheModelsRow) {
         SCOPED_TRACE(model);
         main.detector().setModelCode(*simModelCode(model));
         ASSERT_TRUE(WaitFor([&] { return main.m().link().record().ModelName == model; }));
-        QPointer<frmSetup> s = frmSetup::open(main, OpeningWith(main.m(), SetupReply(1, regs)));
+        QPointer<SetupScreen> s =
+            SetupScreen::open(main, OpeningWith(main.m(), SetupReply(1, regs)));
         ASSERT_TRUE(s);
-        EXPECT_EQ(s->lblDetType->text(), model);
-        EXPECT_EQ(s->lblserNum->text(), "31208");
-        EXPECT_EQ(s->lblAddress->text(), "1");
+        EXPECT_EQ(Find<QLabel>(s, "lblDetType")->text(), model);
+        EXPECT_EQ(Find<QLabel>(s, "lblserNum")->text(), "31208");
+        EXPECT_EQ(Find<QLabel>(s, "lblAddress")->text(), "1");
 
         QStringList shown;
         for (const QComboBox* list : s->findChildren<QComboBox*>()) {
@@ -71,8 +72,10 @@ TEST(SetupScreen, ShowsTheModelsRow) {
         }
         shown.sort();
         EXPECT_EQ(shown.join(' '), lists);
-        EXPECT_EQ(s->lblHM->isVisible(), s->cmbHeatMode->isVisible());
-        EXPECT_EQ(s->lblHO->isVisible(), s->cmbHeatOn->isVisible());
+        EXPECT_EQ(Find<QLabel>(s, "lblHM")->isVisible(),
+                  Find<QComboBox>(s, "cmbHeatMode")->isVisible());
+        EXPECT_EQ(Find<QLabel>(s, "lblHO")->isVisible(),
+                  Find<QComboBox>(s, "cmbHeatOn")->isVisible());
 
         int flagsShown = 0;
         for (const Flag& f : Flags) {
@@ -82,7 +85,8 @@ TEST(SetupScreen, ShowsTheModelsRow) {
             flagsShown += box->isVisible();
         }
         EXPECT_EQ(flagsShown, sixFlags ? 6 : 3);
-        EXPECT_EQ(s->lblWarn->isVisible(), warned) << s->lblWarn->text().toStdString();
+        EXPECT_EQ(Find<QLabel>(s, "lblWarn")->isVisible(), warned)
+            << Find<QLabel>(s, "lblWarn")->text().toStdString();
         Dispose(s);
     }
     EXPECT_EQ(main.returns, int(std::size(cases)));
@@ -104,10 +108,10 @@ struct LineRig {
         return out;
     }
     // The screen as the main screen opens it: after its own status poll and setup read.
-    QPointer<frmSetup> open() {
+    QPointer<SetupScreen> open() {
         SetupOpen op(address, false);
         RunToEnd(*main.worker, op);
-        return frmSetup::open(main, op.opening());
+        return SetupScreen::open(main, op.opening());
     }
     ScreenRig main;
     quint8 address;
@@ -149,7 +153,7 @@ TEST(SetupScreen, OkWritesWhatTheOperatorChangedAndTellsOnlyAWriteThatNeverGotTh
         for (int i = 0; i < after.size() / 2; ++i)
             expected[size_t(i) + 1] = word(after, i);
 
-        QPointer<frmSetup> s = rig.open();
+        QPointer<SetupScreen> s = rig.open();
         ASSERT_TRUE(s);
         auto* list = s->findChild<QComboBox*>(c.list);
         if (const int i = list->findText(c.text); i >= 0) {
@@ -164,10 +168,12 @@ TEST(SetupScreen, OkWritesWhatTheOperatorChangedAndTellsOnlyAWriteThatNeverGotTh
         LineWatch sent(*rig.main.worker);
         QStringList shown; // the progress line as each attempt begins
         QObject::connect(rig.main.worker.get(), &LineWorker::writeAttempt, s, [&] {
-            shown << (s->lblWriting->isVisible() ? s->lblWriting->text() : QString());
+            shown << (Find<QLabel>(s, "lblWriting")->isVisible()
+                          ? Find<QLabel>(s, "lblWriting")->text()
+                          : QString());
         });
-        s->cmdOK->click();
-        s->cmdOK->click();
+        Find<QPushButton>(s, "cmdOK")->click();
+        Find<QPushButton>(s, "cmdOK")->click();
         s->close();
         EXPECT_TRUE(s && s->isVisible());
         EXPECT_EQ(rig.main.returns, 0);
@@ -202,7 +208,7 @@ TEST(SetupScreen, EnterPressesTheFocusedButtonOrOkAndEscIsCancel) {
           {"Enter on Print", int(Qt::Key_Enter), "cmdPrint", false, false, true}}) {
         SCOPED_TRACE(what);
         LineRig rig(1);
-        QPointer<frmSetup> s = rig.open();
+        QPointer<SetupScreen> s = rig.open();
         ASSERT_TRUE(s);
         rig.main.prompts.printAnswers = {std::nullopt};
         LineWatch sent(*rig.main.worker);
@@ -225,15 +231,16 @@ TEST(SetupScreen, EnterPressesTheFocusedButtonOrOkAndEscIsCancel) {
     }
 }
 
-TEST(SetupScreen, TypedSensitivityThatIsNoListValueIsRefusedAndGoingAwayMidWriteIsSafe) {
+TEST(SetupScreen, TypedSensitivityThatIsNoListValueIsRefused) {
     LineRig rig(3);
-    QPointer<frmSetup> s = rig.open();
+    QPointer<SetupScreen> s = rig.open();
     ASSERT_TRUE(s);
+    QComboBox* list = Find<QComboBox>(s, "cmbMI");
     for (const char* typed : {"abc", "99", "25"}) {
         rig.main.prompts.calls.clear();
-        s->cmbMI->lineEdit()->selectAll();
-        QTest::keyClicks(s->cmbMI->lineEdit(), typed);
-        s->cmdOK->click();
+        list->lineEdit()->selectAll();
+        QTest::keyClicks(list->lineEdit(), typed);
+        Find<QPushButton>(s, "cmdOK")->click();
         EXPECT_FALSE(s->writePending());
         EXPECT_TRUE(OneMessage(
             rig.main.prompts,
@@ -241,29 +248,36 @@ TEST(SetupScreen, TypedSensitivityThatIsNoListValueIsRefusedAndGoingAwayMidWrite
             "SETUP SCREEN", Prompts::Icon::Exclamation));
         EXPECT_TRUE(s->isVisible()); // the operator corrects it or cancels
     }
+    Dispose(s);
+}
 
-    // Corrected, then deleted while the write runs (the main window going down with it).
-    s->cmbMI->setCurrentIndex(0);
+// Deleted while the write runs (the main window going down with it).
+TEST(SetupScreen, GoingAwayWhileTheWriteRunsIsSafe) {
+    LineRig rig(3);
+    QPointer<SetupScreen> s = rig.open();
+    ASSERT_TRUE(s);
     LineWatch done(*rig.main.worker);
-    s->cmdOK->click();
+    Find<QPushButton>(s, "cmdOK")->click();
+    ASSERT_TRUE(s->writePending());
     delete s;
     ASSERT_TRUE(WaitFor([&] { return !done.commands.empty(); }));
-    EXPECT_EQ(rig.main.prompts.calls.size(), 1u) << "told something after the refusal";
+    EXPECT_TRUE(rig.main.prompts.calls.empty()) << "told something after it was gone";
     EXPECT_EQ(rig.main.returns, 0);
 }
 
 // Which replies are refused is the operation's and the setup codec's test; here an opening
 // without a snapshot, or with a reply refused for the model shown (C1 reads four registers),
-// opens nothing and says why. A proper one opens the screen, which prints.
-TEST(SetupScreen, OpeningWithoutAProperReplyOpensNothingAndPrintingPrintsOneImagePerCopy) {
+// opens nothing and says why.
+TEST(SetupScreen, OpeningWithoutAProperReplyOpensNothing) {
     LineRig rig(2);
     LineWatch sent(*rig.main.worker);
     const QString silent = "No answer from address 2: the setup screen was not opened.";
     for (const auto& [opening, told] :
-         {std::pair{OpeningWith(rig.main.m(), SetupReply(2, {0x4505})), frmSetup::CouldNotReadText},
+         {std::pair{OpeningWith(rig.main.m(), SetupReply(2, {0x4505})),
+                    QString(SetupCouldNotReadText)},
           {SetupOpening{std::nullopt, silent}, silent}}) {
         rig.main.prompts.calls.clear();
-        EXPECT_EQ(frmSetup::open(rig.main, opening), nullptr);
+        EXPECT_EQ(SetupScreen::open(rig.main, opening), nullptr);
         for (QWidget* w : QApplication::topLevelWidgets())
             EXPECT_NE(w->objectName(), "frmSetup");
         EXPECT_TRUE(OneMessage(rig.main.prompts, told, "Warning"));
@@ -271,19 +285,21 @@ TEST(SetupScreen, OpeningWithoutAProperReplyOpensNothingAndPrintingPrintsOneImag
     EXPECT_EQ(rig.main.returns, 0);
     QCoreApplication::processEvents();
     EXPECT_TRUE(sent.sent.empty());
-    rig.main.prompts.calls.clear();
+}
 
-    // Cancelled in its dialog it prints nothing; three copies print one page each, unasked.
-    QPointer<frmSetup> s = rig.open();
+// Cancelled in its dialog it prints nothing; three copies print one page each, unasked.
+TEST(SetupScreen, PrintingPrintsOneImagePerCopy) {
+    LineRig rig(2);
+    QPointer<SetupScreen> s = rig.open();
     ASSERT_TRUE(s);
     ScriptedPrompts& p = rig.main.prompts;
     QTemporaryDir dir;
     p.pdfPath = dir.filePath("out.pdf");
     p.printAnswers = {std::nullopt, 3};
-    s->cmdPrint->click();
+    Find<QPushButton>(s, "cmdPrint")->click();
     EXPECT_TRUE(p.callsOf(Call::Print).empty());
     EXPECT_FALSE(QFile::exists(p.pdfPath));
-    s->cmdPrint->click();
+    Find<QPushButton>(s, "cmdPrint")->click();
     const auto prints = p.callsOf(Call::Print);
     ASSERT_EQ(prints.size(), 1u);
     EXPECT_EQ(prints[0].copies, 3);
@@ -301,10 +317,10 @@ TEST(SetupScreen, FlakyDetectorGetsNoScreenOfAnotherModelAndOkKeepsItsSettings) 
     MainRig rig;
     rig.detector().setFaults({.answerEvery = 2});
     ASSERT_TRUE(rig.load());
-    QPointer<frmSetup> s;
+    QPointer<SetupScreen> s;
     rig.main->openers().setup = [&](ScreenContext& c, const SetupOpening& o) -> QWidget* {
         EXPECT_EQ(o.snapshot ? o.snapshot->detector.modelName : o.refusal, "Zorvan A2");
-        return s = frmSetup::open(c, o);
+        return s = SetupScreen::open(c, o);
     };
     // A press that gets no confirmed model says why in the message line and opens nothing.
     for (int press = 0; !s && press < 40; ++press) {
@@ -314,10 +330,10 @@ TEST(SetupScreen, FlakyDetectorGetsNoScreenOfAnotherModelAndOkKeepsItsSettings) 
         EXPECT_TRUE(s || rig.model->messages().newest().contains("No answer from address 1"));
     }
     ASSERT_TRUE(s);
-    EXPECT_EQ(s->lblDetType->text(), "Zorvan A2");
-    EXPECT_EQ(s->cmbDelay->currentText(), "5");
+    EXPECT_EQ(Find<QLabel>(s, "lblDetType")->text(), "Zorvan A2");
+    EXPECT_EQ(Find<QComboBox>(s, "cmbDelay")->currentText(), "5");
     rig.detector().clearFaults(); // the write and its read back are the operation's tests
-    s->cmdOK->click();
+    Find<QPushButton>(s, "cmdOK")->click();
     ASSERT_TRUE(WaitFor([&] { return !s; }));
     EXPECT_EQ(rig.detector().holding(1), 0x2530);
     EXPECT_TRUE(rig.model->messages().newest().endsWith("Setup written and verified"));

@@ -1,6 +1,6 @@
 // The splash: its lines in order, each bold 350 ms after it shows, the hand-over after the
 // last wait, and a picture that is missing.
-#include "screens/main/frmOpening.h"
+#include "screens/startup/splashscreen.h"
 
 #include "link/clock.h"
 
@@ -34,23 +34,26 @@ TEST(Splash, LinesShowInOrderOnTheClockTurnBoldThenTheSplashHandsOverOnce) {
     for (const QString& picture : {Shipped, QStringLiteral("/nonexistent/ostrixflamemov1.gif")}) {
         SCOPED_TRACE(picture.toStdString());
         VirtualClock clock;
-        frmOpening splash(picture, clock);
+        SplashScreen splash(picture, clock);
         splash.show();
-        QSignalSpy finished(&splash, &frmOpening::finished);
+        QSignalSpy finished(&splash, &SplashScreen::finished);
+        QLabel* lines[7];
+        for (int i = 0; i < 7; ++i)
+            ASSERT_TRUE(lines[i] = splash.findChild<QLabel*>(QString("lblHead_%1").arg(i)));
         RunClock(clock, 950);
         EXPECT_FALSE(splash.hasPicture()); // painted at the first tick
-        EXPECT_FALSE(splash.lblHead[0]->isVisible());
+        EXPECT_FALSE(lines[0]->isVisible());
         for (int i = 0; i < 7; ++i) {
             RunClock(clock, i == 0 ? 100 : 350);
             for (int j = 0; j < 7; ++j) {
-                EXPECT_EQ(splash.lblHead[size_t(j)]->isVisible(), j <= i) << i << j;
-                EXPECT_EQ(splash.lblHead[size_t(j)]->font().bold(), j < i) << i << j;
+                EXPECT_EQ(lines[j]->isVisible(), j <= i) << i << j;
+                EXPECT_EQ(lines[j]->font().bold(), j < i) << i << j;
             }
         }
         // A missing picture: no picture, no complaint.
         EXPECT_EQ(splash.hasPicture(), picture == Shipped);
         RunClock(clock, 350);
-        EXPECT_TRUE(splash.lblHead[6]->font().bold());
+        EXPECT_TRUE(lines[6]->font().bold());
         RunClock(clock, 3900);
         EXPECT_EQ(finished.count(), 0);
         RunClock(clock, 100);
@@ -64,9 +67,9 @@ TEST(Splash, LinesShowInOrderOnTheClockTurnBoldThenTheSplashHandsOverOnce) {
 TEST(Splash, AClickOrAnyKeySkipsIt) {
     for (int input : {0, int(Qt::Key_Space), int(Qt::Key_Escape), int(Qt::Key_A)}) {
         VirtualClock clock;
-        frmOpening splash(Shipped, clock);
+        SplashScreen splash(Shipped, clock);
         splash.show();
-        QSignalSpy finished(&splash, &frmOpening::finished);
+        QSignalSpy finished(&splash, &SplashScreen::finished);
         if (input == 0)
             QTest::mouseClick(&splash, Qt::LeftButton);
         else

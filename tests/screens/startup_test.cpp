@@ -10,7 +10,7 @@
 #include "link/virtualport.h"
 #include "screens/host/hostmodel.h"
 #include "screens/main/mainscreen.h"
-#include "screens/startup/frmComsetup.h"
+#include "screens/startup/comportdialog.h"
 #include "screens/startup/startupflow.h"
 #include "sim/tcpserver.h"
 
@@ -29,13 +29,16 @@
 namespace fh::test {
 namespace {
 
-using Dialog = frmComsetup;
+using Dialog = ComPortDialog;
 using Action = std::function<void(Dialog&)>;
 
-const Action clickOk = [](Dialog& d) { d.OKButton->click(); };
-const Action clickCancel = [](Dialog& d) { d.CancelButton->click(); };
+const Action clickOk = [](Dialog& d) { Find<QPushButton>(&d, "OKButton")->click(); };
+const Action clickCancel = [](Dialog& d) { Find<QPushButton>(&d, "CancelButton")->click(); };
+QRadioButton* comOption(const Dialog& d, int n) {
+    return Find<QRadioButton>(&d, QString("optPort1_%1").arg(n));
+}
 Action com(int n) {
-    return [n](Dialog& d) { d.optPort1[n]->click(); };
+    return [n](Dialog& d) { comOption(d, n)->click(); };
 }
 
 // Devices under /missing fail to open through the real backend; all others reach the bus.
@@ -77,9 +80,10 @@ struct Rig {
 };
 
 TEST(ComSetupDialog, OneSelectionAtATimeAndOkOpensWhatIsShown) {
-    auto row = [](int r) { return [r](Dialog& d) { d.lstDetected->setCurrentRow(r); }; };
-    auto key = [](Qt::Key k) { return [k](Dialog& d) { QTest::keyClick(d.lstDetected, k); }; };
-    auto unpick = [](Dialog& d) { d.lstDetected->currentItem()->setSelected(false); };
+    const auto list = [](const Dialog& d) { return Find<QListWidget>(&d, "lstDetected"); };
+    auto row = [&](int r) { return [=](Dialog& d) { list(d)->setCurrentRow(r); }; };
+    auto key = [&](Qt::Key k) { return [=](Dialog& d) { QTest::keyClick(list(d), k); }; };
+    auto unpick = [&](Dialog& d) { list(d)->currentItem()->setSelected(false); };
     // What the operator does, and the device then shown (empty: none selected, OK disabled).
     using Case = std::tuple<const char*, std::vector<Action>, QString>;
     for (const auto& [name, steps, device] :
@@ -94,12 +98,12 @@ TEST(ComSetupDialog, OneSelectionAtATimeAndOkOpensWhatIsShown) {
         d.show();
         for (const Action& a : steps)
             a(d);
-        EXPECT_EQ(d.SelectedDevice(), device);
-        int selected = int(d.lstDetected->selectedItems().size());
+        EXPECT_EQ(d.selectedDevice(), device);
+        int selected = int(list(d)->selectedItems().size());
         for (int n = 1; n <= 6; ++n)
-            selected += d.optPort1[n]->isChecked() ? 1 : 0;
+            selected += comOption(d, n)->isChecked() ? 1 : 0;
         EXPECT_EQ(selected, device.isEmpty() ? 0 : 1);
-        EXPECT_EQ(d.OKButton->isEnabled(), !device.isEmpty());
+        EXPECT_EQ(Find<QPushButton>(&d, "OKButton")->isEnabled(), !device.isEmpty());
         clickOk(d);
         EXPECT_EQ(d.result() == QDialog::Accepted, !device.isEmpty());
     }
@@ -121,7 +125,6 @@ TEST(Startup, OkOpensTheChosenPortWithTheTuningFilesDelay) {
         ASSERT_TRUE(rig.flow->run());
 
         EXPECT_EQ(rig.opened, QStringList{ComPortDevice(port)});
-        EXPECT_EQ(rig.flow->comsetup()->SelectedPort, port);
         EXPECT_TRUE(rig.prompts.calls.empty());
         MainScreen* main = rig.flow->mainWindow();
         ASSERT_TRUE(main);
@@ -158,8 +161,9 @@ TEST(Startup, TheLineChosenIsRememberedButOptionsAreNot) {
         Rig first;
         first.dialogs.push_back({com(3),
                                  [](Dialog& d) {
-                                     d.cboLineDriver->setCurrentIndex(2); // automatic
-                                     d.chkEcho->setChecked(true);
+                                     // automatic
+                                     Find<QComboBox>(&d, "cboLineDriver")->setCurrentIndex(2);
+                                     Find<QCheckBox>(&d, "chkEcho")->setChecked(true);
                                  },
                                  clickOk});
         ASSERT_TRUE(first.flow->run());
@@ -180,7 +184,7 @@ TEST(Startup, TheLineChosenIsRememberedButOptionsAreNot) {
     // The next dialog opens with the remembered line selected.
     Rig again(false);
     std::optional<LineChoice> shown;
-    again.dialogs.push_back({[&](Dialog& d) { shown = d.SelectedLine(); }, clickCancel});
+    again.dialogs.push_back({[&](Dialog& d) { shown = d.selectedLine(); }, clickCancel});
     EXPECT_FALSE(again.flow->run());
     ASSERT_TRUE(shown);
     EXPECT_EQ((std::tuple{shown->device, shown->mode, shown->echo}), chosen);
@@ -195,12 +199,13 @@ TEST(Startup, NetworkLineGoesBadWhileTheServerIsOffAndRecovers) {
     ASSERT_TRUE(server.listen(0, &error)) << qPrintable(error);
     server.start();
     const quint16 port = server.port();
-    rig.dialogs.push_back({[port](Dialog& d) {
-                               d.fraNetwork->setChecked(true);
-                               d.txtNetwork->setText(QString("127.0.0.1:%1").arg(port));
-                               EXPECT_FALSE(d.Frame1->isEnabled());
-                           },
-                           clickOk});
+    rig.dialogs.push_back(
+        {[port](Dialog& d) {
+             Find<QGroupBox>(&d, "fraNetwork")->setChecked(true);
+             Find<QLineEdit>(&d, "txtNetwork")->setText(QString("127.0.0.1:%1").arg(port));
+             EXPECT_FALSE(Find<QGroupBox>(&d, "Frame1")->isEnabled());
+         },
+         clickOk});
     ASSERT_TRUE(rig.flow->run());
     EXPECT_EQ(rig.opened, QStringList{QString("tcp://127.0.0.1:%1").arg(port)});
     QLabel* com = Find<QLabel>(rig.flow->mainWindow(), "lblCom");

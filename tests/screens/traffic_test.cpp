@@ -4,8 +4,8 @@
 #include "hostrig.h"
 #include "link/crc.h"
 #include "screens/common/about.h"
-#include "screens/traffic/frmTraffic.h"
 #include "screens/traffic/trafficmodel.h"
+#include "screens/traffic/trafficwindow.h"
 
 #include <QLabel>
 #include <QPushButton>
@@ -69,7 +69,7 @@ TEST(FieldToolKeys, F1F7AndF9OnTheMainScreen) {
     help->close();
 
     QTest::keyClick(rig.button("cmdBIT"), Qt::Key_F9);
-    QPointer<frmTraffic> traffic = m.findChild<frmTraffic*>();
+    QPointer<TrafficWindow> traffic = m.findChild<TrafficWindow*>();
     ASSERT_TRUE(traffic);
     // The window shows the line's live traffic, wherever in an exchange it opened.
     ASSERT_TRUE(WaitFor([&] { return traffic->model().rowCount() >= 4; }));

@@ -1,6 +1,6 @@
 #include "screens/main/mainlayout.h"
 
-#include "screens/maintenance/lampshape.h"
+#include "screens/common/lampshape.h"
 
 #include <QLabel>
 #include <QPainter>

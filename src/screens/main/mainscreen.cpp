@@ -7,11 +7,11 @@
 #include "screens/common/formkeys.h"
 #include "screens/common/keptentries.h"
 #include "screens/common/keyhelp.h"
+#include "screens/common/lampshape.h"
 #include "screens/host/hostmodel.h"
 #include "screens/main/mainlayout.h"
-#include "screens/maintenance/lampshape.h"
 #include "screens/prompts/prompts.h"
-#include "screens/traffic/frmTraffic.h"
+#include "screens/traffic/trafficwindow.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>
@@ -133,7 +133,7 @@ void MainScreen::bindKeys() {
         .on(Qt::Key_F11, [this] { openPassword(); })
         .on(Qt::Key_F12, [this] { model_.tuning().start(); })
         .on(Qt::Key_F7, [this] { openInstead(openers_.overview); })
-        .on(Qt::Key_F9, [this] { frmTraffic::showFor(model_.worker(), this); })
+        .on(Qt::Key_F9, [this] { TrafficWindow::showFor(model_.worker(), this); })
         .on(Qt::Key_F1,
             [this] { ShowKeyHelp(this, QStringLiteral("Main screen"), MainKeys(), AboutText()); })
         .on(Qt::Key_Up, [this] { model_.link().stepAddress(1); })

@@ -9,12 +9,12 @@
 #include "logging/logperiod.h"
 #include "screens/common/formkeys.h"
 #include "screens/common/keyhelp.h"
+#include "screens/common/lampshape.h"
 #include "screens/common/screencontext.h"
 #include "screens/host/commandgate.h"
 #include "screens/host/maintenancemodel.h"
-#include "screens/maintenance/lampshape.h"
 #include "screens/prompts/prompts.h"
-#include "screens/traffic/frmTraffic.h"
+#include "screens/traffic/trafficwindow.h"
 #include "screens/twips.h"
 
 #include <QCloseEvent>
@@ -231,7 +231,7 @@ void MaintenanceScreen::bindKeys() {
         .onLetter('l', [this] { onSumsLogClicked(); })
         .onLetter('v', [this] { onVersionClicked(); })
         .onLetter('c', [this] { close(); })
-        .on(Qt::Key_F9, [this] { frmTraffic::showFor(ctx_.worker(), ctx_.mainWindow()); })
+        .on(Qt::Key_F9, [this] { TrafficWindow::showFor(ctx_.worker(), ctx_.mainWindow()); })
         .on(Qt::Key_Escape, [this] { close(); });
 }
 

@@ -4,7 +4,7 @@
 #include "screens/host/hostmodel.h"
 #include "screens/main/mainscreen.h"
 #include "screens/prompts/prompts.h"
-#include "screens/startup/frmComsetup.h"
+#include "screens/startup/comportdialog.h"
 
 namespace fh {
 
@@ -35,12 +35,12 @@ bool StartupFlow::run(const QString& presetDevice) {
         if (fromDialog) {
             // A fresh dialog each time, so adapters plugged in meanwhile are listed; it opens
             // with the last line that opened, or the one that just failed.
-            comsetup_ = std::make_unique<frmComsetup>();
-            comsetup_->SelectLine(shown);
-            const int result = runDialog_ ? runDialog_(*comsetup_) : comsetup_->exec();
+            dialog_ = std::make_unique<ComPortDialog>();
+            dialog_->selectLine(shown);
+            const int result = runDialog_ ? runDialog_(*dialog_) : dialog_->exec();
             if (result != QDialog::Accepted)
                 return false;
-            line = comsetup_->SelectedLine();
+            line = dialog_->selectedLine();
         }
         const QString device = line.device;
         worker_ = makeWorker_(line);

@@ -12,7 +12,7 @@ namespace fh {
 
 class LineWorker;
 class Prompts;
-class frmComsetup;
+class ComPortDialog;
 class HostModel;
 class MainScreen;
 
@@ -21,7 +21,7 @@ public:
     // Makes the (not yet opened) worker for a line; the flow sets its mode and echo.
     using WorkerFactory = std::function<std::unique_ptr<LineWorker>(const LineChoice& line)>;
     // Shows the dialog and returns its result; exec() unless a test drives it.
-    using DialogRunner = std::function<int(frmComsetup&)>;
+    using DialogRunner = std::function<int(ComPortDialog&)>;
 
     StartupFlow(Prompts& prompts, QString dataDir, WorkerFactory makeWorker,
                 DialogRunner runDialog = {});
@@ -35,7 +35,6 @@ public:
     // opens is remembered for the next start.
     bool run(const QString& presetDevice = QString());
 
-    frmComsetup* comsetup() const { return comsetup_.get(); }
     LineWorker* worker() const { return worker_.get(); }
     MainScreen* mainWindow() const { return main_.get(); }
     HostModel* model() const { return model_.get(); }
@@ -49,7 +48,7 @@ private:
     DialogRunner runDialog_;
     std::optional<LineMode> modeOverride_;
     bool echoOverride_ = false;
-    std::unique_ptr<frmComsetup> comsetup_;
+    std::unique_ptr<ComPortDialog> dialog_;
     std::unique_ptr<LineWorker> worker_;
     std::unique_ptr<HostModel> model_;
     std::unique_ptr<MainScreen> main_;

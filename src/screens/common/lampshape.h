@@ -1,5 +1,5 @@
 #pragma once
-// A filled circle with a thin outline: the link lamp of the maintenance screen.
+// A filled circle with a thin outline: the link lamp of the main and maintenance screens.
 #include "detector/rgb.h"
 
 #include <QWidget>

@@ -19,33 +19,18 @@ inline const QString SplashPictureFile = QStringLiteral("ostrixflamemov1.gif");
 // effort) and used. Empty when neither exists.
 QString SplashPicturePath(const QString& dataDir, const QString& programDir);
 
-class frmOpening : public QWidget {
+// A frameless window whose lines carry their form names as objectName ("lblHead_0" ..
+// "lblHead_6"); the timer of its first tick is "Timer3".
+class SplashScreen : public QWidget {
     Q_OBJECT
 public:
-    static constexpr int FirstTickMs = 1000;
-    static constexpr int LineMs = 350;
-    static constexpr int FinalMs = 4000;
-    static constexpr int LineCount = 7;
-
     // pictureFile is read at the first tick; a missing or unreadable file leaves the splash
     // without a picture. Either way the category "flamehost.splash" tells at info level
     // (QT_LOGGING_RULES="flamehost.splash.info=true"), for the package check.
-    explicit frmOpening(QString pictureFile, QWidget* parent = nullptr);
-    frmOpening(QString pictureFile, Clock& clock, QWidget* parent = nullptr);
-
-    std::array<QLabel*, LineCount> lblHead{};
-    ClockTimer* Timer3 = nullptr;
-
-    // The first tick of Timer3 runs the sequence once.
-    void Timer3_Timer();
-    // The next step of the sequence; gives the wait before the step after it, or -1 once the
-    // splash has closed. The sequence's own timer calls it; tests may call it directly.
-    int step();
+    explicit SplashScreen(QString pictureFile, QWidget* parent = nullptr);
+    SplashScreen(QString pictureFile, Clock& clock, QWidget* parent = nullptr);
 
     bool hasPicture() const { return !picture_.isNull(); }
-    bool isOver() const { return over_; }
-    // A click or any key: the splash closes at once and hands over.
-    void skip();
 
 signals:
     // The splash has closed: time for the COM-port dialog.
@@ -57,8 +42,20 @@ protected:
     void keyPressEvent(QKeyEvent* e) override;
 
 private:
+    static constexpr int LineCount = 7;
+
+    // Only the first tick does anything: it starts the sequence.
+    void onFirstTick();
+    // The next step of the sequence; gives the wait before the step after it, or -1 once the
+    // splash has closed.
+    int step();
+    // A click or any key: the splash closes at once and hands over.
+    void skip();
+
     QString pictureFile_;
     QPixmap picture_;
+    std::array<QLabel*, LineCount> lines_{};
+    ClockTimer* firstTick_ = nullptr;
     ClockTimer* sequence_ = nullptr;
     int next_ = 0; // 0: picture and line 0; i: bold line i-1 and show line i; 7: bold 6; 8: close
     bool over_ = false;

@@ -1,4 +1,4 @@
-#include "screens/newaddr/frmNewAddr.h"
+#include "screens/newaddr/newaddressdialog.h"
 
 #include "detector/detectorrecord.h"
 #include "link/lineworker.h"
@@ -38,84 +38,77 @@ std::optional<int> AddressIn(const QString& text) {
 
 } // namespace
 
-const QString frmNewAddr::NotConfirmedTitle = QStringLiteral("Warning");
-const QString frmNewAddr::NotConfirmedText =
-    QStringLiteral("The detector did not confirm the new address.\rThe main screen now uses "
-                   "address %1.");
-
-frmNewAddr::frmNewAddr(ScreenContext& ctx, QWidget* parent)
+NewAddressDialog::NewAddressDialog(ScreenContext& ctx, QWidget* parent)
     : QDialog(parent ? parent : ctx.mainWindow()), ctx_(ctx), write_(ctx) {
     setAttribute(Qt::WA_DeleteOnClose);
     build();
-    write_.lockWhileRunning({cmdSend, Command1});
+    write_.lockWhileRunning({sendButton_, cancelButton_});
     // Enter: the focused button, else SEND; Esc: CANCEL.
     auto* keys = new FormKeys(this);
-    keys->setDefaultButton(cmdSend);
-    keys->on(Qt::Key_Escape, [this] { Command1_Click(); });
+    keys->setDefaultButton(sendButton_);
+    keys->on(Qt::Key_Escape, [this] { onCancelClicked(); });
     // The dialog as context: a result that arrives after it is gone goes nowhere.
     connect(&ctx_.worker(), &LineWorker::commandDone, this,
             [this](const Exchange& x) { writeDone(x); });
-    FollowWriteAttempts(ctx_.worker(), lblWriting, [this] { return write_.writeId(); });
-    Form_Load();
+    FollowWriteAttempts(ctx_.worker(), writingLabel_, [this] { return write_.writeId(); });
+
+    move(Twips(FormLeft), Twips(FormTop));
+    setFixedSize(Twips(FormWidth), Twips(FormHeight));
+    // The box opens with the address the main screen works with.
+    addressEdit_->setText(ctx_.addressText());
+    addressEdit_->setFocus();
 }
 
-void frmNewAddr::build() {
+void NewAddressDialog::build() {
     setObjectName(QStringLiteral("frmNewAddr"));
     InstallKeyHelp(this, QStringLiteral("New address"), NewAddrKeys());
     setWindowTitle(QStringLiteral("SET NEW ADDRESS"));
     setModal(false);
 
-    lblHeadAddr = new QLabel(QStringLiteral("Set New Address (1..247)"), this);
-    lblHeadAddr->setObjectName(QStringLiteral("lblHeadAddr"));
-    SetTwipGeometry(lblHeadAddr, 360, 300, 3000, 375);
+    auto* heading = new QLabel(QStringLiteral("Set New Address (1..247)"), this);
+    heading->setObjectName(QStringLiteral("lblHeadAddr"));
+    SetTwipGeometry(heading, 360, 300, 3000, 375);
 
-    txtNewAddr = new QLineEdit(this);
-    txtNewAddr->setObjectName(QStringLiteral("txtNewAddr"));
-    SetTwipGeometry(txtNewAddr, 3480, 285, 1200, 405);
-    connect(txtNewAddr, &QLineEdit::textChanged, this, [this] { txtNewAddr_Change(); });
+    addressEdit_ = new QLineEdit(this);
+    addressEdit_->setObjectName(QStringLiteral("txtNewAddr"));
+    SetTwipGeometry(addressEdit_, 3480, 285, 1200, 405);
+    connect(addressEdit_, &QLineEdit::textChanged, this, &NewAddressDialog::onAddressEdited);
 
-    cmdSend = new QPushButton(QStringLiteral("&SEND"), this);
-    cmdSend->setObjectName(QStringLiteral("cmdSend"));
-    SetTwipGeometry(cmdSend, 840, 1200, 1455, 555);
-    cmdSend->setDefault(true); // Enter in the box sends
-    connect(cmdSend, &QPushButton::clicked, this, [this] { cmdSend_Click(); });
+    sendButton_ = new QPushButton(QStringLiteral("&SEND"), this);
+    sendButton_->setObjectName(QStringLiteral("cmdSend"));
+    SetTwipGeometry(sendButton_, 840, 1200, 1455, 555);
+    sendButton_->setDefault(true); // Enter in the box sends
+    connect(sendButton_, &QPushButton::clicked, this, &NewAddressDialog::onSendClicked);
 
-    Command1 = new QPushButton(QStringLiteral("&CANCEL"), this);
-    Command1->setObjectName(QStringLiteral("Command1"));
-    SetTwipGeometry(Command1, 3000, 1200, 1455, 555);
-    Command1->setAutoDefault(false);
-    connect(Command1, &QPushButton::clicked, this, [this] { Command1_Click(); });
+    cancelButton_ = new QPushButton(QStringLiteral("&CANCEL"), this);
+    cancelButton_->setObjectName(QStringLiteral("Command1"));
+    SetTwipGeometry(cancelButton_, 3000, 1200, 1455, 555);
+    cancelButton_->setAutoDefault(false);
+    connect(cancelButton_, &QPushButton::clicked, this, &NewAddressDialog::onCancelClicked);
 
-    lblWriting = new QLabel(this);
-    lblWriting->setObjectName(QStringLiteral("lblWriting"));
-    SetTwipGeometry(lblWriting, 840, 1830, 3615, 315);
-    lblWriting->hide();
+    writingLabel_ = new QLabel(this);
+    writingLabel_->setObjectName(QStringLiteral("lblWriting"));
+    SetTwipGeometry(writingLabel_, 840, 1830, 3615, 315);
+    writingLabel_->hide();
 }
 
-void frmNewAddr::Form_Load() {
-    move(Twips(FormLeft), Twips(FormTop));
-    setFixedSize(Twips(FormWidth), Twips(FormHeight));
-    txtNewAddr->setText(ctx_.addressText());
-    txtNewAddr->setFocus();
-}
-
-void frmNewAddr::txtNewAddr_Change() {
-    const QString text = txtNewAddr->text();
+void NewAddressDialog::onAddressEdited() {
+    const QString text = addressEdit_->text();
     if (!text.isEmpty() && !AddressIn(text))
-        txtNewAddr->clear(); // runs this again with the empty text, which stays
+        addressEdit_->clear(); // runs this again with the empty text, which stays
 }
 
-void frmNewAddr::cmdSend_Click() {
+void NewAddressDialog::onSendClicked() {
     if (writePending())
         return;
-    const std::optional<int> v = AddressIn(txtNewAddr->text());
+    const std::optional<int> v = AddressIn(addressEdit_->text());
     if (!v || *v < 1) {
         ctx_.prompts().message(this, QStringLiteral("Invalid Address.\rChange is not Saved!"),
                                QStringLiteral("Warning"), Prompts::Icon::Critical,
                                Prompts::Buttons::Ok);
         ctx_.prompts().beep();
-        txtNewAddr->clear();
-        txtNewAddr->setFocus();
+        addressEdit_->clear();
+        addressEdit_->setFocus();
         return;
     }
     // The detector is confirmed and the new address must be free before anything is written;
@@ -125,36 +118,33 @@ void frmNewAddr::cmdSend_Click() {
     write_.submit(*change_);
 }
 
-void frmNewAddr::writeDone(const Exchange& x) {
+void NewAddressDialog::writeDone(const Exchange& x) {
     if (!write_.finishes(x, this))
         return;
-    lblWriting->hide();
+    writingLabel_->hide();
     // The detector may have moved although it was not heard there: follow it all the same,
     // but never let an unconfirmed change pass for a success.
     ctx_.setAddress(change_->to());
     if (change_->result() == AddressChange::Result::Moved)
         ctx_.tell(change_->text());
     else
-        ctx_.prompts().message(this, NotConfirmedText.arg(change_->to()), NotConfirmedTitle,
-                               Prompts::Icon::Critical, Prompts::Buttons::Ok);
+        ctx_.prompts().message(this, AddressNotConfirmedText.arg(change_->to()),
+                               QStringLiteral("Warning"), Prompts::Icon::Critical,
+                               Prompts::Buttons::Ok);
     close();
 }
 
-void frmNewAddr::Command1_Click() {
+void NewAddressDialog::onCancelClicked() {
     if (writePending())
         return;
     close();
 }
 
-void frmNewAddr::reject() {
-    Command1_Click();
+void NewAddressDialog::reject() {
+    onCancelClicked();
 }
 
-void frmNewAddr::Form_Unload() {
-    write_.leave();
-}
-
-void frmNewAddr::closeEvent(QCloseEvent* event) {
+void NewAddressDialog::closeEvent(QCloseEvent* event) {
     // While the write runs the dialog stays: the main screen must still learn the address.
     write_.close(event);
 }

@@ -1,4 +1,4 @@
-#include "screens/maintenance/lampshape.h"
+#include "screens/common/lampshape.h"
 
 #include <algorithm>
 #include <QPainter>

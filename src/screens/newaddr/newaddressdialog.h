@@ -17,32 +17,19 @@ namespace fh {
 
 class ScreenContext;
 
-class frmNewAddr : public QDialog {
+// The warning after a SEND whose detector was not heard at the new address since; %1 is the
+// new address.
+inline const QString AddressNotConfirmedText =
+    QStringLiteral("The detector did not confirm the new address.\rThe main screen now uses "
+                   "address %1.");
+
+// Its controls carry their form names as objectName ("txtNewAddr", "cmdSend", "Command1").
+class NewAddressDialog : public QDialog {
     Q_OBJECT
 public:
     // Created and shown (not modal) by the main screen after its presence read got a reply;
     // deletes itself when closed. Without a parent it hangs on the main screen's window.
-    explicit frmNewAddr(ScreenContext& ctx, QWidget* parent = nullptr);
-
-    static const QString NotConfirmedTitle;
-    // The warning after a SEND whose detector was not heard at the new address since; %1 is
-    // the new address.
-    static const QString NotConfirmedText;
-
-    QLabel* lblHeadAddr = nullptr;
-    QLineEdit* txtNewAddr = nullptr;
-    QPushButton* cmdSend = nullptr;
-    QPushButton* Command1 = nullptr;
-    QLabel* lblWriting = nullptr; // the write's attempts while it runs, else hidden
-
-    void Form_Load();
-    void txtNewAddr_Change();
-    void cmdSend_Click();
-    void Command1_Click();
-    void Form_Unload();
-
-    // SEND has sent the write and waits for the outcome.
-    bool writePending() const { return write_.pending(); }
+    explicit NewAddressDialog(ScreenContext& ctx, QWidget* parent = nullptr);
 
     // Escape is CANCEL.
     void reject() override;
@@ -52,11 +39,20 @@ protected:
 
 private:
     void build();
+    bool writePending() const { return write_.pending(); }
+    void onAddressEdited();
+    void onSendClicked();
+    void onCancelClicked();
     void writeDone(const Exchange& x);
 
     ScreenContext& ctx_;
     std::optional<AddressChange> change_;
     PendingWrite write_;
+
+    QLineEdit* addressEdit_ = nullptr;
+    QPushButton* sendButton_ = nullptr;
+    QPushButton* cancelButton_ = nullptr;
+    QLabel* writingLabel_ = nullptr; // the write's attempts while it runs, else hidden
 };
 
 } // namespace fh

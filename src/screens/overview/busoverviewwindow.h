@@ -15,28 +15,15 @@ namespace fh {
 class BusOverview;
 class ScreenContext;
 
-class frmOverview : public QWidget {
+// Its controls carry their form names as objectName ("txtFrom", "cmdRescan", "grdBus", ...).
+class BusOverviewWindow : public QWidget {
     Q_OBJECT
 public:
-    explicit frmOverview(ScreenContext& ctx, QWidget* parent = nullptr);
-    ~frmOverview() override;
+    explicit BusOverviewWindow(ScreenContext& ctx, QWidget* parent = nullptr);
+    ~BusOverviewWindow() override;
 
+    // The table's model: the scan, the detectors found and their live state.
     BusOverview& overview() { return *overview_; }
-    void cmdRescan_Click();
-    void cmdExport_Click();
-    // Work with the detector of this row on the main screen.
-    void choose(int row);
-
-    QSpinBox* txtFrom = nullptr;
-    QSpinBox* txtTo = nullptr;
-    QSpinBox* txtWindow = nullptr;
-    QPushButton* cmdRescan = nullptr;
-    QPushButton* cmdCancel = nullptr;
-    QPushButton* cmdExport = nullptr;
-    QProgressBar* prgScan = nullptr;
-    QLabel* lblGarbled = nullptr;
-    QLabel* lblLine = nullptr; // the port lost or back
-    QTableView* grdBus = nullptr;
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -44,10 +31,26 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
+    void onRescanClicked();
+    void onExportClicked();
+    // Work with the detector of this row on the main screen.
+    void choose(int row);
+
     ScreenContext& ctx_;
     BusOverview* overview_ = nullptr;
     bool closed_ = false;
     QString pollingFormat_; // the progress bar's words once the scan has ended
+
+    QSpinBox* fromBox_ = nullptr;
+    QSpinBox* toBox_ = nullptr;
+    QSpinBox* firstByteWindowBox_ = nullptr;
+    QPushButton* rescanButton_ = nullptr;
+    QPushButton* cancelButton_ = nullptr;
+    QPushButton* exportButton_ = nullptr;
+    QProgressBar* progressBar_ = nullptr;
+    QLabel* garbledLabel_ = nullptr;
+    QLabel* lineLabel_ = nullptr; // the port lost or back
+    QTableView* table_ = nullptr;
 };
 
 } // namespace fh

@@ -1,9 +1,10 @@
-#include "screens/main/frmOpening.h"
+#include "screens/startup/splashscreen.h"
 
 #include "link/clocktimer.h"
 #include "link/datadir.h"
 #include "screens/twips.h"
 
+#include <iterator>
 #include <QDir>
 #include <QFile>
 #include <QGuiApplication>
@@ -26,7 +27,7 @@ struct Line {
 };
 
 // Lines 1-4 are the program's own; 0, 5 and 6 name the maker, the owner and the web site.
-const Line Lines[frmOpening::LineCount] = {
+const Line Lines[] = {
     {"Ostrix", 18, QColor(255, 0, 0)},
     {"Presents", 12, QColor(255, 0, 0)},
     {"Ostrix Detector Host Program", 12, QColor(255, 0, 0)},
@@ -40,6 +41,10 @@ const QColor LightYellow(255, 255, 192);
 constexpr int Width = 540;
 constexpr int LinesTop = 162;
 constexpr int LineHeight = 28;
+
+constexpr int FirstTickMs = 1000; // the first line shows a second after the splash
+constexpr int LineMs = 350;       // each line turns bold this long after it shows
+constexpr int FinalMs = 4000;     // the last line stays this long before the hand-over
 
 } // namespace
 
@@ -55,11 +60,12 @@ QString SplashPicturePath(const QString& dataDir, const QString& programDir) {
     return shipped;
 }
 
-frmOpening::frmOpening(QString pictureFile, QWidget* parent)
-    : frmOpening(std::move(pictureFile), SteadyClock::instance(), parent) {}
+SplashScreen::SplashScreen(QString pictureFile, QWidget* parent)
+    : SplashScreen(std::move(pictureFile), SteadyClock::instance(), parent) {}
 
-frmOpening::frmOpening(QString pictureFile, Clock& clock, QWidget* parent)
+SplashScreen::SplashScreen(QString pictureFile, Clock& clock, QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::FramelessWindowHint), pictureFile_(std::move(pictureFile)) {
+    static_assert(std::size(Lines) == LineCount);
     setObjectName(QStringLiteral("frmOpening"));
     setAutoFillBackground(true);
     QPalette pal = palette();
@@ -80,18 +86,18 @@ frmOpening::frmOpening(QString pictureFile, Clock& clock, QWidget* parent)
         l->setFont(f);
         l->setGeometry(10, LinesTop + i * LineHeight, Width - 20, LineHeight);
         l->hide();
-        lblHead[size_t(i)] = l;
+        lines_[size_t(i)] = l;
     }
     setFixedSize(Width, LinesTop + LineCount * LineHeight + 12);
     if (const QScreen* screen = QGuiApplication::primaryScreen())
         move(screen->availableGeometry().center() - rect().center());
 
     setFocusPolicy(Qt::StrongFocus);
-    Timer3 = new ClockTimer(clock, this);
-    Timer3->setObjectName(QStringLiteral("Timer3"));
-    Timer3->setInterval(FirstTickMs);
-    connect(Timer3, &ClockTimer::timeout, this, &frmOpening::Timer3_Timer);
-    Timer3->start();
+    firstTick_ = new ClockTimer(clock, this);
+    firstTick_->setObjectName(QStringLiteral("Timer3"));
+    firstTick_->setInterval(FirstTickMs);
+    connect(firstTick_, &ClockTimer::timeout, this, &SplashScreen::onFirstTick);
+    firstTick_->start();
 
     sequence_ = new ClockTimer(clock, this);
     sequence_->setSingleShot(true);
@@ -102,8 +108,8 @@ frmOpening::frmOpening(QString pictureFile, Clock& clock, QWidget* parent)
     });
 }
 
-void frmOpening::Timer3_Timer() {
-    Timer3->stop(); // only the first tick does anything
+void SplashScreen::onFirstTick() {
+    firstTick_->stop();
     if (next_ != 0)
         return;
     const int wait = step();
@@ -111,10 +117,10 @@ void frmOpening::Timer3_Timer() {
         sequence_->start(wait);
 }
 
-int frmOpening::step() {
+int SplashScreen::step() {
     if (over_)
         return -1;
-    Timer3->stop();
+    firstTick_->stop();
     const int i = next_++;
     if (i == 0) {
         picture_ = QPixmap(pictureFile_); // null when missing: no picture, no message box
@@ -125,12 +131,12 @@ int frmOpening::step() {
         update();
     }
     if (i > 0 && i <= LineCount) {
-        QFont f = lblHead[size_t(i - 1)]->font();
+        QFont f = lines_[size_t(i - 1)]->font();
         f.setBold(true);
-        lblHead[size_t(i - 1)]->setFont(f);
+        lines_[size_t(i - 1)]->setFont(f);
     }
     if (i < LineCount) {
-        lblHead[size_t(i)]->show();
+        lines_[size_t(i)]->show();
         return LineMs;
     }
     if (i == LineCount)
@@ -139,25 +145,25 @@ int frmOpening::step() {
     return -1;
 }
 
-void frmOpening::skip() {
+void SplashScreen::skip() {
     if (over_)
         return;
     over_ = true;
-    Timer3->stop();
+    firstTick_->stop();
     sequence_->stop();
     close();
     emit finished();
 }
 
-void frmOpening::mousePressEvent(QMouseEvent*) {
+void SplashScreen::mousePressEvent(QMouseEvent*) {
     skip();
 }
 
-void frmOpening::keyPressEvent(QKeyEvent*) {
+void SplashScreen::keyPressEvent(QKeyEvent*) {
     skip();
 }
 
-void frmOpening::paintEvent(QPaintEvent*) {
+void SplashScreen::paintEvent(QPaintEvent*) {
     QPainter p(this);
     if (!picture_.isNull())
         p.drawPixmap(Twips(2400), Twips(100), picture_);

@@ -1,4 +1,4 @@
-#include "screens/overview/frmOverview.h"
+#include "screens/overview/busoverviewwindow.h"
 
 #include "link/lineworker.h"
 #include "screens/common/keyfocus.h"
@@ -37,7 +37,7 @@ QSpinBox* spin(QWidget* parent, const char* name, int low, int high, int value) 
 
 } // namespace
 
-frmOverview::frmOverview(ScreenContext& ctx, QWidget* parent)
+BusOverviewWindow::BusOverviewWindow(ScreenContext& ctx, QWidget* parent)
     : QWidget(parent, Qt::Window), ctx_(ctx) {
     setObjectName(QStringLiteral("frmOverview"));
     setWindowTitle(QStringLiteral("Bus overview"));
@@ -46,115 +46,115 @@ frmOverview::frmOverview(ScreenContext& ctx, QWidget* parent)
         setScreen(main->screen()); // it opens where the main screen is
     overview_ = new BusOverview(ctx.worker(), this);
 
-    txtFrom = spin(this, "txtFrom", 1, 247, 1);
-    txtTo = spin(this, "txtTo", 1, 247, 247);
-    txtWindow = spin(this, "txtWindow", 10, 600, BusOverview::DefaultFirstByteMs);
-    txtWindow->setSuffix(QStringLiteral(" ms"));
+    fromBox_ = spin(this, "txtFrom", 1, 247, 1);
+    toBox_ = spin(this, "txtTo", 1, 247, 247);
+    firstByteWindowBox_ = spin(this, "txtWindow", 10, 600, BusOverview::DefaultFirstByteMs);
+    firstByteWindowBox_->setSuffix(QStringLiteral(" ms"));
     auto button = [this](const char* name, const QString& caption) {
         return NamedButton(this, name, caption);
     };
-    cmdRescan = button("cmdRescan", QStringLiteral("&Rescan"));
-    cmdCancel = button("cmdCancel", QStringLiteral("C&ancel"));
-    cmdExport = button("cmdExport", QStringLiteral("&Export CSV..."));
-    prgScan = new QProgressBar(this);
-    prgScan->setObjectName(QStringLiteral("prgScan"));
-    lblGarbled = new QLabel(this);
-    lblGarbled->setObjectName(QStringLiteral("lblGarbled"));
-    lblGarbled->setStyleSheet(QStringLiteral("color: rgb(192, 0, 0)"));
-    lblLine = new QLabel(this);
-    lblLine->setObjectName(QStringLiteral("lblLine"));
-    lblLine->setWordWrap(true);
-    lblLine->hide();
-    grdBus = new QTableView(this);
-    grdBus->setObjectName(QStringLiteral("grdBus"));
-    grdBus->setModel(overview_);
-    grdBus->setSelectionBehavior(QAbstractItemView::SelectRows);
-    grdBus->setSelectionMode(QAbstractItemView::SingleSelection);
-    grdBus->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    grdBus->verticalHeader()->hide();
+    rescanButton_ = button("cmdRescan", QStringLiteral("&Rescan"));
+    cancelButton_ = button("cmdCancel", QStringLiteral("C&ancel"));
+    exportButton_ = button("cmdExport", QStringLiteral("&Export CSV..."));
+    progressBar_ = new QProgressBar(this);
+    progressBar_->setObjectName(QStringLiteral("prgScan"));
+    garbledLabel_ = new QLabel(this);
+    garbledLabel_->setObjectName(QStringLiteral("lblGarbled"));
+    garbledLabel_->setStyleSheet(QStringLiteral("color: rgb(192, 0, 0)"));
+    lineLabel_ = new QLabel(this);
+    lineLabel_->setObjectName(QStringLiteral("lblLine"));
+    lineLabel_->setWordWrap(true);
+    lineLabel_->hide();
+    table_ = new QTableView(this);
+    table_->setObjectName(QStringLiteral("grdBus"));
+    table_->setModel(overview_);
+    table_->setSelectionBehavior(QAbstractItemView::SelectRows);
+    table_->setSelectionMode(QAbstractItemView::SingleSelection);
+    table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    table_->verticalHeader()->hide();
     // Columns as wide as their texts, the rest for the model names: on a narrow screen (high
     // scaling) the model stays readable.
-    grdBus->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
-    grdBus->horizontalHeader()->setSectionResizeMode(BusOverview::Model, QHeaderView::Stretch);
+    table_->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    table_->horizontalHeader()->setSectionResizeMode(BusOverview::Model, QHeaderView::Stretch);
 
     auto* range = new QHBoxLayout;
     range->addWidget(new QLabel(QStringLiteral("From"), this));
-    range->addWidget(txtFrom);
+    range->addWidget(fromBox_);
     range->addWidget(new QLabel(QStringLiteral("to"), this));
-    range->addWidget(txtTo);
+    range->addWidget(toBox_);
     range->addWidget(new QLabel(QStringLiteral("first-byte window"), this));
-    range->addWidget(txtWindow);
-    range->addWidget(cmdRescan);
-    range->addWidget(cmdCancel);
+    range->addWidget(firstByteWindowBox_);
+    range->addWidget(rescanButton_);
+    range->addWidget(cancelButton_);
     range->addStretch();
-    range->addWidget(cmdExport);
+    range->addWidget(exportButton_);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(range);
-    layout->addWidget(prgScan);
-    layout->addWidget(lblGarbled);
-    layout->addWidget(lblLine);
-    layout->addWidget(grdBus);
+    layout->addWidget(progressBar_);
+    layout->addWidget(garbledLabel_);
+    layout->addWidget(lineLabel_);
+    layout->addWidget(table_);
     resize(760, 520);
     InstallKeyHelp(this, QStringLiteral("Bus overview"), OverviewKeys());
 
     connect(overview_, &BusOverview::progress, this, [this](int done, int total) {
-        prgScan->setRange(0, total);
-        prgScan->setValue(done);
-        prgScan->setFormat(QStringLiteral("%v of %m addresses"));
+        progressBar_->setRange(0, total);
+        progressBar_->setValue(done);
+        progressBar_->setFormat(QStringLiteral("%v of %m addresses"));
     });
     connect(overview_, &BusOverview::scanEnded, this, [this](bool cancelled) {
-        cmdCancel->setEnabled(false);
+        cancelButton_->setEnabled(false);
         pollingFormat_ = cancelled ? QStringLiteral("scan cancelled at %v of %m; polling what "
                                                     "was found")
                                    : QStringLiteral("%m addresses scanned; polling");
         if (!overview_->lineLost())
-            prgScan->setFormat(pollingFormat_);
-        grdBus->setFocus();
-        if (overview_->rowCount() > 0 && !grdBus->currentIndex().isValid())
-            grdBus->selectRow(0);
+            progressBar_->setFormat(pollingFormat_);
+        table_->setFocus();
+        if (overview_->rowCount() > 0 && !table_->currentIndex().isValid())
+            table_->selectRow(0);
     });
     connect(overview_, &BusOverview::garbledChanged, this,
-            [this] { lblGarbled->setText(overview_->garbledText()); });
+            [this] { garbledLabel_->setText(overview_->garbledText()); });
     connect(overview_, &BusOverview::lineChanged, this, [this] {
         const bool lost = overview_->lineLost();
-        lblLine->setText(overview_->lineText());
-        lblLine->setStyleSheet(lost ? QStringLiteral("color: rgb(192, 0, 0); font-weight: bold")
-                                    : QString());
-        lblLine->show();
+        lineLabel_->setText(overview_->lineText());
+        lineLabel_->setStyleSheet(lost ? QStringLiteral("color: rgb(192, 0, 0); font-weight: bold")
+                                       : QString());
+        lineLabel_->show();
         if (lost)
-            prgScan->setFormat(QStringLiteral("line lost: nothing is polled"));
+            progressBar_->setFormat(QStringLiteral("line lost: nothing is polled"));
         else if (!overview_->scanning() && !pollingFormat_.isEmpty())
-            prgScan->setFormat(pollingFormat_);
+            progressBar_->setFormat(pollingFormat_);
         else
-            prgScan->setFormat(QStringLiteral("%v of %m addresses"));
+            progressBar_->setFormat(QStringLiteral("%v of %m addresses"));
     });
-    connect(cmdRescan, &QPushButton::clicked, this, &frmOverview::cmdRescan_Click);
-    connect(cmdCancel, &QPushButton::clicked, overview_, &BusOverview::cancel);
-    connect(cmdExport, &QPushButton::clicked, this, &frmOverview::cmdExport_Click);
-    connect(grdBus, &QTableView::doubleClicked, this,
+    connect(rescanButton_, &QPushButton::clicked, this, &BusOverviewWindow::onRescanClicked);
+    connect(cancelButton_, &QPushButton::clicked, overview_, &BusOverview::cancel);
+    connect(exportButton_, &QPushButton::clicked, this, &BusOverviewWindow::onExportClicked);
+    connect(table_, &QTableView::doubleClicked, this,
             [this](const QModelIndex& i) { choose(i.row()); });
-    connect(grdBus, &QTableView::activated, this,
+    connect(table_, &QTableView::activated, this,
             [this](const QModelIndex& i) { choose(i.row()); });
     // The highlight of a change fades without a new poll result.
     auto* repaint = new QTimer(this);
-    connect(repaint, &QTimer::timeout, grdBus->viewport(), qOverload<>(&QWidget::update));
+    connect(repaint, &QTimer::timeout, table_->viewport(), qOverload<>(&QWidget::update));
     repaint->start(500);
 
     // Opening it starts the scan of the default range at once.
-    QTimer::singleShot(0, this, &frmOverview::cmdRescan_Click);
+    QTimer::singleShot(0, this, &BusOverviewWindow::onRescanClicked);
 }
 
-frmOverview::~frmOverview() {
+BusOverviewWindow::~BusOverviewWindow() {
     overview_->stop();
 }
 
-void frmOverview::cmdRescan_Click() {
-    cmdCancel->setEnabled(true);
-    overview_->scan(txtFrom->value(), std::max(txtFrom->value(), txtTo->value()),
-                    txtWindow->value());
+void BusOverviewWindow::onRescanClicked() {
+    cancelButton_->setEnabled(true);
+    overview_->scan(fromBox_->value(), std::max(fromBox_->value(), toBox_->value()),
+                    firstByteWindowBox_->value());
 }
 
-void frmOverview::cmdExport_Click() {
+void BusOverviewWindow::onExportClicked() {
     const QString path = QFileDialog::getSaveFileName(this, QStringLiteral("Export the bus table"),
                                                       QStringLiteral("bus.csv"),
                                                       QStringLiteral("CSV files (*.csv)"));
@@ -170,7 +170,7 @@ void frmOverview::cmdExport_Click() {
     }
 }
 
-void frmOverview::choose(int row) {
+void BusOverviewWindow::choose(int row) {
     if (closed_ || row < 0 || row >= overview_->rowCount())
         return;
     const int address = overview_->entries()[size_t(row)].address;
@@ -179,25 +179,25 @@ void frmOverview::choose(int row) {
     close();
 }
 
-void frmOverview::keyPressEvent(QKeyEvent* event) {
+void BusOverviewWindow::keyPressEvent(QKeyEvent* event) {
     if (event->key() == Qt::Key_Escape) {
         close();
         return;
     }
     if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) &&
-        grdBus->currentIndex().isValid()) {
-        choose(grdBus->currentIndex().row());
+        table_->currentIndex().isValid()) {
+        choose(table_->currentIndex().row());
         return;
     }
     QWidget::keyPressEvent(event);
 }
 
-void frmOverview::showEvent(QShowEvent* event) {
+void BusOverviewWindow::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
     KeepOnScreen(this);
 }
 
-void frmOverview::closeEvent(QCloseEvent* event) {
+void BusOverviewWindow::closeEvent(QCloseEvent* event) {
     if (!closed_) {
         closed_ = true;
         overview_->stop();

@@ -13,34 +13,36 @@ namespace fh {
 class LineWorker;
 class TrafficModel;
 
-class frmTraffic : public QWidget {
+// Its controls carry their form names as objectName ("cmdPause", "lblCounters", "grdTraffic",
+// ...).
+class TrafficWindow : public QWidget {
     Q_OBJECT
 public:
-    frmTraffic(LineWorker& worker, QWidget* parent = nullptr);
+    TrafficWindow(LineWorker& worker, QWidget* parent = nullptr);
     // The one window of a run: made on first use, raised when asked again.
-    static frmTraffic* showFor(LineWorker& worker, QWidget* anchor);
+    static TrafficWindow* showFor(LineWorker& worker, QWidget* anchor);
 
     TrafficModel& model() { return *model_; }
-    QPushButton* cmdPause = nullptr;
-    QPushButton* cmdClear = nullptr;
-    QPushButton* cmdSaveCsv = nullptr;
-    QPushButton* cmdSaveText = nullptr;
-    QPushButton* cmdCopy = nullptr;
-    QLabel* lblCounters = nullptr;
-    QTableView* grdTraffic = nullptr;
-
-    void copySelection();
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
     void showEvent(QShowEvent* event) override;
 
 private:
+    void copySelection();
     void save(bool asCsv);
 
     LineWorker* worker_ = nullptr;
     TrafficModel* model_ = nullptr;
     bool follow_ = true; // keep the newest row in view unless the operator scrolled away
+
+    QPushButton* pauseButton_ = nullptr;
+    QPushButton* clearButton_ = nullptr;
+    QPushButton* saveCsvButton_ = nullptr;
+    QPushButton* saveTextButton_ = nullptr;
+    QPushButton* copyButton_ = nullptr;
+    QLabel* countersLabel_ = nullptr;
+    QTableView* table_ = nullptr;
 };
 
 } // namespace fh

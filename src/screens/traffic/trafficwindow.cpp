@@ -1,4 +1,4 @@
-#include "screens/traffic/frmTraffic.h"
+#include "screens/traffic/trafficwindow.h"
 
 #include "link/clock.h"
 #include "link/lineworker.h"
@@ -23,7 +23,7 @@
 
 namespace fh {
 
-frmTraffic::frmTraffic(LineWorker& worker, QWidget* parent) : QWidget(parent, Qt::Window) {
+TrafficWindow::TrafficWindow(LineWorker& worker, QWidget* parent) : QWidget(parent, Qt::Window) {
     setObjectName(QStringLiteral("frmTraffic"));
     setWindowTitle(QStringLiteral("Line traffic"));
     setAttribute(Qt::WA_DeleteOnClose);
@@ -34,84 +34,84 @@ frmTraffic::frmTraffic(LineWorker& worker, QWidget* parent) : QWidget(parent, Qt
     auto button = [this](const char* name, const QString& caption) {
         return NamedButton(this, name, caption);
     };
-    cmdPause = button("cmdPause", QStringLiteral("&Pause"));
-    cmdPause->setCheckable(true);
-    cmdClear = button("cmdClear", QStringLiteral("C&lear"));
-    cmdSaveCsv = button("cmdSaveCsv", QStringLiteral("Save as &CSV..."));
-    cmdSaveText = button("cmdSaveText", QStringLiteral("Save as &text..."));
-    cmdCopy = button("cmdCopy", QStringLiteral("C&opy"));
-    lblCounters = new QLabel(this);
-    lblCounters->setObjectName(QStringLiteral("lblCounters"));
-    grdTraffic = new QTableView(this);
-    grdTraffic->setObjectName(QStringLiteral("grdTraffic"));
-    grdTraffic->setModel(model_);
-    grdTraffic->setSelectionBehavior(QAbstractItemView::SelectRows);
-    grdTraffic->verticalHeader()->hide();
-    grdTraffic->verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 4);
-    grdTraffic->horizontalHeader()->setStretchLastSection(false);
-    grdTraffic->horizontalHeader()->setSectionResizeMode(TrafficModel::Meaning,
-                                                         QHeaderView::Stretch);
-    grdTraffic->setColumnWidth(TrafficModel::Bytes, 190);
-    grdTraffic->setColumnWidth(TrafficModel::Direction, 90);
+    pauseButton_ = button("cmdPause", QStringLiteral("&Pause"));
+    pauseButton_->setCheckable(true);
+    clearButton_ = button("cmdClear", QStringLiteral("C&lear"));
+    saveCsvButton_ = button("cmdSaveCsv", QStringLiteral("Save as &CSV..."));
+    saveTextButton_ = button("cmdSaveText", QStringLiteral("Save as &text..."));
+    copyButton_ = button("cmdCopy", QStringLiteral("C&opy"));
+    countersLabel_ = new QLabel(this);
+    countersLabel_->setObjectName(QStringLiteral("lblCounters"));
+    table_ = new QTableView(this);
+    table_->setObjectName(QStringLiteral("grdTraffic"));
+    table_->setModel(model_);
+    table_->setSelectionBehavior(QAbstractItemView::SelectRows);
+    table_->verticalHeader()->hide();
+    table_->verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 4);
+    table_->horizontalHeader()->setStretchLastSection(false);
+    table_->horizontalHeader()->setSectionResizeMode(TrafficModel::Meaning, QHeaderView::Stretch);
+    table_->setColumnWidth(TrafficModel::Bytes, 190);
+    table_->setColumnWidth(TrafficModel::Direction, 90);
     for (int c :
          {TrafficModel::Address, TrafficModel::Function, TrafficModel::Length, TrafficModel::Check})
-        grdTraffic->setColumnWidth(c, 64);
+        table_->setColumnWidth(c, 64);
 
     auto* buttons = new QHBoxLayout;
-    for (QPushButton* b : {cmdPause, cmdClear, cmdSaveCsv, cmdSaveText, cmdCopy})
+    for (QPushButton* b :
+         {pauseButton_, clearButton_, saveCsvButton_, saveTextButton_, copyButton_})
         buttons->addWidget(b);
     buttons->addStretch();
     auto* layout = new QVBoxLayout(this);
-    layout->addWidget(lblCounters);
+    layout->addWidget(countersLabel_);
     layout->addLayout(buttons);
-    layout->addWidget(grdTraffic);
+    layout->addWidget(table_);
     resize(1240, 520);
     InstallKeyHelp(this, QStringLiteral("Line traffic"), TrafficKeys());
 
-    auto showCounters = [this] { lblCounters->setText(model_->countersText()); };
+    auto showCounters = [this] { countersLabel_->setText(model_->countersText()); };
     connect(model_, &TrafficModel::countersChanged, this, showCounters);
     showCounters();
-    connect(cmdPause, &QPushButton::toggled, this, [this, showCounters](bool on) {
+    connect(pauseButton_, &QPushButton::toggled, this, [this, showCounters](bool on) {
         model_->setPaused(on);
         showCounters();
     });
-    connect(cmdClear, &QPushButton::clicked, model_, &TrafficModel::clear);
-    connect(cmdSaveCsv, &QPushButton::clicked, this, [this] { save(true); });
-    connect(cmdSaveText, &QPushButton::clicked, this, [this] { save(false); });
-    connect(cmdCopy, &QPushButton::clicked, this, &frmTraffic::copySelection);
-    QScrollBar* bar = grdTraffic->verticalScrollBar();
+    connect(clearButton_, &QPushButton::clicked, model_, &TrafficModel::clear);
+    connect(saveCsvButton_, &QPushButton::clicked, this, [this] { save(true); });
+    connect(saveTextButton_, &QPushButton::clicked, this, [this] { save(false); });
+    connect(copyButton_, &QPushButton::clicked, this, &TrafficWindow::copySelection);
+    QScrollBar* bar = table_->verticalScrollBar();
     connect(bar, &QScrollBar::valueChanged, this,
             [this, bar](int v) { follow_ = v >= bar->maximum(); });
     connect(model_, &QAbstractItemModel::rowsInserted, this, [this] {
         if (follow_)
-            grdTraffic->scrollToBottom();
+            table_->scrollToBottom();
     });
 }
 
-frmTraffic* frmTraffic::showFor(LineWorker& worker, QWidget* anchor) {
-    static QPointer<frmTraffic> window;
+TrafficWindow* TrafficWindow::showFor(LineWorker& worker, QWidget* anchor) {
+    static QPointer<TrafficWindow> window;
     if (window && window->worker_ != &worker) { // a new line (tests): a fresh window
         window->close();
         window.clear();
     }
     if (!window)
-        window = new frmTraffic(worker, anchor);
+        window = new TrafficWindow(worker, anchor);
     window->show();
     window->raise();
     window->activateWindow();
     return window;
 }
 
-void frmTraffic::copySelection() {
+void TrafficWindow::copySelection() {
     QList<int> rows;
-    for (const QModelIndex& i : grdTraffic->selectionModel()->selectedRows())
+    for (const QModelIndex& i : table_->selectionModel()->selectedRows())
         rows << i.row();
     std::sort(rows.begin(), rows.end());
     if (!rows.isEmpty())
         QApplication::clipboard()->setText(model_->plainText(rows));
 }
 
-void frmTraffic::save(bool asCsv) {
+void TrafficWindow::save(bool asCsv) {
     const QString path = QFileDialog::getSaveFileName(
         this,
         asCsv ? QStringLiteral("Save traffic as CSV") : QStringLiteral("Save traffic as text"),
@@ -127,12 +127,12 @@ void frmTraffic::save(bool asCsv) {
     }
 }
 
-void frmTraffic::showEvent(QShowEvent* event) {
+void TrafficWindow::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
     KeepOnScreen(this);
 }
 
-void frmTraffic::keyPressEvent(QKeyEvent* event) {
+void TrafficWindow::keyPressEvent(QKeyEvent* event) {
     if (event->matches(QKeySequence::Copy)) {
         copySelection();
         return;
