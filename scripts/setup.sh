@@ -12,6 +12,8 @@ packages=(build-essential cmake pkg-config qt6-base-dev qt6-serialport-dev qt6-s
           libmosquitto-dev mosquitto mosquitto-clients prometheus openssl systemd
           # the report tests read the PDF's text back
           poppler-utils
+          # bench/lean: a C Modbus master to compare with, and the system-call count
+          mbpoll strace
           # the package and its checks (scripts/package.sh)
           dpkg-dev fakeroot file help2man lintian desktop-file-utils appstream
           # the format check (scripts/checkformat.sh)

@@ -12,14 +12,14 @@ void UpdateCRC(quint16& accumulator, quint8 b) {
     }
 }
 
-void CalcCRC(QByteArray& TxBuf, int last) {
-    if (last < 1 || last >= TxBuf.size())
+void CalcCRC(QByteArray& frame, int last) {
+    if (last < 1 || last >= frame.size())
         return;
     quint16 accumulator = 0xFFFF;
     for (int i = 0; i <= last - 2; ++i)
-        UpdateCRC(accumulator, static_cast<quint8>(TxBuf[i]));
-    TxBuf[last - 1] = static_cast<char>(accumulator & 0xFF);
-    TxBuf[last] = static_cast<char>(accumulator >> 8);
+        UpdateCRC(accumulator, static_cast<quint8>(frame[i]));
+    frame[last - 1] = static_cast<char>(accumulator & 0xFF);
+    frame[last] = static_cast<char>(accumulator >> 8);
 }
 
 quint16 crc16(const QByteArray& bytes) {

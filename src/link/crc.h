@@ -9,9 +9,9 @@ namespace fh {
 // Folds one byte into the accumulator.
 void UpdateCRC(quint16& accumulator, quint8 b);
 
-// Computes the check over TxBuf(0) .. TxBuf(last - 2) and stores it low byte first in
-// TxBuf(last - 1) and TxBuf(last). TxBuf must hold at least last + 1 bytes (last >= 1).
-void CalcCRC(QByteArray& TxBuf, int last);
+// Computes the check over frame[0 .. last - 2] and stores it low byte first in frame[last - 1]
+// and frame[last]. frame must hold at least last + 1 bytes (last >= 1).
+void CalcCRC(QByteArray& frame, int last);
 
 // The check of a whole byte run.
 quint16 crc16(const QByteArray& bytes);

@@ -67,7 +67,7 @@ struct Transaction {
     ReplyTest test;        // ConfirmedWrite only
     int attempts = 6;      // ConfirmedWrite only
     int holdAfterMs = 0;   // no cycle exchange for this long after the command
-    int firstByteMs = 600; // WaitReply's first-byte window; shorter only for quick bus scans
+    int firstByteMs = 600; // the first-byte window; shorter only for quick bus scans
     // Ends collection 3.5 character times after a reply of known length is complete, instead
     // of always waiting out the 100 ms window.
     bool fastReply = false;
@@ -78,7 +78,7 @@ struct Exchange {
     Pattern pattern = Pattern::Poll;
     bool cycle = false;     // a cycle exchange rather than a command
     QByteArray request;     // the last frame sent
-    bool collected = false; // WaitReply gave 1 (for ConfirmedWrite: on the last attempt)
+    bool collected = false; // bytes came back (for ConfirmedWrite: on the last attempt)
     bool answered = false;  // collected and the reply check passed: the only bytes to decode
     ReplyVerdict verdict;   // the reply check's word on the (last) collected reply
     // The frame alone (trailing bytes cut off) when answered; else the bytes as collected,

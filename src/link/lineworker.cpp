@@ -3,6 +3,8 @@
 #include "link/link.h"
 
 #include <chrono>
+#include <QMetaMethod>
+#include <utility>
 #ifdef __linux__
 #include <sys/prctl.h>
 #endif
@@ -36,6 +38,7 @@ void LineWorker::requestStop() {
         std::lock_guard lock(mutex_);
         stopping_ = true;
     }
+    stopEvent_.raise();
     wake_.notify_all();
 }
 
@@ -46,6 +49,7 @@ bool LineWorker::openPort(QString* errorText) {
         stopping_ = false;
         retryOpen_ = false;
     }
+    stopEvent_.clear();
     start();
     std::unique_lock lock(mutex_);
     wake_.wait(lock, [this] { return openDone_; });
@@ -65,6 +69,7 @@ void LineWorker::openPortRetrying() {
         stopping_ = false;
         retryOpen_ = true;
     }
+    stopEvent_.clear();
     start();
 }
 
@@ -160,8 +165,6 @@ bool LineWorker::nextJob(Transaction* job, bool* isCycle, quint64* id) {
             *isCycle = false;
             return true;
         }
-        // The cycle never runs ahead of the screen thread: its next exchange waits until the
-        // last result has been handed over.
         const qint64 holdLeftUs = holdUntilUs_ - clock_.nowUs();
         const bool cycleDue = cycle_ && !held_ && !cycleUnread_;
         if (cycleDue && holdLeftUs <= 0) {
@@ -184,17 +187,34 @@ bool LineWorker::nextJob(Transaction* job, bool* isCycle, quint64* id) {
     }
 }
 
-void LineWorker::deliverCycle(const Exchange& x) {
-    {
+bool LineWorker::listening() const {
+    static const QMetaMethod signal = QMetaMethod::fromSignal(&LineWorker::traffic);
+    return isSignalConnected(signal);
+}
+
+void LineWorker::deliver(Exchange x) {
+    // On wall time the next poll never waits for the screen thread: a poll takes a window of
+    // the line, so results come no faster than a screen takes them. Virtual time has no such
+    // pace, so there the next cycle exchange waits until this result has been taken.
+    const bool gate = x.cycle && !clock_.runsWithWall();
+    if (gate) {
         std::lock_guard lock(mutex_);
         cycleUnread_ = true;
     }
-    post([this, x] {
-        {
-            std::lock_guard lock(mutex_);
-            cycleUnread_ = false;
+    post([this, x = std::move(x), frames = std::exchange(frames_, {}), gate] {
+        for (const Traffic& t : frames)
+            emit traffic(t);
+        if (!x.cycle) {
+            emit commandDone(x);
+            return;
         }
-        wake_.notify_all();
+        if (gate) {
+            {
+                std::lock_guard lock(mutex_);
+                cycleUnread_ = false;
+            }
+            wake_.notify_all();
+        }
         emit cycleDone(x);
     });
 }
@@ -246,7 +266,7 @@ bool LineWorker::reopen(const QString& gone) {
         if (!queue_.empty())
             continue;
         lock.unlock();
-        if (port_->open() && !link_->PrepareLine())
+        if (port_->open() && !link_->prepareLine())
             port_->close(); // refused kernel keying: still not usable, try again later
         if (port_->isOpen()) {
             {
@@ -267,7 +287,7 @@ void LineWorker::noticeEcho(ReplyFault fault) {
     case ReplyFault::Echo:
         // With Echo on, the adapter's copy has been taken off already: turning it on is no
         // advice there.
-        if (link_->Echo)
+        if (link_->echo)
             return;
         which = 0;
         text = QStringLiteral("the adapter echoes what it sends: turn on Echo");
@@ -301,11 +321,11 @@ void LineWorker::run() {
     if (port_) {
         link_ = std::make_unique<Link>(*port_, clock_, check_);
         std::lock_guard lock(mutex_);
-        link_->Mode = mode_;
-        link_->Echo = echo_;
-        link_->TurnaroundDelay = static_cast<qint16>(turnaround_);
+        link_->mode = mode_;
+        link_->echo = echo_;
+        link_->turnaroundUs = turnaround_;
     }
-    if (ok && !link_->PrepareLine()) {
+    if (ok && !link_->prepareLine()) {
         ok = false;
         port_->close();
     }
@@ -334,13 +354,10 @@ void LineWorker::run() {
     }
 
     link_->onVerdict = [this](const ReplyVerdict& v) { countVerdict(v); };
-    link_->onTraffic = [this](const Traffic& t) { post([this, t] { emit traffic(t); }); };
-    link_->aborted = [this] {
-        std::lock_guard lock(mutex_);
-        return stopping_;
-    };
-    const bool keysRts = link_->Mode == LineMode::Rts || link_->Mode == LineMode::RtsInverted;
-    if (keysRts && !port_->setRts(link_->Mode == LineMode::RtsInverted))
+    link_->stop = &stopEvent_;
+    const auto record = [this](const Traffic& t) { frames_.push_back(t); };
+    const bool keysRts = link_->mode == LineMode::Rts || link_->mode == LineMode::RtsInverted;
+    if (keysRts && !port_->setRts(link_->mode == LineMode::RtsInverted))
         post([this,
               text = QStringLiteral("%1 cannot drive RTS (a pseudo-terminal?): the line driver "
                                     "is not keyed, bytes still pass.")
@@ -352,12 +369,18 @@ void LineWorker::run() {
     while (nextJob(&job, &isCycle, &id)) {
         {
             std::lock_guard lock(mutex_);
-            link_->TurnaroundDelay = static_cast<qint16>(turnaround_);
+            link_->turnaroundUs = turnaround_;
             if (isCycle && fastCycle_)
                 job.fastReply = true;
         }
+        // Frames are recorded only while somebody shows them; nobody pays for them otherwise.
+        link_->onTraffic = listening() ? std::function<void(const Traffic&)>(record) : nullptr;
         link_->onAttempt = [this, id](int attempt, int attempts) {
-            post([this, id, attempt, attempts] { emit writeAttempt(id, attempt, attempts); });
+            post([this, id, attempt, attempts, frames = std::exchange(frames_, {})] {
+                for (const Traffic& t : frames)
+                    emit traffic(t);
+                emit writeAttempt(id, attempt, attempts);
+            });
         };
         Exchange x = link_->run(job);
         overflowBytes_.store(quint64(link_->discardedBytes()), std::memory_order_relaxed);
@@ -372,14 +395,12 @@ void LineWorker::run() {
             std::lock_guard lock(mutex_);
             holdUntilUs_ = clock_.nowUs() + qint64(job.holdAfterMs) * 1000;
         }
-        if (isCycle)
-            deliverCycle(x);
-        else
-            post([this, x] { emit commandDone(x); });
-        if ((x.portError || port_->lost()) && !ensureOpen())
+        const bool failed = x.portError || port_->lost();
+        deliver(std::move(x));
+        if (failed && !ensureOpen())
             break;
     }
-    link_->ReleaseLine();
+    link_->releaseLine();
     port_->close();
     link_.reset();
     port_.reset();

@@ -6,6 +6,7 @@
 #include "link/exchange.h"
 #include "link/linemode.h"
 #include "link/serialport.h"
+#include "link/wakeevent.h"
 
 #include <array>
 #include <atomic>
@@ -16,6 +17,7 @@
 #include <mutex>
 #include <optional>
 #include <QThread>
+#include <vector>
 
 namespace fh {
 
@@ -64,10 +66,14 @@ public:
     // The reply check's verdicts so far, by kind.
     ReplyFaultCounts replyFaults() const;
 
-    // The signals below are always emitted on the thread that owns this object.
+    // The signals below are always emitted on the thread that owns this object. An exchange
+    // reaches it as one message, however many signals it carries.
 signals:
     void commandDone(fh::Exchange result);
     void cycleDone(fh::Exchange result);
+    // Every frame sent and every reply collected (or silence), in order, just before the
+    // result of the exchange it belongs to (for a confirmed write, each attempt's frames
+    // before the next attempt's writeAttempt). Recorded only while something is connected.
     void traffic(fh::Traffic frame);
     // A confirmed write (command `id`) begins its attempt `attempt` of at most `attempts`, so
     // a screen can say how far the write has got while it runs.
@@ -83,7 +89,9 @@ protected:
 private:
     template <typename Fn> void post(Fn fn);
     bool nextJob(Transaction* job, bool* isCycle, quint64* id);
-    void deliverCycle(const Exchange& x);
+    // Hands the result back with the frames recorded since the last hand-over.
+    void deliver(Exchange x);
+    bool listening() const;
     bool ensureOpen();
     // Tries to open the port every reopen interval until it opens (true) or the worker stops;
     // commands meanwhile fail at once with `gone` as the reason.
@@ -102,6 +110,8 @@ private:
     std::atomic<quint64> overflowBytes_{0};
     std::unique_ptr<SerialPort> port_;
     std::unique_ptr<Link> link_;
+    WakeEvent stopEvent_;         // raised by stop(): ends the wait in progress at once
+    std::vector<Traffic> frames_; // recorded on the worker thread, not yet handed over
 
     mutable std::mutex mutex_;
     std::condition_variable wake_;
@@ -109,8 +119,10 @@ private:
     std::optional<Transaction> cycle_;
     bool held_ = false;
     bool stopping_ = false;
-    qint64 holdUntilUs_ = 0;   // on clock_
-    bool cycleUnread_ = false; // a cycle result not yet delivered to the screen thread
+    qint64 holdUntilUs_ = 0; // on clock_
+    // On a clock that moves only when slept, a cycle result not yet taken by the screen
+    // thread: there the worker waits for it rather than race through thousands of polls.
+    bool cycleUnread_ = false;
     quint64 nextId_ = 1;
     int turnaround_ = 4000;
     bool fastCycle_ = false;

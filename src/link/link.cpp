@@ -2,6 +2,7 @@
 
 #include "link/crc.h"
 #include "link/requests.h"
+#include "link/wakeevent.h"
 
 #include <algorithm>
 
@@ -16,61 +17,89 @@ int roundUpMs(qint64 us) {
 }
 } // namespace
 
-bool Link::Send(const QByteArray& frame) {
-    TxBuf = frame;
-    const bool command = TxBuf.size() > 1 && static_cast<quint8>(TxBuf[1]) == CommandFunction;
-    bool ok = true;
-    switch (Mode) {
-    case LineMode::Rts:
-    case LineMode::RtsInverted:
-        // A device without RTS (a pty) still carries the bytes.
-        port_.setRts(Mode == LineMode::Rts);
-        if (command)
-            RTMicroDelay(CommandKeyUs);
-        break;
-    case LineMode::Auto:
-        // The adapter keys itself with the first byte; the key-up time is kept as silence.
-        if (command)
-            RTMicroDelay(CommandKeyUs);
-        break;
-    case LineMode::Kernel:
-        ok = handKernelKeying(command ? CommandKeyUs : 0);
-        break;
-    }
-    ok = ok && port_.write(TxBuf);
-    if (onTraffic)
-        onTraffic(Traffic::sent(clock_.nowUs(), TxBuf));
-    return ok;
+bool Link::stopping() const {
+    return stop && stop->raised();
 }
 
-void Link::OnTransmitDone() {
+bool Link::sleepUntil(qint64 t) {
+    return clock_.sleepUntilUs(t, stop);
+}
+
+bool Link::send(const QByteArray& frame) {
+    request_ = frame;
+    // A late byte of an earlier exchange must never pass for this request's answer. Finding
+    // none also tells that nothing has been said on the line since it was last heard.
+    if (port_.flushInput() > 0 || quietSinceUs_ < 0)
+        quietSinceUs_ = clock_.nowUs();
+    const bool command = request_.size() > 1 && quint8(request_[1]) == CommandFunction;
+    keyed_ = false;
+    switch (mode) {
+    case LineMode::Rts:
+    case LineMode::RtsInverted:
+        // A device without RTS (a pty) still carries the bytes; it is simply not keyed.
+        keyed_ = port_.setRts(mode == LineMode::Rts);
+        break;
+    case LineMode::Auto:
+        break;
+    case LineMode::Kernel:
+        // The driver waits the key-up time itself.
+        if (!handKernelKeying(command ? CommandKeyUs : 0))
+            return false;
+        break;
+    }
+    if (command && mode != LineMode::Kernel) {
+        // A keyed driver needs its key-up time. Unkeyed, the detectors still get that much
+        // silence before a command frame, counted from the last byte on the line; after a
+        // reply window it has usually passed already.
+        const qint64 due = (keyed_ ? clock_.nowUs() : quietSinceUs_) + CommandKeyUs;
+        if (clock_.nowUs() < due) {
+            if (!sleepUntil(due))
+                return false;
+            if (!keyed_)
+                port_.flushInput(); // heard while the line was to be quiet: stale as well
+        }
+    }
+    quietSinceUs_ = -1; // our own frame is on the line
+    if (!port_.write(request_))
+        return false;
+    if (onTraffic)
+        onTraffic(Traffic::sent(clock_.nowUs(), request_));
+    return true;
+}
+
+void Link::finishSending(bool replyFollows) {
     const bool sent = port_.waitUntilSent();
     requestEndUs_ = clock_.nowUs();
-    if (sent)
-        RTMicroDelay(TurnaroundDelay);
-    ReleaseLine();
+    releaseAtUs_ = requestEndUs_ + turnaroundUs;
+    quietSinceUs_ = requestEndUs_;
+    // Only a driver the program keys needs the turnaround slept before its release. Anything
+    // else hears the line throughout, so a reply wait that follows stands for it.
+    if (sent && (keyed_ || !replyFollows))
+        sleepUntil(releaseAtUs_);
+    releaseLine();
     if (!sent)
         portError_ = true;
 }
 
-void Link::ReleaseLine() {
-    if (Mode == LineMode::Rts || Mode == LineMode::RtsInverted)
-        port_.setRts(Mode == LineMode::RtsInverted);
+void Link::releaseLine() {
+    if (mode == LineMode::Rts || mode == LineMode::RtsInverted)
+        port_.setRts(mode == LineMode::RtsInverted);
 }
 
-bool Link::PrepareLine() {
+bool Link::prepareLine() {
     kernelKeyUpMs_ = kernelTurnaroundMs_ = -1;
     carried_.clear();
-    if (Mode == LineMode::Kernel)
+    quietSinceUs_ = -1;
+    if (mode == LineMode::Kernel)
         return handKernelKeying(0);
-    ReleaseLine();
+    releaseLine();
     return true;
 }
 
 bool Link::handKernelKeying(qint64 keyUpUs) {
     // The driver takes whole milliseconds; rounded up so no wait comes out shorter.
     const int keyUp = roundUpMs(keyUpUs);
-    const int turnaround = roundUpMs(TurnaroundDelay);
+    const int turnaround = roundUpMs(turnaroundUs);
     if (keyUp == kernelKeyUpMs_ && turnaround == kernelTurnaroundMs_)
         return true;
     if (!port_.setKernelKeying(keyUp, turnaround))
@@ -80,31 +109,18 @@ bool Link::handKernelKeying(qint64 keyUpUs) {
     return true;
 }
 
-namespace {
-constexpr qint64 SliceUs = 50'000;
-}
-
-bool Link::sleepUntil(qint64 t) {
-    for (qint64 now = clock_.nowUs(); now < t; now = clock_.nowUs()) {
-        if (isAborted())
-            return false;
-        clock_.sleepUntilUs(std::min(t, now + SliceUs));
-    }
-    return true;
-}
-
 ReplyFault Link::takeEcho(const QByteArray& frame, qint64 deadlineUs) {
     QByteArray heard;
     for (;;) {
         heard += port_.readAll();
         const qint64 now = clock_.nowUs();
-        if (heard.size() >= frame.size() || now >= deadlineUs || port_.lost() || isAborted())
+        if (heard.size() >= frame.size() || now >= deadlineUs || port_.lost() || stopping())
             break;
         // Once the bytes are not the copy, what follows them until the line goes quiet is
         // taken too, so the traffic shows what came instead.
         const bool differs = !frame.startsWith(heard);
         const bool more =
-            port_.waitForInput(std::min(deadlineUs, now + (differs ? FrameGapUs : SliceUs)));
+            port_.waitForInput(differs ? std::min(deadlineUs, now + FrameGapUs) : deadlineUs, stop);
         if (differs && !more)
             break;
     }
@@ -115,7 +131,7 @@ ReplyFault Link::takeEcho(const QByteArray& frame, qint64 deadlineUs) {
         fault = ReplyFault::EchoDiffers;
     if (fault == ReplyFault::None) {
         carried_ = heard.mid(frame.size());
-    } else if (!port_.lost() && !isAborted()) {
+    } else if (!port_.lost() && !stopping()) {
         // A line fault, shown as heard and counted; none of it is ever taken for the reply.
         const ReplyVerdict v{fault};
         if (onTraffic) {
@@ -132,107 +148,117 @@ ReplyFault Link::takeEcho(const QByteArray& frame, qint64 deadlineUs) {
 }
 
 void Link::distrustCopies() {
-    if (Echo)
+    if (echo)
         return; // the adapter's copy has been taken off: a copy behind it is the detector's
     if (verdict_.fault == ReplyFault::Echo)
         echoHeard_ = true;
-    else if (echoHeard_ && verdict_.ok() && reply().left(verdict_.frameLength) == TxBuf)
+    else if (echoHeard_ && verdict_.ok() && reply_.left(verdict_.frameLength) == request_)
         verdict_ = ReplyVerdict{ReplyFault::Echo};
 }
 
-int Link::WaitReply(qint64 startUs) {
-    const qint64 deadline = startUs + firstByteUs_;
+bool Link::collectReply(qint64 windowOpenedUs) {
+    const qint64 deadline = windowOpenedUs + firstByteUs_;
     if (echoDue_) {
         // The adapter's copy is simply the first thing back, within the reply's own window.
         echoDue_ = false;
-        echoFault_ = takeEcho(TxBuf, deadline);
+        echoFault_ = takeEcho(request_, deadline);
         if (port_.lost()) {
             portError_ = true;
             echoFault_ = ReplyFault::None; // the device went, not the echo
         }
-        if (echoFault_ != ReplyFault::None || portError_ || isAborted()) {
+        if (echoFault_ != ReplyFault::None || portError_ || stopping()) {
             verdict_ = ReplyVerdict{portError_ ? ReplyFault::NoReply : echoFault_};
-            return 0;
+            return false;
         }
     }
-    // Bytes that came right behind the echo are the reply's first.
-    bool waiting = !carried_.isEmpty();
-    while (!waiting) {
-        if (isAborted())
-            return 0;
-        const qint64 now = clock_.nowUs();
-        waiting = port_.waitForInput(std::min(deadline, now + SliceUs));
-        if (waiting || clock_.nowUs() >= deadline || port_.lost())
-            break;
-    }
-    if (!waiting) {
+    // Bytes that came right behind the echo are the reply's first. Else one wait for the first
+    // byte, which the deadline, the device or the stop event ends.
+    if (carried_.isEmpty() && !port_.waitForInput(deadline, stop)) {
         if (port_.lost())
             portError_ = true;
         verdict_ = ReplyVerdict{};
+        if (stopping())
+            return false;
         if (onVerdict)
             onVerdict(verdict_);
-        if (!port_.lost() && !isAborted())
+        if (!port_.lost())
             reportNoReply();
-        return 0;
+        return false;
     }
     const qint64 firstAt = clock_.nowUs();
-    if (!fastReply_ && !sleepUntil(firstAt + qint64(CollectMs) * 1000))
-        return 0;
     collect(firstAt);
-    if (isAborted())
-        return 0;
+    if (stopping())
+        return false;
     // Without a checker nothing can be trusted, so nothing passes.
-    verdict_ = check_ ? check_(TxBuf, reply()) : ReplyVerdict{ReplyFault::OtherFunction};
+    verdict_ = check_ ? check_(request_, reply_) : ReplyVerdict{ReplyFault::OtherFunction};
     distrustCopies();
     if (onTraffic) {
-        Traffic t = Traffic::sent(clock_.nowUs(), reply());
+        Traffic t = Traffic::sent(clock_.nowUs(), reply_);
         t.direction = Traffic::Received;
         t.verdict = verdict_;
-        t.request = TxBuf;
+        t.request = request_;
         t.sinceSentUs = firstAt - requestEndUs_;
         onTraffic(t);
     }
     if (onVerdict)
         onVerdict(verdict_);
-    return 1;
+    return true;
+}
+
+void Link::take(QByteArray& in, const QByteArray& bytes) {
+    // Only the first 257 bytes fit; the rest of a flood is dropped, and counted, as it is
+    // read, so a line that never stops costs no memory.
+    const qsizetype room = ReplyBufferBytes - in.size();
+    in += bytes.left(room);
+    discarded_ += std::max<qsizetype>(0, bytes.size() - room);
 }
 
 void Link::collect(qint64 firstByteAtUs) {
-    // Only the first 257 bytes fit the buffer; the rest of a flood is dropped, and counted, as
-    // it is read, so a line that never stops costs no memory.
     QByteArray in;
-    const auto take = [&](const QByteArray& bytes) {
-        const qsizetype room = RxBufSize - in.size();
-        in += bytes.left(room);
-        discarded_ += std::max<qsizetype>(0, bytes.size() - room);
-    };
-    // Bytes that came right behind the echo are the reply's first.
-    take(carried_);
+    take(in, carried_);
     carried_.clear();
-    take(port_.readAll());
+    take(in, port_.readAll());
+    qint64 heardAt = clock_.nowUs(); // every byte read so far came before this
     const qint64 end = firstByteAtUs + qint64(CollectMs) * 1000;
-    while (fastReply_ && !isAborted() && clock_.nowUs() < end) {
-        const int expected = ExpectedReplyLength(TxBuf, in);
-        // Only a frame that checks out ends early; anything else gets the whole window.
-        const bool complete = expected > 0 && in.size() >= expected &&
-                              withCrc(in.left(expected - 2)) == in.left(expected);
-        const qint64 now = clock_.nowUs();
-        if (complete) {
-            if (!port_.waitForInput(std::min(end, now + FrameGapUs)))
-                break;
-        } else {
-            // Look again once the bytes still missing can have arrived, not at every byte:
-            // by the length the reply announces, else the one a proper answer has.
-            const int length = expected > 0 ? expected : ProperReplyLength(TxBuf);
-            const qint64 missing = length > in.size() ? length - in.size() : 3;
-            if (!sleepUntil(std::min(end, now + missing * CharUs)))
-                break;
+    if (!fastReply_) {
+        // The window is fixed: one wait to its end, which only the stop event cuts short, then
+        // what came meanwhile. Not waking for every byte keeps a slow line cheap, and a read
+        // that finds nothing new tells the line has been quiet since the first bytes.
+        if (sleepUntil(end)) {
+            const QByteArray more = port_.readAll();
+            if (!more.isEmpty()) {
+                take(in, more);
+                heardAt = clock_.nowUs();
+            }
         }
-        take(port_.readAll());
+    } else {
+        while (!stopping() && clock_.nowUs() < end) {
+            const int expected = ExpectedReplyLength(request_, in);
+            // Only a frame that checks out ends early; anything else gets the whole window.
+            const bool complete = expected > 0 && in.size() >= expected &&
+                                  withCrc(in.left(expected - 2)) == in.left(expected);
+            const qint64 now = clock_.nowUs();
+            if (complete) {
+                // Done once the line has been quiet for 3.5 characters behind it.
+                if (!port_.waitForInput(std::min(end, now + FrameGapUs), stop))
+                    break;
+            } else {
+                // Look again once the bytes still missing can have arrived, not at every byte:
+                // by the length the reply announces, else the one a proper answer has.
+                const int length = expected > 0 ? expected : ProperReplyLength(request_);
+                const qint64 missing = length > in.size() ? length - in.size() : 3;
+                if (!sleepUntil(std::min(end, now + missing * CharUs)))
+                    break;
+            }
+            const QByteArray more = port_.readAll();
+            if (!more.isEmpty()) {
+                take(in, more);
+                heardAt = clock_.nowUs();
+            }
+        }
     }
-    take(port_.readAll());
-    std::copy_n(reinterpret_cast<const quint8*>(in.constData()), in.size(), RxBuf.begin());
-    RxCount = static_cast<qint16>(in.size());
+    quietSinceUs_ = heardAt;
+    reply_ = in;
 }
 
 void Link::reportNoReply() {
@@ -240,7 +266,7 @@ void Link::reportNoReply() {
         return;
     Traffic t = Traffic::sent(clock_.nowUs(), {});
     t.direction = Traffic::Received;
-    t.request = TxBuf;
+    t.request = request_;
     t.sinceSentUs = t.timeUs - requestEndUs_;
     onTraffic(t);
 }
@@ -252,24 +278,21 @@ QByteArray judged(const QByteArray& collected, const ReplyVerdict& v) {
 }
 } // namespace
 
-QByteArray Link::reply() const {
-    return QByteArray(reinterpret_cast<const char*>(RxBuf.data()), RxCount);
-}
-
-bool Link::sendAndRelease(const QByteArray& frame, qint64* sentAtUs) {
-    // A late byte of an earlier exchange must never pass for this request's answer.
-    port_.flushInput();
+bool Link::sendAndRelease(const QByteArray& frame, qint64* sentAtUs, bool replyFollows) {
     carried_.clear();
     echoFault_ = ReplyFault::None;
     echoDue_ = false;
-    const bool ok = Send(frame);
+    const bool ok = send(frame);
     *sentAtUs = clock_.nowUs();
-    OnTransmitDone();
-    if (!ok)
-        portError_ = true;
-    if (!ok || portError_)
+    if (!ok) {
+        releaseLine();
+        portError_ = !stopping();
         return false;
-    echoDue_ = Echo;
+    }
+    finishSending(replyFollows);
+    if (portError_ || stopping())
+        return false;
+    echoDue_ = echo && replyFollows;
     return true;
 }
 
@@ -288,39 +311,41 @@ Exchange Link::run(const Transaction& t) {
         // The window opens when the request is handed over, so it also covers the
         // transmission and the turnaround.
         x.attempts = 1;
-        if (sendAndRelease(t.frame, &sentAt) && WaitReply(sentAt) == 1) {
+        if (sendAndRelease(t.frame, &sentAt, true) && collectReply(sentAt)) {
             x.collected = true;
             x.verdict = verdict_;
-            x.reply = judged(reply(), verdict_);
+            x.reply = judged(reply_, verdict_);
         }
         break;
     case Pattern::ButtonRead:
+        // The window opens when the line is released.
         x.attempts = 1;
-        if (sendAndRelease(t.frame, &sentAt) && WaitReply() == 1) {
+        if (sendAndRelease(t.frame, &sentAt, true) &&
+            collectReply(std::max(clock_.nowUs(), releaseAtUs_))) {
             x.collected = true;
             x.verdict = verdict_;
-            x.reply = judged(reply(), verdict_);
+            x.reply = judged(reply_, verdict_);
         }
         break;
     case Pattern::SendOnly:
         x.attempts = 1;
-        sendAndRelease(t.frame, &sentAt);
+        sendAndRelease(t.frame, &sentAt, false);
         break;
     case Pattern::ConfirmedWrite:
-        for (int attempt = 1; attempt <= std::max(1, t.attempts) && !isAborted(); ++attempt) {
+        for (int attempt = 1; attempt <= std::max(1, t.attempts) && !stopping(); ++attempt) {
             x.attempts = attempt;
             if (onAttempt)
                 onAttempt(attempt, std::max(1, t.attempts));
-            if (!sendAndRelease(t.frame, &sentAt))
+            if (!sendAndRelease(t.frame, &sentAt, true))
                 break;
             if (!sleepUntil(sentAt + qint64(WriteSettleMs) * 1000))
                 break;
-            x.collected = WaitReply() == 1;
+            x.collected = collectReply();
             x.verdict = x.collected ? verdict_ : ReplyVerdict{};
             // A write is never repeated into a line whose echo is wrong.
             if (portError_ || echoFault_ != ReplyFault::None)
                 break;
-            x.reply = x.collected ? judged(reply(), verdict_) : QByteArray();
+            x.reply = x.collected ? judged(reply_, verdict_) : QByteArray();
             // A write counts as done only on a proper answer that also passes its own test.
             if (x.collected && x.verdict.ok() && t.test && t.test(x.reply)) {
                 x.acknowledged = true;
@@ -338,7 +363,7 @@ Exchange Link::run(const Transaction& t) {
     x.answered = x.collected && x.verdict.ok();
     x.portError = portError_;
     echoDue_ = false; // a frame sent without a reply wait leaves its copy to the next flush
-    firstByteUs_ = FirstByteUs; // a WaitReply outside run() keeps the standard window
+    firstByteUs_ = FirstByteUs; // a collection outside run() keeps the standard window
     fastReply_ = false;
     return x;
 }

@@ -5,29 +5,38 @@
 #include <algorithm>
 #include <cstring>
 #include <limits>
-#include <QDeadlineTimer>
 #include <QFile>
 
-#ifdef Q_OS_UNIX
+#ifndef Q_OS_UNIX
+#error "RealPort drives the serial device through POSIX calls"
+#endif
 #include <cerrno>
 #include <fcntl.h>
+#include <poll.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
-#endif
 #ifdef Q_OS_LINUX
 #include <linux/serial.h>
-#include <sys/ioctl.h>
-#endif
-#ifdef Q_OS_WIN
-#include <windows.h>
 #endif
 
 namespace fh {
 
 namespace {
-// Longest a write may take to reach the driver: the output buffer at 9600 baud with room.
+// Longest a request may wait for room in the driver's output buffer (it never should: a
+// request is a few bytes and the buffer holds kilobytes).
 constexpr int HandOverMs = 2000;
+// Bytes taken per read: more than a reply buffer and its echo, so one read takes a reply.
+constexpr qsizetype ReadChunk = 4096;
+
+QString systemReason(int e) {
+    return QString::fromLocal8Bit(::strerror(e));
+}
+
+bool deviceGone(int e) {
+    return e == EIO || e == ENXIO || e == ENODEV || e == EBADF;
+}
 } // namespace
 
 RealPort::RealPort(QString device) : device_(std::move(device)) {}
@@ -41,15 +50,18 @@ bool RealPort::open() {
     lost_ = false;
     error_.clear();
     rts_ = false;
+    rtsRefused_ = false;
 
     port_ = OpenLinePort(device_, QIODevice::ReadWrite, &error_);
     if (!port_)
         return false;
-    port_->clear(QSerialPort::Input);
+    fd_ = int(port_->handle());
+    // Every read and write returns at once; the waits are ppoll and tcdrain.
+    ::fcntl(fd_, F_SETFL, ::fcntl(fd_, F_GETFL) | O_NONBLOCK);
+    flushInput();
     // Many drivers raise RTS on open, which would key the line driver and jam the bus until the
-    // first request; release it. A device without RTS just refuses.
-    port_->setRequestToSend(false);
-    port_->clearError();
+    // first request; release it. A device without RTS refuses, once.
+    setRts(false);
     return true;
 }
 
@@ -58,10 +70,11 @@ void RealPort::close() {
         return;
     port_->close();
     port_.reset();
+    fd_ = -1;
 }
 
 bool RealPort::isOpen() const {
-    return port_ && port_->isOpen();
+    return fd_ >= 0;
 }
 
 bool RealPort::lost() const {
@@ -75,11 +88,17 @@ QString RealPort::errorText() const {
 bool RealPort::setRts(bool on) {
     // The last value written is what rts() reads back, whether or not the device took it.
     rts_ = on;
-    if (!isOpen())
+    if (!isOpen() || lost_ || rtsRefused_)
         return false;
-    const bool ok = port_->setRequestToSend(on);
-    port_->clearError();
-    return ok;
+    int bit = TIOCM_RTS;
+    if (::ioctl(fd_, on ? TIOCMBIS : TIOCMBIC, &bit) == 0)
+        return true;
+    const int e = errno;
+    if (deviceGone(e) && goneErrno() != 0)
+        markLost(systemReason(e));
+    else
+        rtsRefused_ = true; // no modem lines (ENOTTY on a pty): it will not change its mind
+    return false;
 }
 
 bool RealPort::setKernelKeying(int keyUpMs, int turnaroundMs) {
@@ -89,15 +108,15 @@ bool RealPort::setKernelKeying(int keyUpMs, int turnaroundMs) {
 #ifdef Q_OS_LINUX
     serial_rs485 conf{};
     // Keep what the driver already knows (termination, receive-during-send), change the keying.
-    if (::ioctl(port_->handle(), TIOCGRS485, &conf) != 0)
+    if (::ioctl(fd_, TIOCGRS485, &conf) != 0)
         conf = serial_rs485{};
     conf.flags |= SER_RS485_ENABLED | SER_RS485_RTS_ON_SEND;
     conf.flags &= ~static_cast<__u32>(SER_RS485_RTS_AFTER_SEND);
     conf.delay_rts_before_send = static_cast<__u32>(std::max(0, keyUpMs));
     conf.delay_rts_after_send = static_cast<__u32>(std::max(0, turnaroundMs));
-    if (::ioctl(port_->handle(), TIOCSRS485, &conf) == 0)
+    if (::ioctl(fd_, TIOCSRS485, &conf) == 0)
         return true;
-    why = QString::fromLocal8Bit(::strerror(errno));
+    why = systemReason(errno);
 #else
     Q_UNUSED(keyUpMs);
     Q_UNUSED(turnaroundMs);
@@ -110,25 +129,26 @@ bool RealPort::setKernelKeying(int keyUpMs, int turnaroundMs) {
 bool RealPort::write(const QByteArray& bytes) {
     if (!isOpen() || lost_)
         return false;
-    if (bytes.isEmpty())
-        return true;
-    if (port_->write(bytes) != bytes.size()) {
-        takeError("writing to");
-        return false;
-    }
-    return handOver();
-}
-
-bool RealPort::handOver() {
-    // QSerialPort buffers; push everything into the driver now, on this thread.
-    const QDeadlineTimer deadline(HandOverMs + 2 * port_->bytesToWrite());
-    while (port_->bytesToWrite() > 0) {
-        if (port_->waitForBytesWritten(int(std::max<qint64>(1, deadline.remainingTime()))))
+    qsizetype done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = ::write(fd_, bytes.constData() + done, size_t(bytes.size() - done));
+        if (n > 0) {
+            done += n;
             continue;
-        const bool timedOut = port_->error() == QSerialPort::TimeoutError;
-        takeError("writing to");
-        if (!timedOut || deadline.hasExpired() || lost_)
+        }
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0 && errno == EAGAIN) {
+            // The driver's buffer is full: a device that does not send. Wait for room, once.
+            pollfd p{fd_, POLLOUT, 0};
+            if (::poll(&p, 1, HandOverMs) > 0 && (p.revents & POLLOUT))
+                continue;
+            error_ = QStringLiteral("Error writing to %1: the device does not take the bytes.")
+                         .arg(device_);
             return false;
+        }
+        failed("writing to", n < 0 ? errno : EIO);
+        return false;
     }
     return true;
 }
@@ -136,98 +156,73 @@ bool RealPort::handOver() {
 bool RealPort::waitUntilSent() {
     if (!isOpen() || lost_)
         return false;
-    if (!handOver())
-        return false;
-#ifdef Q_OS_UNIX
     // The driver has every byte; tcdrain returns once the UART has shifted out the last one.
-    while (::tcdrain(port_->handle()) != 0) {
+    while (::tcdrain(fd_) != 0) {
         if (errno == EINTR)
             continue;
-        const int failed = errno;
-        if (goneErrno() != 0 || failed == EIO || failed == ENXIO || failed == ENODEV)
-            markLost(QString::fromLocal8Bit(::strerror(failed)));
+        failed("draining", errno);
         return false;
     }
-#elif defined(Q_OS_WIN)
-    if (!::FlushFileBuffers(reinterpret_cast<HANDLE>(port_->handle()))) {
-        takeError("draining");
-        return false;
-    }
-#endif
     return true;
 }
 
-void RealPort::pull() {
-    if (!isOpen() || lost_)
-        return;
-    // Without an event loop QSerialPort reads from the driver only inside a wait.
-    port_->waitForReadyRead(0);
-    takeError("reading from");
-}
-
 int RealPort::bytesWaiting() {
-    pull();
-    if (!isOpen())
+    int n = 0;
+    if (!isOpen() || lost_ || ::ioctl(fd_, FIONREAD, &n) != 0)
         return 0;
-    return int(std::min<qint64>(port_->bytesAvailable(), std::numeric_limits<int>::max()));
+    return n;
 }
 
 QByteArray RealPort::readAll() {
-    pull();
-    return isOpen() ? port_->readAll() : QByteArray();
-}
-
-void RealPort::flushInput() {
-    if (!isOpen())
-        return;
-    port_->clear(QSerialPort::Input);
-    takeError("flushing");
-}
-
-bool RealPort::waitForInput(qint64 deadlineUs) {
-    Clock& clock = SteadyClock::instance();
+    QByteArray out;
+    if (!isOpen() || lost_)
+        return out;
     for (;;) {
-        if (!isOpen() || lost_)
-            return false;
-        if (port_->bytesAvailable() > 0)
-            return true;
-        const qint64 leftUs = deadlineUs - clock.nowUs();
-        // Rounded up: the wait may end a little after the deadline, never before it.
-        const int ms = leftUs <= 0 ? 0 : int(std::min<qint64>((leftUs + 999) / 1000, 60'000));
-        if (port_->waitForReadyRead(ms))
+        const qsizetype had = out.size();
+        out.resize(had + ReadChunk);
+        const ssize_t n = ::read(fd_, out.data() + had, size_t(ReadChunk));
+        out.resize(had + std::max<qsizetype>(0, n));
+        if (n == ReadChunk)
+            continue; // a flood: there may be more
+        if (n < 0 && errno == EINTR)
             continue;
-        const QSerialPort::SerialPortError e = port_->error();
-        takeError("reading from");
-        if (lost_)
-            return false;
-        if (leftUs <= 0)
-            return port_->bytesAvailable() > 0;
-        if (e != QSerialPort::TimeoutError && e != QSerialPort::NoError) {
-            // A failure that is not a lost device: do not spin on it.
-            clock.sleepUntilUs(std::min(deadlineUs, clock.nowUs() + 10'000));
-        }
+        // Raw mode without a minimum: an empty read is simply nothing waiting.
+        if (n < 0 && errno != EAGAIN)
+            failed("reading from", errno);
+        return out;
     }
 }
 
-void RealPort::takeError(const char* doing) {
-    if (!port_)
-        return;
-    const QSerialPort::SerialPortError e = port_->error();
-    if (e == QSerialPort::NoError)
-        return;
-    QString reason = port_->errorString();
-    port_->clearError();
-    if (e == QSerialPort::TimeoutError || e == QSerialPort::UnsupportedOperationError)
-        return;
-    const int gone = goneErrno();
-    if (gone != 0 || e == QSerialPort::ResourceError || e == QSerialPort::DeviceNotFoundError) {
-        // Qt may report a stale errno here; the probe's own reason is the true one.
-        if (gone != 0)
-            reason = QString::fromLocal8Bit(::strerror(gone));
-        markLost(reason);
+int RealPort::flushInput() {
+    // Reading what waits drops it as well as TCFLSH would, and tells how much there was.
+    return int(std::min<qsizetype>(readAll().size(), std::numeric_limits<int>::max()));
+}
+
+bool RealPort::waitForInput(qint64 deadlineUs, const WakeEvent* wake) {
+    if (!isOpen() || lost_)
+        return false;
+    const int events = PollUntil(fd_, deadlineUs, wake);
+    if (events <= 0)
+        return false; // the deadline, or the stop event
+    const bool hungUp = events & (POLLHUP | POLLERR | POLLNVAL);
+    if ((events & POLLIN) && (!hungUp || bytesWaiting() > 0))
+        return true;
+    // Hung up (an adapter pulled, the far end of a pty closed): find the system's reason.
+    int e = goneErrno();
+    char probe = 0;
+    if (e == 0 && ::read(fd_, &probe, 1) < 0)
+        e = errno;
+    markLost(e != 0 ? systemReason(e) : QStringLiteral("the device hung up"));
+    return false;
+}
+
+void RealPort::failed(const char* doing, int e) {
+    if (deviceGone(e) || goneErrno() != 0) {
+        const int gone = goneErrno();
+        markLost(systemReason(gone != 0 ? gone : e));
         return;
     }
-    error_ = QStringLiteral("Error %1 %2: %3.").arg(QLatin1String(doing), device_, reason);
+    error_ = QStringLiteral("Error %1 %2: %3.").arg(QLatin1String(doing), device_, systemReason(e));
 }
 
 void RealPort::markLost(const QString& reason) {
@@ -237,22 +232,38 @@ void RealPort::markLost(const QString& reason) {
 }
 
 int RealPort::goneErrno() const {
-#ifdef Q_OS_UNIX
     if (!isOpen())
         return 0;
     // A hung-up terminal (adapter unplugged, far end of a pty closed) refuses even this.
     termios t{};
-    if (::tcgetattr(port_->handle(), &t) == 0)
+    if (::tcgetattr(fd_, &t) == 0)
         return 0;
     const int e = errno;
-    return (e == EIO || e == ENXIO || e == ENODEV || e == EBADF) ? e : 0;
-#else
-    return 0;
-#endif
+    return deviceGone(e) ? e : 0;
 }
+
+namespace {
+// Where the serial-port library looks for a device given by name only.
+QString systemPath(const QString& device) {
+    if (device.startsWith(QLatin1Char('/')) || device.startsWith(QLatin1String("./")) ||
+        device.startsWith(QLatin1String("../")))
+        return device;
+    return QStringLiteral("/dev/") + device;
+}
+} // namespace
 
 std::unique_ptr<QSerialPort> OpenLinePort(const QString& device, QIODevice::OpenMode mode,
                                           QString* error) {
+    // An unplugged adapter's device node is gone. Say so at once: the library's open would
+    // first create, write, sync and delete a lock file, once a second while the worker waits
+    // for the adapter to come back.
+    struct stat st {};
+    if (!device.isEmpty() && ::stat(QFile::encodeName(systemPath(device)).constData(), &st) != 0 &&
+        errno == ENOENT) {
+        *error = DescribePortError(device, QSerialPort::DeviceNotFoundError, systemReason(ENOENT),
+                                   false);
+        return nullptr;
+    }
     auto port = std::make_unique<QSerialPort>();
     port->setPortName(device);
     port->setBaudRate(QSerialPort::Baud9600);
@@ -264,12 +275,10 @@ std::unique_ptr<QSerialPort> OpenLinePort(const QString& device, QIODevice::Open
         return port;
     const QSerialPort::SerialPortError e = port->error();
     bool denied = false;
-#ifdef Q_OS_UNIX
     if (e == QSerialPort::PermissionError)
         denied = ::access(QFile::encodeName(device).constData(),
                           mode & QIODevice::WriteOnly ? R_OK | W_OK : R_OK) != 0 &&
                  errno == EACCES;
-#endif
     // A terminal call on /dev/null fails with "Inappropriate ioctl for device".
     *error = NotASerialPort(device)
                  ? QStringLiteral("Cannot open %1: not a serial port.").arg(device)
@@ -285,7 +294,6 @@ QString KernelKeyingRefused(const QString& device, const QString& reason) {
 }
 
 bool NotASerialPort(const QString& device) {
-#ifdef Q_OS_UNIX
     const QByteArray path = QFile::encodeName(device);
     struct stat st {};
     if (device.isEmpty() || ::stat(path.constData(), &st) != 0)
@@ -298,10 +306,6 @@ bool NotASerialPort(const QString& device) {
     const bool terminal = ::isatty(fd) == 1;
     ::close(fd);
     return !terminal;
-#else
-    Q_UNUSED(device);
-    return false;
-#endif
 }
 
 QString DescribePortError(const QString& device, QSerialPort::SerialPortError error,

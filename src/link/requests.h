@@ -1,7 +1,7 @@
 #pragma once
 // Request builders and reply tests of the detector's register operations. Builders are pure:
 // they return the complete frame, check bytes included, and the line worker sends it.
-// Reply tests look only at the collected reply, RxBuf(0) .. RxBuf(RxCount - 1).
+// Reply tests look only at the bytes collected for the request, never beyond them.
 #include <QByteArray>
 #include <QString>
 

@@ -1,6 +1,7 @@
 #include "link/tcpport.h"
 
 #include "link/clock.h"
+#include "link/wakeevent.h"
 
 #include <algorithm>
 #include <cmath>
@@ -203,29 +204,38 @@ QByteArray TcpPort::readAll() {
     return socket_ ? socket_->readAll() : QByteArray();
 }
 
-void TcpPort::flushInput() {
-    readAll();
+int TcpPort::flushInput() {
+    return int(std::min<qint64>(readAll().size(), 1 << 20));
 }
 
-bool TcpPort::waitForInput(qint64 deadlineUs) {
-    Clock& clock = SteadyClock::instance();
+bool TcpPort::waitForInput(qint64 deadlineUs, const WakeEvent* wake) {
     for (;;) {
         if (!socket_ || lost_)
             return false;
         if (socket_->bytesAvailable() > 0)
             return true;
-        const qint64 leftUs = deadlineUs - clock.nowUs();
-        // Rounded up: the wait may end a little after the deadline, never before it.
-        const int ms = leftUs <= 0 ? 0 : int(std::min<qint64>((leftUs + 999) / 1000, 60'000));
-        if (socket_->waitForReadyRead(ms))
-            continue;
-        if (socket_->state() != QAbstractSocket::ConnectedState) {
-            pull();
-            markLost(socket_->errorString());
+#ifdef Q_OS_UNIX
+        // One wait in the kernel for the socket, the deadline or the stop event; the socket
+        // then takes what arrived into its buffer.
+        const int events = PollUntil(int(socket_->socketDescriptor()), deadlineUs, wake);
+        if (events < 0)
             return false;
-        }
-        if (leftUs <= 0)
-            return socket_->bytesAvailable() > 0;
+        const bool ready = events != 0;
+#else
+        if (wake && wake->raised())
+            return false;
+        const qint64 leftUs = deadlineUs - SteadyClock::instance().nowUs();
+        const bool ready = leftUs > 0 && socket_->waitForReadyRead(
+                                             int(std::min<qint64>((leftUs + 999) / 1000, 60'000)));
+#endif
+        if (ready)
+            pull();
+        if (lost_)
+            return false;
+        if (socket_->bytesAvailable() > 0)
+            return true;
+        if (!ready && SteadyClock::instance().nowUs() >= deadlineUs)
+            return false;
     }
 }
 

@@ -42,8 +42,8 @@ public:
     bool waitUntilSent() override;
     int bytesWaiting() override;
     QByteArray readAll() override;
-    void flushInput() override;
-    bool waitForInput(qint64 deadlineUs) override;
+    int flushInput() override;
+    bool waitForInput(qint64 deadlineUs, const WakeEvent* wake = nullptr) override;
 
 private:
     void pull();

@@ -232,13 +232,15 @@ QByteArray VirtualPort::readAll() {
     return out;
 }
 
-void VirtualPort::flushInput() {
+int VirtualPort::flushInput() {
     std::lock_guard lock(mutex_);
     advance(clock_.nowUs());
+    const int dropped = int(input_.size());
     input_.clear();
+    return dropped;
 }
 
-bool VirtualPort::waitForInput(qint64 deadlineUs) {
+bool VirtualPort::waitForInput(qint64 deadlineUs, const WakeEvent* wake) {
     for (;;) {
         qint64 next;
         {
@@ -253,7 +255,8 @@ bool VirtualPort::waitForInput(qint64 deadlineUs) {
                 return false;
             next = std::min(nextEventUs(), deadlineUs);
         }
-        clock_.sleepUntilUs(next);
+        if (!clock_.sleepUntilUs(next, wake))
+            return false;
     }
 }
 

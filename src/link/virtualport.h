@@ -40,8 +40,8 @@ public:
     bool waitUntilSent() override;
     int bytesWaiting() override;
     QByteArray readAll() override;
-    void flushInput() override;
-    bool waitForInput(qint64 deadlineUs) override;
+    int flushInput() override;
+    bool waitForInput(qint64 deadlineUs, const WakeEvent* wake = nullptr) override;
 
     // Any thread: unplug or plug the virtual adapter.
     void setPresent(bool present);

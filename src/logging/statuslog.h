@@ -29,8 +29,8 @@ public:
     StatusLog(const QString& dataDir, LogClock clock = {}, QObject* parent = nullptr);
 
     // Switched on with `period` minutes (a period of 0 changes nothing): the header, and one
-    // record at once when `lastReplyStatusByte` (the status byte of the last reply collected)
-    // is an ASCII letter.
+    // record at once when `lastReplyStatusByte` (the status byte of the last status reply
+    // collected) is an ASCII letter.
     void start(quint8 period, const DetectorRecord& record, quint8 lastReplyStatusByte);
 
     // One minute: a record when the period is complete, else the kept entries are tried

@@ -33,12 +33,24 @@ TEST(FirstByteWindow, DecidesWhetherAReplyCounts) {
     for (const auto& c : cases) {
         SCOPED_TRACE(std::to_string(int(c.pattern)) + " " + std::to_string(c.firstByteUs));
         Line l(answerAfter(c.firstByteUs));
-        l.link.TurnaroundDelay = 0;
+        l.link.turnaroundUs = 0;
         Transaction t(c.pattern, ReadSetup1);
         t.firstByteMs = c.windowMs;
         EXPECT_EQ(l.link.run(t).collected, c.collected);
-        EXPECT_EQ(l.link.RxCount, c.collected ? 7 : 0);
+        EXPECT_EQ(l.link.reply().size(), c.collected ? 7 : 0);
         EXPECT_NEAR(l.clock.nowUs() - l.first(LineEvent::RtsOff), c.tookUs, 1000);
+    }
+}
+
+// Where nothing is keyed the turnaround is not slept, yet a button read's window still opens
+// when the line would have been released, 4 ms after the request's last byte.
+TEST(FirstByteWindow, AButtonReadOpensAtTheReleaseWhereNothingIsKeyed) {
+    for (const auto& [afterReleaseUs, collected] : {std::pair{598'000, true}, {602'000, false}}) {
+        Line l(answerAfter(4000 + afterReleaseUs));
+        l.port.setAdapter(LineMode::Auto);
+        l.link.mode = LineMode::Auto;
+        EXPECT_EQ(l.link.run({Pattern::ButtonRead, ReadSetup1}).collected, collected)
+            << afterReleaseUs;
     }
 }
 
@@ -46,14 +58,14 @@ TEST(FirstByteWindow, DecidesWhetherAReplyCounts) {
 // one before and after it. A wait that hears nothing leaves the last reply where it was.
 TEST(FirstByteWindow, AShortWindowEndsWithItsExchange) {
     Line l(answerAfter(500'000));
-    l.link.TurnaroundDelay = 0;
+    l.link.turnaroundUs = 0;
     ASSERT_TRUE(l.link.run({Pattern::ButtonRead, ReadSetup1}).collected);
-    const auto kept = l.link.RxBuf;
+    const QByteArray kept = l.link.reply();
     Transaction quick(Pattern::ButtonRead, ReadSetup1);
     quick.firstByteMs = 20;
     EXPECT_FALSE(l.link.run(quick).collected);
-    EXPECT_EQ(l.link.RxCount, 7);
-    EXPECT_EQ(l.link.RxBuf, kept);
+    EXPECT_EQ(l.link.reply().size(), 7);
+    EXPECT_EQ(l.link.reply(), kept);
     l.clock.advanceUs(1'000'000); // the answer to the quick exchange is over
     EXPECT_TRUE(l.link.run({Pattern::ButtonRead, ReadSetup1}).collected);
 }

@@ -26,8 +26,8 @@ TEST(DirectionMode, KeysAsItsAdapterNeedsAndKeepsKeyUpAndTurnaround) {
         SCOPED_TRACE(c.name);
         Line l(always({{6000, StatusReply}}));
         l.port.setAdapter(c.mode);
-        l.link.Mode = c.mode;
-        ASSERT_TRUE(l.link.PrepareLine());
+        l.link.mode = c.mode;
+        ASSERT_TRUE(l.link.prepareLine());
         l.port.clearEvents();
 
         const qint64 start = l.clock.nowUs();
@@ -46,6 +46,52 @@ TEST(DirectionMode, KeysAsItsAdapterNeedsAndKeepsKeyUpAndTurnaround) {
 
         l.clock.advanceUs(100'000); // the answer to the frame above is over
         EXPECT_EQ(l.link.run({Pattern::Poll, StatusTo1}).reply, StatusReply);
+    }
+}
+
+// Where nothing is keyed, the 4 ms before a command frame is silence on the line, counted from
+// the last byte heard: after a reply that came in whole, the line has been quiet for the rest
+// of its window and the next frame goes out at once. A driver the program keys always gets its
+// key-up time, and a line not known to be quiet gets 4 ms from the request.
+TEST(DirectionMode, KeyUpWhereNothingIsKeyedIsSilenceOnTheLine) {
+    const struct {
+        const char* name;
+        LineMode mode;
+        bool before;    // a status exchange comes first
+        bool whole;     // its reply is all in when collection starts (else it trickles in)
+        bool stray;     // a byte comes after its window
+        qint64 idleUs;  // between that exchange and the next request
+        qint64 keyUpUs; // from the next request to its first byte leaving, minus a byte
+    } cases[] = {
+        {"quiet_line_at_once", LineMode::Auto, true, true, false, 0, 0},
+        {"fresh_line", LineMode::Auto, false, true, false, 0, 4000},
+        {"reply_still_arriving_late_in_the_window", LineMode::Auto, true, false, false, 0, 4000},
+        {"stray_byte_after_the_window", LineMode::Auto, true, true, true, 60'000, 4000},
+        {"keyed_driver_always", LineMode::Rts, true, true, false, 0, 4000}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::vector<ReplySegment> answer{{6000, StatusReply}};
+        if (c.stray)
+            answer.push_back({120'000, "x"});
+        Line l(always(answer));
+        l.port.setAdapter(c.mode);
+        l.link.mode = c.mode;
+        ASSERT_TRUE(l.link.prepareLine());
+        if (c.before) {
+            ASSERT_TRUE(l.link.send(StatusTo1));
+            l.link.finishSending(true);
+            if (c.whole)
+                l.clock.advanceUs(40'000); // the whole reply is waiting
+            ASSERT_TRUE(l.link.collectReply());
+            EXPECT_EQ(l.link.reply(), StatusReply);
+            l.clock.advanceUs(c.idleUs);
+        }
+        l.port.clearEvents();
+        const qint64 start = l.clock.nowUs();
+        ASSERT_TRUE(l.link.send(StatusTo1));
+        l.link.finishSending();
+        l.port.bytesWaiting();
+        EXPECT_NEAR(l.first(K::TxByte) - start - 1042, c.keyUpUs, 2);
     }
 }
 
@@ -83,7 +129,7 @@ TEST(LocalEcho, ComesOffFirstOrFailsTheExchange) {
         SCOPED_TRACE(c.name);
         Line l(always(c.answer));
         l.port.setEcho(c.adapterEchoes);
-        l.link.Echo = c.echoOption;
+        l.link.echo = c.echoOption;
         std::vector<Traffic> traffic;
         l.link.onTraffic = [&](const Traffic& t) { traffic.push_back(t); };
 
@@ -119,7 +165,7 @@ TEST(LocalEcho, ABitAnsweredWithACopyIsPerformedUnlessTheLineEchoedWithoutEcho) 
             return std::vector<ReplySegment>{};
         });
         l.port.setEcho(adapterEchoes);
-        l.link.Echo = echoOption;
+        l.link.echo = echoOption;
         const bool lineOk = !adapterEchoes || echoOption;
         EXPECT_EQ(l.link.run({Pattern::Poll, StatusTo1}).answered, lineOk);
         l.clock.advanceUs(100'000);

@@ -166,26 +166,66 @@ TEST(LineWorker, RetryingOpenTellsTheFailureAndOpensOnceTheDeviceIsThere) {
     EXPECT_TRUE(collect(bus.cycles).at(0).answered);
 }
 
-TEST(LineWorker, QuittingDuringAConfirmedWriteEndsTheThreadAndDeliversNothingLater) {
-    // Real time: the worker is in the middle of its six attempts when it is stopped.
-    ScriptedPeer peer;
-    auto worker = std::make_unique<LineWorker>(
-        [&] { return std::make_unique<VirtualPort>(SteadyClock::instance(), peer); },
-        MakeReplyChecker());
-    ASSERT_TRUE(worker->openPort());
-    int delivered = 0;
-    QObject receiver;
-    QObject::connect(worker.get(), &LineWorker::commandDone, &receiver, [&] { ++delivered; });
-    QSignalSpy sent(worker.get(), &LineWorker::traffic);
+// Quitting ends the wait in progress at once, however long it was to last: the six attempts of
+// a write, or an hour's first-byte window. Nothing of the exchange is delivered afterwards.
+TEST(LineWorker, QuittingEndsAnyWaitAndDeliversNothingLater) {
     Transaction write{Pattern::ConfirmedWrite, Write1};
     write.test = [](const QByteArray&) { return true; };
-    worker->submit(write);
-    ASSERT_TRUE(sent.wait(5000)); // the first attempt is on the line
-    worker->stop();
-    EXPECT_TRUE(worker->isFinished());
-    worker.reset();
-    QCoreApplication::processEvents();
-    EXPECT_EQ(delivered, 0);
+    Transaction hour{Pattern::ButtonRead, ReadSetup1};
+    hour.firstByteMs = 3'600'000;
+    for (const Transaction& t : {write, hour}) {
+        // Real time: the worker is waiting on the line when it is stopped.
+        ScriptedPeer peer;
+        auto worker = std::make_unique<LineWorker>(
+            [&] { return std::make_unique<VirtualPort>(SteadyClock::instance(), peer); },
+            MakeReplyChecker());
+        ASSERT_TRUE(worker->openPort());
+        int delivered = 0;
+        QObject receiver;
+        QObject::connect(worker.get(), &LineWorker::commandDone, &receiver, [&] { ++delivered; });
+        worker->submit(t);
+        ASSERT_TRUE(WaitFor([&] { return !peer.heard().empty(); })); // the request is out
+        worker->stop(); // a wait that did not end would hang the test here
+        EXPECT_TRUE(worker->isFinished());
+        worker.reset();
+        QCoreApplication::processEvents();
+        EXPECT_EQ(delivered, 0);
+    }
+}
+
+// An exchange comes back as one message: its frames in the order they crossed the line, then
+// its result; a confirmed write's frames of each attempt come before the next attempt begins.
+TEST(LineWorker, FramesComeInOrderBeforeTheirResult) {
+    Bus bus;
+    int heard = 0;
+    bus.peer.setScript([&](const QByteArray& request, qint64) {
+        // The write is answered on its third attempt; everything else at once.
+        if (request == Write1 && ++heard < 3)
+            return std::vector<ReplySegment>{};
+        return std::vector<ReplySegment>{{5000, request == Write1 ? Write1 : StatusReply}};
+    });
+    QStringList log;
+    QObject::connect(&bus.worker, &LineWorker::traffic, &bus.worker, [&](const Traffic& t) {
+        log << (t.direction == Traffic::Sent ? QStringLiteral("sent")
+                : t.bytes.isEmpty()          ? QStringLiteral("silence")
+                                             : QStringLiteral("reply"));
+    });
+    QObject::connect(
+        &bus.worker, &LineWorker::writeAttempt, &bus.worker,
+        [&](quint64, int attempt, int) { log << QStringLiteral("attempt %1").arg(attempt); });
+    int done = 0;
+    QObject::connect(&bus.worker, &LineWorker::commandDone, &bus.worker, [&] {
+        log << QStringLiteral("done");
+        ++done;
+    });
+    ASSERT_TRUE(bus.worker.openPort());
+    bus.worker.submit({Pattern::ButtonRead, StatusTo1});
+    Transaction write{Pattern::ConfirmedWrite, Write1};
+    write.test = [](const QByteArray& r) { return r == Write1; };
+    bus.worker.submit(write);
+    ASSERT_TRUE(WaitFor([&] { return done == 2; }));
+    EXPECT_EQ(log.join(", "), "sent, reply, done, attempt 1, sent, silence, attempt 2, sent, "
+                              "silence, attempt 3, sent, reply, done");
 }
 
 } // namespace

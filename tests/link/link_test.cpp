@@ -8,29 +8,29 @@ using namespace fh::test;
 
 namespace {
 
-TEST(WaitReply, AFloodKeepsTheFirst257BytesAndCountsTheRest) {
+TEST(CollectReply, AFloodKeepsTheFirst257BytesAndCountsTheRest) {
     Line l;
-    l.link.TurnaroundDelay = 0;
+    l.link.turnaroundUs = 0;
     l.peer.setScript(always({{0, QByteArray(300, 'q')}}));
-    l.link.Send(ReadSetup1);
-    l.link.OnTransmitDone();
+    l.link.send(ReadSetup1);
+    l.link.finishSending();
     l.clock.advanceUs(400'000); // the whole burst is waiting
-    ASSERT_EQ(l.link.WaitReply(), 1);
-    EXPECT_EQ(l.link.RxCount, 257);
+    ASSERT_TRUE(l.link.collectReply());
+    EXPECT_EQ(l.link.reply().size(), 257);
     EXPECT_EQ(l.link.discardedBytes(), 43);
-    EXPECT_EQ(l.link.RxBuf[256], 'q');
+    EXPECT_EQ(l.link.reply()[256], 'q');
 }
 
 // A register frame leaves at once, without the key-up wait of a command frame, its bytes back
-// to back; the line is released exactly TurnaroundDelay after the last byte, and what the
+// to back; the line is released exactly the turnaround after the last byte, and what the
 // detector says while the driver is still keyed is lost.
 TEST(Keying, RegisterFramesAndTurnaround) {
     for (const auto& [frame, turnaround, lost] :
          {std::tuple{ReadSetup1, 4000, 0}, {Write1, 25000, 8}}) {
         Line l(always({{5000, Write1}})); // over 13.3 ms after the request
-        l.link.TurnaroundDelay = qint16(turnaround);
-        l.link.Send(frame);
-        l.link.OnTransmitDone();
+        l.link.turnaroundUs = turnaround;
+        l.link.send(frame);
+        l.link.finishSending();
         l.port.bytesWaiting(); // let the line record the bytes
         const qint64 firstByte = l.first(LineEvent::TxByte);
         const qint64 lastByte = l.first(LineEvent::TxByte, true);
@@ -115,30 +115,39 @@ TEST(Patterns, AnUnpluggedDeviceEndsTheExchangeWithAPortError) {
 } // namespace
 
 // Frame-complete collection: a reply of known length ends 3.5 character times after it is
-// in; anything else, and a reply still arriving, keeps the 100 ms window.
-TEST(FastReply, EndsAfterTheFrameButNeverCutsAReplyShort) {
+// in; anything else, and a reply still arriving, keeps the 100 ms window. The fixed window
+// takes everything within 100 ms of the first byte, and nothing after.
+TEST(Collection, EndsAfterTheFrameOrTheWindowButNeverCutsAReplyShort) {
     const QByteArray& good = SetupReply;
     const QByteArray badCheck = good.chopped(1) + '\0';
     struct Case {
         const char* name;
+        bool fast;
         std::vector<ReplySegment> segments;
-        int rxCount;
+        int collected;
         qint64 minUs, maxUs; // first byte to the end of collection
     } cases[] = {
-        {"whole frame", {{5000, good}}, 7, 10'000, 11'500},
-        {"paused mid-frame", {{5000, good.left(3)}, {60'000, good.mid(3)}}, 7, 70'000, 72'000},
-        {"trailing bytes are collected", {{5000, good}, {2000, "xy"}}, 9, 14'000, 16'000},
-        {"bad check bytes keep the window", {{5000, badCheck}}, 7, 100'000, 102'000},
-        {"exception", {{5000, hex("01 83 02 C0 F1")}}, 5, 8'000, 11'500},
+        {"whole frame", true, {{5000, good}}, 7, 10'000, 11'500},
+        {"paused mid-frame",
+         true,
+         {{5000, good.left(3)}, {60'000, good.mid(3)}},
+         7,
+         70'000,
+         72'000},
+        {"trailing bytes are collected", true, {{5000, good}, {2000, "xy"}}, 9, 14'000, 16'000},
+        {"bad check bytes keep the window", true, {{5000, badCheck}}, 7, 100'000, 102'000},
+        {"exception", true, {{5000, hex("01 83 02 C0 F1")}}, 5, 8'000, 11'500},
+        {"fixed, pause", false, {{5000, good.left(3)}, {60'000, good.mid(3)}}, 7, 101'000, 102'000},
+        {"fixed, late byte stays out", false, {{5000, good}, {95'000, "x"}}, 7, 101'000, 102'000},
     };
     for (const Case& c : cases) {
         Line l;
         l.peer.setScript(always(c.segments));
         Transaction t{Pattern::Poll, ReadSetup1};
-        t.fastReply = true;
+        t.fastReply = c.fast;
         l.link.run(t);
         const qint64 took = l.clock.nowUs() - l.first(LineEvent::RxByte) + 1042;
-        EXPECT_EQ(l.link.RxCount, c.rxCount) << c.name;
+        EXPECT_EQ(l.link.reply().size(), c.collected) << c.name;
         EXPECT_GE(took, c.minUs) << c.name;
         EXPECT_LE(took, c.maxUs) << c.name;
     }

@@ -5,11 +5,14 @@
 #include "link/clock.h"
 #include "link/lineworker.h"
 #include "link/realport.h"
+#include "link/wakeevent.h"
 #include "support/ptypair.h"
 
 #include <gtest/gtest.h>
 #include <memory>
 #include <QTemporaryDir>
+#include <QThread>
+#include <thread>
 
 namespace {
 
@@ -90,19 +93,47 @@ TEST_F(RealPortPair, DeviceThatGoesAwayIsLostAndCannotReopen) {
     EXPECT_TRUE(a.errorText().contains(deviceA));
 }
 
-// A device that failed to open names itself, and the port stays inert rather than half open.
+// A device that failed to open names itself, and the port stays inert rather than half open. A
+// device that is not there (an adapter unplugged) is told as the serial library tells it.
 TEST(RealPort, OpenFailuresNameTheDevice) {
     QTemporaryDir dir;
     const QString plainFile = dir.filePath("not-a-tty");
     ASSERT_TRUE(fh::test::writeAll(plainFile, {}));
-    for (const QString& device : {dir.filePath("ttyMissing0"), dir.path(), plainFile}) {
+    const QString missing = dir.filePath("ttyMissing0");
+    for (const auto& [device, why] :
+         {std::pair{missing, QString("No such file or directory.\n\nThere is no such port on "
+                                     "this computer.")},
+          {dir.path(), QString("not a serial port.")},
+          {plainFile, QString("not a serial port.")}}) {
         fh::RealPort port(device);
         EXPECT_FALSE(port.open() || port.isOpen() || port.write("x") || port.bytesWaiting() ||
                      port.waitForInput(inUs(0)))
             << qPrintable(device);
-        EXPECT_TRUE(port.errorText().startsWith("Cannot open " + device + ": "))
-            << qPrintable(port.errorText());
+        EXPECT_EQ(port.errorText(), "Cannot open " + device + ": " + why);
     }
+}
+
+// The kernel ends every wait: never before its deadline, and at once when the stop event is
+// raised, whether the clock waits alone or the port waits for input.
+TEST_F(RealPortPair, WaitsEndAtTheDeadlineOrAtOnceWhenStopped) {
+    fh::SteadyClock& clock = fh::SteadyClock::instance();
+    fh::WakeEvent stop;
+    for (qint64 us : {0, 100, 1500}) {
+        qint64 until = clock.nowUs() + us;
+        EXPECT_TRUE(clock.sleepUntilUs(until, &stop));
+        EXPECT_GE(clock.nowUs(), until);
+        until = clock.nowUs() + us;
+        EXPECT_FALSE(a.waitForInput(until, &stop));
+        EXPECT_GE(clock.nowUs(), until);
+    }
+    std::thread raiser([&] {
+        QThread::msleep(50);
+        stop.raise();
+    });
+    EXPECT_FALSE(a.waitForInput(inUs(3'600'000), &stop)); // an hour: a hang if it stayed
+    raiser.join();
+    EXPECT_FALSE(clock.sleepUntilUs(inUs(3'600'000), &stop)); // raised until cleared
+    EXPECT_TRUE(a.isOpen() && !a.lost());
 }
 
 TEST(RealPort, ErrorTextsSayWhatToDo) {

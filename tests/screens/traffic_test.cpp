@@ -9,6 +9,7 @@
 
 #include <QLabel>
 #include <QPushButton>
+#include <QSignalSpy>
 
 using namespace fh;
 using namespace fh::test;
@@ -38,6 +39,7 @@ TEST(TrafficModel, RowsCountersBoundAndExport) {
     m.add(received(bad)); // counted, not shown
     m.setPaused(false);
     m.add(received(Reply.left(9)));
+    m.flush();
     EXPECT_EQ(m.counters().text(), "requests 1, replies 1, time-outs 1, bad check bytes 1, short "
                                    "or malformed 1, bytes discarded 0");
     ASSERT_EQ(m.rowCount(), 3);
@@ -54,6 +56,24 @@ TEST(TrafficModel, RowsCountersBoundAndExport) {
     m.clear();
     EXPECT_EQ(m.rowCount(), 0);
     EXPECT_EQ(m.counters().requests, 0);
+}
+
+// However fast frames come, a view over the model gets them as one insertion and one counters
+// update per batch, so it repaints at most ten times a second; the bound holds across it.
+TEST(TrafficModel, ABurstOfFramesIsOneInsertion) {
+    TrafficModel m(0, 5);
+    QSignalSpy inserted(&m, &QAbstractItemModel::rowsInserted);
+    QSignalSpy counted(&m, &TrafficModel::countersChanged);
+    for (int i = 0; i < 8; ++i)
+        m.add(Traffic::sent(i * 1000, Request));
+    EXPECT_EQ(m.rowCount(), 0);
+    ASSERT_TRUE(inserted.wait(5000));
+    EXPECT_EQ(inserted.count(), 1);
+    EXPECT_EQ(counted.count(), 1);
+    EXPECT_EQ(m.counters().requests, 8);
+    EXPECT_EQ(m.rowCount(), 5);
+    EXPECT_EQ(m.droppedRows(), 3);
+    EXPECT_EQ(m.data(m.index(0, TrafficModel::Time)).toString(), "3.0"); // the newest five
 }
 
 TEST(FieldToolKeys, F1F7AndF9OnTheMainScreen) {

@@ -2,9 +2,11 @@
 
 #include "screens/common/tablehelpers.h"
 
+#include <QDateTime>
 #include <QFile>
 #include <QSaveFile>
 #include <QStringList>
+#include <QTimer>
 
 namespace fh {
 
@@ -16,12 +18,17 @@ const char* const Headers[] = {"Time (ms)", "Direction", "Address", "Function", 
 } // namespace
 
 TrafficModel::TrafficModel(qint64 originUs, int maxRows, QObject* parent)
-    : QAbstractTableModel(parent), originUs_(originUs), maxRows_(std::max(1, maxRows)) {}
+    : QAbstractTableModel(parent), originUs_(originUs), maxRows_(std::max(1, maxRows)),
+      batch_(new QTimer(this)) {
+    batch_->setSingleShot(true);
+    batch_->setInterval(BatchMs);
+    connect(batch_, &QTimer::timeout, this, &TrafficModel::flush);
+}
 
 void TrafficModel::add(const Traffic& t) {
     Row r;
     r.timeUs = t.timeUs - originUs_;
-    r.wall = QDateTime::currentDateTime();
+    r.wallMs = QDateTime::currentMSecsSinceEpoch();
     r.direction = t.direction;
     r.bytes = t.bytes;
     r.checkGood = CheckBytesGood(t.bytes);
@@ -35,22 +42,46 @@ void TrafficModel::add(const Traffic& t) {
         if (!t.bytes.isEmpty())
             r.afterUs = t.sinceSentUs;
     }
-    emit countersChanged();
-    if (paused_)
+    countersDirty_ = true;
+    if (!paused_)
+        pending_.push_back(std::move(r));
+    if (!batch_->isActive())
+        batch_->start();
+}
+
+void TrafficModel::flush() {
+    batch_->stop();
+    if (countersDirty_) {
+        countersDirty_ = false;
+        emit countersChanged();
+    }
+    if (pending_.empty())
         return;
-    if (int(rows_.size()) >= maxRows_) {
-        beginRemoveRows({}, 0, 0);
-        rows_.pop_front();
-        ++dropped_;
+    // Only the newest maxRows are kept, of a batch as of the table.
+    const qsizetype surplus = qsizetype(pending_.size()) - maxRows_;
+    if (surplus > 0) {
+        pending_.erase(pending_.begin(), pending_.begin() + surplus);
+        dropped_ += surplus;
+    }
+    const int overflow = int(rows_.size() + pending_.size()) - maxRows_;
+    if (overflow > 0) {
+        beginRemoveRows({}, 0, overflow - 1);
+        rows_.erase(rows_.begin(), rows_.begin() + overflow);
+        dropped_ += overflow;
         endRemoveRows();
     }
     const int at = int(rows_.size());
-    beginInsertRows({}, at, at);
-    rows_.push_back(std::move(r));
+    beginInsertRows({}, at, at + int(pending_.size()) - 1);
+    for (Row& r : pending_)
+        rows_.push_back(std::move(r));
+    pending_.clear();
     endInsertRows();
 }
 
 void TrafficModel::clear() {
+    batch_->stop();
+    pending_.clear();
+    countersDirty_ = false;
     beginResetModel();
     rows_.clear();
     counters_ = {};
@@ -166,7 +197,8 @@ QVariant TrafficModel::data(const QModelIndex& index, int role) const {
     if (role == Qt::DisplayRole)
         return cell(r, index.column());
     if (role == Qt::ToolTipRole && index.column() == Time)
-        return r.wall.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz"));
+        return QDateTime::fromMSecsSinceEpoch(r.wallMs).toString(
+            QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz"));
     return {};
 }
 

@@ -7,7 +7,9 @@
 
 #include <deque>
 #include <QAbstractTableModel>
-#include <QDateTime>
+#include <vector>
+
+class QTimer;
 
 namespace fh {
 
@@ -15,6 +17,9 @@ class TrafficModel : public QAbstractTableModel {
     Q_OBJECT
 public:
     static constexpr int DefaultMaxRows = 20'000;
+    // Rows reach the table in batches, at most this often, so a view over it repaints at most
+    // ten times a second however fast the line runs.
+    static constexpr int BatchMs = 100;
     enum Column {
         Time,
         Direction,
@@ -30,7 +35,7 @@ public:
 
     struct Row {
         qint64 timeUs = 0; // since the window opened
-        QDateTime wall;
+        qint64 wallMs = 0; // the wall clock, since the epoch
         Traffic::Direction direction = Traffic::Sent;
         QByteArray bytes;
         bool checkGood = false;
@@ -41,8 +46,10 @@ public:
     // originUs: the worker clock's time when the window opened.
     explicit TrafficModel(qint64 originUs, int maxRows = DefaultMaxRows, QObject* parent = nullptr);
 
-    // Counted always; shown unless paused.
+    // Counted always; shown unless paused, with the next batch.
     void add(const Traffic& frame);
+    // Puts the rows waiting for the next batch into the table now.
+    void flush();
     void setPaused(bool paused) { paused_ = paused; }
     bool paused() const { return paused_; }
     // Empties the table and resets the counters.
@@ -75,6 +82,9 @@ private:
     qint64 originUs_;
     int maxRows_;
     std::deque<Row> rows_;
+    std::vector<Row> pending_; // for the next batch
+    bool countersDirty_ = false;
+    QTimer* batch_;
     LineCounters counters_;
     qint64 dropped_ = 0;
     bool paused_ = false;
