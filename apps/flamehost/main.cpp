@@ -7,7 +7,7 @@
 #include "link/linemode.h"
 #include "link/lineworker.h"
 #include "link/portfactory.h"
-#include "screens/main/frmMain.h"
+#include "screens/main/mainscreen.h"
 #include "screens/prompts/qtprompts.h"
 #include "screens/startup/splashscreen.h"
 #include "screens/startup/startupflow.h"

@@ -110,7 +110,7 @@ bool MayExitWithKeptEntries(Prompts& prompts, QWidget* parent,
                                 Prompts::Buttons::RetrySaveDiscardCancel)) {
         case Prompts::Answer::Retry:
             for (PeriodicLog* log : logs)
-                log->RetryPendingWrites();
+                log->retryKept();
             break;
         case Prompts::Answer::Save:
             saveKept(prompts, parent, logs, &failedFolders);
