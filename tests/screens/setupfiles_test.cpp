@@ -28,8 +28,7 @@ struct FileRig : ScreenRig {
     }
     // Saves the setup of the detector at `at` into `name`.
     void saveFrom(quint8 at, const char* name) {
-        ScreenRig& self = *this;
-        self.m().setAddress(at);
+        ctx().setAddress(at);
         SetupOpen op(at, false);
         RunToEnd(*worker, op);
         QPointer<SetupScreen> s = SetupScreen::open(*this, op.opening());
@@ -38,7 +37,7 @@ struct FileRig : ScreenRig {
         EXPECT_TRUE(WaitFor([&] { return told(s).startsWith("Setup of the"); }))
             << told(s).toStdString();
         Dispose(s);
-        self.m().setAddress(address);
+        ctx().setAddress(address);
     }
     quint8 address;
 };
