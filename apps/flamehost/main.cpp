@@ -76,6 +76,7 @@ int main(int argc, char** argv) {
         auto worker = std::make_unique<fh::LineWorker>(fh::MakePortFactory(line, bus.get()),
                                                        fh::MakeReplyChecker(check));
         worker->setFastCycle(fast);
+        worker->setLineName(bus ? QStringLiteral("simulated") : line.device);
         return worker;
     };
 

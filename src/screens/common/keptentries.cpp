@@ -55,7 +55,8 @@ bool saveKept(Prompts& prompts, QWidget* parent, std::initializer_list<PeriodicL
         const QString suggested =
             QDir(folder).filePath(info.completeBaseName() + QStringLiteral("-kept.txt"));
         const auto path = prompts.saveFileName(
-            parent, QStringLiteral("Save the entries kept for %1").arg(file.fileName()), suggested);
+            parent, QStringLiteral("Save the entries kept for %1").arg(file.fileName()), suggested,
+            QStringLiteral("Text files (*.txt)"));
         if (!path)
             return false;
         for (PeriodicLog* other : logs) {

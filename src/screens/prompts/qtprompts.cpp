@@ -9,6 +9,7 @@
 #include <QMessageBox>
 #include <QPrintDialog>
 #include <QPrinter>
+#include <QPrintPreviewDialog>
 
 namespace fh {
 
@@ -120,13 +121,37 @@ void QtPrompts::beep() {
 }
 
 std::optional<QString> QtPrompts::saveFileName(QWidget* parent, const QString& title,
-                                               const QString& suggestedPath) {
-    const QString path = QFileDialog::getSaveFileName(
-        parent, title, suggestedPath, QStringLiteral("Text files (*.txt);;All files (*)"));
+                                               const QString& suggestedPath,
+                                               const QString& filter) {
+    const QString path = QFileDialog::getSaveFileName(parent, title, suggestedPath,
+                                                      filter + QStringLiteral(";;All files (*)"));
     ReturnKeysTo(parent);
     if (path.isEmpty())
         return std::nullopt;
     return path;
+}
+
+std::optional<QString> QtPrompts::openFileName(QWidget* parent, const QString& title,
+                                               const QString& folder, const QString& filter) {
+    const QString path = QFileDialog::getOpenFileName(parent, title, folder,
+                                                      filter + QStringLiteral(";;All files (*)"));
+    ReturnKeysTo(parent);
+    if (path.isEmpty())
+        return std::nullopt;
+    return path;
+}
+
+void QtPrompts::printPreview(QWidget* parent, const QString& title, const PagePainter& paint) {
+    if (!printer_)
+        printer_ = std::make_unique<QPrinter>(QPrinter::HighResolution);
+    printer_->setCopyCount(1);
+    QPrintPreviewDialog preview(printer_.get(), parent);
+    preview.setWindowTitle(title);
+    QObject::connect(&preview, &QPrintPreviewDialog::paintRequested, &preview,
+                     [&paint](QPrinter* printer) { paint(printer); });
+    preview.resize(900, 1000);
+    preview.exec();
+    ReturnKeysTo(parent);
 }
 
 } // namespace fh
