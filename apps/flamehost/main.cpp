@@ -7,7 +7,7 @@
 #include "link/linemode.h"
 #include "link/lineworker.h"
 #include "link/portfactory.h"
-#include "screens/main/frmMain.h"
+#include "screens/main/mainscreen.h"
 #include "screens/prompts/qtprompts.h"
 #include "screens/startup/splashscreen.h"
 #include "screens/startup/startupflow.h"
@@ -76,6 +76,7 @@ int main(int argc, char** argv) {
         auto worker = std::make_unique<fh::LineWorker>(fh::MakePortFactory(line, bus.get()),
                                                        fh::MakeReplyChecker(check));
         worker->setFastCycle(fast);
+        worker->setLineName(bus ? QStringLiteral("simulated") : line.device);
         return worker;
     };
 

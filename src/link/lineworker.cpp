@@ -110,6 +110,26 @@ void LineWorker::setEcho(bool echo) {
     echo_ = echo;
 }
 
+LineMode LineWorker::lineMode() const {
+    std::lock_guard lock(mutex_);
+    return mode_;
+}
+
+bool LineWorker::echo() const {
+    std::lock_guard lock(mutex_);
+    return echo_;
+}
+
+void LineWorker::setLineName(const QString& name) {
+    std::lock_guard lock(mutex_);
+    lineName_ = name;
+}
+
+QString LineWorker::lineName() const {
+    std::lock_guard lock(mutex_);
+    return lineName_;
+}
+
 void LineWorker::setTurnaroundDelay(int us) {
     std::lock_guard lock(mutex_);
     turnaround_ = us;

@@ -45,6 +45,11 @@ public:
     // A driver that refuses kernel keying fails the open, naming the device and the mode.
     void setLineMode(LineMode mode);
     void setEcho(bool echo);
+    LineMode lineMode() const;
+    bool echo() const;
+    // What the line is, for records of a visit: the device, "tcp://HOST:PORT", "simulated".
+    void setLineName(const QString& name);
+    QString lineName() const;
     void stop();
     // Asks the thread to end and returns at once; stop() or wait() joins it.
     void requestStop();
@@ -130,6 +135,7 @@ private:
     bool open_ = false;
     LineMode mode_ = LineMode::Rts;
     bool echo_ = false;
+    QString lineName_;
     bool echoSaid_[3] = {false, false, false}; // Echo, EchoMissing, EchoDiffers
 
     // first-open hand-shake

@@ -1,7 +1,6 @@
 #include "logging/statuslog.h"
 
 #include "logging/columnwriter.h"
-#include "logging/logperiod.h"
 
 #include <QDir>
 
@@ -56,40 +55,24 @@ QByteArray StatusLogRecordBytes(const QString& addressText, const QString& dateT
 StatusLog::StatusLog(const QString& dataDir, LogClock clock, QObject* parent)
     : PeriodicLog(QDir(dataDir).filePath(StatusLogFileName), std::move(clock), parent) {}
 
-void StatusLog::Start(quint8 period, const DetectorRecord& record, quint8 lastReplyStatusByte) {
-    if (period == 0)
-        return;
-    logPeriod_ = period;
-    WriteLogHeader();
-    logMinuteCount_ = 0;
-    loggingOn_ = true;
-    if (isAsciiLetter(lastReplyStatusByte))
-        WriteLogRecord(record, true);
+void StatusLog::start(quint8 period, const DetectorRecord& record, quint8 lastReplyStatusByte) {
+    if (begin(period, StatusLogHeaderBytes()) && isAsciiLetter(lastReplyStatusByte))
+        writeRecord(record, true);
 }
 
-void StatusLog::Stop() {
-    loggingOn_ = false;
-}
-
-bool StatusLog::Timer1Tick(const DetectorRecord& record, bool mainScreenVisible) {
-    if (!loggingOn_)
-        return false;
-    if (MinuteTick(logMinuteCount_, logPeriod_))
-        return WriteLogRecord(record, mainScreenVisible);
-    RetryPendingWrites();
+bool StatusLog::minuteTick(const DetectorRecord& record, bool mainScreenShown) {
+    if (minuteDue())
+        return writeRecord(record, mainScreenShown);
+    retryKept();
     return false;
 }
 
-void StatusLog::WriteLogHeader() {
-    append(StatusLogHeaderBytes());
-}
-
-bool StatusLog::WriteLogRecord(const DetectorRecord& record, bool mainScreenVisible) {
-    if (mainScreenVisible && !loggingOn_)
+bool StatusLog::writeRecord(const DetectorRecord& record, bool mainScreenShown) {
+    if (mainScreenShown && !running())
         return false;
     // The serial display is empty while the link is bad.
     QString serial = record.LinkGood ? QString::number(record.SerialNumber) : QString();
-    if (!mainScreenVisible)
+    if (!mainScreenShown)
         serial = QStringLiteral(" ");
     const QDateTime now = clock_.now();
     append(StatusLogRecordBytes(QString::number(record.Address), clock_.dateText(now.date()),

@@ -1,6 +1,6 @@
 #pragma once
-// The detector status log Ir3Log.txt: its state, when it writes, and the bytes it writes. The
-// main screen owns this object, the prompt, the captions and the timers.
+// The detector status log Ir3Log.txt: when it writes and the bytes it writes. The host model
+// runs it on its timers; the main screen asks for the period and shows whether it runs.
 #include "detector/detectorrecord.h"
 #include "logging/periodiclog.h"
 
@@ -11,7 +11,7 @@ inline const QString StatusLogFileName = QStringLiteral("Ir3Log.txt");
 // The columns of a record: address, date, time, status, serial.
 inline constexpr int StatusLogColumns[] = {1, 7, 19, 33, 42};
 
-// lblLogOn's text while logging runs with `period` minutes.
+// The main screen's notice while logging runs with `period` minutes.
 QString StatusLogNotice(quint8 period);
 
 // The header block: an empty line, the column titles, 70 hyphens.
@@ -28,34 +28,19 @@ class StatusLog : public PeriodicLog {
 public:
     StatusLog(const QString& dataDir, LogClock clock = {}, QObject* parent = nullptr);
 
-    // Start (cmdLog while off, after the period answer was accepted): LogPeriod = period,
-    // header, LogMinuteCount = 0, LoggingOn, and one record at once when
-    // `lastReplyStatusByte` (byte 10 of the last status reply collected) is an ASCII letter.
-    // A period of 0 changes nothing. The caller then starts Timer1 and Timer2.
-    void Start(quint8 period, const DetectorRecord& record, quint8 lastReplyStatusByte);
-    // Stop (cmdLog while on): LoggingOn off; LogPeriod is kept; nothing is written.
-    void Stop();
+    // Switched on with `period` minutes (a period of 0 changes nothing): the header, and one
+    // record at once when `lastReplyStatusByte` (the status byte of the last status reply
+    // collected) is an ASCII letter.
+    void start(quint8 period, const DetectorRecord& record, quint8 lastReplyStatusByte);
 
-    // Timer1 tick: counts the minute and writes a record when the period is complete.
-    // Ignored while logging is off. Also retries entries kept after a failed write.
-    // True when a record was written or kept.
-    bool Timer1Tick(const DetectorRecord& record, bool mainScreenVisible);
+    // One minute: a record when the period is complete, else the kept entries are tried
+    // again. Off, no record. True when a record was written or kept.
+    bool minuteTick(const DetectorRecord& record, bool mainScreenShown);
 
-    // Appends the header block.
-    void WriteLogHeader();
-    // Appends one record: with the main screen visible only while logging is on, carrying
-    // the serial display; with it hidden whatever the switch, with a blank serial column.
-    // True when a record was written or kept.
-    bool WriteLogRecord(const DetectorRecord& record, bool mainScreenVisible);
-
-    bool LoggingOn() const { return loggingOn_; }
-    quint8 LogPeriod() const { return logPeriod_; }
-    quint8 LogMinuteCount() const { return logMinuteCount_; }
-
-private:
-    bool loggingOn_ = false;
-    quint8 logPeriod_ = 0;
-    quint8 logMinuteCount_ = 0;
+    // One record: with the main screen shown only while logging runs, carrying the serial
+    // display; with it hidden whatever the switch, with a blank serial column. True when a
+    // record was written or kept.
+    bool writeRecord(const DetectorRecord& record, bool mainScreenShown);
 };
 
 } // namespace fh

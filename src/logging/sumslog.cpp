@@ -1,7 +1,6 @@
 #include "logging/sumslog.h"
 
 #include "logging/columnwriter.h"
-#include "logging/logperiod.h"
 
 #include <QDir>
 
@@ -67,32 +66,20 @@ QByteArray SumsLogRecordBytes(const MaintenanceReadings& r, const QString& dateT
 SumsLog::SumsLog(const QString& dataDir, LogClock clock, QObject* parent)
     : PeriodicLog(QDir(dataDir).filePath(SumsLogFileName), std::move(clock), parent) {}
 
-void SumsLog::StartSumsLog(quint8 period, const MaintenanceReadings& readings) {
-    if (period == 0)
-        return;
-    period_ = period;
-    WriteSumsLogHeader();
-    minuteCount_ = 0;
-    on_ = true;
-    WriteSumsLogRecord(readings);
+void SumsLog::start(quint8 period, const MaintenanceReadings& readings) {
+    if (begin(period, SumsLogHeaderBytes()))
+        writeRecord(readings);
 }
 
-void SumsLog::StopSumsLog() {
-    on_ = false;
+bool SumsLog::minuteTick(const MaintenanceReadings& readings) {
+    if (minuteDue() && writeRecord(readings))
+        return true;
+    retryKept();
+    return false;
 }
 
-void SumsLog::SumsLogTick(const MaintenanceReadings& readings) {
-    if (MinuteTick(minuteCount_, period_) && WriteSumsLogRecord(readings))
-        return;
-    RetryPendingWrites();
-}
-
-void SumsLog::WriteSumsLogHeader() {
-    append(SumsLogHeaderBytes());
-}
-
-bool SumsLog::WriteSumsLogRecord(const MaintenanceReadings& readings) {
-    if (!on_)
+bool SumsLog::writeRecord(const MaintenanceReadings& readings) {
+    if (!running())
         return false;
     const QDateTime now = clock_.now();
     append(SumsLogRecordBytes(readings, clock_.dateText(now.date()), clock_.timeText(now.time())));

@@ -39,15 +39,15 @@ TEST_F(LogFileTest, LogNameTakenByADirectoryWarnsOnceAndCatchesUpInOrder) {
     QSignalSpy warnings(&log, &StatusLog::warning);
     QSignalSpy recovered(&log, &StatusLog::recovered);
 
-    log.Start(1, goodRecord('N'), 'N');
-    log.WriteLogRecord(goodRecord('A'), true);
-    log.Timer1Tick(goodRecord('W'), true);
+    log.start(1, goodRecord('N'), 'N');
+    log.writeRecord(goodRecord('A'), true);
+    log.minuteTick(goodRecord('W'), true);
     EXPECT_EQ(warnings.count(), 1);
     EXPECT_TRUE(warnings.at(0).at(0).toString().contains("Ir3Log.txt cannot be written"));
     EXPECT_EQ(log.file().pendingBlocks(), 4);
 
     ASSERT_TRUE(QDir().rmdir(path));
-    log.WriteLogRecord(goodRecord('F'), true);
+    log.writeRecord(goodRecord('F'), true);
     EXPECT_EQ(recovered.count(), 1);
     EXPECT_EQ(log.file().pendingBlocks(), 0);
     auto line = [](char s) {
@@ -59,7 +59,7 @@ TEST_F(LogFileTest, LogNameTakenByADirectoryWarnsOnceAndCatchesUpInOrder) {
     // A second failure is a new episode with its own warning.
     ASSERT_TRUE(QFile::remove(path));
     ASSERT_TRUE(QDir().mkdir(path));
-    log.WriteLogRecord(goodRecord(), true);
+    log.writeRecord(goodRecord(), true);
     EXPECT_EQ(warnings.count(), 2);
 }
 

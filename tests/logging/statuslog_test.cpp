@@ -30,12 +30,12 @@ TEST(StatusLog, StartAppendsTheHeaderAndARecordOnlyAfterAnAsciiLetter) {
     for (quint8 last : lastStatusBytes) {
         StatusLogFile f;
         writeAll(f.path(), "earlier run\r\n");
-        f.log.Start(15, goodRecord(), last);
+        f.log.start(15, goodRecord(), last);
         EXPECT_EQ(readAll(f.path()),
                   "earlier run\r\n" + Header + (last == 'N' || last == 'z' ? Record : ""))
             << int(last);
-        EXPECT_TRUE(f.log.LoggingOn());
-        EXPECT_EQ(f.log.LogPeriod(), 15);
+        EXPECT_TRUE(f.log.running());
+        EXPECT_EQ(f.log.period(), 15);
     }
 }
 
@@ -65,8 +65,8 @@ TEST(StatusLog, RecordFollowsScreenVisibilityAndLinkState) {
     for (const auto& c : cases) {
         StatusLogFile f;
         if (c.loggingOn)
-            f.log.Start(15, c.record, 0);
-        EXPECT_EQ(f.log.WriteLogRecord(c.record, c.visible), !c.line.isEmpty()) << c.what;
+            f.log.start(15, c.record, 0);
+        EXPECT_EQ(f.log.writeRecord(c.record, c.visible), !c.line.isEmpty()) << c.what;
         const QByteArray want = (c.loggingOn ? Header : "") + c.line;
         EXPECT_EQ(readAll(f.path()), want.isEmpty() ? "<missing>" : want) << c.what;
     }
@@ -81,24 +81,24 @@ TEST(StatusLog, PeriodicRecordsASecondRunWithItsOwnHeaderAndPeriodZero) {
         std::vector<int> written;
         for (int i = 1; i <= minutes; ++i) {
             f.now = f.now.addSecs(60);
-            if (f.log.Timer1Tick(goodRecord(), true))
+            if (f.log.minuteTick(goodRecord(), true))
                 written.push_back(i);
         }
         return written;
     };
 
-    f.log.Start(3, goodRecord(), 'N');
+    f.log.start(3, goodRecord(), 'N');
     EXPECT_EQ(tick(7), (std::vector<int>{3, 6}));
-    EXPECT_EQ(f.log.LogMinuteCount(), 1);
-    f.log.Stop();
+    EXPECT_EQ(f.log.minuteCount(), 1);
+    f.log.stop();
     EXPECT_EQ(tick(5), std::vector<int>{}); // a stray tick after the stop writes nothing
-    f.log.Start(5, goodRecord(), 0);
-    EXPECT_EQ(f.log.LogMinuteCount(), 0);
+    f.log.start(5, goodRecord(), 0);
+    EXPECT_EQ(f.log.minuteCount(), 0);
     EXPECT_EQ(tick(5), std::vector<int>{5});
-    f.log.Stop();
-    f.log.Start(0, goodRecord(), 'N'); // refused: nothing starts, the period stays
-    EXPECT_FALSE(f.log.LoggingOn());
-    EXPECT_EQ(f.log.LogPeriod(), 5);
+    f.log.stop();
+    f.log.start(0, goodRecord(), 'N'); // refused: nothing starts, the period stays
+    EXPECT_FALSE(f.log.running());
+    EXPECT_EQ(f.log.period(), 5);
 
     EXPECT_EQ(readAll(f.path()), Header + line("4:27:37 AM") + line("4:30:37 AM") +
                                      line("4:33:37 AM") + Header + line("4:44:37 AM"));

@@ -57,7 +57,7 @@ TEST(SumsLog, SwitchOnAppendsHeaderAndFirstRecord) {
     for (const auto& c : cases) {
         SumsLogFile f;
         writeAll(f.path(), "kept\r\n");
-        f.log.StartSumsLog(5, c.r);
+        f.log.start(5, c.r);
         EXPECT_EQ(readAll(f.path()), "kept\r\n" + Header + c.line) << c.what;
     }
 }
@@ -70,34 +70,34 @@ TEST(SumsLog, TicksStatusChangesAndSwitchingOffAndOn) {
         std::vector<int> written;
         for (int i = 1; i <= n; ++i) {
             const auto before = records();
-            f.log.SumsLogTick(r);
+            f.log.minuteTick(r);
             if (records() > before)
                 written.push_back(i);
         }
         return written;
     };
 
-    // The screen's timer ticks while logging is off: counted, nothing written.
+    // Ticks while logging is off write nothing.
     EXPECT_EQ(tick(2), std::vector<int>{});
-    EXPECT_FALSE(f.log.WriteSumsLogRecord(r));
+    EXPECT_FALSE(f.log.writeRecord(r));
     EXPECT_EQ(readAll(f.path()), "<missing>");
 
-    f.log.StartSumsLog(1, r);
+    f.log.start(1, r);
     EXPECT_EQ(tick(2), (std::vector<int>{1, 2}));
 
-    f.log.StopSumsLog();
-    f.log.StartSumsLog(3, r);
-    EXPECT_EQ(f.log.SumsLogMinuteCount(), 0);
+    f.log.stop();
+    f.log.start(3, r);
+    EXPECT_EQ(f.log.minuteCount(), 0);
     EXPECT_EQ(tick(2), std::vector<int>{});
-    EXPECT_TRUE(f.log.WriteSumsLogRecord(r)); // a status change between ticks
-    EXPECT_EQ(f.log.SumsLogMinuteCount(), 2); // does not restart the count
+    EXPECT_TRUE(f.log.writeRecord(r)); // a status change between ticks
+    EXPECT_EQ(f.log.minuteCount(), 2); // does not restart the count
     EXPECT_EQ(tick(4), (std::vector<int>{1, 4}));
 
-    f.log.StopSumsLog();
+    f.log.stop();
     EXPECT_EQ(tick(3), std::vector<int>{});
-    f.log.StartSumsLog(0, r); // refused: nothing changes
-    EXPECT_FALSE(f.log.SumsLoggingOn());
-    EXPECT_EQ(f.log.SumsLogPeriod(), 3);
+    f.log.start(0, r); // refused: nothing changes
+    EXPECT_FALSE(f.log.running());
+    EXPECT_EQ(f.log.period(), 3);
 
     EXPECT_EQ(readAll(f.path()).count("Sum45"), 2); // one header per switch-on
     EXPECT_EQ(records(), 1 + 2 + 1 + 1 + 2);

@@ -8,8 +8,11 @@
 #include "linelog.h"
 #include "link/virtualport.h"
 #include "screens/host/hostmodel.h"
-#include "screens/main/frmMain.h"
+#include "screens/main/hostcontext.h"
+#include "screens/main/mainscreen.h"
 
+#include <QLabel>
+#include <QPushButton>
 #include <QTemporaryDir>
 
 namespace fh::test {
@@ -28,6 +31,21 @@ inline std::unique_ptr<SimBus> steadyDefaultBus() {
     return bus;
 }
 
+// Tells the status log whether a window standing in for the main screen is shown, as the main
+// screen itself does.
+class ShownWatch : public QObject {
+public:
+    ShownWatch(QWidget& window, StatusLogging& log) : log_(log) { window.installEventFilter(this); }
+    bool eventFilter(QObject*, QEvent* e) override {
+        if (e->type() == QEvent::Show || e->type() == QEvent::Hide)
+            log_.setMainScreenShown(e->type() == QEvent::Show);
+        return false;
+    }
+
+private:
+    StatusLogging& log_;
+};
+
 struct HostRig {
     QTemporaryDir dir;
     ScriptedPrompts prompts;
@@ -36,7 +54,9 @@ struct HostRig {
     VirtualPort* port = nullptr; // made on the worker's thread when it opens
     std::unique_ptr<LineWorker> worker;
     std::unique_ptr<HostModel> model;
-    QWidget standIn; // the main window when no main screen is made
+    QWidget standIn;                      // the main window when no main screen is made
+    std::unique_ptr<HostContext> context; // the screens' context, with standIn as main window
+    std::unique_ptr<ShownWatch> shownWatch;
     int returns = 0; // ways back from a screen
 
     explicit HostRig(std::unique_ptr<SimBus> sim = steadyDefaultBus(),
@@ -52,22 +72,26 @@ struct HostRig {
             },
             MakeReplyChecker(), clock);
         model = std::make_unique<HostModel>(
-            *worker, prompts, dir.path(),
+            *worker, dir.path(),
             LogClock([] { return QDateTime(QDate(2026, 5, 12), QTime(4, 27, 37)); },
                      QLocale(QLocale::English, QLocale::UnitedStates)),
             clock);
-        model->setMainWindow(&standIn);
+        context = std::make_unique<HostContext>(*model, prompts, &standIn);
+        shownWatch = std::make_unique<ShownWatch>(standIn, model->statusLog());
         QObject::connect(model.get(), &HostModel::screenReturned, &standIn, [this] {
             ++returns;
             standIn.show();
         });
     }
     ~HostRig() {
+        shownWatch.reset();
+        context.reset();
         model.reset(); // before the worker it listens to
         worker.reset();
     }
 
     HostModel& m() { return *model; }
+    HostContext& ctx() { return *context; }
     // Moves virtual time on (for waits while the line is held) and lets due timers fire.
     void advanceMs(int ms) {
         clock.advanceUs(qint64(ms) * 1000);
@@ -76,7 +100,7 @@ struct HostRig {
     SimDetector& detector(quint8 address = 1) { return *bus.sim().detector(address); }
     void silence(bool on, quint8 address = 1) { detector(address).setFaults({.silent = on}); }
     bool waitLink(const QString& text) {
-        return WaitFor([&] { return model->display().linkText == text; });
+        return WaitFor([&] { return model->link().display().linkText == text; });
     }
     // Waits until the bus has heard `n` more requests matching `match`.
     bool waitHeard(const std::function<bool(const QByteArray&)>& match, int n = 1) {
@@ -95,17 +119,18 @@ struct HostRig {
 struct ScreenRig : HostRig {
     explicit ScreenRig(std::unique_ptr<SimBus> sim = steadyDefaultBus(), quint8 address = 1)
         : HostRig(std::move(sim)) {
-        model->setAddress(address);
+        model->link().setAddress(address);
         EXPECT_TRUE(model->load());
         model->activate();
         standIn.show();
-        EXPECT_TRUE(WaitFor([&] { return model->polledOnce(); })) << "the first poll never ended";
+        EXPECT_TRUE(WaitFor([&] { return model->link().polledOnce(); }))
+            << "the first poll never ended";
     }
-    operator ScreenContext&() { return *model; }
+    operator ScreenContext&() { return *context; }
 };
 
 struct MainRig : HostRig {
-    std::unique_ptr<frmMain> main;
+    std::unique_ptr<MainScreen> main;
     int exits = 0;
     SetupOpening setupOpening; // what the setup stand-in was given
     bool setupRefuses = false; // the setup stand-in refuses its snapshot
@@ -114,8 +139,8 @@ struct MainRig : HostRig {
     explicit MainRig(std::unique_ptr<SimBus> sim = steadyDefaultBus(),
                      const QByteArray& tuningFile = {})
         : HostRig(std::move(sim), tuningFile) {
-        main = std::make_unique<frmMain>(*model);
-        main->exitProgram = [this] { ++exits; };
+        main = std::make_unique<MainScreen>(*model, prompts);
+        main->setExitProgram([this] { ++exits; });
         // Stand-ins for the screens it opens; the tests go back with screenClosed().
         auto stub = [this](ScreenContext&, const char* name) -> QWidget* {
             opened << name;
@@ -129,9 +154,9 @@ struct MainRig : HostRig {
                                     {&ScreenOpeners::maintenance, "maintenance"},
                                     {&ScreenOpeners::logViewer, "logViewer"},
                                     {&ScreenOpeners::overview, "overview"}})
-            main->openers.*opener = [=](ScreenContext& c) { return stub(c, name); };
-        main->openers.password = [=](ScreenContext& c, QWidget*) { return stub(c, "password"); };
-        main->openers.setup = [=, this](ScreenContext& c, const SetupOpening& o) -> QWidget* {
+            main->openers().*opener = [=](ScreenContext& c) { return stub(c, name); };
+        main->openers().password = [=](ScreenContext& c, QWidget*) { return stub(c, "password"); };
+        main->openers().setup = [=, this](ScreenContext& c, const SetupOpening& o) -> QWidget* {
             setupOpening = o;
             if (o.snapshot && !setupRefuses)
                 return stub(c, "setup");
@@ -141,7 +166,10 @@ struct MainRig : HostRig {
     }
     ~MainRig() { main.reset(); }
 
-    bool load() { return main->Form_Load(); }
+    bool load() { return main->load(); }
+    // The main screen's controls by their form names.
+    QPushButton* button(const char* name) const { return Find<QPushButton>(main.get(), name); }
+    QLabel* label(const char* name) const { return Find<QLabel>(main.get(), name); }
     bool loadGood() { return load() && waitLink("GOOD"); }
     std::string log() const { return file("Ir3Log.txt").toStdString(); }
 };

@@ -52,7 +52,7 @@ TEST(KeptEntriesAtExit, CountIsToldAndEachChoiceDoesWhatItSays) {
         SumsLog sums(dir.path(), fixedClock());
         DetectorRecord d;
         d.StatusChar = 'N';
-        status.Start(1, d, 'N');
+        status.start(1, d, 'N');
         const int kept = status.file().pendingBlocks();
         ASSERT_GT(kept, 0);
         // Where a retry is to get through, the log's folder is gone by then.

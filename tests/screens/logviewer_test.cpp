@@ -30,7 +30,7 @@ TEST(LogViewer, LoadsTheWholeFileAndOneMoreLineEnd) {
         SCOPED_TRACE(file ? file : "<none>");
         ScreenRig ctx;
         ctx.detector().setStatusChar(status);
-        ASSERT_TRUE(WaitFor([&] { return ctx.m().detector().StatusChar == quint8(status); }));
+        ASSERT_TRUE(WaitFor([&] { return ctx.m().link().record().StatusChar == quint8(status); }));
         if (file)
             writeLog(ctx, file);
         QPointer<LogViewer> viewer = new LogViewer(ctx);

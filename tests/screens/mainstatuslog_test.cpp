@@ -24,13 +24,14 @@ std::string record(const char* status, const char* serial = "20417") {
 TEST(MainStatusLog, ButtonPromptAndRecordsAtTheStartOnTheMinuteAndOnChanges) {
     MainRig rig;
     ASSERT_TRUE(rig.loadGood());
-    frmMain& m = *rig.main;
+    MainScreen& m = *rig.main;
     rig.prompts.inputAnswers = {QString("1")};
-    m.cmdLog->click();
+    rig.button("cmdLog")->click();
     ASSERT_EQ(rig.prompts.calls.size(), 1u);
     EXPECT_EQ(rig.prompts.calls[0].text, "Enter LogFile Period in minutes(1..255)");
-    EXPECT_EQ(m.cmdLog->text(), "stop &Loging");
-    EXPECT_EQ(m.lblLogOn->text(), "Saving detector's data to Ir3Log.txt every 1 minutes...");
+    EXPECT_EQ(rig.button("cmdLog")->text(), "stop &Loging");
+    EXPECT_EQ(rig.label("lblLogOn")->text(),
+              "Saving detector's data to Ir3Log.txt every 1 minutes...");
     std::string want = Header + record("N");
     EXPECT_EQ(rig.log(), want);
     const auto written = [&](const std::string& next) {
@@ -44,34 +45,37 @@ TEST(MainStatusLog, ButtonPromptAndRecordsAtTheStartOnTheMinuteAndOnChanges) {
     ASSERT_TRUE(written(record("W")));
 
     // Logging off and the main screen hidden: a change still writes, with a blank serial.
-    m.cmdLog->click();
-    EXPECT_FALSE(rig.model->statusLogTimer()->isActive() || m.Timer2->isActive());
-    EXPECT_FALSE(m.lblLogOn->isVisible());
+    rig.button("cmdLog")->click();
+    EXPECT_FALSE(rig.model->statusLog().minuteRunning() ||
+                 Find<ClockTimer>(rig.main.get(), "Timer2")->isActive());
+    EXPECT_FALSE(rig.label("lblLogOn")->isVisible());
     m.hide();
     rig.detector().setStatusChar('A');
     ASSERT_TRUE(written(record("A", " ")));
     m.show();
     rig.detector().setStatusChar('N'); // visible and off: nothing
-    ASSERT_TRUE(WaitFor([&] { return rig.model->detector().StatusChar == 'N'; }));
+    ASSERT_TRUE(WaitFor([&] { return rig.model->link().record().StatusChar == 'N'; }));
     EXPECT_EQ(rig.log(), want);
 }
 
 TEST(MainStatusLog, AFileThatRefusesWritesWarnsInTheMessageLineAndLosesNothing) {
     MainRig rig; // not loaded: no detector shown, the link counts as bad
-    frmMain& m = *rig.main;
+    MainScreen& m = *rig.main;
     m.show();
     rig.prompts.inputAnswers = {QString("1")};
-    m.cmdLog_Click();
+    rig.button("cmdLog")->click();
     ASSERT_EQ(rig.log(), Header);
 
-    m.model().statusLog().file().setAppender([&](const QString&, const QByteArray&, QString* why) {
-        if (why)
-            *why = "Read-only file system";
-        return qint64(0);
-    });
-    rig.model->statusLogMinute();
-    rig.model->statusLogMinute();
-    EXPECT_TRUE(m.lblNotice->text().contains("Ir3Log.txt")) << qPrintable(m.lblNotice->text());
+    rig.model->statusLog().log().file().setAppender(
+        [&](const QString&, const QByteArray&, QString* why) {
+            if (why)
+                *why = "Read-only file system";
+            return qint64(0);
+        });
+    rig.model->statusLog().minuteTick();
+    rig.model->statusLog().minuteTick();
+    EXPECT_TRUE(rig.label("lblNotice")->text().contains("Ir3Log.txt"))
+        << qPrintable(rig.label("lblNotice")->text());
     EXPECT_EQ(rig.log(), Header);
     EXPECT_EQ(rig.prompts.calls.size(), 1u) << "a message box besides the period prompt";
 
@@ -79,7 +83,7 @@ TEST(MainStatusLog, AFileThatRefusesWritesWarnsInTheMessageLineAndLosesNothing) 
     // them.
     rig.prompts.messageAnswers = {Prompts::Answer::Yes, Prompts::Answer::Cancel,
                                   Prompts::Answer::Yes, Prompts::Answer::Cancel};
-    m.cmdE_Click();
+    rig.button("cmdE")->click();
     EXPECT_FALSE(m.close());
     EXPECT_EQ(rig.exits, 0);
     EXPECT_EQ(rig.prompts.callsOf(Call::Message).size(), 4u);
@@ -87,34 +91,33 @@ TEST(MainStatusLog, AFileThatRefusesWritesWarnsInTheMessageLineAndLosesNothing) 
     EXPECT_TRUE(rig.prompts.calls.back().text.contains("could not be written to Ir3Log.txt"));
 
     // Writable again: the kept records go out on the retry timer.
-    m.model().statusLog().file().setAppender({});
-    rig.advanceMs(HostModel::LogRetryMs);
+    rig.model->statusLog().log().file().setAppender({});
+    rig.advanceMs(TimedLog::RetryMs);
     ASSERT_TRUE(WaitFor([&] { return rig.log() == Header + record("D", "") + record("D", ""); }));
-    EXPECT_EQ(m.model().statusLog().file().pendingBlocks(), 0);
+    EXPECT_EQ(rig.model->statusLog().log().file().pendingBlocks(), 0);
 }
 
 TEST(MainStatusLog, NoticeBlinksKeepingItsPhaseAndARefusedOrCancelledPeriodStartsNothing) {
     MainRig rig;
-    frmMain& m = *rig.main;
     rig.prompts.inputAnswers = {QString("3"), QString("3"), QString("300"), std::nullopt};
-    m.cmdLog_Click();
+    rig.button("cmdLog")->click();
     for (Rgb want : {LightGreen, colour::White, LightGreen}) {
-        rig.advanceMs(frmMain::BlinkMs);
-        ASSERT_TRUE(WaitFor([&] { return LabelBackground(m.lblLogOn) == want; }));
+        rig.advanceMs(MainScreen::BlinkMs);
+        ASSERT_TRUE(WaitFor([&] { return LabelBackground(rig.label("lblLogOn")) == want; }));
     }
-    m.cmdLog_Click(); // stop and start again: the phase goes on
-    m.cmdLog_Click();
-    rig.advanceMs(frmMain::BlinkMs);
-    EXPECT_TRUE(WaitFor([&] { return LabelBackground(m.lblLogOn) == colour::White; }));
+    rig.button("cmdLog")->click(); // stop and start again: the phase goes on
+    rig.button("cmdLog")->click();
+    rig.advanceMs(MainScreen::BlinkMs);
+    EXPECT_TRUE(WaitFor([&] { return LabelBackground(rig.label("lblLogOn")) == colour::White; }));
 
     // Stopped, a refused period starts nothing and says why; Cancel says nothing.
-    m.cmdLog_Click();
+    rig.button("cmdLog")->click();
     const std::string log = rig.log();
     for (int i = 0; i < 2; ++i) {
-        m.cmdLog_Click();
-        EXPECT_FALSE(rig.model->statusLog().LoggingOn());
-        EXPECT_EQ(rig.model->statusLog().LogPeriod(), 3);
-        EXPECT_EQ(m.cmdLog->text(), "start &Loging");
+        rig.button("cmdLog")->click();
+        EXPECT_FALSE(rig.model->statusLog().running());
+        EXPECT_EQ(rig.model->statusLog().period(), 3);
+        EXPECT_EQ(rig.button("cmdLog")->text(), "start &Loging");
         EXPECT_EQ(rig.log(), log);
         EXPECT_EQ(rig.prompts.callsOf(Call::Message).size(), 1u);
     }

@@ -1,6 +1,6 @@
 // The maintenance screen against the simulated bus: what goes on the line while it is open,
 // what it shows, BIT, version, keys, the sums log and closing with exchanges in flight.
-#include "screens/maintenance/frmMaintenance.h"
+#include "screens/maintenance/maintenancescreen.h"
 
 #include "hostrig.h"
 #include "link/clocktimer.h"
@@ -28,8 +28,8 @@ struct Rig {
     explicit Rig(std::unique_ptr<SimBus> bus = makeDefaultBus(), quint8 address = 1)
         : main(std::move(bus), address), address(address) {}
 
-    frmMaintenance* open() {
-        screen = new frmMaintenance(main, main.m().mainWindow());
+    MaintenanceScreen* open() {
+        screen = new MaintenanceScreen(main, &main.standIn);
         watch = std::make_unique<LineWatch>(*main.worker);
         main.standIn.hide(); // as the main screen hides behind it
         screen->show();
@@ -49,8 +49,8 @@ struct Rig {
         return WaitFor([&] { return watch->commands.size() >= target; }, 8000);
     }
     SimDetector& detector() { return *main.bus.sim().detector(address); }
-    void key(int k) { QTest::keyClick(screen->txtSum4Val, Qt::Key(k)); }
-    void key(char c) { QTest::keyClick(screen->txtSum4Val, c); }
+    void key(int k) { QTest::keyClick(box("txtSum4Val"), Qt::Key(k)); }
+    void key(char c) { QTest::keyClick(box("txtSum4Val"), c); }
     static void deleteClosed() {
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     }
@@ -58,16 +58,20 @@ struct Rig {
         main.prompts.inputAnswers = {QString(period)};
         key('l');
     }
+    QPushButton* button(const char* name) const { return Find<QPushButton>(screen, name); }
+    QLabel* label(const char* name) const { return Find<QLabel>(screen, name); }
+    QLineEdit* box(const char* name) const { return Find<QLineEdit>(screen, name); }
+    QGroupBox* frame(const char* name) const { return Find<QGroupBox>(screen, name); }
     QByteArray sumsLog() const { return readAll(main.dir.filePath("Ir3SumsLog.txt")); }
 
     ScreenRig main;
     quint8 address;
-    QPointer<frmMaintenance> screen;
+    QPointer<MaintenanceScreen> screen;
     std::unique_ptr<LineWatch> watch;
 };
 
 // The value fields (labels and boxes alike) in a fixed order, joined by '|'.
-QString valueTexts(frmMaintenance* s) {
+QString valueTexts(MaintenanceScreen* s) {
     QStringList out;
     for (const char* n :
          {"lblDetM", "lblDetS", "lblDetS2", "lblDetGain", "lblAddr", "lblserNum", "lblVol",
@@ -79,11 +83,9 @@ QString valueTexts(frmMaintenance* s) {
 
 // While open the screen reads inputs only (how many each model reads is the model table's test:
 // C1 at 2 reads 22) and shows them; closed, the status poll resumes.
-TEST(MaintenanceScreen, OnlyReadsInputsWhileOpenShowsThemAndKeepsThemOnExceptionAndSilence) {
-    Rig rig(makeDefaultBus(), 2);
-    SimDetector& d = rig.detector();
-    // A different value in every field, so that a label wired to the wrong one shows; how each
-    // is formatted is the decoder's test. Gain code 2 is gain 1, 0xFB is -5 degrees.
+// A different value in every field, so that a label wired to the wrong one shows; how each is
+// formatted is the decoder's test. Gain code 2 is gain 1, 0xFB is -5 degrees.
+void setDistinctInputs(SimDetector& d) {
     for (auto [reg, value] : {std::pair{4, 2}, {11, 0xFB}, {12, 241}, {13, 0x0304}, {14, 0xFF00}})
         d.setInput(reg, quint16(value));
     using F = std::pair<int, float>;
@@ -93,7 +95,15 @@ TEST(MaintenanceScreen, OnlyReadsInputsWhileOpenShowsThemAndKeepsThemOnException
     d.setSerial(65535);
     d.setFaultFlag(2);
     d.setStatusChar('W');
-    frmMaintenance* s = rig.open();
+}
+
+const QString DistinctTexts = "Model  Zorvan C1|W|F|1|2|65535|24.1|-5|1.23|22.50|1234.57|3|4|255|"
+                              "4210.50|0.00|88.00";
+
+TEST(MaintenanceScreen, OnlyReadsInputsWhileOpenAndShowsThem) {
+    Rig rig(makeDefaultBus(), 2);
+    setDistinctInputs(rig.detector());
+    MaintenanceScreen* s = rig.open();
     ASSERT_TRUE(rig.refreshes(3));
     const std::vector<QByteArray>& sent = rig.watch->sent;
     // The status poll that was in flight when the screen opened finishes first.
@@ -102,36 +112,49 @@ TEST(MaintenanceScreen, OnlyReadsInputsWhileOpenShowsThemAndKeepsThemOnException
     for (; f != sent.end(); ++f)
         EXPECT_EQ(*f, ReadInputs(2, 22));
 
-    const QString expected = "Model  Zorvan C1|W|F|1|2|65535|24.1|-5|1.23|22.50|1234.57|3|4|255|"
-                             "4210.50|0.00|88.00";
-    EXPECT_EQ(valueTexts(s), expected);
-    EXPECT_EQ(s->lblCom->text(), "GOOD");
-    EXPECT_EQ(s->Shape2->fillColor(), colour::Green);
+    EXPECT_EQ(valueTexts(s), DistinctTexts);
+    EXPECT_EQ(rig.label("lblCom")->text(), "GOOD");
+    EXPECT_EQ(Find<LampShape>(s, "Shape2")->fillColor(), colour::Green);
     // Its replies are never taken for the main screen's status replies.
-    EXPECT_EQ(rig.main.m().display().linkText, "GOOD");
-    EXPECT_EQ(rig.main.m().detector().ModelName, "Zorvan C1");
+    EXPECT_EQ(rig.main.m().link().display().linkText, "GOOD");
+    EXPECT_EQ(rig.main.m().link().record().ModelName, "Zorvan C1");
+}
 
-    // Neither an exception nor silence is an answer: the link shows BAD, the values stay.
+// Neither an exception nor silence is an answer: the link shows BAD, the values stay.
+TEST(MaintenanceScreen, KeepsItsValuesGreyOnExceptionAndSilence) {
+    Rig rig(makeDefaultBus(), 2);
+    SimDetector& d = rig.detector();
+    setDistinctInputs(d);
+    MaintenanceScreen* s = rig.open();
+    ASSERT_TRUE(rig.refreshes(2));
     d.setInput(11, 25);
     for (const SimFaults& fault :
          {SimFaults{.exceptionFunction = 0x84, .exceptionCode = 2}, SimFaults{.silent = true}}) {
         d.setFaults(fault);
         ASSERT_TRUE(rig.refreshes(2)); // the first may have been answered before the fault
-        EXPECT_EQ(s->lblCom->text(), "BAD");
-        EXPECT_EQ(s->Shape2->fillColor(), colour::Red);
-        EXPECT_EQ(valueTexts(s), expected);
+        EXPECT_EQ(rig.label("lblCom")->text(), "BAD");
+        EXPECT_EQ(Find<LampShape>(s, "Shape2")->fillColor(), colour::Red);
+        EXPECT_EQ(valueTexts(s), DistinctTexts);
         // Kept, but grey and with the time they were last heard.
-        EXPECT_FALSE(s->txtSum4Val->isEnabled() || s->lblserNum->isEnabled());
-        EXPECT_TRUE(s->lblHeard->isVisible() && s->lblHeard->text().startsWith("last heard "));
+        EXPECT_FALSE(rig.box("txtSum4Val")->isEnabled() || rig.label("lblserNum")->isEnabled());
+        EXPECT_TRUE(rig.label("lblHeard")->isVisible() &&
+                    rig.label("lblHeard")->text().startsWith("last heard "));
     }
 
     d.clearFaults();
     ASSERT_TRUE(rig.refreshes(2));
-    EXPECT_TRUE(s->txtSum4Val->isEnabled() && s->lblHeard->isHidden());
+    EXPECT_TRUE(rig.box("txtSum4Val")->isEnabled() && rig.label("lblHeard")->isHidden());
+}
+
+TEST(MaintenanceScreen, ClosedItGivesTheLineBackToTheMainScreensPoll) {
+    Rig rig(makeDefaultBus(), 2);
+    rig.open();
+    ASSERT_TRUE(rig.refreshes(2));
+    const std::vector<QByteArray>& sent = rig.watch->sent;
     const size_t atClose = sent.size();
-    rig.screen->cmdClose->click();
+    rig.button("cmdClose")->click();
     EXPECT_EQ(rig.main.returns, 1);
-    EXPECT_TRUE(rig.main.m().mainWindow()->isVisible());
+    EXPECT_TRUE(rig.main.standIn.isVisible());
     ASSERT_TRUE(WaitFor(
         [&] { return std::count_if(sent.begin() + atClose, sent.end(), isStatusPoll) >= 3; },
         8000));
@@ -143,11 +166,11 @@ TEST(MaintenanceScreen, OnlyReadsInputsWhileOpenShowsThemAndKeepsThemOnException
 // model (Zorvan A2 at 1) its model code would stand where the serial is.
 TEST(MaintenanceScreen, ShowsOnlyItsOwnReads) {
     Rig rig(makeDefaultBus(), 1);
-    frmMaintenance* s = rig.open();
+    rig.open();
     QStringList serials; // as shown after each cycle result
     QObject context;
     QObject::connect(rig.main.worker.get(), &LineWorker::cycleDone, &context,
-                     [&] { serials << s->lblserNum->text(); });
+                     [&] { serials << rig.label("lblserNum")->text(); });
     ASSERT_TRUE(rig.refreshes(2));
     ASSERT_TRUE(isStatusTo(rig.watch->cycles.front().request, 1)) << "nothing was in flight";
     for (const QString& serial : serials)
@@ -163,28 +186,28 @@ TEST(MaintenanceScreen, BitFrameOnlyForThisExchangesEcho) {
         // the screen's own cycle has taken the line.
         rig.main.silence(!lampGreen, 2);
         ASSERT_TRUE(rig.main.waitLink(lampGreen ? "GOOD" : "BAD"));
-        frmMaintenance* s = rig.open();
+        rig.open();
         ASSERT_TRUE(rig.refreshes(2));
         rig.detector().setFaults(SimFaults{.shortReply = shortReply});
         rig.key('b');
         ASSERT_TRUE(!lampGreen || rig.commandsDone(1));
         ASSERT_TRUE(rig.refreshes(2));
         EXPECT_EQ(rig.watch->count(SendCommand(2, cmd::Bit)), lampGreen ? 1 : 0);
-        EXPECT_EQ(!s->FrBit->isHidden(), frameShown);
+        EXPECT_EQ(!rig.frame("FrBit")->isHidden(), frameShown);
         // BIT that cannot act is disabled and says why; one that went wrong says what came.
-        EXPECT_EQ(s->cmdBIT->isEnabled(), lampGreen);
-        EXPECT_EQ(s->cmdBIT->toolTip().contains("lamp green"), !lampGreen);
-        EXPECT_EQ(s->lblNotice->text() ==
+        EXPECT_EQ(rig.button("cmdBIT")->isEnabled(), lampGreen);
+        EXPECT_EQ(rig.button("cmdBIT")->toolTip().contains("lamp green"), !lampGreen);
+        EXPECT_EQ(rig.label("lblNotice")->text() ==
                       "BIT: the reply from address 2 could not be used (malformed reply, 4 bytes).",
                   lampGreen && !frameShown)
-            << qPrintable(s->lblNotice->text());
-        EXPECT_TRUE(!frameShown || s->lblBitSum4->text() == "4210.50");
+            << qPrintable(rig.label("lblNotice")->text());
+        EXPECT_TRUE(!frameShown || rig.label("lblBitSum4")->text() == "4210.50");
     }
 }
 
 TEST(MaintenanceScreen, VersionTextOnlyFromItsOwnReplyAndNothingReachesTheScreenOnceGone) {
     Rig rig(makeDefaultBus(), 2);
-    frmMaintenance* s = rig.open();
+    MaintenanceScreen* s = rig.open();
     auto* shown = s->findChild<ClockTimer*>("tmrVersion");
     ASSERT_NE(shown, nullptr);
     ASSERT_TRUE(rig.refreshes(1));
@@ -204,17 +227,17 @@ TEST(MaintenanceScreen, VersionTextOnlyFromItsOwnReplyAndNothingReachesTheScreen
         const Exchange& x = rig.watch->commands.back();
         EXPECT_EQ(x.request, SendCommand(2, cmd::Version));
         EXPECT_EQ(x.reply.size(), replySize);
-        EXPECT_FALSE(s->lblVer->isHidden());
-        EXPECT_EQ(s->lblVer->text(), shows);
+        EXPECT_FALSE(rig.label("lblVer")->isHidden());
+        EXPECT_EQ(rig.label("lblVer")->text(), shows);
         EXPECT_TRUE(shown->isActive());
     }
 
     // Four seconds on the line's clock, which the refresh cycle moves on.
     rig.detector().clearFaults();
-    s->cmdV->click();
+    rig.button("cmdV")->click();
     ASSERT_TRUE(rig.commandsDone(1));
     const qint64 shownAt = rig.main.clock.nowUs();
-    ASSERT_TRUE(WaitFor([&] { return s->lblVer->isHidden(); }));
+    ASSERT_TRUE(WaitFor([&] { return rig.label("lblVer")->isHidden(); }));
     EXPECT_GE(rig.main.clock.nowUs() - shownAt, 4'000'000);
 
     // Closed with requests in flight (run under ASan as well): nothing may touch it once gone.
@@ -229,10 +252,10 @@ TEST(MaintenanceScreen, VersionTextOnlyFromItsOwnReplyAndNothingReachesTheScreen
     // Deleted without being closed, right after it took the line: its refreshes go on being
     // answered, and none of them is decoded any more.
     delete rig.open();
-    const float before = rig.main.m().maintenanceReadings().Sum4;
+    const float before = rig.main.m().maintenance().readings().Sum4;
     rig.detector().setInputFloat(5, before + 100.0f);
     EXPECT_TRUE(rig.refreshes(3));
-    EXPECT_EQ(rig.main.m().maintenanceReadings().Sum4, before);
+    EXPECT_EQ(rig.main.m().maintenance().readings().Sum4, before);
 }
 
 // Esc and C close it as the tests above do; here a key it has no use for, and Enter on the
@@ -245,17 +268,17 @@ TEST(MaintenanceScreen, EnterPressesTheFocusedButtonAndOtherKeysDoNothing) {
         QCoreApplication::sendEvent(target, &event);
         Rig::deleteClosed();
     };
-    press(rig.screen->txtSum4Val, Qt::Key_X, "x");
+    press(rig.box("txtSum4Val"), Qt::Key_X, "x");
     ASSERT_FALSE(rig.screen.isNull());
-    press(rig.screen->cmdV, Qt::Key_Enter, "\r");
+    press(rig.button("cmdV"), Qt::Key_Enter, "\r");
     EXPECT_TRUE(rig.commandsDone(1));
     ASSERT_FALSE(rig.screen.isNull());
     EXPECT_EQ(rig.main.returns, 0);
-    EXPECT_FALSE(rig.main.m().mainWindow()->isVisible());
-    press(rig.screen->cmdClose, Qt::Key_Return, "\r");
+    EXPECT_FALSE(rig.main.standIn.isVisible());
+    press(rig.button("cmdClose"), Qt::Key_Return, "\r");
     EXPECT_TRUE(rig.screen.isNull());
     EXPECT_EQ(rig.main.returns, 1);
-    EXPECT_TRUE(rig.main.m().mainWindow()->isVisible());
+    EXPECT_TRUE(rig.main.standIn.isVisible());
 }
 
 // The chart beside the readings: a point per answered refresh, a gap for a silent one (never
@@ -263,7 +286,7 @@ TEST(MaintenanceScreen, EnterPressesTheFocusedButtonAndOtherKeysDoNothing) {
 TEST(MaintenanceScreen, ChartTakesEachRefreshGapsForSilenceAndItsKeys) {
     Rig rig;
     rig.open();
-    const ReadingsSeries& series = rig.screen->chart->series();
+    const ReadingsSeries& series = rig.screen->chart().series();
     auto gaps = [&] {
         return std::count_if(series.samples().begin(), series.samples().end(),
                              [](const ReadingSample& s) { return s.gap; });
@@ -278,7 +301,7 @@ TEST(MaintenanceScreen, ChartTakesEachRefreshGapsForSilenceAndItsKeys) {
     ASSERT_TRUE(rig.refreshes(2));
     EXPECT_TRUE(!series.samples().back().gap);
     for (const ReadingSample& sample : series.samples())
-        EXPECT_TRUE(sample.gap || sample.values[0] == rig.main.m().maintenanceReadings().Sum4);
+        EXPECT_TRUE(sample.gap || sample.values[0] == rig.main.m().maintenance().readings().Sum4);
 
     rig.key('w');
     EXPECT_EQ(series.windowMinutes(), 5);
@@ -307,13 +330,13 @@ QList<QByteArray> records(const QByteArray& log) {
     return out;
 }
 
-TEST(MaintenanceSumsLog, RecordsOnStartTicksAndChangesLateWritesCatchUpAndItOutlivesTheScreen) {
+TEST(MaintenanceSumsLog, RecordsOnStartTicksAndChangesAndLateWritesCatchUp) {
     Rig rig(sumsBus(), 5);
-    frmMaintenance* s = rig.open();
+    rig.open();
     ASSERT_TRUE(rig.refreshes(1));
 
     // A file that refuses writes at first: a warning, and the records are appended later.
-    LogFile& file = rig.main.m().sumsLog().file();
+    LogFile& file = rig.main.m().maintenance().sumsLog().log().file();
     file.setAppender([](const QString&, const QByteArray&, QString* error) {
         if (error)
             *error = "No space left on device";
@@ -321,23 +344,24 @@ TEST(MaintenanceSumsLog, RecordsOnStartTicksAndChangesLateWritesCatchUpAndItOutl
     });
     rig.startLog("1");
     ASSERT_EQ(rig.main.prompts.callsOf(Call::Input).size(), 1u);
-    EXPECT_FALSE(s->lblLogOn->isHidden());
-    const QString warning = s->lblNotice->isHidden() ? QString() : s->lblNotice->text();
+    EXPECT_FALSE(rig.label("lblLogOn")->isHidden());
+    const QString warning =
+        rig.label("lblNotice")->isHidden() ? QString() : rig.label("lblNotice")->text();
     EXPECT_FALSE(warning.isEmpty());
     EXPECT_EQ(rig.sumsLog(), "<missing>");
     file.setAppender({});
-    s->Timer3_Timer();
+    rig.main.m().maintenance().sumsLog().minuteTick();
     EXPECT_EQ(rig.sumsLog().count("Addr."), 1);
     ASSERT_EQ(records(rig.sumsLog()).size(), 2);
     EXPECT_TRUE(records(rig.sumsLog())[0].endsWith("1.2       22.5        333.3\r"));
-    EXPECT_NE(s->lblNotice->text(), warning);
+    EXPECT_NE(rig.label("lblNotice")->text(), warning);
 
     // The minute runs on the line's clock, which the refresh cycle moves on.
     ASSERT_TRUE(WaitFor([&] { return records(rig.sumsLog()).size() == 3; }));
 
     rig.key('L');
-    EXPECT_EQ(s->cmdLogSums->text(), "start &Loging");
-    EXPECT_FALSE(s->Timer3->isActive());
+    EXPECT_EQ(rig.button("cmdLogSums")->text(), "start &Loging");
+    EXPECT_FALSE(rig.main.m().maintenance().sumsLog().minuteRunning());
     rig.startLog("3");
     EXPECT_EQ(rig.sumsLog().count("Addr."), 2);
     EXPECT_EQ(records(rig.sumsLog()).size(), 4);
@@ -345,23 +369,30 @@ TEST(MaintenanceSumsLog, RecordsOnStartTicksAndChangesLateWritesCatchUpAndItOutl
     rig.detector().setStatusChar('W');
     ASSERT_TRUE(WaitFor([&] { return records(rig.sumsLog()).size() == 5; }));
     EXPECT_EQ(records(rig.sumsLog()).back().mid(32, 2), "WN");
+}
 
-    // Closed, the screen leaves the log running, paused, and the main screen says so; opened
-    // again, button and notice show that it runs, and the button stops it without asking.
+// Closed, the screen leaves the log running, paused, and the main screen says so; opened again,
+// button and notice show that it runs, and the button stops it without asking.
+TEST(MaintenanceSumsLog, OutlivesTheScreenAndTheButtonStopsItWithoutAsking) {
+    Rig rig(sumsBus(), 5);
+    rig.open();
+    ASSERT_TRUE(rig.refreshes(1));
+    rig.startLog("3");
+    ASSERT_TRUE(rig.main.m().maintenance().sumsLog().running());
     rig.key('c');
     Rig::deleteClosed();
     ASSERT_TRUE(rig.screen.isNull());
-    EXPECT_TRUE(rig.main.m().sumsLog().SumsLoggingOn());
+    EXPECT_TRUE(rig.main.m().maintenance().sumsLog().running());
     EXPECT_TRUE(rig.main.m().messages().newest().endsWith(
         "Sums logging to Ir3SumsLog.txt is paused until the maintenance screen reopens."));
-    s = rig.open();
-    EXPECT_EQ(s->cmdLogSums->text(), "stop &Loging");
-    EXPECT_FALSE(s->lblLogOn->isHidden());
-    EXPECT_EQ(s->lblLogOn->text(), SumsLogNotice(3));
+    rig.open();
+    EXPECT_EQ(rig.button("cmdLogSums")->text(), "stop &Loging");
+    EXPECT_FALSE(rig.label("lblLogOn")->isHidden());
+    EXPECT_EQ(rig.label("lblLogOn")->text(), SumsLogNotice(3));
     const size_t inputs = rig.main.prompts.callsOf(Call::Input).size();
     rig.key('l');
-    EXPECT_FALSE(rig.main.m().sumsLog().SumsLoggingOn());
-    EXPECT_EQ(s->cmdLogSums->text(), "start &Loging");
+    EXPECT_FALSE(rig.main.m().maintenance().sumsLog().running());
+    EXPECT_EQ(rig.button("cmdLogSums")->text(), "start &Loging");
     EXPECT_EQ(rig.main.prompts.callsOf(Call::Input).size(), inputs);
 
     // A refused period starts nothing and says why; Cancel says nothing.
@@ -369,8 +400,8 @@ TEST(MaintenanceSumsLog, RecordsOnStartTicksAndChangesLateWritesCatchUpAndItOutl
          {std::pair{std::optional<QString>("300"), true}, {std::nullopt, false}}) {
         const size_t before = rig.main.prompts.callsOf(Call::Message).size();
         rig.main.prompts.inputAnswers = {answer};
-        s->cmdLogSums->click();
-        EXPECT_FALSE(rig.main.m().sumsLog().SumsLoggingOn());
+        rig.button("cmdLogSums")->click();
+        EXPECT_FALSE(rig.main.m().maintenance().sumsLog().running());
         EXPECT_EQ(rig.main.prompts.callsOf(Call::Message).size() - before, message ? 1u : 0u);
     }
 }

@@ -1,7 +1,8 @@
 // The password gate: what each entry does to the gate and which messages it shows.
-#include "screens/maintenance/frmMaintPass.h"
+#include "screens/maintenance/passworddialog.h"
 
 #include "hostrig.h"
+#include "screens/host/maintenancegate.h"
 
 #include <QLineEdit>
 #include <QPushButton>
@@ -11,11 +12,12 @@ namespace {
 
 // Opens the dialog, types the entry and presses Enter; the dialog must be gone afterwards.
 void enter(ScreenRig& main, const QString& entry) {
-    QPointer<frmMaintPass> dlg = new frmMaintPass(main, main.m().mainWindow());
+    QPointer<MaintenancePasswordDialog> dlg = new MaintenancePasswordDialog(main, &main.standIn);
     dlg->show();
-    EXPECT_TRUE(dlg->txtPass->text().isEmpty()) << "each opening starts with an empty box";
-    QTest::keyClicks(dlg->txtPass, entry);
-    QTest::keyClick(dlg->txtPass, Qt::Key_Return);
+    EXPECT_TRUE(Find<QLineEdit>(dlg, "txtPass")->text().isEmpty())
+        << "each opening starts with an empty box";
+    QTest::keyClicks(Find<QLineEdit>(dlg, "txtPass"), entry);
+    QTest::keyClick(Find<QLineEdit>(dlg, "txtPass"), Qt::Key_Return);
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_TRUE(dlg.isNull()) << "the dialog closes whatever the entry";
 }
@@ -30,9 +32,29 @@ int wrongMessages(const ScreenRig& main) {
     return n;
 }
 
+// Entries in order, what the last one gave, and whether the gate is open after them. Once
+// open, the gate keeps the right entry and reads no other.
+TEST(MaintenanceGate, EntriesOpenItOnlyWithThePasswordAndOpenItStays) {
+    using E = MaintenanceGate::Entry;
+    for (const auto& [entries, last, unlocked] : {std::tuple{"", E::Nothing, false},
+                                                  {"VUK", E::Wrong, false},
+                                                  {"vuk ", E::Wrong, false},
+                                                  {"VUK|", E::Nothing, false},
+                                                  {"vu|vuk", E::Right, true},
+                                                  {"vuk|xyz", E::Right, true},
+                                                  {"vuk|", E::Right, true}}) {
+        SCOPED_TRACE(entries);
+        MaintenanceGate gate;
+        E got = E::Nothing;
+        for (const QString& e : QString(entries).split('|'))
+            got = gate.enter(e);
+        EXPECT_EQ(got, last);
+        EXPECT_EQ(gate.unlocked(), unlocked);
+    }
+}
+
+// One dialog per entry, in order: the message comes only for a wrong entry.
 TEST(MaintPass, EachEntrySetsTheGateAndItsMessages) {
-    // One dialog per entry, in order. Once open, the stored right entry is checked again: no
-    // message.
     for (const auto& [entries, unlocked, messages] : {std::tuple{"VUK", false, 1},
                                                       {"", false, 0},
                                                       {"vu|vuk", true, 1},
@@ -41,20 +63,20 @@ TEST(MaintPass, EachEntrySetsTheGateAndItsMessages) {
         ScreenRig main;
         for (const QString& e : QString(entries).split('|'))
             enter(main, e);
-        EXPECT_EQ(main.m().maintenanceUnlocked(), unlocked);
+        EXPECT_EQ(main.m().maintenanceGate().unlocked(), unlocked);
         EXPECT_EQ(wrongMessages(main), messages);
     }
 }
 
 TEST(MaintPass, ClosingByTheFrameChecksNothing) {
     ScreenRig main;
-    QPointer<frmMaintPass> dlg = new frmMaintPass(main);
+    QPointer<MaintenancePasswordDialog> dlg = new MaintenancePasswordDialog(main);
     dlg->show();
-    QTest::keyClicks(dlg->txtPass, "VUK");
+    QTest::keyClicks(Find<QLineEdit>(dlg, "txtPass"), "VUK");
     dlg->close();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_TRUE(dlg.isNull());
-    EXPECT_FALSE(main.m().maintenanceUnlocked());
+    EXPECT_FALSE(main.m().maintenanceGate().unlocked());
     EXPECT_TRUE(main.prompts.calls.empty());
 }
 

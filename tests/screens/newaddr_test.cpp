@@ -82,7 +82,7 @@ TEST(NewAddrDialog, SendRefusesWhatIsNoAddress) {
         EXPECT_TRUE(d->isVisible());
     }
     EXPECT_EQ(main.returns, 0);
-    EXPECT_EQ(main.m().detector().Address, 1);
+    EXPECT_EQ(main.m().link().record().Address, 1);
     OnlyPolls(sent, 1);
     Dispose(d);
 }
@@ -92,23 +92,23 @@ TEST(NewAddrDialog, MasterModeOnABusOfSeveralWritesNothing) {
     ScreenRig main;
     auto [d, box, send, cancel] = Open(main);
     LineWatch sent(*main.worker);
-    main.m().toggleMasterMode();
+    main.m().link().toggleMasterMode();
     box->setText("12");
     send->click();
     ASSERT_TRUE(WaitFor([&] { return !main.prompts.callsOf(Call::Message).empty(); }));
     EXPECT_TRUE(OneMessage(main.prompts, MasterCollisionText, "Warning"));
     EXPECT_EQ(sent.count(WriteAddr(1, 12)), 0);
-    EXPECT_EQ(main.m().detector().Address, 1);
+    EXPECT_EQ(main.m().link().record().Address, 1);
     EXPECT_TRUE(d && send->isEnabled()); // the dialog stays for another try
     Dispose(d);
 }
 
 TEST(NewAddrDialog, SendMovesTheDetectorAndTheMainScreenFollows) {
     ScreenRig main(busWith(5, 117, 20417), 5);
-    ASSERT_TRUE(main.m().detector().LinkGood);
+    ASSERT_TRUE(main.m().link().record().LinkGood);
     for (quint8 to : {quint8(1), quint8(247)}) {
         SCOPED_TRACE(int(to));
-        const quint8 from = main.m().detector().Address;
+        const quint8 from = main.m().link().record().Address;
         main.returns = 0;
         auto [d, box, send, cancel] = Open(main);
         EXPECT_EQ(box->text(), QString::number(from));
@@ -120,11 +120,11 @@ TEST(NewAddrDialog, SendMovesTheDetectorAndTheMainScreenFollows) {
             QTest::keyClick(box, Qt::Key_Return);
         ASSERT_TRUE(WaitFor([&] { return main.returns == 1; }));
         EXPECT_EQ(sent.count(WriteAddr(from, to)), 1);
-        EXPECT_EQ(main.m().detector().Address, to);
+        EXPECT_EQ(main.m().link().record().Address, to);
         EXPECT_TRUE(main.prompts.callsOf(Call::Message).empty());
         EXPECT_TRUE(main.m().messages().newest().endsWith(
             QString("Detector 20417 now answers at address %1").arg(to)));
-        EXPECT_TRUE(main.m().mainWindow()->isVisible());
+        EXPECT_TRUE(main.standIn.isVisible());
         EXPECT_EQ(main.bus.sim().detector(to).get(), main.bus.sim().detectorAt(0).get());
         Dispose(d);
         EXPECT_TRUE(main.waitPolls(1, to)); // the main screen polls the new address
@@ -150,7 +150,7 @@ TEST(NewAddrDialog, UnconfirmedSendMovesTheCaptionAndSaysSo) {
     ASSERT_EQ(shown.size(), 6);
     EXPECT_EQ(shown[1], "Writing... attempt 2 of 6");
     EXPECT_EQ(sent.count(WriteAddr(9, 12)), 6);
-    EXPECT_EQ(main.m().detector().Address, 12);
+    EXPECT_EQ(main.m().link().record().Address, 12);
     EXPECT_TRUE(OneMessage(main.prompts, AddressNotConfirmedText.arg(12), "Warning"));
     Dispose(d);
 }
@@ -176,7 +176,7 @@ TEST(NewAddrDialog, EveryOtherWayOutKeepsTheOldAddress) {
         EXPECT_EQ(main.returns, 1);
         Dispose(dialog.d);
         EXPECT_FALSE(dialog.d);
-        EXPECT_EQ(main.m().detector().Address, 3);
+        EXPECT_EQ(main.m().link().record().Address, 3);
         QCoreApplication::processEvents();
         OnlyPolls(sent, 3);
     }
@@ -191,7 +191,7 @@ TEST(NewAddrDialog, GoingAwayWhileTheWriteRunsIsSafe) {
     send->click();
     delete d;
     ASSERT_TRUE(WaitFor([&] { return !done.commands.empty(); }));
-    EXPECT_EQ(main.m().detector().Address, 4);
+    EXPECT_EQ(main.m().link().record().Address, 4);
     EXPECT_EQ(main.returns, 0);
 }
 

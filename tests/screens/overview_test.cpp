@@ -151,7 +151,7 @@ TEST(Overview, EnterHandsTheAddressToTheMainScreen) {
     ASSERT_TRUE(WaitFor([&] { return screen->overview().polling(); }));
     table->setCurrentIndex(screen->overview().index(1, 0));
     QTest::keyClick(table, Qt::Key_Return);
-    EXPECT_EQ(rig.m().detector().Address, 5);
+    EXPECT_EQ(rig.m().link().record().Address, 5);
     EXPECT_EQ(rig.returns, 1);
     Dispose(screen);
     EXPECT_TRUE(screen.isNull());

@@ -28,7 +28,7 @@ QByteArray SetupReply(quint8 address, const std::vector<quint16>& regs) {
 
 // The setup screen's opening for the detector the main screen shows, with a reply of the test's.
 SetupOpening OpeningWith(HostModel& m, const QByteArray& reply) {
-    const DetectorRecord& d = m.detector();
+    const DetectorRecord& d = m.link().record();
     return {SetupSnapshot{{d.Address, d.ModelCode, d.ModelName, d.SerialNumber}, reply}, {}};
 }
 
@@ -55,7 +55,7 @@ TEST(SetupScreen, ShowsTheModelsRow) {
     for (const auto& [model, regs, lists, sixFlags, warned] : cases) {
         SCOPED_TRACE(model);
         main.detector().setModelCode(*simModelCode(model));
-        ASSERT_TRUE(WaitFor([&] { return main.m().detector().ModelName == model; }));
+        ASSERT_TRUE(WaitFor([&] { return main.m().link().record().ModelName == model; }));
         QPointer<SetupScreen> s =
             SetupScreen::open(main, OpeningWith(main.m(), SetupReply(1, regs)));
         ASSERT_TRUE(s);
@@ -96,7 +96,7 @@ TEST(SetupScreen, ShowsTheModelsRow) {
 // but the screen's own requests reaches the line (and faults count only those).
 struct LineRig {
     explicit LineRig(quint8 address) : main(makeDefaultBus(), address), address(address) {
-        main.m().holdLine(true);
+        main.ctx().holdLine(true);
         // The poll in flight ends before anything here is counted.
         RunCommand(*main.worker, {Pattern::SendOnly, ReadAddr(99)});
     }
@@ -192,7 +192,7 @@ TEST(SetupScreen, OkWritesWhatTheOperatorChangedAndTellsOnlyAWriteThatNeverGotTh
                   acknowledged);
         EXPECT_EQ(rig.main.prompts.callsOf(Call::Beep).size(), 1u);
         EXPECT_EQ(rig.main.prompts.calls.back().kind, Call::Beep) << "the beep comes last";
-        EXPECT_TRUE(rig.main.m().mainWindow()->isVisible());
+        EXPECT_TRUE(rig.main.standIn.isVisible());
         Dispose(s);
         EXPECT_FALSE(s);
     }
@@ -318,15 +318,15 @@ TEST(SetupScreen, FlakyDetectorGetsNoScreenOfAnotherModelAndOkKeepsItsSettings) 
     rig.detector().setFaults({.answerEvery = 2});
     ASSERT_TRUE(rig.load());
     QPointer<SetupScreen> s;
-    rig.main->openers.setup = [&](ScreenContext& c, const SetupOpening& o) -> QWidget* {
+    rig.main->openers().setup = [&](ScreenContext& c, const SetupOpening& o) -> QWidget* {
         EXPECT_EQ(o.snapshot ? o.snapshot->detector.modelName : o.refusal, "Zorvan A2");
         return s = SetupScreen::open(c, o);
     };
     // A press that gets no confirmed model says why in the message line and opens nothing.
     for (int press = 0; !s && press < 40; ++press) {
         ASSERT_TRUE(rig.waitLink("GOOD"));
-        rig.main->cmdSetio_Click();
-        ASSERT_TRUE(WaitFor([&] { return !rig.model->commandBusy(); }));
+        rig.model->commands().requestSetupRead();
+        ASSERT_TRUE(WaitFor([&] { return !rig.model->commands().busy(); }));
         EXPECT_TRUE(s || rig.model->messages().newest().contains("No answer from address 1"));
     }
     ASSERT_TRUE(s);

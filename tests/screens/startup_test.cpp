@@ -9,7 +9,7 @@
 #include "link/tuningfile.h"
 #include "link/virtualport.h"
 #include "screens/host/hostmodel.h"
-#include "screens/main/frmMain.h"
+#include "screens/main/mainscreen.h"
 #include "screens/startup/comportdialog.h"
 #include "screens/startup/startupflow.h"
 #include "sim/tcpserver.h"
@@ -126,15 +126,15 @@ TEST(Startup, OkOpensTheChosenPortWithTheTuningFilesDelay) {
 
         EXPECT_EQ(rig.opened, QStringList{ComPortDevice(port)});
         EXPECT_TRUE(rig.prompts.calls.empty());
-        frmMain* main = rig.flow->mainWindow();
+        MainScreen* main = rig.flow->mainWindow();
         ASSERT_TRUE(main);
         EXPECT_TRUE(main->isVisible());
         EXPECT_EQ(rig.tuningFile(), tuning.isEmpty() ? "4000\r\n" : tuning);
-        EXPECT_EQ(rig.flow->model()->turnaroundDelay(), delay);
+        EXPECT_EQ(rig.flow->model()->tuning().delay(), delay);
         EXPECT_EQ(rig.flow->worker()->turnaroundDelay(), delay);
-        EXPECT_EQ(main->lblNotice->text().contains("CommTune.txt"), warns)
-            << qPrintable(main->lblNotice->text());
-        EXPECT_TRUE(WaitFor([&] { return main->lblCom->text() == "GOOD"; }));
+        EXPECT_EQ(Find<QLabel>(main, "lblNotice")->text().contains("CommTune.txt"), warns)
+            << qPrintable(Find<QLabel>(main, "lblNotice")->text());
+        EXPECT_TRUE(WaitFor([&] { return Find<QLabel>(main, "lblCom")->text() == "GOOD"; }));
     } // leaving with a poll in flight must be safe
 }
 
@@ -208,7 +208,7 @@ TEST(Startup, NetworkLineGoesBadWhileTheServerIsOffAndRecovers) {
          clickOk});
     ASSERT_TRUE(rig.flow->run());
     EXPECT_EQ(rig.opened, QStringList{QString("tcp://127.0.0.1:%1").arg(port)});
-    QLabel* com = rig.flow->mainWindow()->lblCom;
+    QLabel* com = Find<QLabel>(rig.flow->mainWindow(), "lblCom");
     ASSERT_TRUE(WaitFor([&] { return com->text() == "GOOD"; }, 10000));
 
     server.stop();

@@ -78,9 +78,9 @@ TEST(TrafficModel, ABurstOfFramesIsOneInsertion) {
 
 TEST(FieldToolKeys, F1F7AndF9OnTheMainScreen) {
     MainRig rig;
-    frmMain& m = *rig.main;
+    MainScreen& m = *rig.main;
     ASSERT_TRUE(rig.loadGood());
-    QTest::keyClick(m.cmdBIT, Qt::Key_F1);
+    QTest::keyClick(rig.button("cmdBIT"), Qt::Key_F1);
     auto* help = m.findChild<QWidget*>("frmKeyHelp");
     ASSERT_NE(help, nullptr);
     const QString keys = help->findChild<QLabel*>("lblKeys")->text();
@@ -88,7 +88,7 @@ TEST(FieldToolKeys, F1F7AndF9OnTheMainScreen) {
                 keys.contains(AboutText().section('\n', 0, 0)));
     help->close();
 
-    QTest::keyClick(m.cmdBIT, Qt::Key_F9);
+    QTest::keyClick(rig.button("cmdBIT"), Qt::Key_F9);
     QPointer<TrafficWindow> traffic = m.findChild<TrafficWindow*>();
     ASSERT_TRUE(traffic);
     // The window shows the line's live traffic, wherever in an exchange it opened.
@@ -97,7 +97,7 @@ TEST(FieldToolKeys, F1F7AndF9OnTheMainScreen) {
     EXPECT_TRUE(rows.contains("status request to 1")) << qPrintable(rows);
     EXPECT_TRUE(rows.contains("status reply: Zorvan A2, serial 20417, status N"));
 
-    QTest::keyClick(m.cmdBIT, Qt::Key_F7);
+    QTest::keyClick(rig.button("cmdBIT"), Qt::Key_F7);
     EXPECT_EQ(rig.opened, QStringList{"overview"});
     EXPECT_FALSE(m.isVisible());
     EXPECT_TRUE(traffic->isVisible()); // it stays beside whatever screen is in front

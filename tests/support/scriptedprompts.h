@@ -14,25 +14,27 @@ namespace fh {
 class ScriptedPrompts final : public Prompts {
 public:
     struct Call {
-        enum Kind { Message, Input, PrintDialog, Print, Beep, SaveFile, Folder };
+        enum Kind { Message, Input, PrintDialog, Print, Beep, SaveFile, OpenFile, Preview, Folder };
         Kind kind = Message;
-        QString text{}; // message text or input prompt; a save-file call's title
+        QString text{}; // message text or input prompt; a file dialog's or preview's title
         QString title{};
         Icon icon = Icon::None;
         Buttons buttons = Buttons::Ok;
-        QString defaultText{}; // a save-file call's suggested path
-        int copies = 0;        // Print
+        QString defaultText{}; // a file dialog's suggested path or folder
+        int copies = 0;        // Print; Preview: the pages painted
     };
 
     // Answers, taken front first. When a queue is empty: a message gets its first button (Ok, Yes
     // or Retry; Cancel for Retry/Save/Discard, where Retry could go round for ever on a file that
-    // stays broken), an input box its default text, the print and save dialogs Cancel.
+    // stays broken), an input box its default text, the print and file dialogs Cancel.
     std::deque<Answer> messageAnswers;
     std::deque<std::optional<QString>> inputAnswers;
     std::deque<std::optional<int>> printAnswers;
     std::deque<std::optional<QString>> saveAnswers;
     std::deque<std::optional<QString>> folderAnswers;
-    // Where printImage writes; empty: printing is only recorded.
+    std::deque<std::optional<QString>> openAnswers;
+    // Where printImage and printPreview write; empty: printing is only recorded, and a
+    // preview paints into memory.
     QString pdfPath;
     // Called with each call as it happens, e.g. to look at a screen while its message is "open".
     std::function<void(const Call&)> onCall;
@@ -66,7 +68,7 @@ public:
     bool printImage(QWidget* widget, int copies) override;
     void beep() override { record({.kind = Call::Beep}); }
     std::optional<QString> saveFileName(QWidget*, const QString& title,
-                                        const QString& suggestedPath) override {
+                                        const QString& suggestedPath, const QString&) override {
         record({.kind = Call::SaveFile, .text = title, .defaultText = suggestedPath});
         return take(saveAnswers, std::optional<QString>());
     }
@@ -75,6 +77,12 @@ public:
         record({.kind = Call::Folder, .text = title, .defaultText = startDir});
         return take(folderAnswers, std::optional<QString>());
     }
+    std::optional<QString> openFileName(QWidget*, const QString& title, const QString& folder,
+                                        const QString&) override {
+        record({.kind = Call::OpenFile, .text = title, .defaultText = folder});
+        return take(openAnswers, std::optional<QString>());
+    }
+    void printPreview(QWidget* parent, const QString& title, const PagePainter& paint) override;
 
 private:
     void record(const Call& call) {

@@ -225,8 +225,8 @@ void ReadingsChart::tell(const QString& text) {
 
 void ReadingsChart::exportPng() {
     QPointer<ReadingsChart> self(this);
-    const std::optional<QString> path =
-        prompts_.saveFileName(this, QStringLiteral("Save the chart as PNG"), suggestedPath("png"));
+    const std::optional<QString> path = prompts_.saveFileName(
+        this, QStringLiteral("Save the chart as PNG"), suggestedPath("png"), PngFilter);
     if (!self || !path)
         return;
     const QPixmap picture = grab();
@@ -245,7 +245,7 @@ void ReadingsChart::exportPng() {
 void ReadingsChart::exportCsv() {
     QPointer<ReadingsChart> self(this);
     const std::optional<QString> path = prompts_.saveFileName(
-        this, QStringLiteral("Save the readings as CSV"), suggestedPath("csv"));
+        this, QStringLiteral("Save the readings as CSV"), suggestedPath("csv"), CsvFilter);
     if (!self || !path)
         return;
     const QByteArray bytes = series_.csv([](qint64 ms) {

@@ -19,6 +19,10 @@ class QValueAxis;
 
 namespace fh {
 
+// The save dialog's file kinds for the charts' exports.
+inline const QString PngFilter = QStringLiteral("PNG pictures (*.png)");
+inline const QString CsvFilter = QStringLiteral("CSV files (*.csv)");
+
 class Clock;
 class Prompts;
 class ZoomChartView;

@@ -55,7 +55,8 @@ bool saveKept(Prompts& prompts, QWidget* parent, std::initializer_list<PeriodicL
         const QString suggested =
             QDir(folder).filePath(info.completeBaseName() + QStringLiteral("-kept.txt"));
         const auto path = prompts.saveFileName(
-            parent, QStringLiteral("Save the entries kept for %1").arg(file.fileName()), suggested);
+            parent, QStringLiteral("Save the entries kept for %1").arg(file.fileName()), suggested,
+            QStringLiteral("Text files (*.txt)"));
         if (!path)
             return false;
         for (PeriodicLog* other : logs) {
@@ -109,7 +110,7 @@ bool MayExitWithKeptEntries(Prompts& prompts, QWidget* parent,
                                 Prompts::Buttons::RetrySaveDiscardCancel)) {
         case Prompts::Answer::Retry:
             for (PeriodicLog* log : logs)
-                log->RetryPendingWrites();
+                log->retryKept();
             break;
         case Prompts::Answer::Save:
             saveKept(prompts, parent, logs, &failedFolders);

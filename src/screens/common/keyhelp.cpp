@@ -90,6 +90,9 @@ KeyList OverviewKeys() {
             {QStringLiteral("Alt+R"), QStringLiteral("scan again (range and window above)")},
             {QStringLiteral("Alt+A"), QStringLiteral("cancel the scan")},
             {QStringLiteral("Alt+E"), QStringLiteral("export the table as CSV")},
+            {QStringLiteral("Alt+S"), QStringLiteral("survey: record every detector, save the "
+                                                     "record and its report")},
+            {QStringLiteral("Alt+M"), QStringLiteral("compare a record with an earlier one")},
             {QStringLiteral("Esc"), QStringLiteral("close: the main screen polls again")},
             F1};
 }

@@ -1,7 +1,8 @@
 #pragma once
 // What the screens opened from the main screen need of it: the line, the prompts, the
-// detector being worked on, the state that outlives them, and the way back. The main screen
-// implements it; screen tests implement it over the simulated bus.
+// detector being worked on, the state that outlives them, and the way back. HostContext
+// (screens/main/hostcontext.h) implements it over the host model's parts, with the main
+// screen as the main window; screen tests use it over the simulated bus.
 #include <QString>
 #include <QtGlobal>
 
@@ -11,10 +12,10 @@ namespace fh {
 
 class Clock;
 class LineWorker;
+class MaintenanceGate;
+class MaintenanceModel;
 class Prompts;
-class SumsLog;
 struct DetectorRecord;
-struct MaintenanceReadings;
 
 class ScreenContext {
 public:
@@ -35,12 +36,10 @@ public:
     virtual void holdLine(bool held) = 0;
     // The main screen's link lamp is green.
     virtual bool linkGood() const = 0;
-    // The right password was given: the maintenance button shows for the rest of the run.
-    virtual void unlockMaintenance() = 0;
-    virtual bool maintenanceUnlocked() const = 0;
-    // Single instances for the whole run.
-    virtual MaintenanceReadings& maintenanceReadings() = 0;
-    virtual SumsLog& sumsLog() = 0;
+    // The password gate of the maintenance screen, for the whole run.
+    virtual MaintenanceGate& maintenanceGate() = 0;
+    // The maintenance readings and the sums log, for the whole run.
+    virtual MaintenanceModel& maintenance() = 0;
     virtual QString dataDir() const = 0;
     // A screen opened from the main screen has closed, whichever way: the main screen shows
     // again and its poll cycle resumes.

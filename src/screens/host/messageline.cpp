@@ -1,5 +1,6 @@
 #include "screens/host/messageline.h"
 
+#include <algorithm>
 #include <QStringList>
 
 namespace fh {
@@ -9,6 +10,22 @@ QString shown(const MessageLine::Message& m) {
     return m.time + QStringLiteral("  ") + m.text;
 }
 } // namespace
+
+MessageLine::MessageLine(LogClock clock, QObject* parent)
+    : QObject(parent), clock_(std::move(clock)) {}
+
+void MessageLine::note(const QString& text, const QString& topic) {
+    add(clock_.now().time().toString(QStringLiteral("HH:mm:ss")), text, topic);
+}
+
+void MessageLine::noteState(const QString& text, const QString& topic) {
+    const bool there = std::any_of(messages_.begin(), messages_.end(), [&](const Message& m) {
+        return m.topic == topic && (text.isEmpty() || m.text == text);
+    });
+    if (there != text.isEmpty())
+        return;
+    note(text, topic);
+}
 
 void MessageLine::add(const QString& time, const QString& text, const QString& topic) {
     const auto sameText = [&](const Message& m) { return m.text == text; };

@@ -5,6 +5,7 @@
 #include "logging/sumslog.h"
 #include "logging/wholefile.h"
 #include "screens/charts/logcharts.h"
+#include "screens/charts/readingschart.h"
 #include "screens/charts/zoomchartview.h"
 #include "screens/common/formkeys.h"
 #include "screens/common/keyhelp.h"
@@ -322,9 +323,9 @@ void LogViewer::showHistory() {
 
 void LogViewer::exportPng() {
     QPointer<LogViewer> self(this);
-    const std::optional<QString> path =
-        ctx_.prompts().saveFileName(this, QStringLiteral("Save the chart as PNG"),
-                                    QDir(ctx_.dataDir()).filePath(QStringLiteral("chart.png")));
+    const std::optional<QString> path = ctx_.prompts().saveFileName(
+        this, QStringLiteral("Save the chart as PNG"),
+        QDir(ctx_.dataDir()).filePath(QStringLiteral("chart.png")), PngFilter);
     if (!self || !path)
         return;
     QByteArray bytes;
@@ -339,9 +340,9 @@ void LogViewer::exportPng() {
 
 void LogViewer::exportCsv() {
     QPointer<LogViewer> self(this);
-    const std::optional<QString> path =
-        ctx_.prompts().saveFileName(this, QStringLiteral("Save the records as CSV"),
-                                    QDir(ctx_.dataDir()).filePath(QStringLiteral("records.csv")));
+    const std::optional<QString> path = ctx_.prompts().saveFileName(
+        this, QStringLiteral("Save the records as CSV"),
+        QDir(ctx_.dataDir()).filePath(QStringLiteral("records.csv")), CsvFilter);
     if (!self || !path)
         return;
     if (showingHistory_) {

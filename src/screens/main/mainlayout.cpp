@@ -90,73 +90,72 @@ MainControls BuildMainControls(QWidget* body) {
     // Three columns (address, identity, status) over the messages and two rows of buttons.
     constexpr int left = 16, mid = 196, right = 420, gap = 12, bw = 124, bh = 32;
     MainControls c{};
-    c.Label1 = label(body, "Label1", QStringLiteral("Address"), {left, 14, 164, 24}, Black,
-                     TitleGrey, 10, true);
-    c.lblType = label(body, "lblType", QStringLiteral("Model"), {mid, 14, 208, 24}, Black,
-                      TitleGrey, 10, true);
-    c.lblSerial = label(body, "lblSerial", QStringLiteral("Serial No."), {mid, 78, 208, 24}, Black,
-                        TitleGrey, 10, true);
-    c.lblSta = label(body, "lblSta", QStringLiteral("STATUS"), {right, 14, 124, 24}, Black,
-                     TitleGrey, 10, true);
+    label(body, "Label1", QStringLiteral("Address"), {left, 14, 164, 24}, Black, TitleGrey, 10,
+          true);
+    label(body, "lblType", QStringLiteral("Model"), {mid, 14, 208, 24}, Black, TitleGrey, 10, true);
+    label(body, "lblSerial", QStringLiteral("Serial No."), {mid, 78, 208, 24}, Black, TitleGrey, 10,
+          true);
+    label(body, "lblSta", QStringLiteral("STATUS"), {right, 14, 124, 24}, Black, TitleGrey, 10,
+          true);
 
-    c.lblChooseAddr = label(body, "lblChooseAddr", QStringLiteral("1"), {left, 42, 120, 58},
-                            colour::Blue, colour::LightPeach, 28, true);
-    c.cmdUp = button(body, "cmdUp", QString(), QStringLiteral("Increment address"),
-                     {left + 126, 42, 38, 28});
-    c.cmdUp->setIcon(arrow(true));
-    c.cmdDown = button(body, "cmdDown", QString(), QStringLiteral("Decrement address"),
-                       {left + 126, 72, 38, 28});
-    c.cmdDown->setIcon(arrow(false));
-    for (QPushButton* b : {c.cmdUp, c.cmdDown}) {
+    c.address = label(body, "lblChooseAddr", QStringLiteral("1"), {left, 42, 120, 58}, colour::Blue,
+                      colour::LightPeach, 28, true);
+    c.addressUpButton = button(body, "cmdUp", QString(), QStringLiteral("Increment address"),
+                               {left + 126, 42, 38, 28});
+    c.addressUpButton->setIcon(arrow(true));
+    c.addressDownButton = button(body, "cmdDown", QString(), QStringLiteral("Decrement address"),
+                                 {left + 126, 72, 38, 28});
+    c.addressDownButton->setIcon(arrow(false));
+    for (QPushButton* b : {c.addressUpButton, c.addressDownButton}) {
         b->setIconSize(QSize(20, 14));
         b->setFocusPolicy(Qt::StrongFocus); // in the Tab order, like every other button
     }
 
-    c.lblDetType = label(body, "lblDetType", QString(), {mid, 42, 208, 30}, colour::Blue,
-                         colour::LightPeach, 13, true);
-    c.lblserNum = label(body, "lblserNum", QString(), {mid, 106, 208, 30}, colour::Blue,
-                        colour::LightPeach, 13, true);
-    c.lblDetStatus = label(body, "lblDetStatus", QStringLiteral("D"), {right, 42, 124, 124},
-                           colour::Blue, colour::LightPeach, 66, true);
+    c.model = label(body, "lblDetType", QString(), {mid, 42, 208, 30}, colour::Blue,
+                    colour::LightPeach, 13, true);
+    c.serial = label(body, "lblserNum", QString(), {mid, 106, 208, 30}, colour::Blue,
+                     colour::LightPeach, 13, true);
+    c.status = label(body, "lblDetStatus", QStringLiteral("D"), {right, 42, 124, 124}, colour::Blue,
+                     colour::LightPeach, 66, true);
 
-    c.Shape1 = new LampShape(body);
-    c.Shape1->setObjectName(QStringLiteral("Shape1"));
-    c.Shape1->setGeometry(left + 4, 112, 26, 26);
-    c.lblCom = label(body, "lblCom", QString(), {left + 36, 110, 128, 30}, colour::Green,
-                     colour::White, 14, true, Qt::AlignLeft | Qt::AlignVCenter);
-    c.lblCom->setAutoFillBackground(false);
-    c.lblCom->setToolTip(QStringLiteral("Communication Status"));
+    c.linkLamp = new LampShape(body);
+    c.linkLamp->setObjectName(QStringLiteral("Shape1"));
+    c.linkLamp->setGeometry(left + 4, 112, 26, 26);
+    c.linkText = label(body, "lblCom", QString(), {left + 36, 110, 128, 30}, colour::Green,
+                       colour::White, 14, true, Qt::AlignLeft | Qt::AlignVCenter);
+    c.linkText->setAutoFillBackground(false);
+    c.linkText->setToolTip(QStringLiteral("Communication Status"));
 
-    c.lblBit =
+    c.bitMessage =
         label(body, "lblBit", QString(), {left, 144, 388, 26}, colour::Blue, LightPink, 11, true);
-    c.lblBit->hide();
-    c.lblF12 = label(body, "lblF12", QStringLiteral("Testing... "), {left, 176, 388, 26},
-                     colour::Red, LightYellow, 11, true);
-    c.lblF12->hide();
-    c.lblLogOn = label(body, "lblLogOn", QString(), {left, 208, 528, 26}, colour::Blue,
-                       colour::White, 10, false);
-    c.lblLogOn->hide();
+    c.bitMessage->hide();
+    c.tuningNotice = label(body, "lblF12", QStringLiteral("Testing... "), {left, 176, 388, 26},
+                           colour::Red, LightYellow, 11, true);
+    c.tuningNotice->hide();
+    c.logNotice = label(body, "lblLogOn", QString(), {left, 208, 528, 26}, colour::Blue,
+                        colour::White, 10, false);
+    c.logNotice->hide();
 
     const int row1 = 246, row2 = row1 + bh + 10;
     auto col = [&](int i) { return QRect(left + i * (bw + gap), 0, bw, bh); };
-    c.cmdBIT = button(body, "cmdBIT", QStringLiteral("&BIT"), QStringLiteral("Perform manual BIT"),
-                      col(0).translated(0, row1));
-    c.cmdSetio = button(body, "cmdSetio", QStringLiteral("&Setup"), QStringLiteral("Setup screen"),
-                        col(1).translated(0, row1));
-    c.cmdChangeAddr = button(body, "cmdChangeAddr", QStringLiteral("new &Address"),
-                             QStringLiteral("Set new address"), col(2).translated(0, row1));
-    c.cmdSearch =
+    c.bitButton = button(body, "cmdBIT", QStringLiteral("&BIT"),
+                         QStringLiteral("Perform manual BIT"), col(0).translated(0, row1));
+    c.setupButton = button(body, "cmdSetio", QStringLiteral("&Setup"),
+                           QStringLiteral("Setup screen"), col(1).translated(0, row1));
+    c.newAddressButton = button(body, "cmdChangeAddr", QStringLiteral("new &Address"),
+                                QStringLiteral("Set new address"), col(2).translated(0, row1));
+    c.masterModeButton =
         button(body, "cmdSearch", QStringLiteral("maste&R is OFF"),
                QStringLiteral("Searching for an active detector"), col(3).translated(0, row1));
-    c.cmdLog = button(body, "cmdLog", QStringLiteral("start &Loging"),
-                      QStringLiteral("Log to file"), col(0).translated(0, row2));
-    c.cmdShowLog = button(body, "cmdShowLog", QStringLiteral("&View log"),
-                          QStringLiteral("Log file viewer"), col(1).translated(0, row2));
-    c.cmdMaintenance = button(body, "cmdMaintenance", QStringLiteral("&Maint"), QString(),
-                              col(2).translated(0, row2));
-    c.cmdMaintenance->hide();
-    c.cmdE = button(body, "cmdE", QStringLiteral("&Exit"), QStringLiteral("Quit program"),
-                    col(3).translated(0, row2));
+    c.statusLogButton = button(body, "cmdLog", QStringLiteral("start &Loging"),
+                               QStringLiteral("Log to file"), col(0).translated(0, row2));
+    c.viewLogButton = button(body, "cmdShowLog", QStringLiteral("&View log"),
+                             QStringLiteral("Log file viewer"), col(1).translated(0, row2));
+    c.maintenanceButton = button(body, "cmdMaintenance", QStringLiteral("&Maint"), QString(),
+                                 col(2).translated(0, row2));
+    c.maintenanceButton->hide();
+    c.exitButton = button(body, "cmdE", QStringLiteral("&Exit"), QStringLiteral("Quit program"),
+                          col(3).translated(0, row2));
 
     body->setFixedSize(right + 124 + left, row2 + bh + 14);
     return c;

@@ -1,6 +1,6 @@
 #pragma once
 // The main screen's controls as drawn: names, captions, tooltips, colours, fonts, places and
-// their state at start. frmMain takes them over and gives them their behaviour.
+// their state at start. MainScreen takes them over and gives them their behaviour.
 #include "detector/rgb.h"
 
 #include <optional>
@@ -19,12 +19,13 @@ inline constexpr Rgb LightYellow{255, 255, 192};
 inline constexpr Rgb TitleGrey{192, 192, 192};
 inline constexpr Rgb Black{0, 0, 0};
 
+// The controls the main screen gives behaviour to; the column titles only stand there.
 struct MainControls {
-    QPushButton *cmdShowLog, *cmdSearch, *cmdDown, *cmdUp, *cmdMaintenance, *cmdChangeAddr, *cmdBIT,
-        *cmdSetio, *cmdLog, *cmdE;
-    QLabel *lblChooseAddr, *lblDetType, *lblserNum, *lblDetStatus, *lblCom, *lblBit, *lblLogOn,
-        *lblF12, *lblType, *lblSta, *Label1, *lblSerial;
-    LampShape* Shape1;
+    QPushButton *viewLogButton, *masterModeButton, *addressDownButton, *addressUpButton,
+        *maintenanceButton, *newAddressButton, *bitButton, *setupButton, *statusLogButton,
+        *exitButton;
+    QLabel *address, *model, *serial, *status, *linkText, *bitMessage, *logNotice, *tuningNotice;
+    LampShape* linkLamp;
 };
 
 // Creates the controls on `body` and gives `body` its fixed size.

@@ -1,8 +1,8 @@
 #include "screens/main/screenopeners.h"
 
 #include "screens/logviewer/logviewer.h"
-#include "screens/maintenance/frmMaintenance.h"
-#include "screens/maintenance/frmMaintPass.h"
+#include "screens/maintenance/maintenancescreen.h"
+#include "screens/maintenance/passworddialog.h"
 #include "screens/newaddr/newaddressdialog.h"
 #include "screens/overview/busoverviewwindow.h"
 #include "screens/setup/setupscreen.h"
@@ -23,9 +23,14 @@ ScreenOpeners DefaultScreenOpeners() {
     };
     o.newAddress = [](ScreenContext& ctx) -> QWidget* { return shown(new NewAddressDialog(ctx)); };
     o.password = [](ScreenContext& ctx, QWidget* parent) -> QWidget* {
-        return shown(new frmMaintPass(ctx, parent));
+        return shown(new MaintenancePasswordDialog(ctx, parent));
     };
-    o.maintenance = [](ScreenContext& ctx) -> QWidget* { return shown(new frmMaintenance(ctx)); };
+    o.maintenance = [](ScreenContext& ctx) -> QWidget* {
+        return shown(new MaintenanceScreen(ctx));
+    };
+    o.maintenance = [](ScreenContext& ctx) -> QWidget* {
+        return shown(new MaintenanceScreen(ctx));
+    };
     o.logViewer = [](ScreenContext& ctx) -> QWidget* { return shown(new LogViewer(ctx)); };
     o.overview = [](ScreenContext& ctx) -> QWidget* { return shown(new BusOverviewWindow(ctx)); };
     return o;

@@ -58,6 +58,15 @@ void BusOverview::stop() {
     pending_ = 0;
 }
 
+void BusOverview::resume() {
+    if (scanning_ || polling_)
+        return;
+    polling_ = true;
+    worker_.setCycle(std::nullopt);
+    if (!pending_)
+        next();
+}
+
 void BusOverview::next() {
     Transaction t;
     t.pattern = Pattern::Poll;

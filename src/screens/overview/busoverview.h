@@ -44,6 +44,8 @@ public:
     void cancel();
     // Sends nothing more; an exchange in flight ends in the worker and is ignored.
     void stop();
+    // After stop(): polls the detectors found so far again (a scan stopped midway stays ended).
+    void resume();
     bool scanning() const { return scanning_; }
     bool polling() const { return polling_; }
 

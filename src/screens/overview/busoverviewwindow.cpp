@@ -7,6 +7,11 @@
 #include "screens/common/screencontext.h"
 #include "screens/common/tablehelpers.h"
 #include "screens/overview/busoverview.h"
+#include "screens/overview/comparewindow.h"
+#include "screens/overview/surveydialog.h"
+#include "screens/overview/visitfiles.h"
+#include "screens/prompts/prompts.h"
+#include "visit/recordjson.h"
 
 #include <QCloseEvent>
 #include <QFileDialog>
@@ -56,6 +61,8 @@ BusOverviewWindow::BusOverviewWindow(ScreenContext& ctx, QWidget* parent)
     rescanButton_ = button("cmdRescan", QStringLiteral("&Rescan"));
     cancelButton_ = button("cmdCancel", QStringLiteral("C&ancel"));
     exportButton_ = button("cmdExport", QStringLiteral("&Export CSV..."));
+    surveyButton_ = button("cmdSurvey", QStringLiteral("&Survey..."));
+    compareButton_ = button("cmdCompare", QStringLiteral("Co&mpare with..."));
     progressBar_ = new QProgressBar(this);
     progressBar_->setObjectName(QStringLiteral("prgScan"));
     garbledLabel_ = new QLabel(this);
@@ -87,9 +94,14 @@ BusOverviewWindow::BusOverviewWindow(ScreenContext& ctx, QWidget* parent)
     range->addWidget(rescanButton_);
     range->addWidget(cancelButton_);
     range->addStretch();
-    range->addWidget(exportButton_);
+    auto* visitRow = new QHBoxLayout;
+    visitRow->addWidget(surveyButton_);
+    visitRow->addWidget(compareButton_);
+    visitRow->addStretch();
+    visitRow->addWidget(exportButton_);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(range);
+    layout->addLayout(visitRow);
     layout->addWidget(progressBar_);
     layout->addWidget(garbledLabel_);
     layout->addWidget(lineLabel_);
@@ -131,6 +143,8 @@ BusOverviewWindow::BusOverviewWindow(ScreenContext& ctx, QWidget* parent)
     connect(rescanButton_, &QPushButton::clicked, this, &BusOverviewWindow::onRescanClicked);
     connect(cancelButton_, &QPushButton::clicked, overview_, &BusOverview::cancel);
     connect(exportButton_, &QPushButton::clicked, this, &BusOverviewWindow::onExportClicked);
+    connect(surveyButton_, &QPushButton::clicked, this, &BusOverviewWindow::onSurveyClicked);
+    connect(compareButton_, &QPushButton::clicked, this, &BusOverviewWindow::onCompareClicked);
     connect(table_, &QTableView::doubleClicked, this,
             [this](const QModelIndex& i) { choose(i.row()); });
     connect(table_, &QTableView::activated, this,
@@ -149,6 +163,8 @@ BusOverviewWindow::~BusOverviewWindow() {
 }
 
 void BusOverviewWindow::onRescanClicked() {
+    if (survey_ && survey_->running())
+        return; // the survey has the line
     cancelButton_->setEnabled(true);
     overview_->scan(fromBox_->value(), std::max(fromBox_->value(), toBox_->value()),
                     firstByteWindowBox_->value());
@@ -168,6 +184,74 @@ void BusOverviewWindow::onExportClicked() {
                              QStringLiteral("Cannot write %1: %2").arg(path, file.errorString()));
         ReturnKeysTo(this);
     }
+}
+
+void BusOverviewWindow::onSurveyClicked() {
+    if (survey_)
+        return survey_->raise();
+    survey_ = new SurveyDialog(ctx_, firstByteWindowBox_->value(), this);
+    connect(survey_, &SurveyDialog::surveyStarted, this, [this] {
+        // The survey scans and reads on its own: the table's polls stay off the line meanwhile.
+        overview_->cancel();
+        overview_->stop();
+        rescanButton_->setEnabled(false);
+        progressBar_->setFormat(QStringLiteral("the survey has the line: nothing is polled here"));
+    });
+    connect(survey_, &SurveyDialog::surveyEnded, this,
+            [this](const visit::SiteRecord& record, const QString& path) {
+                rescanButton_->setEnabled(true);
+                if (!pollingFormat_.isEmpty())
+                    progressBar_->setFormat(pollingFormat_);
+                if (!path.isEmpty()) {
+                    lastRecord_ = record;
+                    lastRecordPath_ = path;
+                }
+                if (closed_)
+                    return;
+                // A table whose scan never ran (the survey came first) gets its scan now.
+                if (pollingFormat_.isEmpty())
+                    onRescanClicked();
+                else
+                    overview_->resume();
+            });
+    survey_->show();
+}
+
+std::optional<visit::SiteRecord> BusOverviewWindow::chooseRecord(const QString& title,
+                                                                 QString* path) {
+    const auto chosen =
+        ctx_.prompts().openFileName(this, title, VisitFolder(), QLatin1String(RecordFilter));
+    if (!chosen)
+        return std::nullopt;
+    QString error;
+    auto record = visit::ReadRecordFile(*chosen, &error);
+    if (!record) {
+        ctx_.prompts().message(this, QStringLiteral("Cannot compare: %1").arg(error),
+                               QStringLiteral("Compare with"), Prompts::Icon::Critical,
+                               Prompts::Buttons::Ok);
+        return std::nullopt;
+    }
+    RememberVisitFolder(*chosen);
+    *path = *chosen;
+    return record;
+}
+
+void BusOverviewWindow::onCompareClicked() {
+    // The latest survey made here, else a record the operator names.
+    std::optional<visit::SiteRecord> newer = lastRecord_;
+    QString newerPath = lastRecordPath_;
+    if (!newer)
+        newer = chooseRecord(QStringLiteral("Compare: the newer record"), &newerPath);
+    if (!newer)
+        return;
+    QString olderPath;
+    const auto older = chooseRecord(
+        QStringLiteral("Compare %1 with the earlier record").arg(VisitFileBase(newer->visit)),
+        &olderPath);
+    if (!older)
+        return;
+    auto* window = new CompareWindow(ctx_.prompts(), *older, *newer, newerPath, this);
+    window->show();
 }
 
 void BusOverviewWindow::choose(int row) {

@@ -2,6 +2,10 @@
 // The bus overview screen: scans the line for detectors with a progress bar and Cancel, then
 // keeps every found detector live in a table. Enter or a double-click on a row gives that
 // address to the main screen and closes. Closing gives the line back to the main poll.
+#include "visit/record.h"
+
+#include <optional>
+#include <QPointer>
 #include <QWidget>
 
 class QLabel;
@@ -14,8 +18,11 @@ namespace fh {
 
 class BusOverview;
 class ScreenContext;
+class SurveyDialog;
 
 // Its controls carry their form names as objectName ("txtFrom", "cmdRescan", "grdBus", ...).
+// "Survey..." records the whole bus (SurveyDialog); "Compare with..." compares the latest
+// survey (or a record chosen) with an earlier one.
 class BusOverviewWindow : public QWidget {
     Q_OBJECT
 public:
@@ -33,6 +40,10 @@ protected:
 private:
     void onRescanClicked();
     void onExportClicked();
+    void onSurveyClicked();
+    void onCompareClicked();
+    // A record file chosen by the operator, or nothing (refusals are told).
+    std::optional<visit::SiteRecord> chooseRecord(const QString& title, QString* path);
     // Work with the detector of this row on the main screen.
     void choose(int row);
 
@@ -40,6 +51,9 @@ private:
     BusOverview* overview_ = nullptr;
     bool closed_ = false;
     QString pollingFormat_; // the progress bar's words once the scan has ended
+    QPointer<SurveyDialog> survey_;
+    std::optional<visit::SiteRecord> lastRecord_; // the latest survey saved from here
+    QString lastRecordPath_;
 
     QSpinBox* fromBox_ = nullptr;
     QSpinBox* toBox_ = nullptr;
@@ -47,6 +61,8 @@ private:
     QPushButton* rescanButton_ = nullptr;
     QPushButton* cancelButton_ = nullptr;
     QPushButton* exportButton_ = nullptr;
+    QPushButton* surveyButton_ = nullptr;
+    QPushButton* compareButton_ = nullptr;
     QProgressBar* progressBar_ = nullptr;
     QLabel* garbledLabel_ = nullptr;
     QLabel* lineLabel_ = nullptr; // the port lost or back

@@ -5,11 +5,11 @@
 
 #include <QApplication>
 #include <QFileDialog>
-#include <QFileInfo>
 #include <QInputDialog>
 #include <QMessageBox>
 #include <QPrintDialog>
 #include <QPrinter>
+#include <QPrintPreviewDialog>
 
 namespace fh {
 
@@ -121,18 +121,37 @@ void QtPrompts::beep() {
 }
 
 std::optional<QString> QtPrompts::saveFileName(QWidget* parent, const QString& title,
-                                               const QString& suggestedPath) {
-    // The suggestion's kind of file first in the list.
-    const QString suffix = QFileInfo(suggestedPath).suffix().toLower();
-    const QString kind = suffix == QLatin1String("png")   ? QStringLiteral("PNG pictures (*.png)")
-                         : suffix == QLatin1String("csv") ? QStringLiteral("CSV files (*.csv)")
-                                                          : QStringLiteral("Text files (*.txt)");
+                                               const QString& suggestedPath,
+                                               const QString& filter) {
     const QString path = QFileDialog::getSaveFileName(parent, title, suggestedPath,
-                                                      kind + QStringLiteral(";;All files (*)"));
+                                                      filter + QStringLiteral(";;All files (*)"));
     ReturnKeysTo(parent);
     if (path.isEmpty())
         return std::nullopt;
     return path;
+}
+
+std::optional<QString> QtPrompts::openFileName(QWidget* parent, const QString& title,
+                                               const QString& folder, const QString& filter) {
+    const QString path = QFileDialog::getOpenFileName(parent, title, folder,
+                                                      filter + QStringLiteral(";;All files (*)"));
+    ReturnKeysTo(parent);
+    if (path.isEmpty())
+        return std::nullopt;
+    return path;
+}
+
+void QtPrompts::printPreview(QWidget* parent, const QString& title, const PagePainter& paint) {
+    if (!printer_)
+        printer_ = std::make_unique<QPrinter>(QPrinter::HighResolution);
+    printer_->setCopyCount(1);
+    QPrintPreviewDialog preview(printer_.get(), parent);
+    preview.setWindowTitle(title);
+    QObject::connect(&preview, &QPrintPreviewDialog::paintRequested, &preview,
+                     [&paint](QPrinter* printer) { paint(printer); });
+    preview.resize(900, 1000);
+    preview.exec();
+    ReturnKeysTo(parent);
 }
 
 std::optional<QString> QtPrompts::chooseFolder(QWidget* parent, const QString& title,

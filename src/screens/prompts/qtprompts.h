@@ -21,7 +21,11 @@ public:
     bool printImage(QWidget* widget, int copies) override;
     void beep() override;
     std::optional<QString> saveFileName(QWidget* parent, const QString& title,
-                                        const QString& suggestedPath) override;
+                                        const QString& suggestedPath,
+                                        const QString& filter) override;
+    std::optional<QString> openFileName(QWidget* parent, const QString& title,
+                                        const QString& folder, const QString& filter) override;
+    void printPreview(QWidget* parent, const QString& title, const PagePainter& paint) override;
     std::optional<QString> chooseFolder(QWidget* parent, const QString& title,
                                         const QString& startDir) override;
 

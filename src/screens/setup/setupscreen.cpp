@@ -8,6 +8,7 @@
 #include "screens/common/screencontext.h"
 #include "screens/common/writeprogress.h"
 #include "screens/prompts/prompts.h"
+#include "screens/setup/setupfiles.h"
 #include "screens/twips.h"
 
 #include <QCheckBox>
@@ -20,7 +21,7 @@ namespace fh {
 
 namespace {
 
-constexpr int FormWidth = 7080, FormHeight = 5700;
+constexpr int FormWidth = 7080, FormHeight = 6240;
 constexpr int LabelLeft = 240, LabelWidth = 1440;
 constexpr int ListLeft = 1800, ListWidth = 1800, ListHeight = 375;
 constexpr int RightLabelLeft = 3720, RightLabelWidth = 1020;
@@ -28,6 +29,7 @@ constexpr int RightListLeft = 4800;
 constexpr int SensTop = 1320, DelayTop = 1800;
 constexpr int FlagTop = 2400, FlagStep = 375, FlagWidth = 6600, FlagHeight = 330;
 constexpr int ButtonTop = 4920, ButtonWidth = 1335, ButtonHeight = 495;
+constexpr int FileTop = 680, FileLeft = 3720, FileWidth = 1080, FileGap = 120;
 
 constexpr SensitivityList AllSensitivityLists[] = {
     SensitivityList::Sens, SensitivityList::SensFast,   SensitivityList::MI,
@@ -63,7 +65,17 @@ SetupScreen::SetupScreen(ScreenContext& ctx, const SetupSnapshot& snapshot, QWid
     : QWidget(parent, Qt::Window), ctx_(ctx), snapshot_(snapshot), write_(ctx) {
     setAttribute(Qt::WA_DeleteOnClose);
     build();
-    write_.lockWhileRunning({okButton_, cancelButton_});
+    write_.lockWhileRunning({okButton_, cancelButton_, saveButton_, loadButton_});
+    files_ = new SetupFiles(ctx, snapshot_.detector, this);
+    connect(files_, &SetupFiles::busyChanged, this, [this](bool busy) {
+        for (QPushButton* b : {okButton_, cancelButton_, printButton_, saveButton_, loadButton_})
+            b->setEnabled(!busy);
+        if (busy) {
+            fileLabel_->setText(QStringLiteral("Working with the detector..."));
+            fileLabel_->show();
+        }
+    });
+    connect(files_, &SetupFiles::told, this, &SetupScreen::onFileTold);
     write_.refused = [this] {
         outOfListWarning_->setVisible(!outOfListWarning_->text().isEmpty());
     };
@@ -167,6 +179,18 @@ void SetupScreen::build() {
     connect(okButton_, &QPushButton::clicked, this, &SetupScreen::onOkClicked);
     connect(cancelButton_, &QPushButton::clicked, this, &SetupScreen::onCancelClicked);
     connect(printButton_, &QPushButton::clicked, this, &SetupScreen::onPrintClicked);
+    // Beside the identity: the setup file is the detector's, not the form's.
+    saveButton_ = button("cmdSave", QStringLiteral("&Save..."), FileLeft);
+    SetTwipGeometry(saveButton_, FileLeft, FileTop, FileWidth, ListHeight);
+    loadButton_ = button("cmdLoad", QStringLiteral("&Load..."), FileLeft);
+    SetTwipGeometry(loadButton_, FileLeft + FileWidth + FileGap, FileTop, FileWidth, ListHeight);
+    connect(saveButton_, &QPushButton::clicked, this, [this] { files_->save(); });
+    connect(loadButton_, &QPushButton::clicked, this, [this] { files_->load(); });
+    fileLabel_ = label("lblFile", QString(), LabelLeft, ButtonTop + ButtonHeight + 90,
+                       FormWidth - 2 * LabelLeft, 600);
+    fileLabel_->setWordWrap(true);
+    fileLabel_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    fileLabel_->hide();
     // In the warning's place: once OK is pressed, how the write goes is the news.
     writingLabel_ =
         label("lblWriting", QString(), LabelLeft, ButtonTop - 300, FormWidth - 2 * LabelLeft, 270);
@@ -303,7 +327,22 @@ void SetupScreen::onPrintClicked() {
     ctx_.prompts().printImage(this, *copies);
 }
 
+void SetupScreen::onFileTold(const QString& text, bool written) {
+    fileLabel_->setText(text);
+    fileLabel_->show();
+    if (written) {
+        // What the screen shows is no longer what the detector holds: it closes, as after OK.
+        close();
+        ctx_.prompts().beep();
+    }
+}
+
 void SetupScreen::closeEvent(QCloseEvent* event) {
+    // A file's read or write on the line ends first: its outcome must still be told.
+    if (files_ && files_->busy()) {
+        event->ignore();
+        return;
+    }
     // Every way out (OK's end, Cancel, Esc, the close box) passes here: refused while the
     // write runs, else the way back to the main screen, once.
     write_.close(event);

@@ -19,6 +19,7 @@ class QPushButton;
 namespace fh {
 
 class ScreenContext;
+class SetupFiles;
 
 // Its controls carry their form names as objectName ("cmdOK", "cmbDelay", "chkEOL", ...).
 class SetupScreen : public QWidget {
@@ -49,12 +50,14 @@ private:
     void onOkClicked();
     void onCancelClicked();
     void onPrintClicked();
+    void onFileTold(const QString& text, bool written);
     void writeDone(const Exchange& x);
 
     ScreenContext& ctx_;
     const SetupSnapshot snapshot_; // the only model and address the screen shows and writes
     std::optional<SetupWrite> writeOp_;
     PendingWrite write_;
+    SetupFiles* files_ = nullptr; // Save... and Load...
 
     QLabel* modelValue_ = nullptr;
     QLabel* serialValue_ = nullptr;
@@ -77,6 +80,9 @@ private:
     QPushButton* okButton_ = nullptr;
     QPushButton* cancelButton_ = nullptr;
     QPushButton* printButton_ = nullptr;
+    QPushButton* saveButton_ = nullptr;
+    QPushButton* loadButton_ = nullptr;
+    QLabel* fileLabel_ = nullptr;        // what Save... or Load... did last
     QLabel* outOfListWarning_ = nullptr; // a loaded value outside its list, which OK would change
     QLabel* writingLabel_ = nullptr;     // the write's attempts while it runs, else hidden
 };

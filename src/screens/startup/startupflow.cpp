@@ -2,7 +2,7 @@
 
 #include "link/lineworker.h"
 #include "screens/host/hostmodel.h"
-#include "screens/main/frmMain.h"
+#include "screens/main/mainscreen.h"
 #include "screens/prompts/prompts.h"
 #include "screens/startup/comportdialog.h"
 
@@ -48,9 +48,9 @@ bool StartupFlow::run(const QString& presetDevice) {
         if (worker_) {
             worker_->setLineMode(line.mode);
             worker_->setEcho(line.echo);
-            model_ = std::make_unique<HostModel>(*worker_, prompts_, dataDir_);
-            main_ = std::make_unique<frmMain>(*model_);
-            if (main_->Form_Load(&why)) {
+            model_ = std::make_unique<HostModel>(*worker_, dataDir_);
+            main_ = std::make_unique<MainScreen>(*model_, prompts_);
+            if (main_->load(&why)) {
                 if (fromDialog)
                     SaveLineChoice(line);
                 return true;

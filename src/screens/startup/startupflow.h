@@ -14,7 +14,7 @@ class LineWorker;
 class Prompts;
 class ComPortDialog;
 class HostModel;
-class frmMain;
+class MainScreen;
 
 class StartupFlow {
 public:
@@ -36,7 +36,7 @@ public:
     bool run(const QString& presetDevice = QString());
 
     LineWorker* worker() const { return worker_.get(); }
-    frmMain* mainWindow() const { return main_.get(); }
+    MainScreen* mainWindow() const { return main_.get(); }
     HostModel* model() const { return model_.get(); }
 
     static constexpr const char* OpenFailureTitle = "COMMUNICATION PORT";
@@ -51,7 +51,7 @@ private:
     std::unique_ptr<ComPortDialog> dialog_;
     std::unique_ptr<LineWorker> worker_;
     std::unique_ptr<HostModel> model_;
-    std::unique_ptr<frmMain> main_;
+    std::unique_ptr<MainScreen> main_;
 };
 
 } // namespace fh

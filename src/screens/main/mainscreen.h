@@ -2,6 +2,7 @@
 // The main screen: a view of the host model. It shows the detector at the current bus
 // address and starts everything else (BIT, master mode, address stepping, setup, new
 // address, maintenance, the status log and its viewer).
+#include "screens/main/hostcontext.h"
 #include "screens/main/screenopeners.h"
 
 #include <functional>
@@ -18,6 +19,7 @@ class ClockTimer;
 class FormKeys;
 class HostModel;
 class LampShape;
+class Prompts;
 
 // Texts of the main screen.
 inline const QString MainWindowTitle = QStringLiteral("Ostrix Q519300F June 2005 ");
@@ -30,79 +32,51 @@ inline const QString MissingLogText =
 inline const QString MissingLogTitle = QStringLiteral("MISSING FILE");
 inline const QString LogPeriodPrompt = QStringLiteral("Enter LogFile Period in minutes(1..255)");
 
-class frmMain : public QMainWindow {
+class MainScreen : public QMainWindow {
     Q_OBJECT
 public:
     static constexpr int BlinkMs = 1000;
     static constexpr int PageStep = 10; // PageUp / PageDown step the address this far
 
-    // The model must outlive this screen.
-    explicit frmMain(HostModel& model, QWidget* parent = nullptr);
-    ~frmMain() override;
+    // The model and the prompts must outlive this screen.
+    MainScreen(HostModel& model, Prompts& prompts, QWidget* parent = nullptr);
+    ~MainScreen() override;
 
     // Start-up: the model opens the port and reads the tuning file, then the screen shows.
     // False when the port cannot be opened (errorText says why); the screen stays hidden.
-    bool Form_Load(QString* errorText = nullptr);
-    // Activation: the model starts (or, coming back, restarts) the poll cycle.
-    void Form_Activate();
+    bool load(QString* errorText = nullptr);
 
-    void cmdSearch_Click();
-    void cmdUp_Click();
-    void cmdDown_Click();
-    void cmdBIT_Click();
-    void cmdChangeAddr_Click();
-    void cmdSetio_Click();
-    void cmdMaintenance_Click();
-    void cmdShowLog_Click();
-    void cmdLog_Click();
-    void cmdE_Click();
-    void Timer2_Timer();
-
-    HostModel& model() { return model_; }
-    bool BlinkPhase = false; // lblLogOn's blink; never reset during a run
-
-    QPushButton* cmdShowLog = nullptr;
-    QPushButton* cmdSearch = nullptr;
-    QPushButton* cmdDown = nullptr;
-    QPushButton* cmdUp = nullptr;
-    QPushButton* cmdMaintenance = nullptr;
-    QPushButton* cmdChangeAddr = nullptr;
-    QPushButton* cmdBIT = nullptr;
-    QPushButton* cmdSetio = nullptr;
-    QPushButton* cmdLog = nullptr;
-    QPushButton* cmdE = nullptr;
-    QLabel* lblChooseAddr = nullptr;
-    QLabel* lblDetType = nullptr;
-    QLabel* lblserNum = nullptr;
-    QLabel* lblDetStatus = nullptr;
-    QLabel* lblCom = nullptr;
-    LampShape* Shape1 = nullptr;
-    QLabel* lblBit = nullptr;
-    QLabel* lblLogOn = nullptr;
-    QLabel* lblF12 = nullptr;
-    QLabel* lblType = nullptr;
-    QLabel* lblSta = nullptr;
-    QLabel* Label1 = nullptr;
-    QLabel* lblSerial = nullptr;
-    ClockTimer* Timer2 = nullptr;
-    QLabel* lblNotice = nullptr; // the message line: newest message, older ones as tooltip
-
-    // Where the opened screens come from; tests may replace them before using the buttons.
-    ScreenOpeners openers;
+    // Where the opened screens come from; tests replace them before using the buttons.
+    ScreenOpeners& openers() { return openers_; }
     // What Exit and closing the window do: end the program. Tests replace it.
-    std::function<void()> exitProgram;
+    void setExitProgram(std::function<void()> exitProgram);
 
 protected:
     bool event(QEvent* e) override;
+    void showEvent(QShowEvent* e) override;
+    void hideEvent(QHideEvent* e) override;
     void closeEvent(QCloseEvent* e) override; // asks as Exit does, then the program ends
 
 private:
     void build();
     void bindKeys();
+    // The model starts (or, coming back, restarts) the poll cycle while the screen shows.
+    void activate();
     void refresh();
     void showCommandState();
+    void blink();
     // The exit question, then the kept log entries: true when the program may end.
     bool mayExit();
+
+    void onBitClicked();
+    void onSetupClicked();
+    void onNewAddressClicked();
+    void onMasterModeClicked();
+    void onStatusLogClicked();
+    void onViewLogClicked();
+    void onMaintenanceClicked();
+    void onExitClicked();
+
     void openSetup(const SetupOpening& opening);
     void openNewAddress();
     void openPassword();
@@ -111,6 +85,33 @@ private:
     QWidget* track(QWidget* screen);
 
     HostModel& model_;
+    Prompts& prompts_;
+    HostContext context_; // what the screens opened from here get
+    ScreenOpeners openers_;
+    std::function<void()> exitProgram_;
+
+    QPushButton* viewLogButton_ = nullptr;
+    QPushButton* masterModeButton_ = nullptr;
+    QPushButton* addressDownButton_ = nullptr;
+    QPushButton* addressUpButton_ = nullptr;
+    QPushButton* maintenanceButton_ = nullptr;
+    QPushButton* newAddressButton_ = nullptr;
+    QPushButton* bitButton_ = nullptr;
+    QPushButton* setupButton_ = nullptr;
+    QPushButton* statusLogButton_ = nullptr;
+    QPushButton* exitButton_ = nullptr;
+    QLabel* address_ = nullptr;
+    QLabel* modelName_ = nullptr;
+    QLabel* serial_ = nullptr;
+    QLabel* status_ = nullptr;
+    QLabel* linkText_ = nullptr;
+    LampShape* linkLamp_ = nullptr;
+    QLabel* bitMessage_ = nullptr;
+    QLabel* logNotice_ = nullptr;
+    QLabel* tuningNotice_ = nullptr;
+    QLabel* messageLine_ = nullptr;    // the newest message, older ones as tooltip
+    ClockTimer* blinkTimer_ = nullptr; // the status log notice's blink
+    bool blinkPhase_ = false;          // never reset during a run
     FormKeys* keys_ = nullptr;
     bool destroying_ = false;
     QList<QPointer<QWidget>> screens_; // opened from here; closed with the main screen
