@@ -2,15 +2,21 @@
 // rate comes to the line's own limit, what each thread spends per poll, how exactly the line
 // is released after each request, and how long the screen thread ever waits: with the fixed
 // collection window, with frame-complete collection, and with the traffic window open.
+// With --chart: the maintenance refresh (read inputs, fixed window) without and with the
+// readings chart open, filled with an hour of readings and drawing its 15-minute window.
 //
 // CPU is per thread (the kernel's schedstat): the line worker's, with the simulated
 // detector's own work (timed inside it) taken out and shown apart, and the screen thread's.
 // The stall probe (a 10 ms timer on the screen thread) runs in a pass of its own after the
 // measured one, so it costs the figures nothing; its own CPU is the screen thread's extra.
+#include "detector/maintenance.h"
 #include "detector/replycheck.h"
 #include "link/lineworker.h"
+#include "link/requests.h"
 #include "link/virtualport.h"
 #include "procstats.h"
+#include "screens/charts/readingschart.h"
+#include "screens/prompts/qtprompts.h"
 #include "screens/traffic/trafficmodel.h"
 #include "screens/traffic/trafficwindow.h"
 #include "sim/simbus.h"
@@ -19,6 +25,7 @@
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <ctime>
 #include <memory>
 #include <QApplication>
@@ -87,7 +94,23 @@ double percentile(std::vector<double> v, double p) {
     return v[std::min(v.size() - 1, static_cast<size_t>(p / 100.0 * v.size()))];
 }
 
-enum class Mode { Fixed, Fast, FastWithWindow };
+enum class Mode { Fixed, Fast, FastWithWindow, Refresh, RefreshWithChart };
+
+const char* modeName(Mode m) {
+    switch (m) {
+    case Mode::Fixed:
+        return "fixed 100 ms";
+    case Mode::Fast:
+        return "frame-complete";
+    case Mode::FastWithWindow:
+        return "+ traffic window";
+    case Mode::Refresh:
+        return "refresh";
+    case Mode::RefreshWithChart:
+        return "refresh + chart";
+    }
+    return "";
+}
 
 struct Figures {
     int polls = 0, good = 0;
@@ -107,7 +130,8 @@ struct Figures {
 // One pass of `seconds` in a mode; with probe, only the screen thread's stalls and CPU count.
 Figures run(int seconds, Mode mode, bool probe) {
     const int turnaround = 4000;
-    const bool fast = mode != Mode::Fixed;
+    const bool fast = mode == Mode::Fast || mode == Mode::FastWithWindow;
+    const bool refresh = mode == Mode::Refresh || mode == Mode::RefreshWithChart;
     Figures f;
     WatchedClock clock;
     SimBus bus;
@@ -141,9 +165,33 @@ Figures run(int seconds, Mode mode, bool probe) {
         window->show();
         QCoreApplication::processEvents();
     }
+    std::unique_ptr<QtPrompts> prompts;
+    std::unique_ptr<ReadingsChart> chart;
+    if (mode == Mode::RefreshWithChart) {
+        // An hour of readings already taken and the widest window: the most the chart draws.
+        prompts = std::make_unique<QtPrompts>();
+        chart = std::make_unique<ReadingsChart>(SteadyClock::instance(), *prompts, QString());
+        chart->resize(520, 380);
+        chart->show();
+        for (int i = 0; i < ReadingsSeries::MaxSamples; ++i)
+            chart->addReading({float(i % 977), 2, 3, 4, 5, 6});
+        chart->setWindowMinutes(15);
+        QCoreApplication::processEvents();
+    }
+    MaintenanceReadings readings;
     QObject::connect(&worker, &LineWorker::cycleDone, qApp, [&](const Exchange& x) {
         ++f.polls;
         f.good += x.answered && x.reply.size() >= 12;
+        if (!chart)
+            return;
+        // What the maintenance screen hands the chart for a refresh.
+        if (!x.answered) {
+            chart->addGap();
+            return;
+        }
+        readings = DecodeMaintenanceReply(x.reply, readings, QString(), QString()).readings;
+        chart->addReading({readings.Sum4, readings.Sum45, readings.Sum5, float(readings.Noise4),
+                           float(readings.Noise45), float(readings.Noise5)});
     });
 
     // The screen thread's stalls: lateness of each tick of a 10 ms precise timer.
@@ -157,7 +205,8 @@ Figures run(int seconds, Mode mode, bool probe) {
         sinceTick.restart();
     });
 
-    Transaction poll{Pattern::Poll, QByteArray::fromHex("01C8070020D15B040503BD27")};
+    Transaction poll{Pattern::Poll,
+                     refresh ? ReadInputs(1, 15) : QByteArray::fromHex("01C8070020D15B040503BD27")};
     poll.fastReply = fast;
     worker.setCycle(poll);
     // Past the start: the window's first paint, the first exchanges.
@@ -189,6 +238,7 @@ Figures run(int seconds, Mode mode, bool probe) {
     const auto events = port->events();
     worker.stop();
     delete window;
+    chart.reset();
     f.early = clock.early.load();
 
     // RTS release: from the last byte of each request to RTS off.
@@ -206,6 +256,8 @@ Figures run(int seconds, Mode mode, bool probe) {
     const double byteMs = VirtualPort::ByteUs / 1000.0;
     const double request = 4.0 + 12 * byteMs + turnaround / 1000.0;
     // Fixed: first reply byte + 100 ms. Frame-complete: the 14-byte reply + 3.5 characters.
+    // (The refresh modes' request is shorter and has no key-up wait: compare them only with
+    // each other.)
     f.ideal = 1000.0 / (fast ? request + 14 * byteMs + 3.5 * byteMs : request + byteMs + 100.0);
     return f;
 }
@@ -216,10 +268,20 @@ int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-    const int seconds = argc > 1 ? std::max(2, atoi(argv[1])) : 20;
+    int seconds = 20;
+    bool charts = false;
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--chart") == 0)
+            charts = true;
+        else
+            seconds = std::max(2, atoi(argv[i]));
+    }
     const double load = loadAverage();
     std::vector<Figures> modes;
-    for (Mode m : {Mode::Fixed, Mode::Fast, Mode::FastWithWindow}) {
+    const std::vector<Mode> chosen =
+        charts ? std::vector{Mode::Refresh, Mode::RefreshWithChart}
+               : std::vector{Mode::Fixed, Mode::Fast, Mode::FastWithWindow};
+    for (Mode m : chosen) {
         Figures f = run(seconds, m, false);
         const Figures p = run(std::max(2, seconds / 2), m, true);
         f.stallsMs = p.stallsMs;
@@ -231,7 +293,10 @@ int main(int argc, char** argv) {
     std::printf("poll_rate: %d s per mode on the virtual line, turnaround 4000 us, platform %s, "
                 "load average %.2f at the start, %.2f at the end\n",
                 seconds, qPrintable(QApplication::platformName()), load, loadAverage());
-    std::printf("%-34s %16s %16s %16s\n", "", "fixed 100 ms", "frame-complete", "+ traffic window");
+    std::printf("%-34s", "");
+    for (Mode m : chosen)
+        std::printf(" %16s", modeName(m));
+    std::printf("\n");
     auto row = [&](const char* name, auto value, const char* format) {
         std::printf("%-34s", name);
         for (const Figures& f : modes) {
@@ -300,13 +365,19 @@ int main(int argc, char** argv) {
     row(
         "stall probe's own CPU (% of a core)", [](const Figures& f) { return f.probeCpuPercent; },
         "%.2f");
-    std::printf(
-        "fixed: 4 ms key + 12 bytes + turnaround + first reply byte + 100 ms; frame-complete: "
-        "... + 14 reply bytes + 3.5 characters.\n"
-        "The last column polls frame-complete with the traffic window open, filled to its %d-row "
-        "bound.\nThe simulated detector runs on the line worker's thread; its time is measured "
-        "inside it and\ntaken out of the worker's and the process's figures. Wakeups are "
-        "voluntary context switches.\n",
-        TrafficModel::DefaultMaxRows);
+    if (!charts)
+        std::printf(
+            "fixed: 4 ms key + 12 bytes + turnaround + first reply byte + 100 ms; frame-complete: "
+            "... + 14 reply bytes + 3.5 characters.\n"
+            "The last column polls frame-complete with the traffic window open, filled to its "
+            "%d-row "
+            "bound.\nThe simulated detector runs on the line worker's thread; its time is measured "
+            "inside it and\ntaken out of the worker's and the process's figures. Wakeups are "
+            "voluntary context switches.\n",
+            TrafficModel::DefaultMaxRows);
+    if (charts)
+        std::printf("--chart: read inputs (15 registers), fixed window; refresh rate with the "
+                    "chart %+.2f %% of the rate without.\n",
+                    100.0 * (modes[1].rate() - modes[0].rate()) / modes[0].rate());
     return 0;
 }

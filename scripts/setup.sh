@@ -6,7 +6,8 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 packages=(build-essential cmake pkg-config qt6-base-dev qt6-serialport-dev qt6-serialbus-dev
-          qt6-qpa-plugins libgtest-dev fonts-liberation socat xvfb
+          # Qt Charts; Debian's charts package leaves out the OpenGL one its CMake files ask for
+          qt6-charts-dev libqt6opengl6-dev qt6-qpa-plugins libgtest-dev fonts-liberation socat xvfb
           # the watch service: its MQTT library, and the broker, promtool and openssl its
           # tests run against
           libmosquitto-dev mosquitto mosquitto-clients prometheus openssl systemd

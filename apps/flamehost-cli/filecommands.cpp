@@ -1,12 +1,14 @@
-// report and survey diff: the visit records on their own, without a line.
+// report, survey diff and survey history: the visit records on their own, without a line.
 #include "flamehost/version.h"
 #include "report/pdfreport.h"
 #include "visit/atomicfile.h"
 #include "visit/diff.h"
+#include "visit/history.h"
 #include "visit/recordjson.h"
 #include "visit/table.h"
 #include "visitcommands.h"
 
+#include <cstdio>
 #include <cstring>
 #include <QGuiApplication>
 
@@ -60,6 +62,30 @@ Outcome Report(const Options& o) {
     return out;
 }
 
+// The CSV goes to stdout as it is; the files that could not be read are named on stderr.
+Outcome History(const Options& o) {
+    QString error;
+    const auto history = visit::ReadHistory(o.visit.files.at(0), o.visit.serial, &error);
+    if (!history)
+        return unreadable(error);
+    const QByteArray csv = visit::HistoryCsv(*history);
+    std::fwrite(csv.constData(), 1, size_t(csv.size()), stdout);
+    std::fflush(stdout);
+    for (const QString& file : history->unreadable)
+        std::fprintf(stderr, "flamehost-cli: cannot read %s\n", qPrintable(TerminalSafe(file)));
+    Outcome out;
+    if (history->rows.empty())
+        out.message = QStringLiteral("serial %1 is in none of the %2 site records read")
+                          .arg(o.visit.serial)
+                          .arg(history->recordsRead);
+    if (!history->unreadable.isEmpty()) {
+        out.exitCode = exitcode::NoAnswer;
+        out.message =
+            QStringLiteral("%1 of the files could not be read").arg(history->unreadable.size());
+    }
+    return out;
+}
+
 } // namespace
 
 QString ProgramText() {
@@ -99,7 +125,14 @@ std::optional<Outcome> WriteReport(const visit::SiteRecord& record, const QStrin
 }
 
 Outcome RunFileCommand(const Options& o) {
-    return o.visitCommand == VisitCommand::SurveyDiff ? Diff(o) : Report(o);
+    switch (o.visitCommand) {
+    case VisitCommand::SurveyDiff:
+        return Diff(o);
+    case VisitCommand::SurveyHistory:
+        return History(o);
+    default:
+        return Report(o);
+    }
 }
 
 } // namespace fh::cli

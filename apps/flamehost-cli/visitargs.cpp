@@ -24,6 +24,11 @@ Visit records (JSON files; scripts can read them, see the README):
                          changed setup or firmware, sums that moved by more than P per
                          cent (default 20). Exit 0 when nothing differs, 1 when something
                          does, 2 when a file cannot be read. Needs no --port.
+  survey history DIR --serial N
+                         One detector across the visits: its address, status, sums and
+                         noises in every site record (*.json) of the folder DIR, oldest
+                         first, as CSV on stdout. Exit 1 when some file could not be read
+                         (each is named on stderr). Needs no --port.
   survey restore RECORD.json --address N [--dry-run]
                          Writes the setup the record holds for address N into the detector
                          now at N (a replacement of the same model), then reads it back.
@@ -65,6 +70,7 @@ const Belonging Owners[] = {
     {"dry-run",
      {VisitCommand::SetupLoad, VisitCommand::SurveyRestore},
      "setup load and survey restore"},
+    {"serial", {VisitCommand::SurveyHistory}, "survey history"},
 };
 
 VisitCommand commandOf(const QString& word, const QStringList& words, int* used) {
@@ -74,6 +80,8 @@ VisitCommand commandOf(const QString& word, const QStringList& words, int* used)
         return VisitCommand::SurveyDiff;
     if (word == QLatin1String("survey") && next == QLatin1String("restore"))
         return VisitCommand::SurveyRestore;
+    if (word == QLatin1String("survey") && next == QLatin1String("history"))
+        return VisitCommand::SurveyHistory;
     if (word == QLatin1String("setup") && next == QLatin1String("save"))
         return VisitCommand::SetupSave;
     if (word == QLatin1String("setup") && next == QLatin1String("load"))
@@ -104,6 +112,8 @@ const char* usageOf(VisitCommand c) {
         return "survey diff OLD.json NEW.json";
     case VisitCommand::SurveyRestore:
         return "survey restore RECORD.json --address N";
+    case VisitCommand::SurveyHistory:
+        return "survey history DIR --serial N";
     case VisitCommand::Report:
         return "report FILE.json -o FILE.pdf";
     case VisitCommand::SetupSave:
@@ -129,11 +139,13 @@ void AddVisitOptions(QCommandLineParser& parser) {
         {"compare", "survey, report: include the changes since this earlier record.", "FILE"},
         {"sums-threshold", "survey diff: per cent a sum must move to count (default 20).", "P"},
         {"dry-run", "setup load, survey restore: print what would change, write nothing."},
+        {"serial", "survey history: the detector's serial number (0-65535).", "N"},
     });
 }
 
 bool FilesOnly(VisitCommand command) {
-    return command == VisitCommand::Report || command == VisitCommand::SurveyDiff;
+    return command == VisitCommand::Report || command == VisitCommand::SurveyDiff ||
+           command == VisitCommand::SurveyHistory;
 }
 
 bool FilesOnly(const QStringList& words) {
@@ -175,7 +187,10 @@ VisitWords ReadVisitCommand(const QCommandLineParser& parser,
     for (const char* option : LineOptions)
         if (FilesOnly(c) && parser.isSet(QLatin1String(option)))
             return refuse(QStringLiteral("%1 works on files alone: --%2 does not apply")
-                              .arg(c == VisitCommand::Report ? "report" : "survey diff", option));
+                              .arg(c == VisitCommand::Report          ? "report"
+                                   : c == VisitCommand::SurveyHistory ? "survey history"
+                                                                      : "survey diff",
+                                   option));
     if (c == VisitCommand::Survey && parser.isSet(QStringLiteral("address")))
         return refuse(QStringLiteral("survey goes through the addresses itself; use --addresses"));
     if (c == VisitCommand::SurveyRestore) {
@@ -183,6 +198,15 @@ VisitWords ReadVisitCommand(const QCommandLineParser& parser,
         if (!parser.isSet(QStringLiteral("address")) || a < 1)
             return refuse(QStringLiteral("survey restore needs --address N (1-247): the address "
                                          "in the record and of the detector to write"));
+    }
+    if (c == VisitCommand::SurveyHistory) {
+        bool ok = false;
+        const QString text = value(QStringLiteral("serial"));
+        const uint serial = text.trimmed().toUInt(&ok);
+        if (!parser.isSet(QStringLiteral("serial")) || !ok || serial > 65535)
+            return refuse(QStringLiteral("survey history needs --serial N, the detector's serial "
+                                         "number (0-65535)"));
+        out->serial = quint16(serial);
     }
     if (c == VisitCommand::Survey && out->output.trimmed().isEmpty())
         return refuse(QStringLiteral("survey needs -o FILE.json for the site record"));

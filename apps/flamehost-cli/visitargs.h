@@ -19,6 +19,7 @@ struct VisitOptions {
     QString pdf, csv, compare;     // survey, report
     double sumsThreshold = 20;     // survey diff, report --compare
     bool dryRun = false;           // setup load
+    quint16 serial = 0;            // survey history
     QStringList files;             // the command's file arguments
 };
 
@@ -27,9 +28,19 @@ extern const char* const VisitCommandsHelp;
 
 void AddVisitOptions(QCommandLineParser& parser);
 
-enum class VisitCommand { None, Survey, SurveyDiff, SurveyRestore, Report, SetupSave, SetupLoad };
+enum class VisitCommand {
+    None,
+    Survey,
+    SurveyDiff,
+    SurveyRestore,
+    SurveyHistory,
+    Report,
+    SetupSave,
+    SetupLoad
+};
 
-// True for the commands that work on files alone and need no line (report, survey diff).
+// True for the commands that work on files alone and need no line (report, survey diff,
+// survey history).
 bool FilesOnly(const QStringList& words);
 bool FilesOnly(VisitCommand command);
 

@@ -66,6 +66,14 @@ QString GetModelName(quint16 code) {
     }
 }
 
+Rgb StatusBackground(quint8 statusChar) {
+    if (statusChar == 'W')
+        return colour::Yellow;
+    if (statusChar == 'A')
+        return colour::Red;
+    return colour::LightPeach;
+}
+
 QString StatusText(const DetectorRecord& record) {
     if (!record.LinkGood)
         return QStringLiteral("D");
@@ -93,12 +101,7 @@ StatusDisplay DecodeStatusReply(const QByteArray& reply, DetectorRecord& record)
     d.addressText = QString::number(record.Address);
     d.statusText = StatusText(record);
     // The background follows the status byte alone, also while "f" is shown.
-    if (record.StatusChar == 'W')
-        d.statusBackground = colour::Yellow;
-    else if (record.StatusChar == 'A')
-        d.statusBackground = colour::Red;
-    else
-        d.statusBackground = colour::LightPeach;
+    d.statusBackground = StatusBackground(record.StatusChar);
     d.statusCharColour = colour::Blue;
     d.serialText = QString::number(record.SerialNumber);
     d.modelText = record.ModelName;

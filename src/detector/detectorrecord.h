@@ -47,6 +47,10 @@ inline constexpr int Status = 10;
 // Display name of a 16-bit model code; "Unknown Detector" for codes not in the table.
 QString GetModelName(quint16 code);
 
+// The status display's background for a status character: yellow for a warning, red for an
+// alarm, light peach for the rest.
+Rgb StatusBackground(quint8 statusChar);
+
 // "D" while the link is bad, "f" on a fault, else the status character.
 QString StatusText(const DetectorRecord& record);
 

@@ -1,6 +1,11 @@
 // The log viewer: what it loads, printing with copies, its keys, and the way back.
 #include "hostrig.h"
+#include "screens/charts/zoomchartview.h"
 #include "screens/logviewer/logviewer.h"
+
+#include <QChart>
+#include <QComboBox>
+#include <QLabel>
 
 #include <QKeyEvent>
 #include <QPlainTextEdit>
@@ -69,6 +74,114 @@ TEST(LogViewer, KeysWorkWhileTheTextBoxHasTheFocusAndEnterPressesTheFocusedButto
         EXPECT_TRUE(WaitFor([&] { return viewer.isNull(); }, 1000));
         EXPECT_EQ(ctx.returns, 1) << "closing twice counts once";
     }
+}
+
+} // namespace
+} // namespace fh::test
+
+namespace fh::test {
+namespace {
+
+// A log line in the writer's columns, dates in the fallback form every locale reads.
+QByteArray record(const char* address, const char* time, const char* status, const char* serial,
+                  const char* sums = nullptr) {
+    QByteArray line =
+        QByteArray(address).leftJustified(6) + QByteArray("2026-05-12").leftJustified(12) +
+        QByteArray(time).leftJustified(14) + QByteArray(status).leftJustified(9) + serial;
+    if (sums)
+        line = line.leftJustified(46) + sums;
+    return line + "\r\n";
+}
+
+const QByteArray StatusHeader =
+    "\r\nAddr. Date        Time          Status   Serial No.\r\n" + QByteArray(70, '-') + "\r\n";
+const QByteArray SumsHeader = "\r\nAddr. Date        Time          Status   SerialNo.\r\n" +
+                              QByteArray(46, ' ') + "Sum4      Sum45       Sum5\r\n" +
+                              QByteArray(81, '-') + "\r\n";
+
+TEST(LogViewer, ChartsEitherLogPerDetectorAndCountsTheLinesItCannotRead) {
+    const QByteArray statusLog = StatusHeader + record("1", "04:27:37", "N", "4660") +
+                                 record("1", "04:28:37", "W", "4660") +
+                                 record("7", "04:28:40", "D", "") + "a line edited by hand\r\n" +
+                                 record("1", "04:29:37", "A", "4660") + "1     2026-05-12  04:3";
+    const QByteArray sumsLog =
+        SumsHeader + record("5", "04:27:37", "NN", "1234", "1.2       22.5        333.3") +
+        record("5", "04:28:37", "NN", "1234", "1.4       22.0        330.0") + SumsHeader +
+        record("5", "05:00:00", "AN", "1234", "9.0       30.5        200.0") +
+        record("5", "05:01:00", "AN", "4321", "2.0       3.0         4.0") + "5     x\r\n";
+    // The log, then per detector (in file order) its label, records, runs and status changes,
+    // and the count shown.
+    struct Row {
+        LogKind kind;
+        QByteArray file;
+        std::vector<std::tuple<QString, qint64, size_t, size_t>> detectors;
+        QString unreadable;
+    };
+    for (const Row& row : {Row{LogKind::Status,
+                               statusLog,
+                               {{"1 (serial 4660)", 3, 0, 3}, {"7", 1, 0, 1}},
+                               "2 lines could not be read"},
+                           Row{LogKind::Sums,
+                               sumsLog,
+                               {{"5 (serial 1234)", 3, 2, 2}, {"5 (serial 4321)", 1, 1, 1}},
+                               "1 line could not be read"}}) {
+        ScreenRig ctx;
+        ASSERT_TRUE(writeAll(
+            ctx.dir.filePath(row.kind == LogKind::Status ? "Ir3Log.txt" : "Ir3SumsLog.txt"),
+            row.file));
+        QPointer<LogViewer> viewer = new LogViewer(ctx);
+        viewer->showLog(row.kind);
+        ASSERT_TRUE(WaitFor([&] { return viewer->digest() != nullptr; }));
+        EXPECT_EQ(Find<QLabel>(viewer, "lblUnreadable")->text(), row.unreadable);
+        const auto& traces = viewer->digest()->detectors();
+        ASSERT_EQ(traces.size(), row.detectors.size());
+        for (size_t i = 0; i < traces.size(); ++i) {
+            const auto& [label, records, runs, changes] = row.detectors[i];
+            EXPECT_EQ(traces[i].label(), label);
+            EXPECT_EQ(traces[i].records, records) << label.toStdString();
+            EXPECT_EQ(traces[i].runs.size(), runs) << label.toStdString();
+            EXPECT_EQ(traces[i].changes.size(), changes) << label.toStdString();
+        }
+        // The first detector is drawn: three lines per run and a mark series per new status
+        // in the sums log, the invisible anchor line of the timeline in the status log.
+        const QChart* chart = Find<ZoomChartView>(viewer, "chtLog")->chart();
+        EXPECT_EQ(chart->series().size(), row.kind == LogKind::Sums ? 2 * 3 + 2 : 1);
+        EXPECT_EQ(Find<QComboBox>(viewer, "cmbDetector")->count(), int(row.detectors.size()));
+
+        // The CSV of the second detector: the header and its records only.
+        const QString csv = ctx.dir.filePath("out.csv");
+        ctx.prompts.saveAnswers = {csv};
+        viewer->showDetector(1);
+        viewer->exportCsv();
+        ASSERT_TRUE(WaitFor([&] {
+            return Find<QLabel>(viewer, "lblChartNotice")->text().contains("records saved");
+        }));
+        EXPECT_EQ(readAll(csv).count('\n'), 2);
+        viewer->close();
+        EXPECT_TRUE(WaitFor([&] { return viewer.isNull(); }, 1000));
+    }
+}
+
+TEST(LogViewer, HistoryDrawsOneSerialAcrossTheSiteRecords) {
+    ScreenRig ctx;
+    QTemporaryDir visits;
+    ASSERT_TRUE(writeAll(visits.filePath("broken.json"), "{"));
+    QPointer<LogViewer> viewer = new LogViewer(ctx);
+    // Cancelled folder, cancelled serial, a serial that is none, then a folder with nothing.
+    ctx.prompts.folderAnswers = {std::nullopt, visits.path(), visits.path(), visits.path()};
+    ctx.prompts.inputAnswers = {std::nullopt, QString("70000"), QString("12")};
+    auto* notice = Find<QLabel>(viewer, "lblChartNotice");
+    const QString before = notice->text();
+    viewer->showHistory();
+    viewer->showHistory();
+    EXPECT_EQ(notice->text(), before) << "a cancel says nothing";
+    viewer->showHistory();
+    EXPECT_TRUE(notice->text().contains("is not a serial number"));
+    viewer->showHistory();
+    EXPECT_TRUE(notice->text().startsWith("Serial 12: in 0 of 0 site records"));
+    EXPECT_TRUE(notice->text().contains("broken.json"));
+    viewer->close();
+    EXPECT_TRUE(WaitFor([&] { return viewer.isNull(); }, 1000));
 }
 
 } // namespace

@@ -4,6 +4,7 @@
 
 #include "hostrig.h"
 #include "link/clocktimer.h"
+#include "screens/charts/readingschart.h"
 #include "screens/common/lampshape.h"
 #include "sim/simmodels.h"
 
@@ -278,6 +279,38 @@ TEST(MaintenanceScreen, EnterPressesTheFocusedButtonAndOtherKeysDoNothing) {
     EXPECT_TRUE(rig.screen.isNull());
     EXPECT_EQ(rig.main.returns, 1);
     EXPECT_TRUE(rig.main.standIn.isVisible());
+}
+
+// The chart beside the readings: a point per answered refresh, a gap for a silent one (never
+// a value), and its keys: w steps the window, p pauses while the points go on being taken.
+TEST(MaintenanceScreen, ChartTakesEachRefreshGapsForSilenceAndItsKeys) {
+    Rig rig;
+    rig.open();
+    const ReadingsSeries& series = rig.screen->chart().series();
+    auto gaps = [&] {
+        return std::count_if(series.samples().begin(), series.samples().end(),
+                             [](const ReadingSample& s) { return s.gap; });
+    };
+    ASSERT_TRUE(rig.refreshes(3));
+    EXPECT_GE(series.samples().size(), 3u);
+    EXPECT_EQ(gaps(), 0);
+    rig.detector().setFaults({.silent = true});
+    ASSERT_TRUE(rig.refreshes(2));
+    EXPECT_EQ(gaps(), 1) << "a silent stretch is one gap";
+    rig.detector().setFaults({});
+    ASSERT_TRUE(rig.refreshes(2));
+    EXPECT_TRUE(!series.samples().back().gap);
+    for (const ReadingSample& sample : series.samples())
+        EXPECT_TRUE(sample.gap || sample.values[0] == rig.main.m().maintenance().readings().Sum4);
+
+    rig.key('w');
+    EXPECT_EQ(series.windowMinutes(), 5);
+    rig.key('p');
+    EXPECT_TRUE(series.paused());
+    const size_t taken = series.samples().size();
+    ASSERT_TRUE(rig.refreshes(2));
+    EXPECT_GT(series.samples().size(), taken);
+    EXPECT_TRUE(series.viewEndMs() < series.samples().back().ms);
 }
 
 // Address 5, status N, fault N, serial 1234, sums 1.234, 22.5, 333.33.

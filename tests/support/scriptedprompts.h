@@ -14,7 +14,7 @@ namespace fh {
 class ScriptedPrompts final : public Prompts {
 public:
     struct Call {
-        enum Kind { Message, Input, PrintDialog, Print, Beep, SaveFile, OpenFile, Preview };
+        enum Kind { Message, Input, PrintDialog, Print, Beep, SaveFile, OpenFile, Preview, Folder };
         Kind kind = Message;
         QString text{}; // message text or input prompt; a file dialog's or preview's title
         QString title{};
@@ -31,6 +31,7 @@ public:
     std::deque<std::optional<QString>> inputAnswers;
     std::deque<std::optional<int>> printAnswers;
     std::deque<std::optional<QString>> saveAnswers;
+    std::deque<std::optional<QString>> folderAnswers;
     std::deque<std::optional<QString>> openAnswers;
     // Where printImage and printPreview write; empty: printing is only recorded, and a
     // preview paints into memory.
@@ -70,6 +71,11 @@ public:
                                         const QString& suggestedPath, const QString&) override {
         record({.kind = Call::SaveFile, .text = title, .defaultText = suggestedPath});
         return take(saveAnswers, std::optional<QString>());
+    }
+    std::optional<QString> chooseFolder(QWidget*, const QString& title,
+                                        const QString& startDir) override {
+        record({.kind = Call::Folder, .text = title, .defaultText = startDir});
+        return take(folderAnswers, std::optional<QString>());
     }
     std::optional<QString> openFileName(QWidget*, const QString& title, const QString& folder,
                                         const QString&) override {

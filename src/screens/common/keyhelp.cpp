@@ -35,6 +35,8 @@ KeyList MaintenanceKeys() {
     return {{QStringLiteral("b"), QStringLiteral("built-in test, then the BIT sums")},
             {QStringLiteral("l"), QStringLiteral("sums log on / off")},
             {QStringLiteral("v"), QStringLiteral("firmware version")},
+            {QStringLiteral("w"), QStringLiteral("chart: last 1 / 5 / 15 minutes")},
+            {QStringLiteral("p"), QStringLiteral("chart: pause / go on")},
             {QStringLiteral("F9"), QStringLiteral("line traffic window")},
             {QStringLiteral("c / Esc"), QStringLiteral("close")},
             F1};
@@ -54,6 +56,8 @@ KeyList NewAddrKeys() {
 
 KeyList LogViewerKeys() {
     return {{QStringLiteral("p"), QStringLiteral("print the log")},
+            {QStringLiteral("wheel / drag"), QStringLiteral("chart: zoom / move")},
+            {QStringLiteral("Home"), QStringLiteral("chart: the whole log again")},
             {QStringLiteral("c / Esc"), QStringLiteral("close")},
             F1};
 }

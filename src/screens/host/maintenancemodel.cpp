@@ -89,6 +89,7 @@ void MaintenanceModel::cycleResult(const Exchange& x) {
     if (!x.answered) {
         refresh_ = Refresh::Failed;
         emit changed();
+        emit refreshed(false);
         return;
     }
     refresh_ = Refresh::Answered;
@@ -100,6 +101,8 @@ void MaintenanceModel::cycleResult(const Exchange& x) {
     if (SumsStatusChanged(readings_, x.reply))
         sumsLog_.statusChanged();
     emit changed();
+    const MaintenanceDisplay& d = decoded.display;
+    emit refreshed(d.sum4 && d.sum45 && d.sum5 && d.noise4 && d.noise45 && d.noise5);
 }
 
 } // namespace fh

@@ -49,6 +49,9 @@ public:
 
 signals:
     void changed();
+    // One refresh of this opening has ended: carriedAll when it was answered with all three
+    // sums and noises (readings() holds them), false for no proper answer or a short one.
+    void refreshed(bool carriedAll);
 
 private:
     void cycleResult(const Exchange& x);

@@ -7,6 +7,7 @@
 #include "link/lineworker.h"
 #include "link/requests.h"
 #include "logging/logperiod.h"
+#include "screens/charts/readingschart.h"
 #include "screens/common/formkeys.h"
 #include "screens/common/keyhelp.h"
 #include "screens/common/lampshape.h"
@@ -35,6 +36,8 @@ constexpr int BitSettleMs = 600;
 constexpr int VersionShowMs = 4000;
 
 constexpr int FormWidth = 8400, FormHeight = 6120;
+// The chart stands to the right of the readings, so they keep their places.
+constexpr int ChartWidth = 7800;
 // Column titles and the value row under them: left and width of each column.
 constexpr int ColumnLefts[6] = {240, 1560, 2760, 3960, 5400, 6720};
 constexpr int ColumnWidths[6] = {1200, 1080, 1080, 1320, 1200, 1440};
@@ -97,6 +100,18 @@ MaintenanceScreen::MaintenanceScreen(ScreenContext& ctx, QWidget* parent)
     build();
     MaintenanceModel& model = ctx_.maintenance();
     connect(&model, &MaintenanceModel::changed, this, &MaintenanceScreen::showRefresh);
+    // Only a refresh that carried all six values is a point; any other leaves a gap rather
+    // than a value from an earlier reply.
+    connect(&model, &MaintenanceModel::refreshed, this, [this](bool carriedAll) {
+        if (unloaded_)
+            return;
+        const MaintenanceReadings& r = ctx_.maintenance().readings();
+        if (carriedAll)
+            chart_->addReading(
+                {r.Sum4, r.Sum45, r.Sum5, float(r.Noise4), float(r.Noise45), float(r.Noise5)});
+        else
+            chart_->addGap();
+    });
     connect(&model.sumsLog(), &TimedLog::changed, this, &MaintenanceScreen::showLogState);
     connect(&model.sumsLog(), &TimedLog::warning, this, &MaintenanceScreen::showNotice);
     connect(&model.sumsLog(), &TimedLog::recovered, this, &MaintenanceScreen::showNotice);
@@ -114,7 +129,7 @@ void MaintenanceScreen::build() {
     InstallKeyHelp(this, QStringLiteral("Maintenance"), MaintenanceKeys());
     setWindowTitle(QStringLiteral("MAINTENANCE SCREEN"));
     setAttribute(Qt::WA_DeleteOnClose);
-    setFixedSize(Twips(FormWidth), Twips(FormHeight));
+    setFixedSize(Twips(FormWidth + ChartWidth), Twips(FormHeight));
 
     modelName_ = makeLabel(this, "lblDetM", QString(), 240, 120, FormWidth - 480, 375);
     modelName_->setFrameStyle(QFrame::Panel | QFrame::Sunken);
@@ -217,6 +232,9 @@ void MaintenanceScreen::build() {
     lastHeard_->hide();
     showBitState();
 
+    chart_ = new ReadingsChart(ctx_.clock(), ctx_.prompts(), ctx_.dataDir(), this);
+    SetTwipGeometry(chart_, FormWidth, 120, ChartWidth - 120, FormHeight - 240);
+
     versionTimer_ = new ClockTimer(ctx_.clock(), this);
     versionTimer_->setObjectName(QStringLiteral("tmrVersion"));
     versionTimer_->setSingleShot(true);
@@ -231,6 +249,8 @@ void MaintenanceScreen::bindKeys() {
         .onLetter('l', [this] { onSumsLogClicked(); })
         .onLetter('v', [this] { onVersionClicked(); })
         .onLetter('c', [this] { close(); })
+        .onLetter('w', [this] { chart_->stepWindow(); })
+        .onLetter('p', [this] { chart_->togglePause(); })
         .on(Qt::Key_F9, [this] { TrafficWindow::showFor(ctx_.worker(), ctx_.mainWindow()); })
         .on(Qt::Key_Escape, [this] { close(); });
 }

@@ -15,6 +15,7 @@ namespace fh {
 
 class ClockTimer;
 class LampShape;
+class ReadingsChart;
 class ScreenContext;
 
 class MaintenanceScreen : public QWidget {
@@ -23,6 +24,9 @@ public:
     // A top-level window that deletes itself when closed; the caller shows it.
     explicit MaintenanceScreen(ScreenContext& ctx, QWidget* parent = nullptr);
     ~MaintenanceScreen() override;
+
+    // The readings since the screen opened, beside the values.
+    const ReadingsChart& chart() const { return *chart_; }
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -66,6 +70,7 @@ private:
     QLabel* notice_ = nullptr;    // the sums log's write warnings, command outcomes
     QLabel* lastHeard_ = nullptr; // while the values are stale: when they were last heard
     ClockTimer* versionTimer_ = nullptr;
+    ReadingsChart* chart_ = nullptr;
     quint64 bitId_ = 0;
     quint64 versionId_ = 0;
     bool activated_ = false;

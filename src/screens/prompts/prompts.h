@@ -45,6 +45,9 @@ public:
     // the preview is closed.
     using PagePainter = std::function<int(QPagedPaintDevice*)>;
     virtual void printPreview(QWidget* parent, const QString& title, const PagePainter& paint) = 0;
+    // The folder dialog, opening at startDir; the chosen folder, nullopt when cancelled.
+    virtual std::optional<QString> chooseFolder(QWidget* parent, const QString& title,
+                                                const QString& startDir) = 0;
 };
 
 } // namespace fh

@@ -154,4 +154,13 @@ void QtPrompts::printPreview(QWidget* parent, const QString& title, const PagePa
     ReturnKeysTo(parent);
 }
 
+std::optional<QString> QtPrompts::chooseFolder(QWidget* parent, const QString& title,
+                                               const QString& startDir) {
+    const QString path = QFileDialog::getExistingDirectory(parent, title, startDir);
+    ReturnKeysTo(parent);
+    if (path.isEmpty())
+        return std::nullopt;
+    return path;
+}
+
 } // namespace fh

@@ -26,6 +26,8 @@ public:
     std::optional<QString> openFileName(QWidget* parent, const QString& title,
                                         const QString& folder, const QString& filter) override;
     void printPreview(QWidget* parent, const QString& title, const PagePainter& paint) override;
+    std::optional<QString> chooseFolder(QWidget* parent, const QString& title,
+                                        const QString& startDir) override;
 
 private:
     std::unique_ptr<QPrinter> printer_; // keeps the operator's choice for the next print
