@@ -2,12 +2,12 @@
 
 #include "link/clock.h"
 #include "logging/wholefile.h"
+#include "screens/charts/chartpicture.h"
 #include "screens/charts/zoomchartview.h"
 #include "screens/prompts/prompts.h"
 
 #include <algorithm>
 #include <QBoxLayout>
-#include <QBuffer>
 #include <QChart>
 #include <QComboBox>
 #include <QDateTimeAxis>
@@ -229,17 +229,7 @@ void ReadingsChart::exportPng() {
         this, QStringLiteral("Save the chart as PNG"), suggestedPath("png"), PngFilter);
     if (!self || !path)
         return;
-    const QPixmap picture = grab();
-    QByteArray bytes;
-    {
-        QBuffer buffer(&bytes);
-        buffer.open(QIODevice::WriteOnly);
-        picture.save(&buffer, "PNG");
-    }
-    QString why;
-    tell(SaveWholeFile(*path, bytes, &why)
-             ? QStringLiteral("Chart saved: %1").arg(*path)
-             : QStringLiteral("%1 could not be written: %2").arg(*path, why));
+    tell(SaveChartPng(this, *path));
 }
 
 void ReadingsChart::exportCsv() {

@@ -4,6 +4,7 @@
 #include "logging/statuslog.h"
 #include "logging/sumslog.h"
 #include "logging/wholefile.h"
+#include "screens/charts/chartpicture.h"
 #include "screens/charts/logcharts.h"
 #include "screens/charts/readingschart.h"
 #include "screens/charts/zoomchartview.h"
@@ -15,7 +16,6 @@
 #include "visit/history.h"
 
 #include <QBoxLayout>
-#include <QBuffer>
 #include <QChart>
 #include <QCloseEvent>
 #include <QComboBox>
@@ -328,14 +328,7 @@ void LogViewer::exportPng() {
         QDir(ctx_.dataDir()).filePath(QStringLiteral("chart.png")), PngFilter);
     if (!self || !path)
         return;
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    chartView_->grab().save(&buffer, "PNG");
-    QString why;
-    tell(SaveWholeFile(*path, bytes, &why)
-             ? QStringLiteral("Chart saved: %1").arg(*path)
-             : QStringLiteral("%1 could not be written: %2").arg(*path, why));
+    tell(SaveChartPng(chartView_, *path));
 }
 
 void LogViewer::exportCsv() {
