@@ -31,8 +31,12 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QTimer>
+#include <thread>
 #include <unistd.h>
 #include <vector>
+#ifdef __linux__
+#include <sys/prctl.h>
+#endif
 
 using namespace fh;
 using namespace fh::bench;
@@ -118,6 +122,7 @@ struct Figures {
     qint64 workerNs = 0, simNs = 0, screenNs = 0, processNs = 0;
     qint64 workerWakeups = 0, screenWakeups = 0, processWakeups = 0;
     std::vector<double> releaseErrUs;
+    std::vector<double> floorErrUs; // the same two waits with no program around them
     int early = 0;
     // the probe's pass
     std::vector<double> stallsMs;
@@ -262,6 +267,27 @@ Figures run(int seconds, Mode mode, bool probe) {
     return f;
 }
 
+// The machine's floor for the RTS release: the release is two timed waits (to the end of the
+// request, then the turnaround from there), so the same two waits, on a thread set up as the
+// line worker is and with nothing else around them, show how late a wake-up alone comes.
+std::vector<double> bareReleaseFloor(size_t n, qint64 requestUs, qint64 turnaroundUs) {
+    std::vector<double> late;
+    std::thread t([&] {
+#ifdef __linux__
+        prctl(PR_SET_TIMERSLACK, 1UL, 0UL, 0UL, 0UL);
+#endif
+        SteadyClock& clock = SteadyClock::instance();
+        for (size_t i = 0; i < n; ++i) {
+            const qint64 start = clock.nowUs();
+            clock.sleepUntilUs(start + requestUs, nullptr);
+            clock.sleepUntilUs(clock.nowUs() + turnaroundUs, nullptr);
+            late.push_back(double(clock.nowUs() - (start + requestUs + turnaroundUs)));
+        }
+    });
+    t.join();
+    return late;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -287,6 +313,8 @@ int main(int argc, char** argv) {
         f.stallsMs = p.stallsMs;
         // The probe's cost: what the screen thread spends per second beyond the measured pass.
         f.probeCpuPercent = 100.0 * (p.screenNs / 1e9 / p.elapsed - f.screenNs / 1e9 / f.elapsed);
+        f.floorErrUs = bareReleaseFloor(std::clamp<size_t>(f.releaseErrUs.size(), 100, 400),
+                                        12 * VirtualPort::ByteUs, 4000);
         modes.push_back(std::move(f));
     }
 
@@ -355,6 +383,12 @@ int main(int argc, char** argv) {
         },
         "%.0f");
     row(
+        "  bare waits alone p50 (us late)",
+        [](const Figures& f) { return percentile(f.floorErrUs, 50); }, "%.0f");
+    row(
+        "  bare waits alone p99 (us late)",
+        [](const Figures& f) { return percentile(f.floorErrUs, 99); }, "%.0f");
+    row(
         "waits returned early", [](const Figures& f) { return f.early; }, "%d");
     row(
         "screen stall p99 (ms, probe pass)",
@@ -373,7 +407,9 @@ int main(int argc, char** argv) {
             "%d-row "
             "bound.\nThe simulated detector runs on the line worker's thread; its time is measured "
             "inside it and\ntaken out of the worker's and the process's figures. Wakeups are "
-            "voluntary context switches.\n",
+            "voluntary context switches.\nThe bare waits are the release's two waits (to the "
+            "request's end, then the turnaround)\non a thread of their own after each mode: the "
+            "machine's own wake-up lateness, its floor.\n",
             TrafficModel::DefaultMaxRows);
     if (charts)
         std::printf("--chart: read inputs (15 registers), fixed window; refresh rate with the "

@@ -31,6 +31,7 @@ struct StatusDisplay {
     Rgb linkLamp = colour::White; // neither red nor green until the first poll ends
     QString linkText;
     Rgb linkTextColour = colour::Green;
+    friend bool operator==(const StatusDisplay&, const StatusDisplay&) = default;
 };
 
 // Status reply byte positions.

@@ -54,6 +54,38 @@ TEST(MainScreen, SilenceEmptiesTheDetectorAndItsAnswerBringsItBack) {
     EXPECT_EQ(rig.label("lblDetType")->text(), "Zorvan A2");
 }
 
+// Each poll that brings something new redraws the screen once; the same answer again, or the
+// same silence, redraws nothing.
+TEST(MainScreen, OnlyAPollThatBringsSomethingNewRedrawsTheScreen) {
+    MainRig rig;
+    ASSERT_TRUE(rig.loadGood());
+    int redraws = 0;
+    QObject::connect(&rig.model->link(), &DetectorLink::changed, rig.main.get(),
+                     [&] { ++redraws; });
+    const struct {
+        const char* what;
+        std::function<void()> act;
+        int redraws;
+        const char* status;
+    } steps[] = {
+        {"steady", [] {}, 0, "N"},
+        {"warning", [&] { rig.detector().setStatusChar('W'); }, 1, "W"},
+        {"silent", [&] { rig.silence(true); }, 1, "D"},
+        {"back", [&] { rig.silence(false); }, 1, "W"},
+    };
+    for (const auto& s : steps) {
+        SCOPED_TRACE(s.what);
+        redraws = 0;
+        s.act();
+        ASSERT_TRUE(rig.waitPolls(3));
+        EXPECT_EQ(redraws, s.redraws);
+        EXPECT_EQ(rig.label("lblDetStatus")->text(), s.status);
+        redraws = 0;
+        ASSERT_TRUE(rig.waitPolls(3));
+        EXPECT_EQ(redraws, 0) << "the same again";
+    }
+}
+
 // The message line shows the newest message; a state replaces its own earlier one.
 TEST(MainScreen, MessageLineShowsTheNewestAndAStateReplacesItsOwn) {
     MainRig rig;

@@ -54,7 +54,12 @@ void DetectorLink::activate() {
 }
 
 QByteArray DetectorLink::pollFrame() const {
-    return SendCommand(record_.MasterMode ? 0 : record_.Address, cmd::Status);
+    const int target = record_.MasterMode ? 0 : record_.Address;
+    if (target != pollFrameTarget_) {
+        pollFrame_ = SendCommand(quint8(target), cmd::Status);
+        pollFrameTarget_ = target;
+    }
+    return pollFrame_;
 }
 
 void DetectorLink::restartCycle() {
@@ -81,6 +86,11 @@ void DetectorLink::cycleResult(const Exchange& x) {
 }
 
 bool DetectorLink::applyPoll(const Exchange& x) {
+    // A poll that brings what the screen shows already changes nothing there: a detector
+    // polled ten times a second does not redraw the main screen ten times a second.
+    const StatusDisplay displayBefore = display_;
+    const QString hexBefore = replyHex_;
+    const bool firstPoll = !polledOnce_ || unheard_;
     polledOnce_ = true;
     unheard_ = false;
     if (record_.MasterMode) {
@@ -90,17 +100,18 @@ bool DetectorLink::applyPoll(const Exchange& x) {
                                     : QString(),
                             MasterTopic);
     }
-    if (!(x.answered && StatusReplyComplete(x.reply))) {
+    const bool good = x.answered && StatusReplyComplete(x.reply);
+    if (!good) {
         display_ = BadLinkState(record_);
-        emit changed();
-        return false;
+    } else {
+        display_ = DecodeStatusReply(x.reply, record_);
+        replyHex_ = QString::fromLatin1(x.reply.toHex(' ').toUpper());
+        if (DetectStatusChange(record_, x.reply))
+            emit statusChanged();
     }
-    display_ = DecodeStatusReply(x.reply, record_);
-    replyHex_ = QString::fromLatin1(x.reply.toHex(' ').toUpper());
-    if (DetectStatusChange(record_, x.reply))
-        emit statusChanged();
-    emit changed();
-    return true;
+    if (firstPoll || display_ != displayBefore || replyHex_ != hexBefore)
+        emit changed();
+    return good;
 }
 
 void DetectorLink::showAddress() {

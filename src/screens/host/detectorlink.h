@@ -68,6 +68,9 @@ private:
     DetectorRecord record_;
     StatusDisplay display_;
     QString replyHex_;
+    // Every poll's result is matched against the poll frame: built once per target.
+    mutable QByteArray pollFrame_;
+    mutable int pollFrameTarget_ = -1;
     int holdCount_ = 0;
     bool unheard_ = true;
     bool portOpen_ = true;

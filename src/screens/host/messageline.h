@@ -39,6 +39,8 @@ public:
     // The older ones, newest first, one a line.
     QString older() const;
     bool contains(const QString& text) const;
+    // Counts the changes, so a screen redraws the line only when it changed.
+    quint64 revision() const { return revision_; }
 
 signals:
     void changed();
@@ -46,6 +48,7 @@ signals:
 private:
     LogClock clock_;
     QList<Message> messages_; // newest first
+    quint64 revision_ = 0;
 };
 
 } // namespace fh

@@ -76,6 +76,11 @@ void SetLabelColours(QLabel* l, std::optional<Rgb> text, std::optional<Rgb> back
         l->setPalette(pal);
 }
 
+void SetToolTip(QWidget* w, const QString& tip) {
+    if (w->toolTip() != tip)
+        w->setToolTip(tip);
+}
+
 Rgb LabelTextColour(const QLabel* l) {
     const QColor c = l->palette().color(QPalette::WindowText);
     return Rgb{quint8(c.red()), quint8(c.green()), quint8(c.blue())};

@@ -34,6 +34,9 @@ MainControls BuildMainControls(QWidget* body);
 // Text and background colours of a label; nullopt leaves that colour as it is.
 void SetLabelColours(QLabel* label, std::optional<Rgb> text, std::optional<Rgb> background);
 
+// A tooltip set anew sends an event even when it is the same text: set only a changed one.
+void SetToolTip(QWidget* widget, const QString& tip);
+
 // The colours a label shows now.
 Rgb LabelTextColour(const QLabel* label);
 Rgb LabelBackground(const QLabel* label);

@@ -103,7 +103,7 @@ void MainScreen::build() {
     logNotice_ = c.logNotice;
     tuningNotice_ = c.tuningNotice;
     for (QPushButton* b : {bitButton_, setupButton_, newAddressButton_})
-        b->setProperty("baseToolTip", b->toolTip());
+        commandTips_ << b->toolTip();
 
     // The message line: the newest message word-wrapped on two lines inside the window.
     messageLine_ = new QLabel(this);
@@ -212,7 +212,7 @@ void MainScreen::refresh() {
     QString comTip = QStringLiteral("Communication Status");
     if (!link.replyHex().isEmpty())
         comTip += QLatin1Char('\n') + link.replyHex();
-    linkText_->setToolTip(comTip);
+    SetToolTip(linkText_, comTip);
     if (link.polledOnce())
         setWindowTitle(MainWindowTitle);
 
@@ -238,18 +238,23 @@ void MainScreen::refresh() {
     }
     logNotice_->setVisible(log.running());
 
-    messageLine_->setText(model_.messages().newest());
-    messageLine_->setToolTip(model_.messages().older());
+    // Every poll refreshes the screen; the message line changes far less often.
+    if (messagesShown_ != model_.messages().revision()) {
+        messagesShown_ = model_.messages().revision();
+        messageLine_->setText(model_.messages().newest());
+        SetToolTip(messageLine_, model_.messages().older());
+    }
     showCommandState();
 }
 
 void MainScreen::showCommandState() {
     // Commands that cannot act now are disabled, and their tooltip says why.
     const QString why = model_.commands().refusal();
+    int i = 0;
     for (QPushButton* b : {bitButton_, setupButton_, newAddressButton_}) {
-        const QString tip = b->property("baseToolTip").toString();
+        const QString& tip = commandTips_[i++];
         b->setEnabled(why.isEmpty());
-        b->setToolTip(why.isEmpty() ? tip : tip + QLatin1Char('\n') + why);
+        SetToolTip(b, why.isEmpty() ? tip : tip + QLatin1Char('\n') + why);
     }
 }
 
