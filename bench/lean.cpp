@@ -191,7 +191,12 @@ QString range(std::vector<double> v, const char* format) {
     std::sort(v.begin(), v.end());
     const QString lo = QString::asprintf(format, v.front());
     const QString hi = QString::asprintf(format, v.back());
-    return lo == hi ? lo : lo + QLatin1Char('-') + hi;
+    if (lo == hi)
+        return lo;
+    // One run the machine's host disturbed should not stand for the figure: the median leads.
+    if (v.size() >= 3)
+        return QString::asprintf(format, v[v.size() / 2]) + " (" + lo + '-' + hi + ')';
+    return lo + QLatin1Char('-') + hi;
 }
 
 // The rows of one build's poll_rate run, by row name, one value per column (fixed,
@@ -353,7 +358,8 @@ int main(int argc, char** argv) {
         if (!programs[i].second.isEmpty())
             cols[i].rate = runPollRate(programs[i].second, seconds);
 
-    std::printf("lean: %d runs of %d s per figure (min-max over the runs); load average %.2f at "
+    std::printf("lean: %d runs of %d s per figure (the median, with min-max, over the runs); load "
+                "average %.2f at "
                 "the start, %.2f at the end\n",
                 runs, seconds, load0, loadAverage());
     if (!before.isEmpty())
@@ -368,12 +374,12 @@ int main(int argc, char** argv) {
 
     std::printf("  %-46s", "");
     for (const Column& c : cols)
-        std::printf(" %15s", qPrintable(c.label));
+        std::printf(" %22s", qPrintable(c.label));
     std::printf("  goal\n");
     auto row = [&](const char* name, auto value, const char* goal = "") {
         std::printf("  %-46s", name);
         for (const Column& c : cols)
-            std::printf(" %15s", qPrintable(value(c)));
+            std::printf(" %22s", qPrintable(value(c)));
         std::printf("  %s\n", goal);
     };
     auto sampled = [&](const char* name, std::vector<Sample> Column::*from, auto get,
