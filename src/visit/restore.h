@@ -55,6 +55,8 @@ public:
     Result result() const { return result_; }
     QString message() const { return message_; }
     int attempts() const { return attempts_; }
+    // The confirmed write's id while it is on the line, else 0: a screen shows its attempts.
+    quint64 writeId() const { return step_ == Step::Write ? pending_ : 0; }
 
 signals:
     void checked();

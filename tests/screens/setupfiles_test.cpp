@@ -68,8 +68,14 @@ TEST(SetupFiles, SaveThenLoadPutsTheSavedSetupBackAfterAskingWithEveryChange) {
     rig.detector(1).setHolding(1, saved ^ 0x0470);
     rig.prompts.openAnswers = {rig.dir.filePath("a2.json")};
     rig.prompts.messageAnswers = {Prompts::Answer::Yes};
+    QStringList shown; // the progress line as each attempt of the load's write begins
+    QObject::connect(rig.worker.get(), &LineWorker::writeAttempt, s, [&] {
+        const QLabel* writing = Find<QLabel>(s, "lblWriting");
+        shown << (writing->isVisible() ? writing->text() : QString());
+    });
     Find<QPushButton>(s, "cmdLoad")->click();
     ASSERT_TRUE(WaitFor([&] { return rig.returns == 1; })) << "the screen stays after a write";
+    EXPECT_EQ(shown, QStringList{"Writing... attempt 1 of 6"});
     EXPECT_EQ(rig.detector(1).holding(1), saved);
     const auto asked = rig.prompts.callsOf(Call::Message);
     ASSERT_EQ(asked.size(), 1u);

@@ -119,6 +119,10 @@ void SetupFiles::onSaveRead(const QString& path) {
     end(QStringLiteral("Setup of the %1 saved to %2").arg(who(), path));
 }
 
+quint64 SetupFiles::writeId() const {
+    return restore_ ? restore_->writeId() : 0;
+}
+
 void SetupFiles::load() {
     if (busy_)
         return;

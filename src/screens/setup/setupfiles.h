@@ -27,6 +27,8 @@ public:
     ~SetupFiles() override;
 
     bool busy() const { return busy_; }
+    // The id of Load's confirmed write while it is on the line, else 0.
+    quint64 writeId() const;
     void save();
     void load();
 

@@ -86,7 +86,10 @@ SetupScreen::SetupScreen(ScreenContext& ctx, const SetupSnapshot& snapshot, QWid
     // The screen as context: a result that arrives after it is gone goes nowhere.
     connect(&ctx_.worker(), &LineWorker::commandDone, this,
             [this](const Exchange& x) { writeDone(x); });
-    FollowWriteAttempts(ctx_.worker(), writingLabel_, [this] { return write_.writeId(); });
+    // OK's write and Load's write each show their attempts.
+    FollowWriteAttempts(ctx_.worker(), writingLabel_, [this] {
+        return write_.writeId() != 0 ? write_.writeId() : files_->writeId();
+    });
     fillLists();
     showSnapshot();
 }
@@ -328,6 +331,7 @@ void SetupScreen::onPrintClicked() {
 }
 
 void SetupScreen::onFileTold(const QString& text, bool written) {
+    writingLabel_->hide();
     fileLabel_->setText(text);
     fileLabel_->show();
     if (written) {
