@@ -157,4 +157,40 @@ TEST(Overview, EnterHandsTheAddressToTheMainScreen) {
     EXPECT_TRUE(screen.isNull());
 }
 
+// Export CSV writes the table whole and says where; a file it cannot write is said, and a
+// cancelled dialog writes nothing.
+TEST(Overview, ExportWritesTheTableOrSaysWhyNot) {
+    ScreenRig rig(loopOfFour(), 2);
+    QPointer<BusOverviewWindow> screen = OpenCancelled(rig);
+    ASSERT_TRUE(WaitFor([&] { return screen->overview().polling(); }));
+    const QString good = rig.dir.filePath("bus.csv");
+    const QString bad = rig.dir.filePath("no-such-folder/bus.csv");
+    const struct {
+        std::optional<QString> chosen;
+        const char* told;    // on the main screen's message line
+        const char* warning; // in a message box
+    } cases[] = {
+        {good, "Bus table exported to ", nullptr},
+        {bad, "before", "Cannot write "},
+        {std::nullopt, "before", nullptr},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.chosen.value_or("cancelled").toStdString());
+        rig.prompts.calls.clear();
+        rig.m().messages().add("00:00:00", "before");
+        rig.prompts.saveAnswers = {c.chosen};
+        Find<QPushButton>(screen, "cmdExport")->click();
+        EXPECT_TRUE(rig.m().messages().newest().contains(c.told))
+            << rig.m().messages().newest().toStdString();
+        const auto warned = rig.prompts.callsOf(ScriptedPrompts::Call::Message);
+        ASSERT_EQ(warned.size(), c.warning ? 1u : 0u);
+        if (c.warning) {
+            EXPECT_TRUE(warned[0].text.startsWith(c.warning)) << warned[0].text.toStdString();
+        }
+    }
+    EXPECT_EQ(readAll(good), screen->overview().csv().toUtf8());
+    EXPECT_FALSE(QFile::exists(bad));
+    Dispose(screen);
+}
+
 } // namespace

@@ -1,6 +1,7 @@
 #include "screens/overview/busoverviewwindow.h"
 
 #include "link/lineworker.h"
+#include "logging/wholefile.h"
 #include "screens/common/keyfocus.h"
 #include "screens/common/keyhelp.h"
 #include "screens/common/onscreen.h"
@@ -14,15 +15,13 @@
 #include "visit/recordjson.h"
 
 #include <QCloseEvent>
-#include <QFileDialog>
+#include <QDir>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
-#include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QSaveFile>
 #include <QSpinBox>
 #include <QTableView>
 #include <QTimer>
@@ -171,19 +170,25 @@ void BusOverviewWindow::onRescanClicked() {
 }
 
 void BusOverviewWindow::onExportClicked() {
-    const QString path = QFileDialog::getSaveFileName(this, QStringLiteral("Export the bus table"),
-                                                      QStringLiteral("bus.csv"),
-                                                      QStringLiteral("CSV files (*.csv)"));
-    ReturnKeysTo(this);
-    if (path.isEmpty())
+    QPointer<BusOverviewWindow> self(this);
+    const std::optional<QString> path =
+        ctx_.prompts().saveFileName(this, QStringLiteral("Export the bus table"),
+                                    QDir(ctx_.dataDir()).filePath(QStringLiteral("bus.csv")),
+                                    QStringLiteral("CSV files (*.csv)"));
+    if (!self)
         return;
-    QSaveFile file(path);
-    const QByteArray bytes = overview_->csv().toUtf8();
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
-        QMessageBox::warning(this, windowTitle(),
-                             QStringLiteral("Cannot write %1: %2").arg(path, file.errorString()));
-        ReturnKeysTo(this);
+    ReturnKeysTo(this);
+    if (!path)
+        return;
+    QString why;
+    if (SaveWholeFile(*path, overview_->csv().toUtf8(), &why)) {
+        ctx_.tell(QStringLiteral("Bus table exported to %1").arg(*path));
+        return;
     }
+    ctx_.prompts().message(this, QStringLiteral("Cannot write %1: %2").arg(*path, why),
+                           windowTitle(), Prompts::Icon::Exclamation, Prompts::Buttons::Ok);
+    if (self)
+        ReturnKeysTo(this);
 }
 
 void BusOverviewWindow::onSurveyClicked() {
