@@ -21,10 +21,10 @@ DetectorLink::DetectorLink(LineWorker& worker, MessageLine& messages, QObject* p
     connect(&worker_, &LineWorker::portStateChanged, this, [this](bool open, const QString& text) {
         portOpen_ = open;
         messages_.note(text, PortTopic);
-        if (!open) {
+        if (!open)
             display_ = BadLinkState(record_);
-            emit changed();
-        }
+        // Either way the commands' state changes with it, whatever the next poll brings.
+        emit changed();
     });
 }
 
