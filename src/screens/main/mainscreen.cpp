@@ -110,6 +110,7 @@ void MainScreen::build() {
     messageLine_->setObjectName(QStringLiteral("lblNotice"));
     messageLine_->setWordWrap(true);
     messageLine_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    messageLine_->setContentsMargins(14, 0, 14, 0); // in line with the controls above
     statusBar()->addWidget(messageLine_, 1);
     statusBar()->setSizeGripEnabled(false);
     statusBar()->setFixedHeight(2 * messageLine_->fontMetrics().lineSpacing() + 8);
