@@ -177,11 +177,12 @@ QByteArray RealPort::readAll() {
     QByteArray out;
     if (!isOpen() || lost_)
         return out;
+    // Most reads find nothing or a short reply: nothing is allocated for an empty one.
+    char chunk[ReadChunk];
     for (;;) {
-        const qsizetype had = out.size();
-        out.resize(had + ReadChunk);
-        const ssize_t n = ::read(fd_, out.data() + had, size_t(ReadChunk));
-        out.resize(had + std::max<qsizetype>(0, n));
+        const ssize_t n = ::read(fd_, chunk, sizeof chunk);
+        if (n > 0)
+            out.append(chunk, qsizetype(n));
         if (n == ReadChunk)
             continue; // a flood: there may be more
         if (n < 0 && errno == EINTR)

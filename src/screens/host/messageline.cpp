@@ -35,7 +35,6 @@ void MessageLine::add(const QString& time, const QString& text, const QString& t
         messages_.prepend(Message{time, text, topic});
     while (messages_.size() > Kept)
         messages_.removeLast();
-    ++revision_;
     emit changed();
 }
 

@@ -39,8 +39,6 @@ public:
     // The older ones, newest first, one a line.
     QString older() const;
     bool contains(const QString& text) const;
-    // Counts the changes, so a screen redraws the line only when it changed.
-    quint64 revision() const { return revision_; }
 
 signals:
     void changed();
@@ -48,7 +46,6 @@ signals:
 private:
     LogClock clock_;
     QList<Message> messages_; // newest first
-    quint64 revision_ = 0;
 };
 
 } // namespace fh

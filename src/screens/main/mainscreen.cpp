@@ -239,12 +239,8 @@ void MainScreen::refresh() {
     }
     logNotice_->setVisible(log.running());
 
-    // Every poll refreshes the screen; the message line changes far less often.
-    if (messagesShown_ != model_.messages().revision()) {
-        messagesShown_ = model_.messages().revision();
-        messageLine_->setText(model_.messages().newest());
-        SetToolTip(messageLine_, model_.messages().older());
-    }
+    messageLine_->setText(model_.messages().newest());
+    SetToolTip(messageLine_, model_.messages().older());
     showCommandState();
 }
 

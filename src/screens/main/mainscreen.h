@@ -109,11 +109,10 @@ private:
     QLabel* bitMessage_ = nullptr;
     QLabel* logNotice_ = nullptr;
     QLabel* tuningNotice_ = nullptr;
-    QLabel* messageLine_ = nullptr;       // the newest message, older ones as tooltip
-    quint64 messagesShown_ = ~quint64(0); // the message line's revision on screen
-    QList<QString> commandTips_;          // BIT, Setup and New address, before any refusal
-    ClockTimer* blinkTimer_ = nullptr;    // the status log notice's blink
-    bool blinkPhase_ = false;             // never reset during a run
+    QLabel* messageLine_ = nullptr;    // the newest message, older ones as tooltip
+    QList<QString> commandTips_;       // BIT, Setup and New address, before any refusal
+    ClockTimer* blinkTimer_ = nullptr; // the status log notice's blink
+    bool blinkPhase_ = false;          // never reset during a run
     FormKeys* keys_ = nullptr;
     bool destroying_ = false;
     QList<QPointer<QWidget>> screens_; // opened from here; closed with the main screen
